@@ -1,0 +1,21 @@
+// Checks that narrow bytes survive the trip through UTF-16 unchanged in every
+// code page the program is likely to meet.
+#include <cstdint>
+#include <cstdlib>
+#include <string>
+#include <string_view>
+
+#include "support/AnsiConversion.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  if (size == 0) {
+    return 0;
+  }
+  static const char* const kCodePages[] = {"CP932", "UTF-8", "EUC-JP"};
+  ::setenv("KIVO_CODEPAGE", kCodePages[data[0] % 3], 1);
+  const std::string bytes(reinterpret_cast<const char*>(data + 1), size - 1);
+  if (kivo::WideToAnsi(kivo::DecodeAnsi(bytes)) != bytes) {
+    std::abort();
+  }
+  return 0;
+}

@@ -1,0 +1,70 @@
+#pragma once
+
+#include <iconv.h>
+
+#include <memory>
+#include <string>
+#include <string_view>
+
+namespace kivo::platform {
+
+// The name of the narrow code page that pages are read in: the value of
+// KIVO_CODEPAGE when set and not empty, otherwise "CP932".
+std::string AnsiCodePageName();
+
+// Owns one iconv conversion descriptor.
+class IconvHandle {
+ public:
+  IconvHandle() = default;
+  IconvHandle(const char* to, const char* from);
+  IconvHandle(const IconvHandle&) = delete;
+  IconvHandle& operator=(const IconvHandle&) = delete;
+  IconvHandle(IconvHandle&& other) noexcept;
+  IconvHandle& operator=(IconvHandle&& other) noexcept;
+  ~IconvHandle();
+
+  bool IsValid() const { return handle_ != kInvalid; }
+  iconv_t Get() const { return handle_; }
+  // Returns the descriptor to its initial shift state.
+  void Reset() const;
+
+ private:
+  static inline const iconv_t kInvalid = reinterpret_cast<iconv_t>(-1);
+  iconv_t handle_ = kInvalid;
+};
+
+// Lossless conversions between one narrow code page and UTF-16.
+//
+// Decoding goes character by character: a byte that does not start a valid
+// character becomes the escaped unit U+DC80 + byte, and Encode turns that unit
+// back into the same byte, so Encode(Decode(b)) == b for every byte string.
+// A character the code page cannot represent is written as its UTF-8 bytes,
+// percent-encoded; narrow text only ever ends up in pages as URL references.
+// An object is not thread-safe: iconv descriptors carry state.
+class CodePage {
+ public:
+  // Opens converters for `name`; an unknown name gives an invalid object
+  // that converts as ISO-8859-1 so that no byte is ever lost.
+  explicit CodePage(const std::string& name);
+
+  bool IsValid() const { return decoder_.IsValid() && encoder_.IsValid(); }
+  const std::string& Name() const { return name_; }
+
+  std::u16string Decode(std::string_view bytes) const;
+  std::string Encode(std::u16string_view text) const;
+
+ private:
+  void DecodeWithIconv(std::string_view bytes, std::u16string& out) const;
+  void DecodeReversibly(std::string_view bytes, std::u16string& out) const;
+  bool DecodeStrictly(std::string_view bytes, std::u16string& character) const;
+  void EncodeRun(std::u16string_view run, std::string& out) const;
+
+  std::string name_;
+  IconvHandle decoder_;
+  IconvHandle encoder_;
+  // True when bytes 0x00..0x7F map to the same code points, which lets pure
+  // ASCII text skip iconv altogether.
+  bool asciiIdentity_ = false;
+};
+
+}  // namespace kivo::platform

@@ -1,0 +1,54 @@
+#include "platform/ProgramFolder.h"
+
+#include <pwd.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+
+#include "platform/Utf8.h"
+
+namespace kivo::platform {
+namespace {
+
+std::string HomeFolder() {
+  const char* home = std::getenv("HOME");
+  if (home != nullptr && *home != '\0') {
+    return home;
+  }
+  // Services may run without HOME; the password database still knows it.
+  const passwd* entry = ::getpwuid(::getuid());
+  return (entry != nullptr && entry->pw_dir != nullptr) ? entry->pw_dir : "/tmp";
+}
+
+// Creates `folder` and its missing parents; existing folders are left alone.
+void CreateFolders(const std::string& folder, mode_t mode) {
+  for (size_t slash = folder.find('/', 1); slash != std::string::npos;
+       slash = folder.find('/', slash + 1)) {
+    ::mkdir(folder.substr(0, slash).c_str(), 0755);
+  }
+  ::mkdir(folder.c_str(), mode);
+}
+
+}  // namespace
+
+std::u16string ProgramFolder() {
+  const char* configured = std::getenv("KIVO_HOME");
+  const bool useDefault = configured == nullptr || *configured == '\0';
+  std::string folder = useDefault ? HomeFolder() + "/Kivo" : std::string(configured);
+  while (folder.size() > 1 && folder.back() == '/') {
+    folder.pop_back();
+  }
+  CreateFolders(folder, useDefault ? 0700 : 0755);
+  if (folder != "/") {
+    folder.push_back('/');
+  }
+  return Utf16FromUtf8(folder);
+}
+
+std::u16string ProgramFile(std::u16string_view name) {
+  return ProgramFolder() + std::u16string(name);
+}
+
+}  // namespace kivo::platform

@@ -1,0 +1,113 @@
+#include "support/AnsiConversion.h"
+
+#include <gtest/gtest.h>
+#include <stdlib.h>
+
+#include <random>
+#include <string>
+
+namespace kivo {
+namespace {
+
+// Every test here runs with the default code page, CP932, unless it sets one.
+class AnsiConversionTest : public ::testing::Test {
+ protected:
+  void SetUp() override { ::setenv("KIVO_CODEPAGE", "CP932", 1); }
+  void TearDown() override { ::setenv("KIVO_CODEPAGE", "CP932", 1); }
+};
+
+TEST_F(AnsiConversionTest, Cp932Characters) {
+  struct Case {
+    std::string bytes;
+    std::u16string text;
+  };
+  const Case cases[] = {
+      {"\x8a\xbf", u"\u6f22"},      // one kanji: two bytes, one code unit
+      {"\xb1", u"\uff71"},          // half-width katakana
+      {"\x5c", u"\\"},              // 0x5C stays a backslash, not a yen sign
+      {"\x95\x5c", u"\u8868"},      // a kanji whose second byte is 0x5C
+      {"a\x82\xa0z", u"a\u3042z"},  // hiragana between ASCII
+      {"", u""},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(AnsiToWide(c.bytes.data(), static_cast<int64_t>(c.bytes.size())).View(), c.text);
+    EXPECT_EQ(WideToAnsi(c.text), c.bytes);
+  }
+}
+
+TEST_F(AnsiConversionTest, BytesThatDoNotDecodeAreEscaped) {
+  struct Case {
+    std::string bytes;
+    std::u16string text;
+  };
+  const Case cases[] = {
+      {"\x80", u"\xdc80"},        {"a\xa0", u"a\xdca0"}, {"\xfd\xfe\xff", u"\xdcfd\xdcfe\xdcff"},
+      {"\x81", u"\xdc81"},         // lead byte cut off at the end
+      {"\x81\x20x", u"\xdc81 x"},  // lead byte with an invalid trail byte
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(DecodeAnsi(c.bytes), c.text);
+    EXPECT_EQ(WideToAnsi(c.text), c.bytes);
+  }
+}
+
+TEST_F(AnsiConversionTest, DuplicateMappingsStayReversible) {
+  // NEC-selected IBM extensions (rows 0xED/0xEE) decode to the same kanji as
+  // the IBM extensions (rows 0xFA..0xFC), which the encoder prefers.
+  for (const std::string bytes : {"\xed\x40", "\xee\xc7x", "a\xfa\x5c\xed\x7a"}) {
+    EXPECT_EQ(WideToAnsi(DecodeAnsi(bytes)), bytes);
+  }
+}
+
+TEST_F(AnsiConversionTest, AllSingleBytesRoundTrip) {
+  for (int b = 1; b < 256; ++b) {
+    const std::string bytes(1, static_cast<char>(b));
+    EXPECT_EQ(WideToAnsi(AnsiToWide(bytes.data(), 1).View()), bytes) << b;
+  }
+}
+
+TEST_F(AnsiConversionTest, RandomByteStringsRoundTrip) {
+  std::mt19937 random(1234);
+  for (const char* codePage : {"CP932", "UTF-8", "ISO-8859-1", "NO-SUCH-CODEPAGE"}) {
+    ::setenv("KIVO_CODEPAGE", codePage, 1);
+    for (int i = 0; i < 300; ++i) {
+      std::string bytes(random() % 64, '\0');
+      for (char& c : bytes) {
+        c = static_cast<char>(1 + random() % 255);  // NUL would end the text
+      }
+      ASSERT_EQ(WideToAnsi(DecodeAnsi(bytes)), bytes) << codePage;
+    }
+  }
+}
+
+TEST_F(AnsiConversionTest, UnrepresentableCharactersArePercentEncodedUtf8) {
+  struct Case {
+    std::u16string text;
+    std::string bytes;
+  };
+  const Case cases[] = {
+      {u"a\u20ac", "a%E2%82%AC"},           // euro sign: not in CP932
+      {u"\U0001F600", "%F0%9F%98%80"},      // surrogate pair as one character
+      {u"\xd800x", "%EF%BF%BDx"},           // lone surrogate
+      {u"\u00e9\u3042", "%C3%A9\x82\xa0"},  // mixed
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(WideToAnsi(c.text), c.bytes);
+  }
+}
+
+TEST_F(AnsiConversionTest, CodePageFromTheEnvironment) {
+  ::setenv("KIVO_CODEPAGE", "UTF-8", 1);
+  EXPECT_EQ(AnsiToWide("\xe6\xbc\xa2", 3).View(), u"\u6f22");
+  EXPECT_EQ(WideToAnsi(u"\u6f22"), "\xe6\xbc\xa2");
+  EXPECT_EQ(DecodeAnsi("\x8a\xbf"), u"\xdc8a\xdcbf");
+}
+
+TEST_F(AnsiConversionTest, CountMinusOneMeansTerminated) {
+  EXPECT_EQ(AnsiToWide("abc\0def", -1).View(), u"abc");
+  EXPECT_EQ(AnsiToWide("abc\0def", 7).View(), u"abc");  // cut at the NUL like any WideString
+  EXPECT_TRUE(AnsiToWide(nullptr, 3).IsEmpty());
+}
+
+}  // namespace
+}  // namespace kivo

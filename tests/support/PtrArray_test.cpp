@@ -1,0 +1,84 @@
+#include "support/PtrArray.h"
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <vector>
+
+#include "support/OwnedPtrArray.h"
+#include "support/WideString.h"
+
+namespace kivo {
+namespace {
+
+TEST(PtrArrayTest, GrowsByEightSlots) {
+  struct Case {
+    int adds;
+    int32_t allocated;
+  };
+  const Case cases[] = {{0, 8}, {1, 8}, {8, 8}, {9, 16}, {16, 16}, {17, 24}, {100, 104}};
+  int dummy = 0;
+  for (const Case& c : cases) {
+    PtrArray<int> array;
+    for (int i = 0; i < c.adds; ++i) {
+      array.Add(&dummy);
+    }
+    EXPECT_EQ(array.Count(), c.adds);
+    EXPECT_EQ(array.Allocated(), c.allocated) << c.adds << " adds";
+  }
+}
+
+std::vector<int> Values(const PtrArray<int>& array) {
+  std::vector<int> out;
+  for (int* p : array) {
+    out.push_back(*p);
+  }
+  return out;
+}
+
+TEST(PtrArrayTest, InsertAndRemoveAtTheEnds) {
+  int v[10] = {0, 1, 2, 3, 4, 5, 6, 7, 8, 9};
+  PtrArray<int> array;
+  for (int i = 1; i <= 8; ++i) {
+    array.Add(&v[i]);
+  }
+  array.InsertAt(0, &v[0]);  // grows while inserting at the front
+  EXPECT_EQ(array.Allocated(), 16);
+  array.InsertAt(array.Count(), &v[9]);  // like Add
+  EXPECT_EQ(Values(array), (std::vector<int>{0, 1, 2, 3, 4, 5, 6, 7, 8, 9}));
+  array.RemoveAt(array.Count() - 1);
+  array.RemoveAt(0);
+  array.InsertAt(3, &v[0]);
+  EXPECT_EQ(Values(array), (std::vector<int>{1, 2, 3, 0, 4, 5, 6, 7, 8}));
+  array.RemoveAt(3);
+  EXPECT_EQ(Values(array), (std::vector<int>{1, 2, 3, 4, 5, 6, 7, 8}));
+  EXPECT_EQ(array.Allocated(), 16);  // never shrinks
+}
+
+TEST(PtrArrayTest, DeleteElementsFreesAndSkipsNull) {
+  PtrArray<WideString> array;
+  array.Add(std::make_unique<WideString>(u"a").release());
+  array.Add(nullptr);
+  array.Add(std::make_unique<WideString>(u"b").release());
+  DeleteElements(array);  // LeakSanitizer reports anything left behind
+  EXPECT_EQ(array.Count(), 0);
+  EXPECT_EQ(array.Allocated(), 8);
+}
+
+TEST(OwnedPtrArrayTest, OwnsAndHandsBackElements) {
+  OwnedPtrArray<WideString> owned;
+  owned.Add(std::make_unique<WideString>(u"a"));
+  owned.InsertAt(0, std::make_unique<WideString>(u"b"));
+  owned.Add(std::make_unique<WideString>(u"c"));
+  std::unique_ptr<WideString> taken = owned.TakeAt(1);
+  EXPECT_TRUE(taken->Equals(u"a"));
+  ASSERT_EQ(owned.Count(), 2);
+  EXPECT_TRUE(owned[0]->Equals(u"b"));
+  EXPECT_TRUE(owned[1]->Equals(u"c"));
+  OwnedPtrArray<WideString> moved(std::move(owned));
+  EXPECT_EQ(moved.Count(), 2);
+  EXPECT_EQ(owned.Count(), 0);  // NOLINT(bugprone-use-after-move)
+}
+
+}  // namespace
+}  // namespace kivo
