@@ -119,6 +119,7 @@ std::unique_ptr<UrlEntry> MakeEntry(const AddOptions& add) {
     }
     entry->UseOwnFolder = 1;
     entry->OwnFolder.Assign(*folder);
+    WarnIfFolderMissing(*folder, stderr);
   }
   return entry;
 }

@@ -37,6 +37,11 @@ int32_t UnitWidth(char16_t unit) {
   if (unit < 0x20 || unit == 0x7F) {
     return 0;
   }
+  // Characters beyond the first plane are mostly emoji and rare ideographs,
+  // which terminals draw two columns wide.
+  if (unit >= 0xD800 && unit <= 0xDBFF) {
+    return 2;
+  }
   return IsWide(unit) ? 2 : 1;
 }
 

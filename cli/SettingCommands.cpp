@@ -9,6 +9,7 @@
 #include "patrol/PatrolSettings.h"
 #include "platform/ProgramFolder.h"
 #include "platform/Utf8.h"
+#include "support/FileExists.h"
 #include "urllist/RegKey.h"
 #include "urllist/Settings.h"
 
@@ -118,6 +119,14 @@ std::optional<std::u16string> NormaliseTypedFolder(const std::u16string& folder)
   return result;
 }
 
+void WarnIfFolderMissing(const std::u16string& folder, std::FILE* err) {
+  if (!FileExists(folder)) {
+    std::fprintf(err,
+                 "kivo-cli: note: the folder %s does not exist yet; create it before patrolling\n",
+                 Utf8(folder).c_str());
+  }
+}
+
 int GetSettings(const std::optional<std::u16string>& name, std::FILE* out) {
   RegKey key;
   key.OpenForRead(RegRoot::CurrentUser, kSettingsKeyPath);
@@ -152,10 +161,11 @@ int SetSetting(const std::u16string& name, const std::u16string& value, std::FIL
       return Refuse(err, "the folder is longer than 259 characters");
     }
     text = *folder;
+    WarnIfFolderMissing(text, err);
   } else if (rule->Kind == ValueKind::Text) {
     if (value.size() > static_cast<size_t>(rule->MaxChars)) {
-      return Refuse(err, Utf8(name) + " takes at most " + std::to_string(rule->MaxChars) +
-                             " characters");
+      return Refuse(
+          err, Utf8(name) + " takes at most " + std::to_string(rule->MaxChars) + " characters");
     }
   } else {
     std::optional<uint32_t> parsed = ParseUnsigned(value);

@@ -23,4 +23,8 @@ int SetSetting(const std::u16string& name, const std::u16string& value, std::FIL
 // appended. Nothing when the result would exceed 259 characters.
 std::optional<std::u16string> NormaliseTypedFolder(const std::u16string& folder);
 
+// Prints a note to err when folder does not exist: a patrol stores nothing
+// into a missing folder, and it is better said now than found out later.
+void WarnIfFolderMissing(const std::u16string& folder, std::FILE* err);
+
 }  // namespace kivo

@@ -1,0 +1,221 @@
+// Runs the kivo-cli executable as a user would, with its own program folder
+// and settings, and checks exit statuses, output and the list file.
+#include <fcntl.h>
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+#include <spawn.h>
+#include <sys/wait.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "common/StaticHttpServer.h"
+#include "common/TempDir.h"
+#include "platform/InstanceLock.h"
+
+extern char** environ;
+
+namespace kivo {
+namespace {
+
+using testing::HasSubstr;
+using testing::StartsWith;
+
+struct CliResult {
+  int Status = -1;
+  std::string Out;
+  std::string Err;
+};
+
+class KivoCliTest : public testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(server_.IsListening());
+    ASSERT_FALSE(home_.Path().empty());
+  }
+
+  // Runs kivo-cli with args in the test's program folder and settings.
+  CliResult Run(const std::vector<std::string>& args) {
+    std::vector<std::string> env;
+    for (char** var = environ; *var != nullptr; ++var) {
+      const std::string text = *var;
+      if (!text.starts_with("KIVO_HOME=") && !text.starts_with("XDG_CONFIG_HOME=")) {
+        env.push_back(text);
+      }
+    }
+    env.push_back("KIVO_HOME=" + home_.File("prog"));
+    env.push_back("XDG_CONFIG_HOME=" + home_.File("config"));
+    std::vector<char*> envp;
+    for (std::string& var : env) {
+      envp.push_back(var.data());
+    }
+    envp.push_back(nullptr);
+    std::vector<std::string> argStrings = {KIVO_CLI_PATH};
+    argStrings.insert(argStrings.end(), args.begin(), args.end());
+    std::vector<char*> argv;
+    for (std::string& arg : argStrings) {
+      argv.push_back(arg.data());
+    }
+    argv.push_back(nullptr);
+
+    const std::string outPath = home_.File("out.txt");
+    const std::string errPath = home_.File("err.txt");
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, 1, outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
+                                     0644);
+    posix_spawn_file_actions_addopen(&actions, 2, errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
+                                     0644);
+    pid_t pid = 0;
+    CliResult result;
+    if (posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), envp.data()) == 0) {
+      int status = 0;
+      ::waitpid(pid, &status, 0);
+      result.Status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+    }
+    posix_spawn_file_actions_destroy(&actions);
+    result.Out = test::ReadBytes(outPath);
+    result.Err = test::ReadBytes(errPath);
+    return result;
+  }
+
+  std::string ListFile() const { return test::ReadBytes(home_.File("prog/Kivo.dat")); }
+  std::string Url(const std::string& path) const { return server_.Origin() + path; }
+
+  test::TempDir home_;
+  test::StaticHttpServer server_;
+};
+
+TEST_F(KivoCliTest, HelpDescribesEveryCommand) {
+  CliResult result = Run({"--help"});
+  EXPECT_EQ(result.Status, 0);
+  for (const char* word :
+       {"list", "add", "--title", "--level", "--no-images", "--any-server", "--server", "--folder",
+        "remove", "reset", "patrol", "get", "set", "Exit status"}) {
+    EXPECT_THAT(result.Out, HasSubstr(word));
+  }
+}
+
+TEST_F(KivoCliTest, AddListResetAndRemove) {
+  ASSERT_EQ(Run({"add", Url("/a.html"), "--title", "ニュース", "--level", "150"}).Status, 0);
+  ASSERT_EQ(Run({"add", Url("/b.html")}).Status, 0);
+  CliResult list = Run({"list"});
+  EXPECT_EQ(list.Status, 0);
+  EXPECT_EQ(list.Out, "1\t0\t----/--/-- --:--\t99\tニュース\t" + Url("/a.html") + "\n" +
+                          "2\t0\t----/--/-- --:--\t0\t\t" + Url("/b.html") + "\n");
+  EXPECT_EQ(Run({"reset", "2"}).Status, 0);
+  EXPECT_EQ(Run({"remove", "1"}).Status, 0);
+  EXPECT_EQ(Run({"list"}).Out, "1\t0\t----/--/-- --:--\t0\t\t" + Url("/b.html") + "\n");
+}
+
+struct BadInputCase {
+  std::vector<std::string> Args;
+  const char* Message;
+};
+
+TEST_F(KivoCliTest, BadInputExitsWithTwoAndLeavesTheListUntouched) {
+  ASSERT_EQ(Run({"add", Url("/a.html")}).Status, 0);
+  const std::string before = ListFile();
+  ASSERT_FALSE(before.empty());
+  const BadInputCase cases[] = {
+      {{"frobnicate"}, "unknown command 'frobnicate'"},
+      {{"add", Url("/b.html"), "--level", "x"}, "the level 'x' is not a number"},
+      {{"add", Url("/b.html"), "--bogus"}, "unknown option '--bogus'"},
+      {{"remove", "2"}, "row 2 is out of range (the list has 1 entry)"},
+      {{"reset", "0"}, "row 0 is out of range"},
+      {{"patrol", "1", "7"}, "row 7 is out of range"},
+      {{"remove", "one"}, "'one' is not a row number"},
+      {{"set", "NoSuchSetting", "1"}, "unknown setting 'NoSuchSetting'"},
+      {{"set", "ConnectTimeout", "soon"}, "needs an unsigned number"},
+      {{"get", "NoSuchSetting"}, "unknown setting"},
+  };
+  for (const BadInputCase& c : cases) {
+    CliResult result = Run(c.Args);
+    EXPECT_EQ(result.Status, 2) << c.Message;
+    EXPECT_THAT(result.Err, StartsWith("kivo-cli: "));
+    EXPECT_THAT(result.Err, HasSubstr(c.Message));
+    EXPECT_EQ(std::count(result.Err.begin(), result.Err.end(), '\n'), 1) << result.Err;
+    EXPECT_EQ(ListFile(), before) << c.Message;
+  }
+}
+
+TEST_F(KivoCliTest, RefusesWhileAnotherInstanceHoldsTheLock) {
+  ASSERT_EQ(Run({"add", Url("/a.html")}).Status, 0);
+  const std::string before = ListFile();
+  ::setenv("KIVO_HOME", home_.File("prog").c_str(), 1);
+  {
+    std::unique_ptr<InstanceLock> lock = InstanceLock::TryAcquire();
+    ASSERT_NE(lock, nullptr);
+    CliResult result = Run({"add", Url("/b.html")});
+    EXPECT_EQ(result.Status, 1);
+    EXPECT_THAT(result.Err, HasSubstr("another Kivo or kivo-cli is running"));
+    EXPECT_EQ(ListFile(), before);
+  }
+  ::unsetenv("KIVO_HOME");
+  EXPECT_EQ(Run({"add", Url("/b.html")}).Status, 0);
+}
+
+TEST_F(KivoCliTest, SettingsFollowTheOptionPages) {
+  EXPECT_EQ(Run({"set", "ConnectTimeout", "5"}).Status, 0);
+  EXPECT_EQ(Run({"get", "ConnectTimeout"}).Out, "10\n");
+  EXPECT_EQ(Run({"set", "ReceiveTimeout", "1000"}).Status, 0);
+  EXPECT_EQ(Run({"get", "ReceiveTimeout"}).Out, "600\n");
+  EXPECT_EQ(Run({"set", "ReceiveTimeout", "45"}).Status, 0);
+  EXPECT_EQ(Run({"get", "ReceiveTimeout"}).Out, "45\n");
+  EXPECT_EQ(Run({"set", "UseProxy", "7"}).Status, 0);
+  EXPECT_EQ(Run({"get", "UseProxy"}).Out, "1\n");
+  EXPECT_EQ(Run({"set", "SaveFolder", home_.File("web")}).Status, 0);
+  EXPECT_EQ(Run({"get", "SaveFolder"}).Out, home_.File("web") + "/\n");
+  EXPECT_EQ(Run({"set", "SaveFolder", ""}).Status, 0);
+  EXPECT_EQ(Run({"get", "SaveFolder"}).Out, home_.File("prog") + "/\n");
+  EXPECT_EQ(Run({"set", "DialupEntry", std::string(21, 'x')}).Status, 2);
+  CliResult all = Run({"get"});
+  EXPECT_THAT(all.Out, HasSubstr("ConnectTimeout=10\n"));
+  EXPECT_THAT(all.Out, HasSubstr("NameWidth=200\n"));
+  EXPECT_EQ(std::count(all.Out.begin(), all.Out.end(), '\n'), 16);
+}
+
+TEST_F(KivoCliTest, PatrolStoresPagesAndSavesTheList) {
+  server_.Set("/a.html", test::StaticResource{"<frame src=\"f.html\"><img src=\"i.gif\">",
+                                              "text/html", "Mon, 07 Dec 2026 10:00:00 GMT"});
+  server_.Set("/f.html", test::StaticResource{"frame", "text/html", std::nullopt});
+  server_.Set("/i.gif", test::StaticResource{"GIF89a", "image/gif", std::nullopt});
+  std::filesystem::create_directory(home_.File("web"));
+  ASSERT_EQ(Run({"add", Url("/a.html"), "--title", "A", "--folder", home_.File("web")}).Status, 0);
+  ASSERT_EQ(Run({"add", Url("/missing.html"), "--title", "M"}).Status, 0);
+
+  CliResult patrol = Run({"patrol"});
+  EXPECT_EQ(patrol.Status, 0) << patrol.Err;
+  EXPECT_EQ(patrol.Out, "1\t" + home_.File("web/a.html") + "\n");
+  // Not a terminal: plain lines.
+  EXPECT_THAT(patrol.Err, HasSubstr("ﾀｲﾄﾙ: A\n"));
+  EXPECT_THAT(patrol.Err, HasSubstr("URL: " + Url("/i.gif") + "\n"));
+  EXPECT_THAT(patrol.Err, HasSubstr("状態: 書換中...\n"));
+  EXPECT_EQ(test::ReadBytes(home_.File("web/f.html")), "frame");
+  EXPECT_EQ(Run({"list"}).Out, "1\t1\t2026/12/07 10:00\t0\tA\t" + Url("/a.html") + "\n" +
+                                   "2\t0\t----/--/-- --:--\t0\tM\t" + Url("/missing.html") + "\n");
+  EXPECT_FALSE(std::filesystem::exists(home_.File("prog/Kivo0000.tmp")));
+
+  // The second patrol of the first row finds the page unchanged.
+  server_.ClearRequests();
+  CliResult again = Run({"patrol", "1"});
+  EXPECT_EQ(again.Status, 0);
+  EXPECT_EQ(again.Out, "");
+  EXPECT_EQ(server_.Targets(), std::vector<std::string>{"/a.html"});
+}
+
+TEST_F(KivoCliTest, InternetOpenErrorIsPrintedAndExitsNonZero) {
+  ASSERT_EQ(Run({"add", Url("/a.html")}).Status, 0);
+  ASSERT_EQ(Run({"set", "UseProxy", "1"}).Status, 0);
+  CliResult result = Run({"patrol"});
+  EXPECT_EQ(result.Status, 3);
+  EXPECT_THAT(result.Err, HasSubstr("Internet open error.\n"));
+  EXPECT_TRUE(server_.Targets().empty());
+}
+
+}  // namespace
+}  // namespace kivo
