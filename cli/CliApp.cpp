@@ -135,7 +135,7 @@ int32_t TerminalWidth() {
 // Runs a patrol over the given rows (all when empty) on this thread, with
 // progress on stderr. Returns the exit status of the patrol.
 int Patrol(UrlList& list, const std::vector<int32_t>& rows) {
-  InstallPlaceholderImage();
+  platform::InstallPlaceholderImage();
   for (int32_t i = 0; i < list.Count(); ++i) {
     list[i]->ListIndex = i;
   }
@@ -231,7 +231,7 @@ int RunCli(const std::vector<std::string>& args) {
     std::printf("kivo-cli %s\n", KIVO_VERSION);
     return kExitOk;
   }
-  std::unique_ptr<InstanceLock> lock = InstanceLock::TryAcquire();
+  std::unique_ptr<platform::InstanceLock> lock = platform::InstanceLock::TryAcquire();
   if (lock == nullptr) {
     Message("another Kivo or kivo-cli is running with the program folder " +
             Utf8(platform::ProgramFolder()) + "; nothing was changed");

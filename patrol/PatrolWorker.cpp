@@ -61,7 +61,8 @@ class Patrol {
         list_(list),
         settings_(settings),
         session_(session),
-        tempPath_(std::move(tempPath)) {}
+        tempPath_(std::move(tempPath)),
+        tempHostPath_(platform::HostPath(tempPath_)) {}
 
   // Processes the list in order until its end or a cancel. The count is
   // read again at every step because processing inserts after position i.
@@ -91,7 +92,7 @@ class Patrol {
 
     int32_t hasTime = entry.HasLastTime;
     SystemTime lastTime = entry.LastTime;
-    if (FetchUrl(session_, entry.Url.View(), tempPath_, &hasTime, &lastTime, &view_) == 0) {
+    if (Fetch(entry.Url.View(), &hasTime, &lastTime) == 0) {
       return;  // unchanged or unreachable: the entry keeps all its fields
     }
     const WideString folder = FolderOf(entry);
@@ -125,6 +126,15 @@ class Patrol {
     ClearPageLinks(links);
   }
 
+  // Downloads url into the temporary file. The previous download is removed
+  // first rather than truncated by the fetch: file systems such as ext4
+  // flush a file that is truncated and written again as soon as it is
+  // closed, which made every download wait for the disk.
+  int Fetch(std::u16string_view url, int32_t* hasTime, SystemTime* lastTime) {
+    ::unlink(tempHostPath_.c_str());
+    return FetchUrl(session_, url, tempPath_, hasTime, lastTime, &view_);
+  }
+
   void FetchImages(const PageLinks& links, const WideString& folder) {
     for (const WideString* image : links.ImageUrls) {
       if (!IsRunning()) {
@@ -135,7 +145,7 @@ class Patrol {
       }
       view_.SetUrl(image->View());
       view_.SetState(kStateDownloading);
-      if (FetchUrl(session_, image->View(), tempPath_, nullptr, nullptr, &view_) == 0) {
+      if (Fetch(image->View(), nullptr, nullptr) == 0) {
         continue;
       }
       WideString localPath;
@@ -184,6 +194,7 @@ class Patrol {
   const PatrolSettings& settings_;
   HttpSession& session_;
   const std::u16string tempPath_;
+  const std::string tempHostPath_;
   FetchedUrlList fetchedUrls_;
   FetchedFileList pageFiles_;
   FetchedFileList imageFiles_;

@@ -148,7 +148,7 @@ TEST_F(KivoCliTest, RefusesWhileAnotherInstanceHoldsTheLock) {
   const std::string before = ListFile();
   ::setenv("KIVO_HOME", home_.File("prog").c_str(), 1);
   {
-    std::unique_ptr<InstanceLock> lock = InstanceLock::TryAcquire();
+    std::unique_ptr<platform::InstanceLock> lock = platform::InstanceLock::TryAcquire();
     ASSERT_NE(lock, nullptr);
     CliResult result = Run({"add", Url("/b.html")});
     EXPECT_EQ(result.Status, 1);
