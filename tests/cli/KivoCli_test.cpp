@@ -12,8 +12,8 @@
 #include <string>
 #include <vector>
 
-#include "common/StaticHttpServer.h"
 #include "common/TempDir.h"
+#include "httpserver/TestHttpServer.h"
 #include "platform/InstanceLock.h"
 
 extern char** environ;
@@ -84,10 +84,26 @@ class KivoCliTest : public testing::Test {
   }
 
   std::string ListFile() const { return test::ReadBytes(home_.File("prog/Kivo.dat")); }
-  std::string Url(const std::string& path) const { return server_.Origin() + path; }
+  std::string Url(const std::string& path) const { return server_.Url(path); }
+  void Serve(const std::string& path, const std::string& body,
+             std::optional<std::string> lastModified) {
+    test::ScriptedResponse response = test::ScriptedResponse::Ok(body);
+    if (lastModified) {
+      response.Headers.emplace_back("Last-Modified", *lastModified);
+    }
+    server_.Script(path, std::move(response));
+  }
+  std::vector<std::string> TargetsSince(size_t first) const {
+    std::vector<std::string> targets;
+    const std::vector<test::RecordedRequest> requests = server_.Requests();
+    for (size_t i = first; i < requests.size(); ++i) {
+      targets.push_back(requests[i].Target);
+    }
+    return targets;
+  }
 
   test::TempDir home_;
-  test::StaticHttpServer server_;
+  test::TestHttpServer server_;
 };
 
 TEST_F(KivoCliTest, HelpDescribesEveryCommand) {
@@ -180,10 +196,9 @@ TEST_F(KivoCliTest, SettingsFollowTheOptionPages) {
 }
 
 TEST_F(KivoCliTest, PatrolStoresPagesAndSavesTheList) {
-  server_.Set("/a.html", test::StaticResource{"<frame src=\"f.html\"><img src=\"i.gif\">",
-                                              "text/html", "Mon, 07 Dec 2026 10:00:00 GMT"});
-  server_.Set("/f.html", test::StaticResource{"frame", "text/html", std::nullopt});
-  server_.Set("/i.gif", test::StaticResource{"GIF89a", "image/gif", std::nullopt});
+  Serve("/a.html", "<frame src=\"f.html\"><img src=\"i.gif\">", "Mon, 07 Dec 2026 10:00:00 GMT");
+  Serve("/f.html", "frame", std::nullopt);
+  Serve("/i.gif", "GIF89a", std::nullopt);
   std::filesystem::create_directory(home_.File("web"));
   ASSERT_EQ(Run({"add", Url("/a.html"), "--title", "A", "--folder", home_.File("web")}).Status, 0);
   ASSERT_EQ(Run({"add", Url("/missing.html"), "--title", "M"}).Status, 0);
@@ -201,11 +216,11 @@ TEST_F(KivoCliTest, PatrolStoresPagesAndSavesTheList) {
   EXPECT_FALSE(std::filesystem::exists(home_.File("prog/Kivo0000.tmp")));
 
   // The second patrol of the first row finds the page unchanged.
-  server_.ClearRequests();
+  const size_t before = server_.RequestCount();
   CliResult again = Run({"patrol", "1"});
   EXPECT_EQ(again.Status, 0);
   EXPECT_EQ(again.Out, "");
-  EXPECT_EQ(server_.Targets(), std::vector<std::string>{"/a.html"});
+  EXPECT_EQ(TargetsSince(before), std::vector<std::string>{"/a.html"});
 }
 
 TEST_F(KivoCliTest, InternetOpenErrorIsPrintedAndExitsNonZero) {
@@ -214,7 +229,7 @@ TEST_F(KivoCliTest, InternetOpenErrorIsPrintedAndExitsNonZero) {
   CliResult result = Run({"patrol"});
   EXPECT_EQ(result.Status, 3);
   EXPECT_THAT(result.Err, HasSubstr("Internet open error.\n"));
-  EXPECT_TRUE(server_.Targets().empty());
+  EXPECT_EQ(server_.RequestCount(), 0u);
 }
 
 }  // namespace

@@ -16,8 +16,8 @@
 #include <thread>
 #include <vector>
 
-#include "common/StaticHttpServer.h"
 #include "common/TempDir.h"
+#include "httpserver/TestHttpServer.h"
 #include "patrol/PatrolList.h"
 #include "patrol/PatrolRunning.h"
 #include "patrol/PatrolSettings.h"
@@ -98,14 +98,38 @@ class PatrolTest : public testing::Test {
     key.Close();
   }
 
-  std::string Url(const std::string& path) const { return server_.Origin() + path; }
+  std::string Url(const std::string& path) const { return server_.Url(path); }
+  void Serve(const std::string& path, const std::string& body, const std::string& type,
+             std::optional<std::string> lastModified) {
+    test::ScriptedResponse response = test::ScriptedResponse::Ok(body);
+    response.Headers.emplace_back("Content-Type", type);
+    if (lastModified) {
+      response.Headers.emplace_back("Last-Modified", *lastModified);
+    }
+    server_.Script(path, std::move(response));
+  }
   void Page(const std::string& path, const std::string& body,
             std::optional<std::string> lastModified = kMonday) {
-    server_.Set(path, test::StaticResource{body, "text/html", std::move(lastModified)});
+    Serve(path, body, "text/html", std::move(lastModified));
   }
   void Image(const std::string& path) {
-    server_.Set(path, test::StaticResource{"GIF89a\x01\x00\x01\x00", "image/gif", kMonday});
+    Serve(path, "GIF89a\x01\x00\x01\x00", "image/gif", kMonday);
   }
+  // The requests since the last ForgetRequests, in order.
+  std::vector<test::RecordedRequest> Requests() const {
+    std::vector<test::RecordedRequest> all = server_.Requests();
+    all.erase(all.begin(),
+              all.begin() + static_cast<std::ptrdiff_t>(std::min(forgotten_, all.size())));
+    return all;
+  }
+  std::vector<std::string> Targets() const {
+    std::vector<std::string> targets;
+    for (const test::RecordedRequest& request : Requests()) {
+      targets.push_back(request.Target);
+    }
+    return targets;
+  }
+  void ForgetRequests() { forgotten_ = server_.RequestCount(); }
 
   UrlEntry* AddEntry(const std::string& name, const std::string& path, int32_t level) {
     auto entry = std::make_unique<UrlEntry>();
@@ -139,7 +163,8 @@ class PatrolTest : public testing::Test {
   }
 
   test::TempDir home_;
-  test::StaticHttpServer server_;
+  test::TestHttpServer server_;
+  size_t forgotten_ = 0;
   std::vector<std::unique_ptr<UrlEntry>> entries_;
   std::unique_ptr<PatrolList> list_;
   RecordingView view_;
@@ -159,8 +184,8 @@ TEST_F(PatrolTest, TraversalIsDepthFirstFramesBeforeLinks) {
 
   EXPECT_EQ(Patrol(), 0);
 
-  EXPECT_THAT(server_.Targets(), ElementsAre("/a.html", "/f.html", "/ff.html", "/fl.html",
-                                             "/l1.html", "/l1f.html", "/l2.html", "/b.html"));
+  EXPECT_THAT(Targets(), ElementsAre("/a.html", "/f.html", "/ff.html", "/fl.html", "/l1.html",
+                                     "/l1f.html", "/l2.html", "/b.html"));
   // Temporary entries inherit the title of the user entry they came from.
   EXPECT_THAT(view_.titles, ElementsAre("A", "A", "A", "A", "A", "A", "A", "B"));
   EXPECT_EQ(view_.finished, 1);
@@ -176,7 +201,7 @@ TEST_F(PatrolTest, LevelZeroFollowsFramesToAnyDepthButNoLink) {
 
   EXPECT_EQ(Patrol(), 0);
 
-  EXPECT_THAT(server_.Targets(), ElementsAre("/a.html", "/f1.html", "/f2.html", "/s.js", "/c.css"));
+  EXPECT_THAT(Targets(), ElementsAre("/a.html", "/f1.html", "/f2.html", "/s.js", "/c.css"));
 }
 
 TEST_F(PatrolTest, NegativeLevelFromAHandMadeListFollowsNoLink) {
@@ -187,7 +212,7 @@ TEST_F(PatrolTest, NegativeLevelFromAHandMadeListFollowsNoLink) {
 
   EXPECT_EQ(Patrol(), 0);
 
-  EXPECT_THAT(server_.Targets(), ElementsAre("/a.html", "/f.html"));
+  EXPECT_THAT(Targets(), ElementsAre("/a.html", "/f.html"));
 }
 
 struct ServerCase {
@@ -219,11 +244,11 @@ TEST_P(PatrolServerRule, DecidesWhichLinksAreFollowed) {
   EXPECT_EQ(Patrol(), 0);
 
   bool fetchedOther = false;
-  for (const test::RecordedRequest& request : server_.Requests()) {
-    fetchedOther = fetchedOther || request.Host.starts_with("localhost");
+  for (const test::RecordedRequest& request : Requests()) {
+    fetchedOther = fetchedOther || request.Header("Host").value_or("").starts_with("localhost");
   }
   EXPECT_EQ(fetchedOther, c.FetchesOtherServer);
-  EXPECT_THAT(server_.Targets(), testing::Contains("/own.html"));
+  EXPECT_THAT(Targets(), testing::Contains("/own.html"));
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -246,7 +271,7 @@ TEST_F(PatrolTest, AUrlLinkedFromThreePagesIsFetchedOnce) {
 
   EXPECT_EQ(Patrol(), 0);
 
-  const std::vector<std::string> targets = server_.Targets();
+  const std::vector<std::string> targets = Targets();
   EXPECT_EQ(std::count(targets.begin(), targets.end(), "/common.html"), 1);
   EXPECT_EQ(std::count(targets.begin(), targets.end(), "/frame.html"), 1);
 }
@@ -260,7 +285,7 @@ TEST_F(PatrolTest, AnImageUsedByTwoPagesIsFetchedOnceAndSharedByBoth) {
 
   EXPECT_EQ(Patrol(), 0);
 
-  const std::vector<std::string> targets = server_.Targets();
+  const std::vector<std::string> targets = Targets();
   EXPECT_EQ(std::count(targets.begin(), targets.end(), "/img/logo.gif"), 1);
   EXPECT_THAT(SavedFiles(), ElementsAre("a.html", "b.html", "logo.gif"));
   EXPECT_THAT(test::ReadBytes(SaveFile("a.html")), HasSubstr("src=logo.gif"));
@@ -275,7 +300,7 @@ TEST_F(PatrolTest, ALinkToAnotherUserEntryIsNotFetchedAgain) {
 
   EXPECT_EQ(Patrol(), 0);
 
-  EXPECT_THAT(server_.Targets(), ElementsAre("/a.html", "/b.html"));
+  EXPECT_THAT(Targets(), ElementsAre("/a.html", "/b.html"));
 }
 
 TEST_F(PatrolTest, TwoUserEntriesWithTheSameUrlAreBothFetchedIntoTwoFiles) {
@@ -285,7 +310,7 @@ TEST_F(PatrolTest, TwoUserEntriesWithTheSameUrlAreBothFetchedIntoTwoFiles) {
 
   EXPECT_EQ(Patrol(), 0);
 
-  EXPECT_THAT(server_.Targets(), ElementsAre("/same.html", "/same.html"));
+  EXPECT_THAT(Targets(), ElementsAre("/same.html", "/same.html"));
   EXPECT_EQ(Utf8(first->LocalFile.View()), SaveFile("same.html"));
   EXPECT_EQ(Utf8(second->LocalFile.View()), SaveFile("sameA.html"));
 }
@@ -298,14 +323,14 @@ TEST_F(PatrolTest, AnUnchangedEntryIsSkippedWithEverythingBelowIt) {
   UrlEntry* entry = AddEntry("A", "/a.html", 1);
   entry->GetImages = 1;
   ASSERT_EQ(Patrol(), 0);
-  ASSERT_EQ(server_.Targets().size(), 4u);
+  ASSERT_EQ(Targets().size(), 4u);
   const std::string firstCopy = Utf8(entry->LocalFile.View());
   entry->Status = 2;  // viewed since
-  server_.ClearRequests();
+  ForgetRequests();
 
   EXPECT_EQ(Patrol(), 0);
 
-  EXPECT_THAT(server_.Targets(), ElementsAre("/a.html"));
+  EXPECT_THAT(Targets(), ElementsAre("/a.html"));
   EXPECT_EQ(entry->Status, 2);
   EXPECT_EQ(Utf8(entry->LocalFile.View()), firstCopy);
   EXPECT_EQ(SavedFiles().size(), 4u);
@@ -322,7 +347,7 @@ TEST_F(PatrolTest, WithoutImagesThePlaceholderIsUsedUnlessAnotherEntryFetchedIt)
 
   EXPECT_EQ(Patrol(), 0);
 
-  EXPECT_THAT(server_.Targets(), ElementsAre("/x.html", "/shared.gif", "/y.html"));
+  EXPECT_THAT(Targets(), ElementsAre("/x.html", "/shared.gif", "/y.html"));
   const std::string y = test::ReadBytes(SaveFile("y.html"));
   EXPECT_THAT(y, HasSubstr("src=shared.gif"));
   EXPECT_THAT(y, HasSubstr(Utf8(platform::ProgramFile(u"null.gif"))));
@@ -331,14 +356,14 @@ TEST_F(PatrolTest, WithoutImagesThePlaceholderIsUsedUnlessAnotherEntryFetchedIt)
 
 TEST_F(PatrolTest, ABinaryDownloadIsStoredButNeitherAnalysedNorRewritten) {
   const std::string body = std::string("GIF89a\x01\x00") + "<a href=\"x.html\">x</a><img src=i>";
-  server_.Set("/data.cgi", test::StaticResource{body, "application/octet-stream", kMonday});
+  Serve("/data.cgi", body, "application/octet-stream", kMonday);
   Page("/x.html", "x");
   UrlEntry* entry = AddEntry("D", "/data.cgi", 1);
   entry->GetImages = 1;
 
   EXPECT_EQ(Patrol(), 0);
 
-  EXPECT_THAT(server_.Targets(), ElementsAre("/data.cgi"));
+  EXPECT_THAT(Targets(), ElementsAre("/data.cgi"));
   EXPECT_EQ(entry->Status, 1);
   EXPECT_EQ(test::ReadBytes(SaveFile("data.cgi")), body);
 }
@@ -400,7 +425,7 @@ TEST_F(PatrolTest, AFailedCopyCountsAsAFailedFetch) {
 
   EXPECT_EQ(Patrol(), 0);
 
-  EXPECT_THAT(server_.Targets(), ElementsAre("/a.html", "/b.html"));
+  EXPECT_THAT(Targets(), ElementsAre("/a.html", "/b.html"));
   EXPECT_EQ(a->Status, 0);
   EXPECT_TRUE(a->LocalFile.IsEmpty());
   EXPECT_EQ(a->HasLastTime, 0);
@@ -434,7 +459,7 @@ TEST_F(PatrolTest, InternetOpenErrorEndsThePatrolWithMinusOne) {
 
   EXPECT_THAT(view_.errors, ElementsAre("Internet open error."));
   EXPECT_EQ(view_.finished, 1);
-  EXPECT_TRUE(server_.Targets().empty());
+  EXPECT_TRUE(Targets().empty());
   EXPECT_EQ(a->Status, 0);
   EXPECT_EQ(list_->Count(), 1);
 }
@@ -484,7 +509,7 @@ TEST_F(PatrolTest, CancelDuringTheThirdEntryStopsAndStillRewrites) {
   EXPECT_EQ(thread.Join(), 0);
 
   // The current download runs to its end; no image or entry after it.
-  EXPECT_THAT(server_.Targets(), ElementsAre("/a.html", "/a.gif", "/b.html", "/b.gif", "/c.html"));
+  EXPECT_THAT(Targets(), ElementsAre("/a.html", "/a.gif", "/b.html", "/b.gif", "/c.html"));
   EXPECT_EQ(entries_[2]->Status, 1);
   EXPECT_EQ(entries_[3]->Status, 0);
   EXPECT_EQ(view_.states.back(), "書換中...");
