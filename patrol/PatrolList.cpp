@@ -30,7 +30,7 @@ UrlEntry* PatrolList::operator[](int32_t index) const {
 }
 
 bool PatrolList::ContainsUrl(std::u16string_view url) const {
-  return urlCounts_.find(std::u16string(url)) != urlCounts_.end();
+  return urlCounts_.find(url) != urlCounts_.end();
 }
 
 bool PatrolList::IsTemporary(const UrlEntry* entry) const {
@@ -96,11 +96,11 @@ void PatrolList::Grow() {
 }
 
 void PatrolList::CountUrl(const UrlEntry& entry, int32_t delta) {
-  std::u16string key(entry.Url.View());
-  auto it = urlCounts_.find(key);
+  const std::u16string_view url = entry.Url.View();
+  auto it = urlCounts_.find(url);
   if (it == urlCounts_.end()) {
     if (delta > 0) {
-      urlCounts_.emplace(std::move(key), delta);
+      urlCounts_.emplace(std::u16string(url), delta);
     }
     return;
   }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -60,7 +61,15 @@ class PatrolList {
   std::vector<UrlEntry*> slots_;
   int32_t gapStart_ = 0;
   int32_t gapEnd_ = 0;
-  std::unordered_map<std::u16string, int32_t> urlCounts_;
+  // Hashes owned keys and looked-up views alike, so that a lookup copies
+  // nothing.
+  struct UrlHash {
+    using is_transparent = void;
+    size_t operator()(std::u16string_view url) const noexcept {
+      return std::hash<std::u16string_view>()(url);
+    }
+  };
+  std::unordered_map<std::u16string, int32_t, UrlHash, std::equal_to<>> urlCounts_;
   std::unordered_map<const UrlEntry*, std::unique_ptr<UrlEntry>> temporaries_;
 };
 
