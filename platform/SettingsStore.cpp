@@ -27,8 +27,15 @@ std::string HomeFolder() {
   if (home != nullptr && *home != '\0') {
     return home;
   }
-  const passwd* entry = ::getpwuid(::getuid());
-  return (entry != nullptr && entry->pw_dir != nullptr) ? entry->pw_dir : "/tmp";
+  // The reentrant lookup, because two threads may open settings at once.
+  passwd entry{};
+  passwd* found = nullptr;
+  std::string scratch(16 * 1024, '\0');
+  if (::getpwuid_r(::getuid(), &entry, scratch.data(), scratch.size(), &found) != 0 ||
+      found == nullptr || entry.pw_dir == nullptr) {
+    return "/tmp";
+  }
+  return entry.pw_dir;
 }
 
 // Creates the folder that holds `hostPath` and its missing parents. The
