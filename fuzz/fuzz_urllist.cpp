@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <string>
 
 #include "platform/Utf8.h"
@@ -14,6 +15,11 @@
 namespace {
 
 std::string gFolder;
+
+void RemoveFolder() {
+  std::remove((gFolder + "/Kivo.dat").c_str());
+  ::rmdir(gFolder.c_str());
+}
 
 bool WriteWholeFile(const std::string& path, const std::string& bytes) {
   FILE* file = std::fopen(path.c_str(), "wb");
@@ -33,6 +39,7 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
     std::abort();
   }
   gFolder = pattern;
+  std::atexit(RemoveFolder);
   ::setenv("KIVO_HOME", gFolder.c_str(), 1);
   return 0;
 }
