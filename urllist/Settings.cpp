@@ -1,0 +1,93 @@
+#include "urllist/Settings.h"
+
+#include <memory>
+#include <string>
+
+namespace kivo {
+namespace {
+
+// The only place where the names, types and read defaults are written.
+constexpr SettingInfo kSettings[] = {
+    {Setting::SaveFolder, u"SaveFolder", kRegSz, 0, u""},
+    {Setting::UseProxy, u"UseProxy", kRegDword, 0, u""},
+    {Setting::ProxyName, u"ProxyName", kRegSz, 0, u""},
+    {Setting::ConnectTimeout, u"ConnectTimeout", kRegDword, 20, u""},
+    {Setting::ReceiveTimeout, u"ReceiveTimeout", kRegDword, 20, u""},
+    {Setting::DialupConnect, u"DialupConnect", kRegDword, 0, u""},
+    {Setting::DialupEntry, u"DialupEntry", kRegSz, 0, u""},
+    {Setting::CommandBandMenuStyle, u"CommandBandMenuStyle", kRegDword, 260, u""},
+    {Setting::CommandBandMenuWidth, u"CommandBandMenuWidth", kRegDword, 174, u""},
+    {Setting::CommandBandToolStyle, u"CommandBandToolStyle", kRegDword, 4, u""},
+    {Setting::CommandBandToolWidth, u"CommandBandToolWidth", kRegDword, 442, u""},
+    {Setting::CommandBandToolMaximized, u"CommandBandToolMaximized", kRegDword, 0, u""},
+    {Setting::NameWidth, u"NameWidth", kRegDword, 200, u""},
+    {Setting::UrlWidth, u"UrlWidth", kRegDword, 266, u""},
+    {Setting::LinkLevelWidth, u"LinkLevelWidth", kRegDword, 39, u""},
+    {Setting::LastTimeWidth, u"LastTimeWidth", kRegDword, 116, u""},
+};
+
+constexpr bool TableFollowsEnum() {
+  for (size_t i = 0; i < std::size(kSettings); ++i) {
+    if (static_cast<size_t>(kSettings[i].Id) != i) {
+      return false;
+    }
+  }
+  return true;
+}
+static_assert(TableFollowsEnum(), "the settings table must list every Setting in enum order");
+static_assert(std::size(kSettings) == static_cast<size_t>(Setting::LastTimeWidth) + 1);
+
+}  // namespace
+
+std::span<const SettingInfo> AllSettings() {
+  return kSettings;
+}
+
+const SettingInfo& InfoOf(Setting setting) {
+  return kSettings[static_cast<size_t>(setting)];
+}
+
+std::u16string_view SettingName(Setting setting) {
+  return InfoOf(setting).Name;
+}
+
+uint32_t ReadDwordSetting(RegKey& key, Setting setting) {
+  const SettingInfo& info = InfoOf(setting);
+  return key.ReadDword(info.Name, info.DefaultDword);
+}
+
+WideString ReadStringSetting(RegKey& key, Setting setting, int32_t capacityChars) {
+  const SettingInfo& info = InfoOf(setting);
+  if (capacityChars <= 0) {
+    return WideString(info.DefaultString);
+  }
+  auto buffer = std::make_unique<char16_t[]>(static_cast<size_t>(capacityChars));
+  const uint32_t capacityBytes = static_cast<uint32_t>(capacityChars) * sizeof(char16_t);
+  if (key.ReadString(info.Name, buffer.get(), capacityBytes) == nullptr) {
+    return WideString(info.DefaultString);
+  }
+  return WideString(buffer.get());
+}
+
+bool WriteDwordSetting(RegKey& key, Setting setting, uint32_t value) {
+  const uint8_t bytes[4] = {static_cast<uint8_t>(value), static_cast<uint8_t>(value >> 8),
+                            static_cast<uint8_t>(value >> 16), static_cast<uint8_t>(value >> 24)};
+  return key.WriteValue(SettingName(setting), kRegDword, bytes, sizeof bytes);
+}
+
+bool WriteStringSetting(RegKey& key, Setting setting, std::u16string_view value) {
+  std::string bytes;
+  bytes.reserve((value.size() + 1) * 2);
+  for (char16_t unit : value) {
+    bytes.push_back(static_cast<char>(unit & 0xFF));
+    bytes.push_back(static_cast<char>(unit >> 8));
+  }
+  bytes.append(2, '\0');
+  if (bytes.size() > UINT32_MAX) {
+    return false;
+  }
+  return key.WriteValue(SettingName(setting), kRegSz, bytes.data(),
+                        static_cast<uint32_t>(bytes.size()));
+}
+
+}  // namespace kivo
