@@ -288,8 +288,8 @@ TEST_F(PatrolTest, AnImageUsedByTwoPagesIsFetchedOnceAndSharedByBoth) {
   const std::vector<std::string> targets = Targets();
   EXPECT_EQ(std::count(targets.begin(), targets.end(), "/img/logo.gif"), 1);
   EXPECT_THAT(SavedFiles(), ElementsAre("a.html", "b.html", "logo.gif"));
-  EXPECT_THAT(test::ReadBytes(SaveFile("a.html")), HasSubstr("src=logo.gif"));
-  EXPECT_THAT(test::ReadBytes(SaveFile("b.html")), HasSubstr("src=logo.gif"));
+  EXPECT_THAT(test::ReadBytes(SaveFile("a.html")), HasSubstr("src=\"logo.gif\""));
+  EXPECT_THAT(test::ReadBytes(SaveFile("b.html")), HasSubstr("src=\"logo.gif\""));
 }
 
 TEST_F(PatrolTest, ALinkToAnotherUserEntryIsNotFetchedAgain) {
@@ -337,8 +337,8 @@ TEST_F(PatrolTest, AnUnchangedEntryIsSkippedWithEverythingBelowIt) {
 }
 
 TEST_F(PatrolTest, WithoutImagesThePlaceholderIsUsedUnlessAnotherEntryFetchedIt) {
-  Page("/x.html", "<img src=\"shared.gif\">");
-  Page("/y.html", "<img src=\"shared.gif\"><img src=\"own.gif\">");
+  Page("/x.html", "<img src=\"/shared.gif\">");
+  Page("/y.html", "<img src=\"/shared.gif\"><img src=\"/own.gif\">");
   Image("/shared.gif");
   Image("/own.gif");
   UrlEntry* x = AddEntry("X", "/x.html", 0);
@@ -349,7 +349,7 @@ TEST_F(PatrolTest, WithoutImagesThePlaceholderIsUsedUnlessAnotherEntryFetchedIt)
 
   EXPECT_THAT(Targets(), ElementsAre("/x.html", "/shared.gif", "/y.html"));
   const std::string y = test::ReadBytes(SaveFile("y.html"));
-  EXPECT_THAT(y, HasSubstr("src=shared.gif"));
+  EXPECT_THAT(y, HasSubstr("src=\"shared.gif\""));
   EXPECT_THAT(y, HasSubstr(Utf8(platform::ProgramFile(u"null.gif"))));
   EXPECT_THAT(y, Not(HasSubstr("own.gif")));
 }
@@ -480,7 +480,7 @@ TEST_F(PatrolTest, SettingsAreClampedAndAnEmptySaveFolderIsTheProgramFolder) {
 TEST_F(PatrolTest, CancelDuringTheThirdEntryStopsAndStillRewrites) {
   for (const char* name : {"a", "b", "c", "d"}) {
     Page(std::string("/") + name + ".html",
-         std::string("<img src=\"") + name + ".gif\"><a href=\"" + name + "l.html\">l</a>");
+         std::string("<img src=\"/") + name + ".gif\"><a href=\"" + name + "l.html\">l</a>");
     Image(std::string("/") + name + ".gif");
   }
   for (const char* name : {"A", "B", "C", "D"}) {
@@ -517,7 +517,7 @@ TEST_F(PatrolTest, CancelDuringTheThirdEntryStopsAndStillRewrites) {
   ASSERT_EQ(list.Count(), 4);
   // The pages stored before the cancel were rewritten: their image
   // references name the local copies.
-  EXPECT_THAT(test::ReadBytes(SaveFile("b.html")), HasSubstr("src=b.gif"));
+  EXPECT_THAT(test::ReadBytes(SaveFile("b.html")), HasSubstr("src=\"b.gif\""));
   EXPECT_THAT(test::ReadBytes(SaveFile("c.html")),
               HasSubstr(Utf8(platform::ProgramFile(u"null.gif"))));
 }
