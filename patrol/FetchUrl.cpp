@@ -91,6 +91,10 @@ int FetchUrl(HttpSession& session, std::u16string_view url, std::u16string_view 
   const ProgressOutput show(progress);
   show.Percent(0);
   show.Text(u"");
+  // Stored URLs end at their first NUL; a view with one inside would be fetched cut down.
+  if (url.find(u'\0') != std::u16string_view::npos) {
+    return 0;
+  }
 
   WideString host;
   WideString path;

@@ -12,6 +12,7 @@ namespace {
 constexpr int32_t kLetters = 26;
 constexpr int32_t kLetters2 = kLetters * kLetters;
 constexpr int32_t kLetters3 = kLetters2 * kLetters;
+constexpr size_t kCopyBufferSize = 16 * 1024;
 
 char16_t Letter(int32_t x) {
   return static_cast<char16_t>(u'A' + x);
@@ -36,12 +37,16 @@ WideString Candidate(std::u16string_view folder, std::u16string_view base,
   return path;
 }
 
-// Copies the rest of `source` into `target`; false on a write error.
-bool CopyInto(BufferedFile& source, const platform::UniqueFd& target) {
-  uint8_t buffer[BufferedFile::kBufferSize];
+// Copies the rest of `source` into `target`; false on a read or write error, so that a copy
+// cut short is never reported as done.
+bool CopyInto(const platform::UniqueFd& source, const platform::UniqueFd& target) {
+  uint8_t buffer[kCopyBufferSize];
   for (;;) {
-    const int64_t count = source.Read(buffer, sizeof buffer);
-    if (count <= 0) {
+    const int64_t count = platform::ReadSome(source.Get(), buffer, sizeof buffer);
+    if (count < 0) {
+      return false;
+    }
+    if (count == 0) {
       return true;
     }
     if (!platform::WriteAll(target.Get(), buffer, count)) {
@@ -87,8 +92,9 @@ bool SaveAsLocalCopy(std::u16string_view tempPath, std::u16string_view folder,
     extension = u".html";
   }
 
-  BufferedFile source;
-  const bool sourceOpen = source.Open(tempPath, OpenMode::ReadExisting);
+  const platform::UniqueFd source =
+      platform::OpenWithModeWord(tempPath, static_cast<uint32_t>(OpenMode::ReadExisting));
+  const bool sourceOpen = source.IsValid();
   // k = -1 stands for the first candidate, which has no suffix.
   for (int32_t k = -1;; ++k) {
     std::optional<WideString> suffix = k < 0 ? WideString() : LocalCopySuffix(k);

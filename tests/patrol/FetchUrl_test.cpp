@@ -283,7 +283,8 @@ TEST_F(FetchUrlTest, AnOutputFileThatCannotBeCreatedFails) {
 }
 
 TEST_F(FetchUrlTest, UrlsThatCouldSplitTheRequestAreRefused) {
-  for (const std::string path : {"/a\r\nHost: evil", "/a\nb", "/a\rb"}) {
+  const std::string paths[] = {"/a\r\nHost: evil", "/a\nb", "/a\rb", std::string("/a\0b", 4)};
+  for (const std::string& path : paths) {
     EXPECT_EQ(Fetch(path), 0);
   }
   EXPECT_EQ(server_.RequestCount(), 0u);
