@@ -278,7 +278,10 @@ bool HttpRequest::PumpUntilHeaders() {
       Fail(HttpError::Transport);
       return false;
     }
-    PumpOnce(waitStart);
+    Perform();
+    if (!head_.Complete && !finished_) {
+      WaitForActivity(waitStart);
+    }
   }
   return true;
 }
@@ -300,12 +303,15 @@ bool HttpRequest::PumpUntilBody() {
       }
       continue;
     }
-    PumpOnce(waitStart);
+    Perform();
+    if (pendingPos_ >= pending_.size() && !finished_ && !paused_) {
+      WaitForActivity(waitStart);
+    }
   }
   return true;
 }
 
-void HttpRequest::PumpOnce(Clock::time_point waitStart) {
+void HttpRequest::Perform() {
   CURLM* multi = session_.Multi();
   int running = 0;
   if (curl_multi_perform(multi, &running) != CURLM_OK) {
@@ -334,9 +340,9 @@ void HttpRequest::PumpOnce(Clock::time_point waitStart) {
         break;
     }
   }
-  if (finished_) {
-    return;
-  }
+}
+
+void HttpRequest::WaitForActivity(Clock::time_point waitStart) {
   std::chrono::milliseconds wait = kPollSlice;
   const uint32_t receiveTimeoutMs = session_.ReceiveTimeoutMs();
   if (awaitingData_ && receiveTimeoutMs != 0) {
@@ -350,7 +356,7 @@ void HttpRequest::PumpOnce(Clock::time_point waitStart) {
     }
     wait = std::min(wait, limit - idle);
   }
-  curl_multi_poll(multi, nullptr, 0, static_cast<int>(wait.count()), nullptr);
+  curl_multi_poll(session_.Multi(), nullptr, 0, static_cast<int>(wait.count()), nullptr);
 }
 
 void HttpRequest::Fail(HttpError error) {

@@ -82,7 +82,11 @@ class HttpRequest {
   bool FollowRedirect();
   bool PumpUntilHeaders();
   bool PumpUntilBody();
-  void PumpOnce(std::chrono::steady_clock::time_point waitStart);
+  // Lets libcurl move the transfer on without waiting.
+  void Perform();
+  // Waits for network activity, at most until the receive time-out would expire, which it
+  // reports as a failure.
+  void WaitForActivity(std::chrono::steady_clock::time_point waitStart);
   void Fail(HttpError error);
 
   static size_t OnHeader(char* data, size_t size, size_t count, void* self);

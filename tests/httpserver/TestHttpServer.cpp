@@ -3,6 +3,7 @@
 #include <arpa/inet.h>
 #include <fcntl.h>
 #include <netinet/in.h>
+#include <netinet/tcp.h>
 #include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -20,7 +21,7 @@ using Clock = std::chrono::steady_clock;
 constexpr int kTickMs = 20;
 constexpr size_t kMaxHeadBytes = 64 * 1024;
 constexpr size_t kMaxWorkers = 256;
-constexpr size_t kSendSlice = 16 * 1024;
+constexpr size_t kSendSlice = 64 * 1024;
 
 char LowerAscii(char ch) {
   return (ch >= 'A' && ch <= 'Z') ? static_cast<char>(ch - 'A' + 'a') : ch;
@@ -206,6 +207,10 @@ void TestHttpServer::AcceptLoop() {
     if (fd < 0) {
       continue;
     }
+    // Without this, Nagle's algorithm and the client's delayed acknowledgements hold every
+    // small write back for tens of milliseconds.
+    const int noDelay = 1;
+    ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &noDelay, sizeof noDelay);
     std::lock_guard<std::mutex> lock(mutex_);
     if (workers_.size() >= kMaxWorkers) {
       ::close(fd);

@@ -295,7 +295,8 @@ TEST_F(FetchUrlTest, OverLongHostsAndPathsAreNotFetchedCutDown) {
   server_.Script(longPath.substr(0, 1023), ScriptedResponse::Ok("cut down"));
   EXPECT_EQ(Fetch(longPath), 0);
   EXPECT_EQ(server_.RequestCount(), 0u);
-  const std::u16string longHost = u"http://" + std::u16string(256, u'h') + u"/";
+  std::u16string longHost(u"http://");
+  longHost.append(256, u'h').append(u"/");
   EXPECT_EQ(FetchUrl(*session_, longHost, output_, nullptr, nullptr, nullptr), 0);
 }
 
