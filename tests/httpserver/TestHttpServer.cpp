@@ -12,6 +12,7 @@
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
+#include <iterator>
 
 namespace kivo::test {
 namespace {
@@ -20,7 +21,6 @@ using Clock = std::chrono::steady_clock;
 
 constexpr int kTickMs = 20;
 constexpr size_t kMaxHeadBytes = 64 * 1024;
-constexpr size_t kMaxWorkers = 256;
 constexpr size_t kSendSlice = 64 * 1024;
 
 char LowerAscii(char ch) {
@@ -145,13 +145,13 @@ TestHttpServer::~TestHttpServer() {
   if (acceptThread_.joinable()) {
     acceptThread_.join();
   }
-  std::vector<std::thread> workers;
+  std::vector<Worker> workers;
   {
     std::lock_guard<std::mutex> lock(mutex_);
     workers.swap(workers_);
   }
-  for (std::thread& worker : workers) {
-    worker.join();
+  for (Worker& worker : workers) {
+    worker.Thread.join();
   }
   if (listenFd_ >= 0) {
     ::close(listenFd_);
@@ -211,14 +211,34 @@ void TestHttpServer::AcceptLoop() {
     // small write back for tens of milliseconds.
     const int noDelay = 1;
     ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &noDelay, sizeof noDelay);
+    JoinFinishedWorkers();
     std::lock_guard<std::mutex> lock(mutex_);
-    if (workers_.size() >= kMaxWorkers) {
+    if (workers_.size() >= kMaxConnections) {
       ::close(fd);
       continue;
     }
     ++connections_;
     const int id = nextId++;
-    workers_.emplace_back([this, fd, id] { Serve(fd, id); });
+    auto done = std::make_shared<std::atomic<bool>>(false);
+    workers_.push_back(Worker{std::thread([this, fd, id, done] {
+                                Serve(fd, id);
+                                *done = true;
+                              }),
+                              done});
+  }
+}
+
+void TestHttpServer::JoinFinishedWorkers() {
+  std::vector<Worker> finished;
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    const auto split = std::stable_partition(workers_.begin(), workers_.end(),
+                                             [](const Worker& worker) { return !*worker.Done; });
+    std::move(split, workers_.end(), std::back_inserter(finished));
+    workers_.erase(split, workers_.end());
+  }
+  for (Worker& worker : finished) {
+    worker.Thread.join();
   }
 }
 

@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <map>
+#include <memory>
 #include <mutex>
 #include <optional>
 #include <string>
@@ -77,11 +78,12 @@ struct RecordedRequest {
 // answered with the scripted status and never tunnelled). Every request line and its headers
 // are recorded. Each connection runs on its own thread; all waits are bounded (no delay over
 // kMaxDelayMs, idle connections end after kIdleLimitMs) and the destructor stops everything
-// within a fraction of a second.
+// within a fraction of a second. At most kMaxConnections connections are open at once.
 class TestHttpServer {
  public:
   static constexpr int kMaxDelayMs = 10000;
   static constexpr int kIdleLimitMs = 10000;
+  static constexpr size_t kMaxConnections = 64;
 
   TestHttpServer();
   TestHttpServer(const TestHttpServer&) = delete;
@@ -107,6 +109,7 @@ class TestHttpServer {
 
  private:
   void AcceptLoop();
+  void JoinFinishedWorkers();
   void Serve(int fd, int connectionId);
   ResponseOutcome Respond(int fd, const ScriptedResponse& response, bool& keepOpen);
   bool ReadHead(int fd, std::string& pending, std::string& head);
@@ -124,7 +127,12 @@ class TestHttpServer {
   mutable std::condition_variable changed_;
   std::map<std::string, ScriptedResponse> scripts_;
   std::vector<RecordedRequest> requests_;
-  std::vector<std::thread> workers_;
+  // One per open connection; finished ones are joined as new connections come in.
+  struct Worker {
+    std::thread Thread;
+    std::shared_ptr<std::atomic<bool>> Done;
+  };
+  std::vector<Worker> workers_;
 };
 
 // A loopback port whose listen queue is full, so that a connect to it hangs until the client's

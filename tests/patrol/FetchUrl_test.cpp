@@ -291,7 +291,8 @@ TEST_F(FetchUrlTest, UrlsThatCouldSplitTheRequestAreRefused) {
 }
 
 TEST_F(FetchUrlTest, OverLongHostsAndPathsAreNotFetchedCutDown) {
-  const std::string longPath = "/" + std::string(1023, 'p');
+  std::string longPath(1024, 'p');
+  longPath[0] = '/';
   server_.Script(longPath.substr(0, 1023), ScriptedResponse::Ok("cut down"));
   EXPECT_EQ(Fetch(longPath), 0);
   EXPECT_EQ(server_.RequestCount(), 0u);
