@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
+#include <cstdint>
 #include <cstdio>
 #include <iterator>
 
@@ -336,11 +337,14 @@ ResponseOutcome TestHttpServer::Respond(int fd, const ScriptedResponse& response
   }
 
   const size_t chunkSize = std::max<size_t>(response.ChunkSize, 1);
+  size_t nextDelay = response.DelayAtByte;
   size_t pos = 0;
   for (;;) {
-    if (response.BodyDelayMs > 0 && pos == response.DelayAtByte &&
-        !WaitWatchingClient(fd, response.BodyDelayMs)) {
-      return ResponseOutcome::ClientClosed;
+    if (response.BodyDelayMs > 0 && pos == nextDelay) {
+      if (!WaitWatchingClient(fd, response.BodyDelayMs)) {
+        return ResponseOutcome::ClientClosed;
+      }
+      nextDelay = response.DelayEveryBytes > 0 ? nextDelay + response.DelayEveryBytes : SIZE_MAX;
     }
     if (response.ResetAtByte && pos == *response.ResetAtByte) {
       ResetConnection(fd);
@@ -350,8 +354,8 @@ ResponseOutcome TestHttpServer::Respond(int fd, const ScriptedResponse& response
       break;
     }
     size_t next = std::min(body.size(), pos + (response.Chunked ? chunkSize : kSendSlice));
-    if (response.DelayAtByte > pos) {
-      next = std::min(next, response.DelayAtByte);
+    if (nextDelay > pos) {
+      next = std::min(next, nextDelay);
     }
     if (response.ResetAtByte && *response.ResetAtByte > pos) {
       next = std::min(next, *response.ResetAtByte);

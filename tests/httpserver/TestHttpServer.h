@@ -40,6 +40,8 @@ struct ScriptedResponse {
   // Waits before body byte DelayAtByte (0: between the headers and the body).
   int BodyDelayMs = 0;
   size_t DelayAtByte = 0;
+  // Repeats that wait every DelayEveryBytes body bytes after DelayAtByte (0: only once).
+  size_t DelayEveryBytes = 0;
   // Aborts the connection with a reset once this many body bytes have been sent.
   std::optional<size_t> ResetAtByte;
   // Closes the connection after this response even when its length is exact.

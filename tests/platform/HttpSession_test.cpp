@@ -305,9 +305,13 @@ TEST_F(HttpSessionTest, NoDataForTheReceiveTimeOutEndsTheTransfer) {
 }
 
 TEST_F(HttpSessionTest, SlowButSteadyDataIsNoTimeOut) {
+  // Every gap stays below the 1 s receive time-out while the whole transfer takes longer:
+  // there is no limit on a transfer's total time.
   ScriptedResponse response = ScriptedResponse::Ok(std::string(2000, 'w'));
-  response.BodyDelayMs = 600;  // below the 1 s receive time-out
-  response.DelayAtByte = 1000;
+  response.HeaderDelayMs = 400;
+  response.BodyDelayMs = 400;
+  response.DelayAtByte = 500;
+  response.DelayEveryBytes = 500;
   server_.Script("/steady", response);
   auto request = Get("/steady");
   ASSERT_TRUE(request->Send());
