@@ -43,7 +43,7 @@ SystemTime StoredTime() {
   return time;
 }
 
-TEST(SplitUrlTest, HostAndPathAreSplitAsSpecified) {
+TEST(SplitUrlTest, HostAndPathAreSplitAtTheFirstSlash) {
   struct Case {
     std::u16string url;
     std::u16string host;
