@@ -6,12 +6,11 @@
 #include <string_view>
 
 #include "platform/CurlHandles.h"
+#include "platform/HttpRequest.h"
 #include "platform/HttpTarget.h"
 #include "platform/ProxyName.h"
 
 namespace kivo::platform {
-
-class HttpRequest;
 
 // The agent string that every request carries.
 inline constexpr char kHttpAgent[] = "Mozilla/4.0 (compatible; MSIE 4.01; Windows 98)";
