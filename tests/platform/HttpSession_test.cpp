@@ -265,6 +265,19 @@ TEST_F(HttpSessionTest, ABodyShorterThanItsContentLengthIsAFailure) {
   EXPECT_FALSE(request->CompletedWhole());
 }
 
+TEST_F(HttpSessionTest, APlainBodyEndsAtItsContentLengthEvenWhenMoreFollows) {
+  // HTTP framing: bytes past the stated length are no part of the response.
+  ScriptedResponse response = ScriptedResponse::Ok("0123456789");
+  response.Length = LengthHeader::TooSmall;
+  response.LengthError = 4;
+  server_.Script("/long", response);
+  auto request = Get("/long");
+  ASSERT_TRUE(request->Send());
+  EXPECT_EQ(request->QueryContentLength(), 6u);
+  EXPECT_EQ(ReadAll(*request), "012345");
+  EXPECT_TRUE(request->CompletedWhole());
+}
+
 TEST_F(HttpSessionTest, ChunkedAndCloseDelimitedBodiesArriveWhole) {
   ScriptedResponse chunked = ScriptedResponse::Ok(std::string(3000, 'c'));
   chunked.Chunked = true;
