@@ -99,6 +99,9 @@ TEST_F(HttpSessionTest, SendsExactlyTheAgentAndAcceptHeadersOverHttp11) {
   EXPECT_EQ(requests[0].Header("Accept-Encoding"), std::nullopt);
   EXPECT_EQ(requests[0].Header("Cookie"), std::nullopt);
   EXPECT_EQ(requests[0].Header("Pragma"), std::nullopt);
+  EXPECT_EQ(requests[0].Header("Cache-Control"), std::nullopt);
+  EXPECT_EQ(requests[0].Header("If-Modified-Since"), std::nullopt);
+  EXPECT_EQ(requests[0].Headers.size(), 3u);  // Host, User-Agent and Accept only
 }
 
 TEST_F(HttpSessionTest, RequestTargetKeepsQueryAndFragmentAndEncodesOnlyWhatMust) {
@@ -147,6 +150,18 @@ TEST_F(HttpSessionTest, ThePortInTheHostIsUsed) {
   ASSERT_TRUE(request->Send());
   EXPECT_EQ(ReadAll(*request), "root");
   EXPECT_EQ(server_.RequestCount(), 1u);
+}
+
+TEST_F(HttpSessionTest, HttpsSpeaksTlsOnTheGivenPort) {
+  // The plain server never answers the TLS handshake, so no HTTP request reaches it; the
+  // handshake belongs to connecting and ends with the connect time-out.
+  server_.Script("/", ScriptedResponse::Ok("plain"));
+  auto request = session_->OpenRequest(HttpScheme::Https, Wide(server_.Authority()), u"/");
+  ASSERT_NE(request, nullptr);
+  EXPECT_FALSE(request->Send());
+  EXPECT_EQ(request->Error(), HttpError::ConnectTimeout);
+  EXPECT_EQ(server_.RequestCount(), 0u);
+  EXPECT_EQ(server_.ConnectionCount(), 1);
 }
 
 TEST_F(HttpSessionTest, ReadsDeliverAtMost1024Bytes) {
