@@ -271,6 +271,34 @@ TEST_F(FetchUrlTest, ARedirectIsFollowedToTheFinalBody) {
   EXPECT_EQ(Output(), "final");
 }
 
+TEST_F(FetchUrlTest, RedirectsThatGoNowhereOrElsewhereFail) {
+  test::WriteBytes(dir_.File("secret"), "secret");
+  server_.Script("/loop", ScriptedResponse::Redirect(302, "/loop"));
+  server_.Script("/local", ScriptedResponse::Redirect(301, "file://" + dir_.File("secret")));
+  EXPECT_EQ(Fetch("/loop"), 0);
+  EXPECT_EQ(Fetch("/local"), 0);
+  EXPECT_FALSE(OutputExists());
+}
+
+TEST_F(FetchUrlTest, ABareHostRequestsTheRootOnThePortGiven) {
+  server_.Script("/", ScriptedResponse::Ok("root"));
+  const std::string url = "http://" + server_.Authority();
+  EXPECT_EQ(FetchUrl(*session_, test::U16(url), output_, nullptr, nullptr, nullptr), 1);
+  EXPECT_EQ(Output(), "root");
+  const auto requests = server_.Requests();
+  ASSERT_EQ(requests.size(), 1u);
+  EXPECT_EQ(requests[0].RequestLine, "GET / HTTP/1.1");
+  EXPECT_EQ(requests[0].Header("Host"), server_.Authority());
+}
+
+TEST_F(FetchUrlTest, QueryAndFragmentAreSentAsWritten) {
+  server_.Script("/cgi/list?page=2&sort=a#entry5", ScriptedResponse::Ok("list"));
+  EXPECT_EQ(Fetch("/cgi/list?page=2&sort=a#entry5"), 1);
+  EXPECT_EQ(Output(), "list");
+  ASSERT_EQ(server_.RequestCount(), 1u);
+  EXPECT_EQ(server_.Requests()[0].RequestLine, "GET /cgi/list?page=2&sort=a#entry5 HTTP/1.1");
+}
+
 TEST_F(FetchUrlTest, AnOutputFileThatCannotBeCreatedFails) {
   server_.Script("/page", ScriptedResponse::Ok("body"));
   const std::u16string missingFolder = dir_.Wide("missing/Kivo0000.tmp");
