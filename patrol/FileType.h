@@ -1,0 +1,12 @@
+#pragma once
+
+#include <string_view>
+
+namespace kivo {
+
+// Returns true for an image, video or archive file, told by the extension after the last '.'
+// of the whole path or else by the first 16 bytes; false for anything treated as a page,
+// including a missing or unreadable file with an unlisted extension.
+bool IsBinaryFile(std::u16string_view path);
+
+}  // namespace kivo

@@ -1,0 +1,128 @@
+#include "patrol/LocalCopy.h"
+
+#include "patrol/UrlMapping.h"
+#include "platform/HostFile.h"
+#include "platform/NewFile.h"
+#include "support/BufferedFile.h"
+#include "support/FileExists.h"
+
+namespace kivo {
+namespace {
+
+constexpr int32_t kLetters = 26;
+constexpr int32_t kLetters2 = kLetters * kLetters;
+constexpr int32_t kLetters3 = kLetters2 * kLetters;
+constexpr size_t kCopyBufferSize = 16 * 1024;
+
+char16_t Letter(int32_t x) {
+  return static_cast<char16_t>(u'A' + x);
+}
+
+bool EqualsNoCase(std::u16string_view a, std::u16string_view b) {
+  if (a.size() != b.size()) {
+    return false;
+  }
+  for (size_t i = 0; i < a.size(); ++i) {
+    if (AsciiUpper(a[i]) != AsciiUpper(b[i])) {
+      return false;
+    }
+  }
+  return true;
+}
+
+WideString Candidate(std::u16string_view folder, std::u16string_view base,
+                     std::u16string_view suffix, std::u16string_view extension) {
+  WideString path(folder);
+  path.Append(base).Append(suffix).Append(extension);
+  return path;
+}
+
+// Copies the rest of `source` into `target`; false on a read or write error, so that a copy
+// cut short is never reported as done.
+bool CopyInto(const platform::UniqueFd& source, const platform::UniqueFd& target) {
+  uint8_t buffer[kCopyBufferSize];
+  for (;;) {
+    const int64_t count = platform::ReadSome(source.Get(), buffer, sizeof buffer);
+    if (count < 0) {
+      return false;
+    }
+    if (count == 0) {
+      return true;
+    }
+    if (!platform::WriteAll(target.Get(), buffer, count)) {
+      return false;
+    }
+  }
+}
+
+}  // namespace
+
+std::optional<WideString> LocalCopySuffix(int32_t k) {
+  if (k < 0 || k > kMaxLocalCopySuffix) {
+    return std::nullopt;
+  }
+  WideString suffix;
+  bool flag = false;
+  if (k > kLetters3) {
+    suffix.AppendChar(Letter(k / kLetters3));
+    flag = true;
+  }
+  int32_t r = k % kLetters3;
+  if (flag || r > kLetters2) {
+    suffix.AppendChar(Letter(r / kLetters2));
+    flag = true;
+  }
+  r = r % kLetters2;
+  if (flag || r > kLetters) {
+    suffix.AppendChar(Letter(r / kLetters));
+  }
+  suffix.AppendChar(Letter(r % kLetters));
+  return suffix;
+}
+
+bool SaveAsLocalCopy(std::u16string_view tempPath, std::u16string_view folder,
+                     std::u16string_view url, WideString& localPath) {
+  const WideString name = FileNameOfUrl(url);
+  const std::u16string_view nameView = name.View();
+  const size_t dot = nameView.rfind(u'.');
+  const std::u16string_view base = nameView.substr(0, dot);
+  std::u16string_view extension =
+      dot == std::u16string_view::npos ? std::u16string_view() : nameView.substr(dot);
+  if (EqualsNoCase(extension, u".asp") || EqualsNoCase(extension, u".shtml")) {
+    extension = u".html";
+  }
+
+  const platform::UniqueFd source =
+      platform::OpenWithModeWord(tempPath, static_cast<uint32_t>(OpenMode::ReadExisting));
+  const bool sourceOpen = source.IsValid();
+  // k = -1 stands for the first candidate, which has no suffix.
+  for (int32_t k = -1;; ++k) {
+    std::optional<WideString> suffix = k < 0 ? WideString() : LocalCopySuffix(k);
+    if (!suffix) {
+      localPath.Clear();
+      return false;
+    }
+    localPath = Candidate(folder, base, suffix->View(), extension);
+    if (FileExists(localPath.View())) {
+      continue;
+    }
+    if (!sourceOpen) {
+      return false;
+    }
+    platform::NewFile target = platform::CreateNewFile(localPath.View());
+    if (target.Outcome == platform::CreateOutcome::Exists) {
+      continue;
+    }
+    if (target.Outcome != platform::CreateOutcome::Created) {
+      return false;
+    }
+    if (!CopyInto(source, target.File) || !target.File.Reset()) {
+      target.File.Reset();
+      platform::RemoveFile(localPath.View());
+      return false;
+    }
+    return true;
+  }
+}
+
+}  // namespace kivo

@@ -1,0 +1,427 @@
+#include "platform/HttpRequest.h"
+
+#include <algorithm>
+#include <cstring>
+#include <string_view>
+#include <utility>
+
+#include "platform/HttpDate.h"
+#include "platform/HttpSession.h"
+
+namespace kivo::platform {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// libcurl's receive buffer, and so the largest piece it hands over at once.
+constexpr long kCurlBufferSize = 16384;
+// How long one wait for network activity may last before the time-outs are checked again.
+constexpr std::chrono::milliseconds kPollSlice(200);
+// Longest decimal number that fits in 64 bits without overflow checks.
+constexpr size_t kMaxLengthDigits = 18;
+
+std::string_view TrimSpaces(std::string_view text) {
+  while (!text.empty() && (text.front() == ' ' || text.front() == '\t')) {
+    text.remove_prefix(1);
+  }
+  while (!text.empty() && (text.back() == ' ' || text.back() == '\t' || text.back() == '\r' ||
+                           text.back() == '\n')) {
+    text.remove_suffix(1);
+  }
+  return text;
+}
+
+bool NameEquals(std::string_view name, std::string_view expected) {
+  return name.size() == expected.size() &&
+         std::equal(name.begin(), name.end(), expected.begin(), [](char a, char b) {
+           const auto lower = [](char ch) {
+             return (ch >= 'A' && ch <= 'Z') ? static_cast<char>(ch - 'A' + 'a') : ch;
+           };
+           return lower(a) == lower(b);
+         });
+}
+
+// Reads the status code from "HTTP/1.1 200 OK".
+int32_t ParseStatus(std::string_view line) {
+  const size_t space = line.find(' ');
+  if (space == std::string_view::npos || line.size() < space + 4) {
+    return 0;
+  }
+  int32_t status = 0;
+  for (size_t i = space + 1; i < space + 4; ++i) {
+    if (line[i] < '0' || line[i] > '9') {
+      return 0;
+    }
+    status = status * 10 + (line[i] - '0');
+  }
+  return status;
+}
+
+bool IsRedirectStatus(int32_t status) {
+  return status == 301 || status == 302 || status == 303 || status == 307 || status == 308;
+}
+
+// Escapes what cannot stand in a URL, so that a Location with spaces or raw bytes still parses;
+// controls are left for the URL parser to refuse.
+std::string EscapeLocation(std::string_view location) {
+  static constexpr char kHex[] = "0123456789ABCDEF";
+  std::string out;
+  for (char ch : location) {
+    const auto byte = static_cast<unsigned char>(ch);
+    if (byte == ' ' || byte >= 0x80) {
+      out += '%';
+      out += kHex[byte >> 4];
+      out += kHex[byte & 0xF];
+    } else {
+      out += ch;
+    }
+  }
+  return out;
+}
+
+std::optional<std::string> UrlPart(CURLU* url, CURLUPart part) {
+  char* text = nullptr;
+  if (curl_url_get(url, part, &text, 0) != CURLUE_OK || text == nullptr) {
+    return std::nullopt;
+  }
+  CurlText owned(text);
+  return std::string(owned.get());
+}
+
+}  // namespace
+
+HttpRequest::HttpRequest(Key /*key*/, HttpSession& session, HttpScheme scheme,
+                         HttpAuthority authority, std::string target)
+    : session_(session),
+      scheme_(scheme),
+      authority_(std::move(authority)),
+      target_(std::move(target)) {}
+
+HttpRequest::~HttpRequest() {
+  StopTransfer();
+  session_.ReleaseRequest();
+}
+
+bool HttpRequest::Send() {
+  if (sent_) {
+    return false;
+  }
+  sent_ = true;
+  headers_.reset(curl_slist_append(nullptr, "Accept: */*"));
+  if (!headers_) {
+    Fail(HttpError::Setup);
+    return false;
+  }
+  const std::string origin = OriginText(scheme_, authority_);
+  currentUrl_ = origin + target_;
+  // libcurl drops a URL's fragment, so the request target is given as it is. A plain HTTP proxy
+  // needs the absolute URI; a tunnel (https) carries the origin form.
+  const bool absolute = scheme_ == HttpScheme::Http && !session_.ProxyFor(scheme_).empty();
+  const std::string requestTarget = absolute ? currentUrl_ : target_;
+  if (!StartTransfer(origin + "/", &requestTarget, scheme_)) {
+    return false;
+  }
+  for (;;) {
+    if (!PumpUntilHeaders()) {
+      return false;
+    }
+    if (!IsRedirectStatus(head_.Status) || !head_.Location || head_.Location->empty()) {
+      break;
+    }
+    if (!FollowRedirect()) {
+      return false;
+    }
+  }
+  status_ = head_.Status;
+  return true;
+}
+
+std::optional<SystemTime> HttpRequest::QueryLastModified() const {
+  if (status_ == 0 || !head_.LastModified) {
+    return std::nullopt;
+  }
+  return ParseHttpDate(*head_.LastModified);
+}
+
+std::optional<uint64_t> HttpRequest::QueryContentLength() const {
+  if (status_ == 0 || !head_.ContentLength) {
+    return std::nullopt;
+  }
+  const std::string_view text = TrimSpaces(*head_.ContentLength);
+  if (text.empty() || text.size() > kMaxLengthDigits) {
+    return std::nullopt;
+  }
+  uint64_t value = 0;
+  for (char ch : text) {
+    if (ch < '0' || ch > '9') {
+      return std::nullopt;
+    }
+    value = value * 10 + static_cast<uint64_t>(ch - '0');
+  }
+  return value;
+}
+
+int32_t HttpRequest::Read(uint8_t* buffer, int32_t capacity) {
+  if (status_ == 0 || buffer == nullptr || capacity <= 0 || !PumpUntilBody()) {
+    return 0;
+  }
+  const size_t available = pending_.size() - pendingPos_;
+  const size_t count =
+      std::min({available, static_cast<size_t>(capacity), static_cast<size_t>(kMaxRead)});
+  std::memcpy(buffer, pending_.data() + pendingPos_, count);
+  pendingPos_ += count;
+  return static_cast<int32_t>(count);
+}
+
+bool HttpRequest::CompletedWhole() const {
+  return status_ != 0 && finished_ && error_ == HttpError::None && !paused_ &&
+         pendingPos_ >= pending_.size();
+}
+
+bool HttpRequest::StartTransfer(const std::string& url, const std::string* requestTarget,
+                                HttpScheme scheme) {
+  CurlEasy easy(curl_easy_init());
+  if (!easy) {
+    Fail(HttpError::Setup);
+    return false;
+  }
+  CURL* handle = easy.get();
+  bool ok = true;
+  const auto set = [&](CURLoption option, auto value) {
+    ok = ok && curl_easy_setopt(handle, option, value) == CURLE_OK;
+  };
+  set(CURLOPT_URL, url.c_str());
+  if (requestTarget != nullptr) {
+    set(CURLOPT_REQUEST_TARGET, requestTarget->c_str());
+  }
+  set(CURLOPT_NOSIGNAL, 1L);
+  set(CURLOPT_USERAGENT, kHttpAgent);
+  set(CURLOPT_HTTPHEADER, headers_.get());
+  set(CURLOPT_HTTP_VERSION, static_cast<long>(CURL_HTTP_VERSION_1_1));
+  set(CURLOPT_PROTOCOLS_STR, "http,https");
+  set(CURLOPT_FOLLOWLOCATION, 0L);
+  // An empty proxy text also keeps libcurl from taking one from http_proxy and the like, and
+  // an empty no-proxy list keeps no_proxy from the environment out as well.
+  set(CURLOPT_PROXY, session_.ProxyFor(scheme).c_str());
+  set(CURLOPT_NOPROXY, "");
+  set(CURLOPT_SUPPRESS_CONNECT_HEADERS, 1L);
+  set(CURLOPT_BUFFERSIZE, kCurlBufferSize);
+  set(CURLOPT_SSL_VERIFYPEER, 1L);
+  set(CURLOPT_SSL_VERIFYHOST, 2L);
+  if (session_.ConnectTimeoutMs() != 0) {
+    set(CURLOPT_CONNECTTIMEOUT_MS, static_cast<long>(session_.ConnectTimeoutMs()));
+  }
+  set(CURLOPT_HEADERFUNCTION, &HttpRequest::OnHeader);
+  set(CURLOPT_HEADERDATA, static_cast<void*>(this));
+  set(CURLOPT_WRITEFUNCTION, &HttpRequest::OnBody);
+  set(CURLOPT_WRITEDATA, static_cast<void*>(this));
+  set(CURLOPT_PREREQFUNCTION, &HttpRequest::OnConnected);
+  set(CURLOPT_PREREQDATA, static_cast<void*>(this));
+  if (!ok || curl_multi_add_handle(session_.Multi(), handle) != CURLM_OK) {
+    Fail(HttpError::Setup);
+    return false;
+  }
+  easy_ = std::move(easy);
+  attached_ = true;
+  finished_ = false;
+  paused_ = false;
+  awaitingData_ = false;
+  connected_ = false;
+  head_ = ResponseHead();
+  lastActivity_ = Clock::now();
+  return true;
+}
+
+void HttpRequest::StopTransfer() {
+  if (attached_) {
+    // Removing an unfinished transfer closes its connection, so an unread body is never
+    // mistaken for the next response.
+    curl_multi_remove_handle(session_.Multi(), easy_.get());
+    attached_ = false;
+  }
+  easy_.reset();
+  pending_.clear();
+  pendingPos_ = 0;
+  paused_ = false;
+}
+
+bool HttpRequest::FollowRedirect() {
+  if (redirects_ >= kMaxRedirects) {
+    Fail(HttpError::Redirect);
+    return false;
+  }
+  CurlUrl url(curl_url());
+  const std::string location = EscapeLocation(*head_.Location);
+  if (!url || curl_url_set(url.get(), CURLUPART_URL, currentUrl_.c_str(), 0) != CURLUE_OK ||
+      curl_url_set(url.get(), CURLUPART_URL, location.c_str(), 0) != CURLUE_OK ||
+      curl_url_set(url.get(), CURLUPART_FRAGMENT, nullptr, 0) != CURLUE_OK) {
+    Fail(HttpError::Redirect);
+    return false;
+  }
+  const auto schemeText = UrlPart(url.get(), CURLUPART_SCHEME);
+  const auto next = UrlPart(url.get(), CURLUPART_URL);
+  if (!schemeText || !next || (*schemeText != "http" && *schemeText != "https")) {
+    Fail(HttpError::Redirect);
+    return false;
+  }
+  StopTransfer();
+  ++redirects_;
+  currentUrl_ = *next;
+  return StartTransfer(currentUrl_, nullptr,
+                       *schemeText == "https" ? HttpScheme::Https : HttpScheme::Http);
+}
+
+bool HttpRequest::PumpUntilHeaders() {
+  const Clock::time_point waitStart = Clock::now();
+  while (!head_.Complete) {
+    if (finished_) {
+      Fail(HttpError::Transport);
+      return false;
+    }
+    Perform();
+    if (!head_.Complete && !finished_) {
+      WaitForActivity(waitStart);
+    }
+  }
+  return true;
+}
+
+bool HttpRequest::PumpUntilBody() {
+  const Clock::time_point waitStart = Clock::now();
+  while (pendingPos_ >= pending_.size()) {
+    if (finished_ || !attached_) {
+      return false;
+    }
+    if (paused_) {
+      // Resuming may hand over the held piece at once, through OnBody.
+      paused_ = false;
+      pending_.clear();
+      pendingPos_ = 0;
+      if (curl_easy_pause(easy_.get(), CURLPAUSE_CONT) != CURLE_OK) {
+        Fail(HttpError::Transport);
+        return false;
+      }
+      continue;
+    }
+    Perform();
+    if (pendingPos_ >= pending_.size() && !finished_ && !paused_) {
+      WaitForActivity(waitStart);
+    }
+  }
+  return true;
+}
+
+void HttpRequest::Perform() {
+  CURLM* multi = session_.Multi();
+  int running = 0;
+  if (curl_multi_perform(multi, &running) != CURLM_OK) {
+    Fail(HttpError::Transport);
+    return;
+  }
+  int queued = 0;
+  while (CURLMsg* message = curl_multi_info_read(multi, &queued)) {
+    if (message->msg != CURLMSG_DONE || message->easy_handle != easy_.get()) {
+      continue;
+    }
+    finished_ = true;
+    switch (message->data.result) {
+      case CURLE_OK:
+        break;
+      case CURLE_COULDNT_RESOLVE_HOST:
+      case CURLE_COULDNT_RESOLVE_PROXY:
+      case CURLE_COULDNT_CONNECT:
+        Fail(HttpError::Connect);
+        break;
+      case CURLE_OPERATION_TIMEDOUT:
+        Fail(connected_ ? HttpError::ReceiveTimeout : HttpError::ConnectTimeout);
+        break;
+      default:
+        Fail(HttpError::Transport);
+        break;
+    }
+  }
+}
+
+void HttpRequest::WaitForActivity(Clock::time_point waitStart) {
+  std::chrono::milliseconds wait = kPollSlice;
+  const uint32_t receiveTimeoutMs = session_.ReceiveTimeoutMs();
+  if (awaitingData_ && receiveTimeoutMs != 0) {
+    // Only time spent waiting here counts: a caller busy between reads pauses the transfer.
+    const Clock::time_point since = std::max(lastActivity_, waitStart);
+    const auto idle = std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - since);
+    const std::chrono::milliseconds limit(receiveTimeoutMs);
+    if (idle >= limit) {
+      Fail(HttpError::ReceiveTimeout);
+      return;
+    }
+    wait = std::min(wait, limit - idle);
+  }
+  curl_multi_poll(session_.Multi(), nullptr, 0, static_cast<int>(wait.count()), nullptr);
+}
+
+void HttpRequest::Fail(HttpError error) {
+  if (error_ == HttpError::None) {
+    error_ = error;
+  }
+  finished_ = true;
+}
+
+size_t HttpRequest::OnHeader(char* data, size_t size, size_t count, void* self) {
+  auto& request = *static_cast<HttpRequest*>(self);
+  const size_t length = size * count;
+  request.lastActivity_ = Clock::now();
+  const std::string_view line = TrimSpaces(std::string_view(data, length));
+  ResponseHead& head = request.head_;
+  if (line.substr(0, 5) == "HTTP/") {
+    head = ResponseHead();
+    head.Status = ParseStatus(line);
+    return length;
+  }
+  if (line.empty()) {
+    // An informational response (1xx) is followed by another status line.
+    if (head.Status >= 200) {
+      head.Complete = true;
+    }
+    return length;
+  }
+  const size_t colon = line.find(':');
+  if (colon == std::string_view::npos) {
+    return length;
+  }
+  const std::string_view name = line.substr(0, colon);
+  const std::string value(TrimSpaces(line.substr(colon + 1)));
+  if (NameEquals(name, "Last-Modified") && !head.LastModified) {
+    head.LastModified = value;
+  } else if (NameEquals(name, "Content-Length") && !head.ContentLength) {
+    head.ContentLength = value;
+  } else if (NameEquals(name, "Location") && !head.Location) {
+    head.Location = value;
+  }
+  return length;
+}
+
+size_t HttpRequest::OnBody(char* data, size_t size, size_t count, void* self) {
+  auto& request = *static_cast<HttpRequest*>(self);
+  const size_t length = size * count;
+  request.lastActivity_ = Clock::now();
+  if (request.pendingPos_ < request.pending_.size()) {
+    // The caller has not taken the previous piece yet: libcurl keeps this one until resumed.
+    request.paused_ = true;
+    return CURL_WRITEFUNC_PAUSE;
+  }
+  request.pending_.assign(reinterpret_cast<const uint8_t*>(data),
+                          reinterpret_cast<const uint8_t*>(data) + length);
+  request.pendingPos_ = 0;
+  return length;
+}
+
+int HttpRequest::OnConnected(void* self, char* /*remoteIp*/, char* /*localIp*/, int /*remotePort*/,
+                             int /*localPort*/) {
+  auto& request = *static_cast<HttpRequest*>(self);
+  request.connected_ = true;
+  request.awaitingData_ = true;
+  request.lastActivity_ = Clock::now();
+  return CURL_PREREQFUNC_OK;
+}
+
+}  // namespace kivo::platform

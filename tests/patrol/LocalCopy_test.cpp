@@ -1,0 +1,140 @@
+#include "patrol/LocalCopy.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <string>
+
+#include "common/TempDir.h"
+#include "support/FileExists.h"
+
+namespace kivo {
+namespace {
+
+TEST(LocalCopySuffixTest, TheSequenceKeepsItsStrictThresholds) {
+  struct Case {
+    int32_t k;
+    std::u16string suffix;
+  };
+  const Case cases[] = {
+      {0, u"A"},     {1, u"B"},     {25, u"Z"},       {26, u"A"},        {27, u"BB"},
+      {28, u"BC"},   {51, u"BZ"},   {52, u"CA"},      {675, u"ZZ"},      {676, u"A"},
+      {677, u"BAB"}, {17576, u"A"}, {17577, u"BAAB"}, {456975, u"ZZZZ"},
+  };
+  for (const Case& c : cases) {
+    const auto suffix = LocalCopySuffix(c.k);
+    ASSERT_TRUE(suffix.has_value()) << c.k;
+    EXPECT_EQ(suffix->View(), c.suffix) << c.k;
+  }
+}
+
+TEST(LocalCopySuffixTest, TheSearchEndsWhereTheLettersWouldLeaveAToZ) {
+  EXPECT_EQ(LocalCopySuffix(kMaxLocalCopySuffix + 1), std::nullopt);
+  EXPECT_EQ(LocalCopySuffix(-1), std::nullopt);
+  for (int32_t k = 0; k <= kMaxLocalCopySuffix; k += 997) {
+    const WideString suffix = *LocalCopySuffix(k);
+    for (char16_t ch : suffix.View()) {
+      ASSERT_TRUE(ch >= u'A' && ch <= u'Z') << k;
+    }
+  }
+}
+
+class LocalCopyTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(test::WriteBytes(dir_.File("Kivo0000.tmp"), "downloaded"));
+    folder_ = dir_.Wide("");
+  }
+
+  bool Save(const std::u16string& url, WideString& localPath) {
+    return SaveAsLocalCopy(dir_.Wide("Kivo0000.tmp"), folder_, url, localPath);
+  }
+
+  test::TempDir dir_;
+  std::u16string folder_;  // ends with '/'
+};
+
+TEST_F(LocalCopyTest, NamesComeFromTheUrlWithAspAndShtmlBecomingHtml) {
+  struct Case {
+    std::u16string url;
+    std::string name;
+  };
+  const Case cases[] = {
+      {u"http://h/news/index.asp?id=3", "index.html"},
+      {u"http://h/list.ASP", "list.html"},
+      {u"http://h/a.Shtml", "a.html"},
+      {u"http://h/logo", "logo"},
+      {u"http://h/page.HTM", "page.HTM"},
+      {u"http://h/run.cgi", "run.cgi"},
+      {u"http://h/archive.tar.gz", "archive.tar.gz"},
+  };
+  for (const Case& c : cases) {
+    WideString localPath;
+    EXPECT_TRUE(Save(c.url, localPath));
+    EXPECT_EQ(localPath.View(), dir_.Wide(c.name));
+    EXPECT_EQ(test::ReadBytes(dir_.File(c.name)), "downloaded");
+  }
+}
+
+TEST_F(LocalCopyTest, SuccessiveCopiesTakeTheNextFreeSuffix) {
+  const char* expected[] = {"index.html", "indexA.html", "indexB.html", "indexC.html"};
+  for (const char* name : expected) {
+    WideString localPath;
+    EXPECT_TRUE(Save(u"http://h/news/index.asp?id=3", localPath));
+    EXPECT_EQ(localPath.View(), dir_.Wide(name));
+  }
+}
+
+TEST_F(LocalCopyTest, AnExistingFileIsNeverOverwritten) {
+  ASSERT_TRUE(test::WriteBytes(dir_.File("page.html"), "older copy"));
+  WideString localPath;
+  EXPECT_TRUE(Save(u"http://h/page.html", localPath));
+  EXPECT_EQ(localPath.View(), dir_.Wide("pageA.html"));
+  EXPECT_EQ(test::ReadBytes(dir_.File("page.html")), "older copy");
+  EXPECT_EQ(test::ReadBytes(dir_.File("pageA.html")), "downloaded");
+}
+
+TEST_F(LocalCopyTest, ADirectoryOfTheCandidatesNameIsSkipped) {
+  ASSERT_EQ(::mkdir(dir_.File("page.html").c_str(), 0755), 0);
+  WideString localPath;
+  EXPECT_TRUE(Save(u"http://h/page.html", localPath));
+  EXPECT_EQ(localPath.View(), dir_.Wide("pageA.html"));
+}
+
+TEST_F(LocalCopyTest, ADanglingSymbolicLinkIsNeverWrittenThrough) {
+  const std::string target = dir_.File("elsewhere.txt");
+  ASSERT_EQ(::symlink(target.c_str(), dir_.File("page.html").c_str()), 0);
+  WideString localPath;
+  EXPECT_TRUE(Save(u"http://h/page.html", localPath));
+  EXPECT_EQ(localPath.View(), dir_.Wide("pageA.html"));
+  EXPECT_FALSE(FileExists(test::U16(target)));
+}
+
+TEST_F(LocalCopyTest, ARepeatedSuffixIsSkippedAsTaken) {
+  // S(26) is "A" again; with "a", "aA".."aZ" taken the search goes on to "aBB".
+  ASSERT_TRUE(test::WriteBytes(dir_.File("a"), ""));
+  for (char ch = 'A'; ch <= 'Z'; ++ch) {
+    ASSERT_TRUE(test::WriteBytes(dir_.File(std::string("a") + ch), ""));
+  }
+  WideString localPath;
+  EXPECT_TRUE(Save(u"http://h/a", localPath));
+  EXPECT_EQ(localPath.View(), dir_.Wide("aBB"));
+}
+
+TEST_F(LocalCopyTest, AFailedCopyStillNamesTheChosenPath) {
+  WideString localPath;
+  EXPECT_FALSE(SaveAsLocalCopy(dir_.Wide("missing.tmp"), folder_, u"http://h/x.html", localPath));
+  EXPECT_EQ(localPath.View(), dir_.Wide("x.html"));
+  EXPECT_FALSE(FileExists(localPath.View()));
+}
+
+TEST_F(LocalCopyTest, AMissingFolderFailsWithThePathSet) {
+  WideString localPath;
+  EXPECT_FALSE(SaveAsLocalCopy(dir_.Wide("Kivo0000.tmp"), dir_.Wide("nofolder/"),
+                               u"http://h/x.html", localPath));
+  EXPECT_EQ(localPath.View(), dir_.Wide("nofolder/x.html"));
+}
+
+}  // namespace
+}  // namespace kivo
