@@ -3,13 +3,16 @@
 #include <fcntl.h>
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
+#include <signal.h>
 #include <spawn.h>
 #include <sys/wait.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "common/TempDir.h"
@@ -37,8 +40,9 @@ class KivoCliTest : public testing::Test {
     ASSERT_FALSE(home_.Path().empty());
   }
 
-  // Runs kivo-cli with args in the test's program folder and settings.
-  CliResult Run(const std::vector<std::string>& args) {
+  // Starts kivo-cli with args in the test's program folder and settings;
+  // Wait collects it.
+  pid_t Start(const std::vector<std::string>& args) {
     std::vector<std::string> env;
     for (char** var = environ; *var != nullptr; ++var) {
       const std::string text = *var;
@@ -61,27 +65,34 @@ class KivoCliTest : public testing::Test {
     }
     argv.push_back(nullptr);
 
-    const std::string outPath = home_.File("out.txt");
-    const std::string errPath = home_.File("err.txt");
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, 1, outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
-                                     0644);
-    posix_spawn_file_actions_addopen(&actions, 2, errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
-                                     0644);
-    pid_t pid = 0;
+    posix_spawn_file_actions_addopen(&actions, 1, home_.File("out.txt").c_str(),
+                                     O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    posix_spawn_file_actions_addopen(&actions, 2, home_.File("err.txt").c_str(),
+                                     O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    pid_t pid = -1;
+    if (posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), envp.data()) != 0) {
+      pid = -1;
+    }
+    posix_spawn_file_actions_destroy(&actions);
+    return pid;
+  }
+
+  CliResult Wait(pid_t pid) {
     CliResult result;
-    if (posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), envp.data()) == 0) {
+    if (pid > 0) {
       int status = 0;
       ::waitpid(pid, &status, 0);
       result.Status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
     }
-    posix_spawn_file_actions_destroy(&actions);
-    result.Out = test::ReadBytes(outPath);
-    result.Err = test::ReadBytes(errPath);
+    result.Out = test::ReadBytes(home_.File("out.txt"));
+    result.Err = test::ReadBytes(home_.File("err.txt"));
     return result;
   }
+
+  CliResult Run(const std::vector<std::string>& args) { return Wait(Start(args)); }
 
   std::string ListFile() const { return test::ReadBytes(home_.File("prog/Kivo.dat")); }
   std::string Url(const std::string& path) const { return server_.Url(path); }
@@ -221,6 +232,38 @@ TEST_F(KivoCliTest, PatrolStoresPagesAndSavesTheList) {
   EXPECT_EQ(again.Status, 0);
   EXPECT_EQ(again.Out, "");
   EXPECT_EQ(TargetsSince(before), std::vector<std::string>{"/a.html"});
+}
+
+// Ctrl-C acts as the Cancel button: the download in progress ends, nothing
+// after it is fetched, the pages stored so far are rewritten, the list is
+// saved and the exit status is 0.
+TEST_F(KivoCliTest, CtrlCCancelsThePatrolAndSavesTheList) {
+  Serve("/a.html", "<a href=\"b.html\">b</a>", std::nullopt);
+  test::ScriptedResponse slow = test::ScriptedResponse::Ok("slow");
+  slow.HeaderDelayMs = 1500;
+  server_.Script("/b.html", std::move(slow));
+  Serve("/c.html", "c", std::nullopt);
+  for (const char* path : {"/a.html", "/b.html", "/c.html"}) {
+    ASSERT_EQ(Run({"add", Url(path)}).Status, 0);
+  }
+  const pid_t pid = Start({"patrol"});
+  ASSERT_GT(pid, 0);
+  // Wait (bounded) until the second entry is being downloaded.
+  for (int i = 0; i < 500 && server_.RequestCount() < 2; ++i) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  ASSERT_EQ(server_.RequestCount(), 2u);
+  ::kill(pid, SIGINT);
+  CliResult result = Wait(pid);
+
+  EXPECT_EQ(result.Status, 0) << result.Err;
+  EXPECT_THAT(result.Err, HasSubstr("patrol cancelled"));
+  EXPECT_THAT(result.Err, HasSubstr("状態: 書換中...\n"));
+  EXPECT_EQ(TargetsSince(0), (std::vector<std::string>{"/a.html", "/b.html"}));
+  const std::string list = Run({"list"}).Out;
+  EXPECT_THAT(list, HasSubstr("1\t1\t"));
+  EXPECT_THAT(list, HasSubstr("2\t1\t"));
+  EXPECT_THAT(list, HasSubstr("3\t0\t"));
 }
 
 TEST_F(KivoCliTest, InternetOpenErrorIsPrintedAndExitsNonZero) {
