@@ -22,7 +22,8 @@ inline constexpr std::u16string_view kInternetOpenError = u"Internet open error.
 // waits for it to return. An implementation that lives on another thread (the
 // GUI dialog) forwards each call to its own thread and blocks until it has
 // been served; the command line serves them directly. The byte count (control
-// 1006) and the percentage (control 1007) come through FetchProgress.
+// 1006) and the percentage (control 1007) come through FetchProgress. The
+// Cancel button is not part of the view: it clears PatrolRunning.
 class PatrolView : public FetchProgress {
  public:
   ~PatrolView() override = default;
