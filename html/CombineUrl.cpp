@@ -1,0 +1,178 @@
+#include "html/CombineUrl.h"
+
+#include <algorithm>
+#include <string>
+
+namespace kivo {
+namespace {
+
+constexpr size_t kNone = std::u16string_view::npos;
+
+// The five components of a URI reference. An absent component is distinct
+// from an empty one: "http://h/p?" has an empty query, "http://h/p" none.
+struct ReferenceParts {
+  std::optional<std::u16string_view> Scheme;
+  std::optional<std::u16string_view> Authority;
+  std::u16string_view Path;
+  std::optional<std::u16string_view> Query;
+  std::optional<std::u16string_view> Fragment;
+};
+
+constexpr bool IsAsciiLetter(char16_t c) {
+  return (c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z');
+}
+
+constexpr bool IsSchemeChar(char16_t c) {
+  return IsAsciiLetter(c) || (c >= u'0' && c <= u'9') || c == u'+' || c == u'-' || c == u'.';
+}
+
+// Returns the length of the scheme at the start of `text` (without its
+// colon), or 0 when `text` does not begin with one.
+size_t SchemeLength(std::u16string_view text) {
+  if (text.empty() || !IsAsciiLetter(text[0])) {
+    return 0;
+  }
+  size_t i = 1;
+  while (i < text.size() && IsSchemeChar(text[i])) {
+    ++i;
+  }
+  return (i < text.size() && text[i] == u':') ? i : 0;
+}
+
+// Splits a reference into its components (RFC 3986, appendix B, with the
+// scheme restricted to its grammar so that "1:x" stays a relative path).
+ReferenceParts SplitReference(std::u16string_view text) {
+  ReferenceParts parts;
+  size_t i = 0;
+  if (const size_t schemeLength = SchemeLength(text); schemeLength > 0) {
+    parts.Scheme = text.substr(0, schemeLength);
+    i = schemeLength + 1;
+  }
+  if (text.substr(i).starts_with(u"//")) {
+    const size_t end = std::min(text.find_first_of(u"/?#", i + 2), text.size());
+    parts.Authority = text.substr(i + 2, end - (i + 2));
+    i = end;
+  }
+  const size_t pathEnd = std::min(text.find_first_of(u"?#", i), text.size());
+  parts.Path = text.substr(i, pathEnd - i);
+  i = pathEnd;
+  if (i < text.size() && text[i] == u'?') {
+    const size_t end = std::min(text.find(u'#', i + 1), text.size());
+    parts.Query = text.substr(i + 1, end - (i + 1));
+    i = end;
+  }
+  if (i < text.size() && text[i] == u'#') {
+    parts.Fragment = text.substr(i + 1);
+  }
+  return parts;
+}
+
+// Drops the last segment of `output` together with the "/" before it.
+void DropLastSegment(std::u16string& output) {
+  const size_t slash = output.rfind(u'/');
+  output.resize(slash == kNone ? 0 : slash);
+}
+
+// Resolves "." and ".." segments (RFC 3986, section 5.2.4).
+std::u16string RemoveDotSegments(std::u16string_view input) {
+  std::u16string output;
+  output.reserve(input.size());
+  while (!input.empty()) {
+    if (input.starts_with(u"../")) {
+      input.remove_prefix(3);
+    } else if (input.starts_with(u"./")) {
+      input.remove_prefix(2);
+    } else if (input.starts_with(u"/./")) {
+      input.remove_prefix(2);  // leaves the second "/" as the new start
+    } else if (input == u"/.") {
+      input = u"/";
+    } else if (input.starts_with(u"/../")) {
+      input.remove_prefix(3);
+      DropLastSegment(output);
+    } else if (input == u"/..") {
+      input = u"/";
+      DropLastSegment(output);
+    } else if (input == u"." || input == u"..") {
+      input = {};
+    } else {
+      // Move the first segment, with its leading "/" if any, to the output.
+      const size_t end = std::min(input.find(u'/', 1), input.size());
+      output.append(input.substr(0, end));
+      input.remove_prefix(end);
+    }
+  }
+  return output;
+}
+
+// Merges a relative path with the base's path (RFC 3986, section 5.2.3).
+std::u16string MergePaths(const ReferenceParts& base, std::u16string_view relativePath) {
+  if (base.Authority.has_value() && base.Path.empty()) {
+    return u"/" + std::u16string(relativePath);
+  }
+  const size_t slash = base.Path.rfind(u'/');
+  std::u16string merged(slash == kNone ? std::u16string_view() : base.Path.substr(0, slash + 1));
+  merged.append(relativePath);
+  return merged;
+}
+
+std::optional<WideString> Bounded(std::u16string_view url) {
+  if (url.size() > static_cast<size_t>(kMaxUrlLength)) {
+    return std::nullopt;
+  }
+  return WideString(url);
+}
+
+}  // namespace
+
+std::optional<WideString> CombineUrl(std::u16string_view base, std::u16string_view relative) {
+  // A fragment after the last "/" belongs to the base document; a "#" inside
+  // the path (before a later "/") is left alone.
+  const size_t lastHash = base.rfind(u'#');
+  const size_t lastSlash = base.rfind(u'/');
+  if (lastHash != kNone && (lastSlash == kNone || lastHash > lastSlash)) {
+    base = base.substr(0, lastHash);
+  }
+
+  const ReferenceParts reference = SplitReference(relative);
+  if (reference.Scheme.has_value()) {
+    return Bounded(relative);
+  }
+  const ReferenceParts baseParts = SplitReference(base);
+
+  std::optional<std::u16string_view> authority = baseParts.Authority;
+  std::u16string path;
+  std::optional<std::u16string_view> query = reference.Query;
+  if (reference.Authority.has_value()) {
+    authority = reference.Authority;
+    path = RemoveDotSegments(reference.Path);
+  } else if (reference.Path.empty()) {
+    path = baseParts.Path;
+    if (!query.has_value()) {
+      query = baseParts.Query;
+    }
+  } else if (reference.Path.starts_with(u'/')) {
+    path = RemoveDotSegments(reference.Path);
+  } else {
+    path = RemoveDotSegments(MergePaths(baseParts, reference.Path));
+  }
+
+  // Recomposition (RFC 3986, section 5.3).
+  std::u16string result;
+  result.reserve(base.size() + relative.size() + 4);
+  if (baseParts.Scheme.has_value()) {
+    result.append(*baseParts.Scheme).push_back(u':');
+  }
+  if (authority.has_value()) {
+    result.append(u"//").append(*authority);
+  }
+  result.append(path);
+  if (query.has_value()) {
+    result.append(u"?").append(*query);
+  }
+  if (reference.Fragment.has_value()) {
+    result.append(u"#").append(*reference.Fragment);
+  }
+  return Bounded(result);
+}
+
+}  // namespace kivo
