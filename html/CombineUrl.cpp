@@ -67,16 +67,22 @@ ReferenceParts SplitReference(std::u16string_view text) {
   return parts;
 }
 
-// Drops the last segment of `output` together with the "/" before it.
-void DropLastSegment(std::u16string& output) {
-  const size_t slash = output.rfind(u'/');
-  output.resize(slash == kNone ? 0 : slash);
-}
-
-// Resolves "." and ".." segments (RFC 3986, section 5.2.4).
-std::u16string RemoveDotSegments(std::u16string_view input) {
-  std::u16string output;
-  output.reserve(input.size());
+// Resolves "." and ".." segments (RFC 3986, section 5.2.4) of the path that
+// starts at `from` in `text`, in place: the output never outgrows the input.
+void RemoveDotSegments(std::u16string& text, size_t from) {
+  std::u16string_view input = std::u16string_view(text).substr(from);
+  if (input.find(u'.') == kNone) {
+    return;  // the common case: nothing to resolve
+  }
+  // The input is copied because it is read while the output overwrites the
+  // same characters.
+  const std::u16string source(input);
+  input = source;
+  size_t out = from;
+  const auto dropLastSegment = [&text, from, &out] {
+    const size_t slash = std::u16string_view(text.data() + from, out - from).rfind(u'/');
+    out = slash == kNone ? from : from + slash;
+  };
   while (!input.empty()) {
     if (input.starts_with(u"../")) {
       input.remove_prefix(3);
@@ -88,31 +94,33 @@ std::u16string RemoveDotSegments(std::u16string_view input) {
       input = u"/";
     } else if (input.starts_with(u"/../")) {
       input.remove_prefix(3);
-      DropLastSegment(output);
+      dropLastSegment();
     } else if (input == u"/..") {
       input = u"/";
-      DropLastSegment(output);
+      dropLastSegment();
     } else if (input == u"." || input == u"..") {
       input = {};
     } else {
       // Move the first segment, with its leading "/" if any, to the output.
       const size_t end = std::min(input.find(u'/', 1), input.size());
-      output.append(input.substr(0, end));
+      text.replace(out, end, input.substr(0, end));
+      out += end;
       input.remove_prefix(end);
     }
   }
-  return output;
+  text.resize(out);
 }
 
-// Merges a relative path with the base's path (RFC 3986, section 5.2.3).
-std::u16string MergePaths(const ReferenceParts& base, std::u16string_view relativePath) {
+// Appends the merge of a relative path with the base's path (RFC 3986,
+// section 5.2.3) to `out`.
+void AppendMergedPath(const ReferenceParts& base, std::u16string_view relativePath,
+                      std::u16string& out) {
   if (base.Authority.has_value() && base.Path.empty()) {
-    return u"/" + std::u16string(relativePath);
+    out.push_back(u'/');
+  } else if (const size_t slash = base.Path.rfind(u'/'); slash != kNone) {
+    out.append(base.Path.substr(0, slash + 1));
   }
-  const size_t slash = base.Path.rfind(u'/');
-  std::u16string merged(slash == kNone ? std::u16string_view() : base.Path.substr(0, slash + 1));
-  merged.append(relativePath);
-  return merged;
+  out.append(relativePath);
 }
 
 std::optional<WideString> Bounded(std::u16string_view url) {
@@ -139,33 +147,32 @@ std::optional<WideString> CombineUrl(std::u16string_view base, std::u16string_vi
   }
   const ReferenceParts baseParts = SplitReference(base);
 
-  std::optional<std::u16string_view> authority = baseParts.Authority;
-  std::u16string path;
-  std::optional<std::u16string_view> query = reference.Query;
-  if (reference.Authority.has_value()) {
-    authority = reference.Authority;
-    path = RemoveDotSegments(reference.Path);
-  } else if (reference.Path.empty()) {
-    path = baseParts.Path;
-    if (!query.has_value()) {
-      query = baseParts.Query;
-    }
-  } else if (reference.Path.starts_with(u'/')) {
-    path = RemoveDotSegments(reference.Path);
-  } else {
-    path = RemoveDotSegments(MergePaths(baseParts, reference.Path));
-  }
-
-  // Recomposition (RFC 3986, section 5.3).
+  // Recomposition (RFC 3986, section 5.3), with the target's path resolved
+  // in place right where it stands in the result.
   std::u16string result;
   result.reserve(base.size() + relative.size() + 4);
   if (baseParts.Scheme.has_value()) {
     result.append(*baseParts.Scheme).push_back(u':');
   }
+  const std::optional<std::u16string_view> authority =
+      reference.Authority.has_value() ? reference.Authority : baseParts.Authority;
   if (authority.has_value()) {
     result.append(u"//").append(*authority);
   }
-  result.append(path);
+  const size_t pathStart = result.size();
+  std::optional<std::u16string_view> query = reference.Query;
+  if (reference.Authority.has_value() || reference.Path.starts_with(u'/')) {
+    result.append(reference.Path);
+    RemoveDotSegments(result, pathStart);
+  } else if (reference.Path.empty()) {
+    result.append(baseParts.Path);
+    if (!query.has_value()) {
+      query = baseParts.Query;
+    }
+  } else {
+    AppendMergedPath(baseParts, reference.Path, result);
+    RemoveDotSegments(result, pathStart);
+  }
   if (query.has_value()) {
     result.append(u"?").append(*query);
   }

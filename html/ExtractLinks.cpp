@@ -1,9 +1,11 @@
 #include "html/ExtractLinks.h"
 
+#include <algorithm>
 #include <deque>
+#include <functional>
 #include <memory>
 #include <optional>
-#include <unordered_set>
+#include <vector>
 
 #include "html/ByteClasses.h"
 #include "html/CombineUrl.h"
@@ -86,24 +88,62 @@ class TokenWindow {
   bool ended_ = false;
 };
 
-// Appends URLs to one list, skipping those it already holds. The set indexes
-// the strings the list owns, so the check is constant-time while the list
-// keeps the order of first occurrence.
+// Collects the URLs of one list, skipping those it already holds. An
+// open-addressing hash table over the collected URLs makes each check cost
+// the same however many URLs a page has, and the vector keeps the order of
+// first occurrence. The list itself grows only 8 slots at a time, so it
+// receives all URLs at once at the end.
 class UniqueUrlList {
  public:
   explicit UniqueUrlList(OwnedPtrArray<WideString>& list) : list_(list) {}
+  UniqueUrlList(const UniqueUrlList&) = delete;
+  UniqueUrlList& operator=(const UniqueUrlList&) = delete;
+  ~UniqueUrlList() {
+    list_.Reserve(list_.Count() + static_cast<int32_t>(urls_.size()));
+    for (std::unique_ptr<WideString>& url : urls_) {
+      list_.Add(std::move(url));
+    }
+  }
 
   void Add(WideString url) {
-    if (seen_.contains(url.View())) {
-      return;
+    if (2 * (entries_.size() + 1) > slots_.size()) {
+      Rehash(std::max<size_t>(64, 2 * slots_.size()));
     }
-    const WideString* stored = list_.Add(std::make_unique<WideString>(std::move(url)));
-    seen_.insert(stored->View());
+    const std::u16string_view text = url.View();
+    const size_t hash = std::hash<std::u16string_view>()(text);
+    size_t slot = hash & (slots_.size() - 1);
+    for (; slots_[slot] != 0; slot = (slot + 1) & (slots_.size() - 1)) {
+      const Entry& entry = entries_[slots_[slot] - 1];
+      if (entry.Hash == hash && entry.Text == text) {
+        return;
+      }
+    }
+    urls_.push_back(std::make_unique<WideString>(std::move(url)));
+    entries_.push_back({hash, urls_.back()->View()});
+    slots_[slot] = static_cast<uint32_t>(entries_.size());
   }
 
  private:
+  struct Entry {
+    size_t Hash;
+    std::u16string_view Text;  // views the string that urls_ owns
+  };
+
+  void Rehash(size_t slotCount) {
+    slots_.assign(slotCount, 0);
+    for (size_t i = 0; i < entries_.size(); ++i) {
+      size_t slot = entries_[i].Hash & (slotCount - 1);
+      while (slots_[slot] != 0) {
+        slot = (slot + 1) & (slotCount - 1);
+      }
+      slots_[slot] = static_cast<uint32_t>(i + 1);
+    }
+  }
+
   OwnedPtrArray<WideString>& list_;
-  std::unordered_set<std::u16string_view> seen_;
+  std::vector<std::unique_ptr<WideString>> urls_;
+  std::vector<Entry> entries_;
+  std::vector<uint32_t> slots_;  // entry index + 1; 0 is a free slot; size a power of two
 };
 
 class LinkCollector {
@@ -115,8 +155,9 @@ class LinkCollector {
         frames_(links.FrameUrls) {}
 
   void Take(const TagRule& rule, std::string_view valueBytes) {
-    const WideString value = AnsiToWide(valueBytes.data(), static_cast<int64_t>(valueBytes.size()));
-    std::u16string_view text = value.View();
+    // Tokens already end at a NUL byte, so the value converts whole.
+    const std::u16string value = DecodeAnsi(valueBytes);
+    std::u16string_view text = value;
     if (rule.Rule == ValueRule::Anchor) {
       text = text.substr(0, text.find(u'#'));
       if (text.starts_with(u"mailto:")) {
@@ -186,6 +227,7 @@ void ClearPageLinks(PageLinks& links) {
 void ExtractLinksFromBytes(PageLinks& links, std::u16string_view pageUrl, std::string_view page) {
   ClearPageLinks(links);
   TokenWindow tokens(page);
+  // The collector hands its URLs to the lists when it goes out of scope.
   LinkCollector collector(links, pageUrl);
   CollectLinks(tokens, collector);
 }

@@ -3,7 +3,6 @@
 #include <array>
 #include <cstring>
 #include <optional>
-#include <unordered_map>
 
 #include "html/ByteClasses.h"
 #include "html/CombineUrl.h"
@@ -161,8 +160,9 @@ class EditFinder {
   }
 
   std::optional<std::string> Replacement(const TagRow& row, std::string_view value) {
-    const WideString wideValue = AnsiToWide(value.data(), static_cast<int64_t>(value.size()));
-    const std::optional<WideString> resolved = CombineUrl(targets_.PageUrl, wideValue.View());
+    // Values hold no NUL byte (it ends them), so the value converts whole.
+    const std::u16string wideValue = DecodeAnsi(value);
+    const std::optional<WideString> resolved = CombineUrl(targets_.PageUrl, wideValue);
     if (!resolved.has_value()) {
       return std::nullopt;
     }
@@ -204,22 +204,15 @@ class EditFinder {
   }
 
   // A bare file name only resolves in the page's own folder; a copy stored in
-  // another folder is written with its full path. Names are converted once
-  // per record.
-  const std::string& NameToWrite(const FetchedFile& file) {
-    auto [entry, added] = names_.try_emplace(&file);
-    if (added) {
-      const std::u16string_view path = file.LocalPath.View();
-      entry->second =
-          WideToAnsi(LocalFolderOf(path) == targets_.PageFolder ? LocalFileName(path) : path);
-    }
-    return entry->second;
+  // another folder is written with its full path.
+  std::string NameToWrite(const FetchedFile& file) const {
+    const std::u16string_view path = file.LocalPath.View();
+    return WideToAnsi(LocalFolderOf(path) == targets_.PageFolder ? LocalFileName(path) : path);
   }
 
   std::string_view page_;
   const RewriteTargets& targets_;
   std::vector<LinkEdit> edits_;
-  std::unordered_map<const FetchedFile*, std::string> names_;
 };
 
 }  // namespace
