@@ -127,8 +127,8 @@ class EditFinder {
       AddEdit(row, start, *close - start);
       return *close + 1;
     }
-    // The end of the page ends an unquoted value like a NUL byte would, so a
-    // value that is cut off there is empty rather than read past the page.
+    // The end of the page ends an unquoted value as a NUL byte would, so a
+    // value cut off by it is still replaced and nothing past it is read.
     size_t end = pos;
     while (end < page_.size() && !kEndsUnquotedValue[static_cast<unsigned char>(page_[end])]) {
       ++end;
