@@ -39,6 +39,19 @@ size_t SchemeLength(std::u16string_view text) {
   return (i < text.size() && text[i] == u':') ? i : 0;
 }
 
+// Returns the first position at or after `from` that holds one of the
+// delimiters `a`, `b` or `c`, or text.size(). A plain loop: the generic
+// find_first_of compares every character with every delimiter in turn.
+size_t FindDelimiter(std::u16string_view text, size_t from, char16_t a, char16_t b, char16_t c) {
+  for (size_t i = from; i < text.size(); ++i) {
+    const char16_t ch = text[i];
+    if (ch == a || ch == b || ch == c) {
+      return i;
+    }
+  }
+  return text.size();
+}
+
 // Splits a reference into its components (RFC 3986, appendix B, with the
 // scheme restricted to its grammar so that "1:x" stays a relative path).
 ReferenceParts SplitReference(std::u16string_view text) {
@@ -49,11 +62,11 @@ ReferenceParts SplitReference(std::u16string_view text) {
     i = schemeLength + 1;
   }
   if (text.substr(i).starts_with(u"//")) {
-    const size_t end = std::min(text.find_first_of(u"/?#", i + 2), text.size());
+    const size_t end = FindDelimiter(text, i + 2, u'/', u'?', u'#');
     parts.Authority = text.substr(i + 2, end - (i + 2));
     i = end;
   }
-  const size_t pathEnd = std::min(text.find_first_of(u"?#", i), text.size());
+  const size_t pathEnd = FindDelimiter(text, i, u'?', u'#', u'#');
   parts.Path = text.substr(i, pathEnd - i);
   i = pathEnd;
   if (i < text.size() && text[i] == u'?') {
@@ -67,11 +80,25 @@ ReferenceParts SplitReference(std::u16string_view text) {
   return parts;
 }
 
+// True when some segment of `path` is "." or "..".
+bool HasDotSegment(std::u16string_view path) {
+  size_t start = 0;
+  while (start <= path.size()) {
+    const size_t end = std::min(path.find(u'/', start), path.size());
+    const std::u16string_view segment = path.substr(start, end - start);
+    if (segment == u"." || segment == u"..") {
+      return true;
+    }
+    start = end + 1;
+  }
+  return false;
+}
+
 // Resolves "." and ".." segments (RFC 3986, section 5.2.4) of the path that
 // starts at `from` in `text`, in place: the output never outgrows the input.
 void RemoveDotSegments(std::u16string& text, size_t from) {
   std::u16string_view input = std::u16string_view(text).substr(from);
-  if (input.find(u'.') == kNone) {
+  if (!HasDotSegment(input)) {
     return;  // the common case: nothing to resolve
   }
   // The input is copied because it is read while the output overwrites the

@@ -111,39 +111,44 @@ class UniqueUrlList {
     }
     const std::u16string_view text = url.View();
     const size_t hash = std::hash<std::u16string_view>()(text);
+    const uint32_t check = CheckBits(hash);
     size_t slot = hash & (slots_.size() - 1);
-    for (; slots_[slot] != 0; slot = (slot + 1) & (slots_.size() - 1)) {
-      const Entry& entry = entries_[slots_[slot] - 1];
-      if (entry.Hash == hash && entry.Text == text) {
+    for (; slots_[slot].Entry != 0; slot = (slot + 1) & (slots_.size() - 1)) {
+      if (slots_[slot].Check == check && entries_[slots_[slot].Entry - 1] == text) {
         return;
       }
     }
     urls_.push_back(std::make_unique<WideString>(std::move(url)));
-    entries_.push_back({hash, urls_.back()->View()});
-    slots_[slot] = static_cast<uint32_t>(entries_.size());
+    entries_.push_back(urls_.back()->View());
+    slots_[slot] = {static_cast<uint32_t>(entries_.size()), check};
   }
 
  private:
-  struct Entry {
-    size_t Hash;
-    std::u16string_view Text;  // views the string that urls_ owns
+  // A slot holds the bits of the hash that did not pick it, so that most
+  // probes are decided without touching the URL itself.
+  struct Slot {
+    uint32_t Entry = 0;  // entry index + 1; 0 is a free slot
+    uint32_t Check = 0;
   };
 
+  static uint32_t CheckBits(size_t hash) { return static_cast<uint32_t>(hash >> 32); }
+
   void Rehash(size_t slotCount) {
-    slots_.assign(slotCount, 0);
+    slots_.assign(slotCount, Slot{});
     for (size_t i = 0; i < entries_.size(); ++i) {
-      size_t slot = entries_[i].Hash & (slotCount - 1);
-      while (slots_[slot] != 0) {
+      const size_t hash = std::hash<std::u16string_view>()(entries_[i]);
+      size_t slot = hash & (slotCount - 1);
+      while (slots_[slot].Entry != 0) {
         slot = (slot + 1) & (slotCount - 1);
       }
-      slots_[slot] = static_cast<uint32_t>(i + 1);
+      slots_[slot] = {static_cast<uint32_t>(i + 1), CheckBits(hash)};
     }
   }
 
   OwnedPtrArray<WideString>& list_;
   std::vector<std::unique_ptr<WideString>> urls_;
-  std::vector<Entry> entries_;
-  std::vector<uint32_t> slots_;  // entry index + 1; 0 is a free slot; size a power of two
+  std::vector<std::u16string_view> entries_;  // views of the strings that urls_ owns
+  std::vector<Slot> slots_;                   // size a power of two
 };
 
 class LinkCollector {
