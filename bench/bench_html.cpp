@@ -17,8 +17,8 @@
 #include "html/ExtractLinks.h"
 #include "html/FetchedFileList.h"
 #include "html/LinkEdits.h"
-#include "html/LocalFileName.h"
 #include "html/RewriteLinks.h"
+#include "patrol/UrlMapping.h"
 #include "platform/ProgramFolder.h"
 #include "platform/Utf8.h"
 #include "support/AnsiConversion.h"
@@ -182,7 +182,7 @@ void BM_FindLinkEdits_Mixed4MB(benchmark::State& state) {
   const std::u16string pageUrl = Utf16FromUtf8(kPageUrl);
   const std::string placeholder = kivo::WideToAnsi(kivo::platform::ProgramFile(u"null.gif"));
   const std::u16string pagePath = Utf16FromUtf8(folder.File("page.html"));
-  const kivo::RewriteTargets targets{pageUrl, kivo::LocalFolderOf(pagePath), images, pages,
+  const kivo::RewriteTargets targets{pageUrl, kivo::FolderOfPath(pagePath), images, pages,
                                      placeholder};
   std::string output;
   for (auto _ : state) {

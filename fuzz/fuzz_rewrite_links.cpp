@@ -15,8 +15,8 @@
 #include <string_view>
 
 #include "html/LinkEdits.h"
-#include "html/LocalFileName.h"
 #include "html/RewriteLinks.h"
+#include "patrol/UrlMapping.h"
 #include "platform/ProgramFolder.h"
 #include "platform/Utf8.h"
 #include "support/AnsiConversion.h"
@@ -99,7 +99,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     Check(output == input);
   }
 
-  const kivo::RewriteTargets targets{page.Url.View(), kivo::LocalFolderOf(pagePath), world.images,
+  const kivo::RewriteTargets targets{page.Url.View(), kivo::FolderOfPath(pagePath), world.images,
                                      world.pages, world.placeholder};
   const std::vector<kivo::LinkEdit> edits = kivo::FindLinkEdits(input, targets);
   size_t pos = 0;

@@ -6,7 +6,7 @@
 
 #include "html/ByteClasses.h"
 #include "html/CombineUrl.h"
-#include "html/LocalFileName.h"
+#include "patrol/UrlMapping.h"
 #include "support/AnsiConversion.h"
 
 namespace kivo {
@@ -207,7 +207,8 @@ class EditFinder {
   // another folder is written with its full path.
   std::string NameToWrite(const FetchedFile& file) const {
     const std::u16string_view path = file.LocalPath.View();
-    return WideToAnsi(LocalFolderOf(path) == targets_.PageFolder ? LocalFileName(path) : path);
+    return WideToAnsi(FolderOfPath(path) == targets_.PageFolder ? FileNameOfPath(path).View()
+                                                                : path);
   }
 
   std::string_view page_;

@@ -6,7 +6,7 @@
 #include <cstdio>
 #include <string>
 
-#include "html/LocalFileName.h"
+#include "patrol/UrlMapping.h"
 #include "platform/HostFile.h"
 #include "platform/Utf8.h"
 
@@ -22,7 +22,7 @@ constexpr int kNameAttempts = 100;
 ReplacementFile::ReplacementFile(std::u16string_view path) : targetPath_(platform::HostPath(path)) {
   // The temporary file must lie in the same folder: rename only replaces a
   // file atomically within one file system.
-  const std::u16string folder(LocalFolderOf(path));
+  const std::u16string folder(FolderOfPath(path));
   for (int attempt = 0; attempt < kNameAttempts && !fd_.IsValid(); ++attempt) {
     const std::u16string candidate =
         folder + platform::Utf16FromUtf8(".kivo-rewrite-" + std::to_string(::getpid()) + "-" +

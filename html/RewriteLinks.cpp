@@ -4,9 +4,9 @@
 #include <vector>
 
 #include "html/LinkEdits.h"
-#include "html/LocalFileName.h"
 #include "html/PageBytes.h"
 #include "html/ReplacementFile.h"
+#include "patrol/UrlMapping.h"
 #include "platform/ProgramFolder.h"
 #include "support/AnsiConversion.h"
 
@@ -19,7 +19,7 @@ void RewriteLinks(std::u16string_view pagePath, const FetchedFile& page,
   if (bytes.Status != PageReadStatus::Complete) {
     return;  // unreadable, too large, or changing under us: leave it alone
   }
-  const RewriteTargets targets{page.Url.View(), LocalFolderOf(pagePath), imageFiles, pageFiles,
+  const RewriteTargets targets{page.Url.View(), FolderOfPath(pagePath), imageFiles, pageFiles,
                                placeholderPath};
   const std::vector<LinkEdit> edits = FindLinkEdits(bytes.Bytes, targets);
   if (edits.empty()) {
