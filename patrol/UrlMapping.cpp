@@ -57,8 +57,13 @@ WideString FileNameOfUrl(std::u16string_view url) {
 }
 
 WideString FileNameOfPath(std::u16string_view path) {
+  return WideString(path.substr(FolderOfPath(path).size()));
+}
+
+std::u16string_view FolderOfPath(std::u16string_view path) {
   const size_t lastSlash = path.rfind(u'/');
-  return WideString(lastSlash == std::u16string_view::npos ? path : path.substr(lastSlash + 1));
+  return lastSlash == std::u16string_view::npos ? std::u16string_view()
+                                                : path.substr(0, lastSlash + 1);
 }
 
 }  // namespace kivo

@@ -17,4 +17,8 @@ WideString FileNameOfUrl(std::u16string_view url);
 // Returns the text after the last '/' of a local path, or the whole path when it has none.
 WideString FileNameOfPath(std::u16string_view path);
 
+// Returns the folder part of a local path: the text up to and including its last '/', or the
+// empty text when it has none. With FileNameOfPath it splits a path in two.
+std::u16string_view FolderOfPath(std::u16string_view path);
+
 }  // namespace kivo

@@ -52,6 +52,8 @@ class OwnedPtrArray {
     array_.RemoveAt(index);
     return owned;
   }
+  // Makes room for at least `slots` elements without growing on each 8th Add.
+  void Reserve(int32_t slots) { array_.Reserve(slots); }
   // Destroys every element and empties the array.
   void Clear() { DeleteElements(array_); }
 

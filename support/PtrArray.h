@@ -55,6 +55,17 @@ class PtrArray {
     --count_;
   }
 
+  // Grows the slot buffer, still in steps of 8, until it holds at least
+  // `slots` slots, so that adding a known number of elements costs one
+  // allocation instead of one per 8 elements.
+  void Reserve(int32_t slots) {
+    if (slots <= allocated_) {
+      return;
+    }
+    const int32_t steps = (slots - allocated_ + kGrowStep - 1) / kGrowStep;
+    GrowBy(steps * kGrowStep);
+  }
+
   // Forgets every slot (Count 0) but keeps the buffer for reuse.
   void RemoveAll() { count_ = 0; }
 
@@ -80,11 +91,13 @@ class PtrArray {
   }
 
  private:
-  void Grow() {
-    auto grown = std::make_unique<T*[]>(static_cast<size_t>(allocated_) + kGrowStep);
+  void Grow() { GrowBy(kGrowStep); }
+
+  void GrowBy(int32_t slots) {
+    auto grown = std::make_unique<T*[]>(static_cast<size_t>(allocated_) + slots);
     std::copy_n(items_.get(), allocated_, grown.get());
     items_ = std::move(grown);
-    allocated_ += kGrowStep;
+    allocated_ += slots;
   }
 
   std::unique_ptr<T*[]> items_;

@@ -80,5 +80,25 @@ TEST(OwnedPtrArrayTest, OwnsAndHandsBackElements) {
   EXPECT_EQ(owned.Count(), 0);  // NOLINT(bugprone-use-after-move)
 }
 
+TEST(PtrArrayTest, ReserveGrowsInStepsOf8AndKeepsTheSlots) {
+  PtrArray<int> array;
+  int values[3] = {1, 2, 3};
+  for (int& v : values) {
+    array.Add(&v);
+  }
+  array.Reserve(4);  // already room: nothing changes
+  EXPECT_EQ(array.Allocated(), 8);
+  array.Reserve(17);
+  EXPECT_EQ(array.Allocated(), 24);
+  ASSERT_EQ(array.Count(), 3);
+  EXPECT_EQ(*array[2], 3);
+  for (int i = 0; i < 21; ++i) {
+    array.Add(&values[0]);
+  }
+  EXPECT_EQ(array.Allocated(), 24);  // 24 elements fit without growing
+  array.Add(&values[1]);
+  EXPECT_EQ(array.Allocated(), 32);
+}
+
 }  // namespace
 }  // namespace kivo

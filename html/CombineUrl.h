@@ -1,0 +1,24 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string_view>
+
+#include "support/WideString.h"
+
+namespace kivo {
+
+// The longest URL the program stores or writes into a page.
+inline constexpr int32_t kMaxUrlLength = 1023;
+
+// Resolves `relative` against `base` by the rules for relative references
+// (RFC 3986, section 5.2) and returns the absolute URL, or nullopt when it
+// would be longer than kMaxUrlLength characters.
+//
+// The base's own fragment is dropped first when its last "#" lies after its
+// last "/". Everything works on the raw text: nothing is percent-encoded or
+// decoded, letter case, hosts and ports stay as written, "\" is an ordinary
+// character, and a reference that has a scheme is returned as it stands.
+std::optional<WideString> CombineUrl(std::u16string_view base, std::u16string_view relative);
+
+}  // namespace kivo

@@ -1,0 +1,257 @@
+#include "html/ExtractLinks.h"
+
+#include <algorithm>
+#include <deque>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <vector>
+
+#include "html/ByteClasses.h"
+#include "html/CombineUrl.h"
+#include "html/PageBytes.h"
+#include "html/TagTokenizer.h"
+#include "support/AnsiConversion.h"
+
+namespace kivo {
+namespace {
+
+enum class ValueRule {
+  Plain,   // the value is resolved as it stands
+  Anchor,  // cut at the first "#"; a value beginning with "mailto:" is dropped
+};
+
+// One of the ten tags whose attribute carries a URL.
+struct TagRule {
+  std::string_view Name;       // upper case, matched exactly
+  std::string_view Attribute;  // upper case, matched ignoring case
+  OwnedPtrArray<WideString> PageLinks::*List;
+  ValueRule Rule;
+};
+
+constexpr TagRule kTagRules[] = {
+    {"IMG", "SRC", &PageLinks::ImageUrls, ValueRule::Plain},
+    {"BODY", "BACKGROUND", &PageLinks::ImageUrls, ValueRule::Plain},
+    {"TABLE", "BACKGROUND", &PageLinks::ImageUrls, ValueRule::Plain},
+    {"INPUT", "SRC", &PageLinks::ImageUrls, ValueRule::Plain},
+    {"A", "HREF", &PageLinks::LinkUrls, ValueRule::Anchor},
+    {"AREA", "HREF", &PageLinks::LinkUrls, ValueRule::Plain},
+    {"FRAME", "SRC", &PageLinks::FrameUrls, ValueRule::Plain},
+    {"IFRAME", "SRC", &PageLinks::FrameUrls, ValueRule::Plain},
+    {"LINK", "HREF", &PageLinks::FrameUrls, ValueRule::Plain},
+    {"SCRIPT", "SRC", &PageLinks::FrameUrls, ValueRule::Plain},
+};
+
+// Tag names are compared after upper-casing their ASCII letters. The pages'
+// code pages are ASCII-compatible, so comparing the bytes is the same as
+// comparing the converted text.
+const TagRule* FindTagRule(std::string_view name) {
+  for (const TagRule& rule : kTagRules) {
+    if (EqualsNoCase(name, rule.Name)) {
+      return &rule;
+    }
+  }
+  return nullptr;
+}
+
+// The token list of the first pass, produced on demand. The second pass
+// looks at most two tokens ahead and never goes back, so only a short
+// window of tokens is held, however large the page.
+class TokenWindow {
+ public:
+  explicit TokenWindow(std::string_view page) : tokenizer_(page) {}
+
+  // Returns token i, or nullptr when the list has fewer than i + 1 tokens.
+  const std::string_view* At(size_t i) {
+    while (first_ + window_.size() <= i) {
+      std::string_view token;
+      if (ended_ || !tokenizer_.Next(token)) {
+        ended_ = true;
+        return nullptr;
+      }
+      window_.push_back(token);
+    }
+    return i < first_ ? nullptr : &window_[i - first_];
+  }
+  // Forgets the tokens before index i.
+  void DropBefore(size_t i) {
+    while (first_ < i && !window_.empty()) {
+      window_.pop_front();
+      ++first_;
+    }
+  }
+
+ private:
+  TagTokenizer tokenizer_;
+  std::deque<std::string_view> window_;
+  size_t first_ = 0;
+  bool ended_ = false;
+};
+
+// Collects the URLs of one list, skipping those it already holds. An
+// open-addressing hash table over the collected URLs makes each check cost
+// the same however many URLs a page has, and the vector keeps the order of
+// first occurrence. The list itself grows only 8 slots at a time, so it
+// receives all URLs at once at the end.
+class UniqueUrlList {
+ public:
+  explicit UniqueUrlList(OwnedPtrArray<WideString>& list) : list_(list) {}
+  UniqueUrlList(const UniqueUrlList&) = delete;
+  UniqueUrlList& operator=(const UniqueUrlList&) = delete;
+  ~UniqueUrlList() {
+    list_.Reserve(list_.Count() + static_cast<int32_t>(urls_.size()));
+    for (std::unique_ptr<WideString>& url : urls_) {
+      list_.Add(std::move(url));
+    }
+  }
+
+  void Add(WideString url) {
+    if (2 * (entries_.size() + 1) > slots_.size()) {
+      Rehash(std::max<size_t>(64, 2 * slots_.size()));
+    }
+    const std::u16string_view text = url.View();
+    const size_t hash = std::hash<std::u16string_view>()(text);
+    const uint32_t check = CheckBits(hash);
+    size_t slot = hash & (slots_.size() - 1);
+    for (; slots_[slot].Entry != 0; slot = (slot + 1) & (slots_.size() - 1)) {
+      if (slots_[slot].Check == check && entries_[slots_[slot].Entry - 1] == text) {
+        return;
+      }
+    }
+    urls_.push_back(std::make_unique<WideString>(std::move(url)));
+    entries_.push_back(urls_.back()->View());
+    slots_[slot] = {static_cast<uint32_t>(entries_.size()), check};
+  }
+
+ private:
+  // A slot holds the bits of the hash that did not pick it, so that most
+  // probes are decided without touching the URL itself.
+  struct Slot {
+    uint32_t Entry = 0;  // entry index + 1; 0 is a free slot
+    uint32_t Check = 0;
+  };
+
+  static uint32_t CheckBits(size_t hash) { return static_cast<uint32_t>(hash >> 32); }
+
+  void Rehash(size_t slotCount) {
+    slots_.assign(slotCount, Slot{});
+    for (size_t i = 0; i < entries_.size(); ++i) {
+      const size_t hash = std::hash<std::u16string_view>()(entries_[i]);
+      size_t slot = hash & (slotCount - 1);
+      while (slots_[slot].Entry != 0) {
+        slot = (slot + 1) & (slotCount - 1);
+      }
+      slots_[slot] = {static_cast<uint32_t>(i + 1), CheckBits(hash)};
+    }
+  }
+
+  OwnedPtrArray<WideString>& list_;
+  std::vector<std::unique_ptr<WideString>> urls_;
+  std::vector<std::u16string_view> entries_;  // views of the strings that urls_ owns
+  std::vector<Slot> slots_;                   // size a power of two
+};
+
+class LinkCollector {
+ public:
+  LinkCollector(PageLinks& links, std::u16string_view pageUrl)
+      : pageUrl_(pageUrl),
+        images_(links.ImageUrls),
+        pageLinks_(links.LinkUrls),
+        frames_(links.FrameUrls) {}
+
+  void Take(const TagRule& rule, std::string_view valueBytes) {
+    // Tokens already end at a NUL byte, so the value converts whole.
+    const std::u16string value = DecodeAnsi(valueBytes);
+    std::u16string_view text = value;
+    if (rule.Rule == ValueRule::Anchor) {
+      text = text.substr(0, text.find(u'#'));
+      if (text.starts_with(u"mailto:")) {
+        return;
+      }
+    }
+    std::optional<WideString> url = CombineUrl(pageUrl_, text);
+    if (!url.has_value()) {
+      return;  // too long to be stored: such a link cannot be fetched either
+    }
+    ListFor(rule).Add(std::move(*url));
+  }
+
+ private:
+  UniqueUrlList& ListFor(const TagRule& rule) {
+    if (rule.List == &PageLinks::ImageUrls) {
+      return images_;
+    }
+    return rule.List == &PageLinks::LinkUrls ? pageLinks_ : frames_;
+  }
+
+  std::u16string_view pageUrl_;
+  UniqueUrlList images_;
+  UniqueUrlList pageLinks_;
+  UniqueUrlList frames_;
+};
+
+// The second pass: walks the tokens, and for each of the ten tags takes the
+// value of the first qualifying occurrence of its attribute.
+void CollectLinks(TokenWindow& tokens, LinkCollector& collector) {
+  size_t i = 0;
+  while (tokens.At(i + 1) != nullptr) {
+    tokens.DropBefore(i);
+    if (*tokens.At(i) != "<") {
+      ++i;
+      continue;
+    }
+    const TagRule* rule = FindTagRule(*tokens.At(i + 1));
+    i += 2;
+    if (rule != nullptr) {
+      while (tokens.At(i + 2) != nullptr && *tokens.At(i) != ">") {
+        if (EqualsNoCase(*tokens.At(i), rule->Attribute) && *tokens.At(i + 1) == "=" &&
+            *tokens.At(i + 2) != ">") {
+          i += 2;
+          collector.Take(*rule, *tokens.At(i));
+          break;
+        }
+        ++i;
+      }
+    }
+    while (tokens.At(i) != nullptr && *tokens.At(i) != ">") {
+      ++i;
+      tokens.DropBefore(i);
+    }
+    ++i;
+  }
+}
+
+}  // namespace
+
+void ClearPageLinks(PageLinks& links) {
+  links.ImageUrls.Clear();
+  links.LinkUrls.Clear();
+  links.FrameUrls.Clear();
+}
+
+void ExtractLinksFromBytes(PageLinks& links, std::u16string_view pageUrl, std::string_view page) {
+  ClearPageLinks(links);
+  TokenWindow tokens(page);
+  // The collector hands its URLs to the lists when it goes out of scope.
+  LinkCollector collector(links, pageUrl);
+  CollectLinks(tokens, collector);
+}
+
+bool ExtractLinks(PageLinks& links, std::u16string_view pageUrl, std::u16string_view filePath) {
+  ClearPageLinks(links);
+  const PageBytes page = ReadPageBytes(filePath);
+  switch (page.Status) {
+    case PageReadStatus::CannotOpen:
+      return false;
+    case PageReadStatus::TooLarge:
+      return true;
+    case PageReadStatus::Complete:
+    case PageReadStatus::Incomplete:
+      // Whatever was read is analysed; a short read simply yields fewer links.
+      break;
+  }
+  ExtractLinksFromBytes(links, pageUrl, page.Bytes);
+  return true;
+}
+
+}  // namespace kivo

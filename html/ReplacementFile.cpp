@@ -1,0 +1,99 @@
+#include "html/ReplacementFile.h"
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <string>
+
+#include "patrol/UrlMapping.h"
+#include "platform/HostFile.h"
+#include "platform/Utf8.h"
+
+namespace kivo {
+namespace {
+
+// Write access, create a new file and fail when the name is taken.
+constexpr uint32_t kCreateNewForWrite = 0x40000001u;
+constexpr int kNameAttempts = 100;
+
+}  // namespace
+
+ReplacementFile::ReplacementFile(std::u16string_view path) : targetPath_(platform::HostPath(path)) {
+  // The temporary file must lie in the same folder: rename only replaces a
+  // file atomically within one file system.
+  const std::u16string folder(FolderOfPath(path));
+  for (int attempt = 0; attempt < kNameAttempts && !fd_.IsValid(); ++attempt) {
+    const std::u16string candidate =
+        folder + platform::Utf16FromUtf8(".kivo-rewrite-" + std::to_string(::getpid()) + "-" +
+                                         std::to_string(attempt) + ".tmp");
+    fd_ = platform::OpenWithModeWord(candidate, kCreateNewForWrite);
+    if (fd_.IsValid()) {
+      tempPath_ = platform::HostPath(candidate);
+    }
+  }
+  if (fd_.IsValid()) {
+    block_.reserve(kBlockSize);
+  }
+}
+
+ReplacementFile::~ReplacementFile() {
+  Discard();
+}
+
+void ReplacementFile::Write(std::string_view bytes) {
+  if (!fd_.IsValid() || failed_) {
+    return;
+  }
+  if (block_.size() + bytes.size() < kBlockSize) {
+    block_.append(bytes);
+    return;
+  }
+  // Fill the current block up, write it, and write whole blocks straight
+  // from the caller's bytes.
+  const size_t fill = kBlockSize - block_.size();
+  block_.append(bytes.substr(0, fill));
+  Flush();
+  bytes.remove_prefix(fill);
+  while (bytes.size() >= kBlockSize && !failed_) {
+    failed_ = !platform::WriteAll(fd_.Get(), bytes.data(), static_cast<int64_t>(kBlockSize));
+    bytes.remove_prefix(kBlockSize);
+  }
+  block_.append(bytes);
+}
+
+void ReplacementFile::Flush() {
+  if (!block_.empty() && !failed_) {
+    failed_ = !platform::WriteAll(fd_.Get(), block_.data(), static_cast<int64_t>(block_.size()));
+  }
+  block_.clear();
+}
+
+bool ReplacementFile::Commit() {
+  if (!fd_.IsValid()) {
+    return false;
+  }
+  Flush();
+  struct stat original {};
+  if (::stat(targetPath_.c_str(), &original) == 0) {
+    failed_ = failed_ || ::fchmod(fd_.Get(), original.st_mode & 07777) != 0;
+  }
+  failed_ = failed_ || ::fsync(fd_.Get()) != 0;
+  failed_ = !fd_.Reset() || failed_;
+  if (failed_ || std::rename(tempPath_.c_str(), targetPath_.c_str()) != 0) {
+    Discard();
+    return false;
+  }
+  tempPath_.clear();
+  return true;
+}
+
+void ReplacementFile::Discard() {
+  fd_.Reset();
+  if (!tempPath_.empty()) {
+    ::unlink(tempPath_.c_str());
+    tempPath_.clear();
+  }
+}
+
+}  // namespace kivo

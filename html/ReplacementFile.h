@@ -1,0 +1,46 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+
+#include "platform/UniqueFd.h"
+
+namespace kivo {
+
+// A new version of a file, written beside it and put in its place only once
+// it is complete, so that a full disk or a crash never leaves a shortened file.
+//
+// Output is collected in blocks of kBlockSize bytes and written one block at
+// a time. Until Commit succeeds the original file is untouched; a
+// replacement that is not committed is deleted on destruction.
+class ReplacementFile {
+ public:
+  static constexpr size_t kBlockSize = size_t{64} << 10;
+
+  // Creates a fresh temporary file in the folder of `path`.
+  explicit ReplacementFile(std::u16string_view path);
+  ReplacementFile(const ReplacementFile&) = delete;
+  ReplacementFile& operator=(const ReplacementFile&) = delete;
+  ~ReplacementFile();
+
+  // True when the temporary file was created.
+  bool IsOpen() const { return fd_.IsValid(); }
+  // Appends `bytes` to the new version.
+  void Write(std::string_view bytes);
+  // Writes what is left, syncs the new version to disk, gives it the
+  // original's permissions and renames it over the original. True when the
+  // original has been replaced; otherwise it is unchanged.
+  bool Commit();
+
+ private:
+  void Flush();
+  void Discard();
+
+  std::string targetPath_;  // host paths
+  std::string tempPath_;
+  platform::UniqueFd fd_;
+  std::string block_;
+  bool failed_ = false;
+};
+
+}  // namespace kivo

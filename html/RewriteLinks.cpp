@@ -1,0 +1,37 @@
+#include "html/RewriteLinks.h"
+
+#include <string>
+#include <vector>
+
+#include "html/LinkEdits.h"
+#include "html/PageBytes.h"
+#include "html/ReplacementFile.h"
+#include "patrol/UrlMapping.h"
+#include "platform/ProgramFolder.h"
+#include "support/AnsiConversion.h"
+
+namespace kivo {
+
+void RewriteLinks(std::u16string_view pagePath, const FetchedFile& page,
+                  const FetchedFileList& imageFiles, const FetchedFileList& pageFiles) {
+  const std::string placeholderPath = WideToAnsi(platform::ProgramFile(u"null.gif"));
+  const PageBytes bytes = ReadPageBytes(pagePath);
+  if (bytes.Status != PageReadStatus::Complete) {
+    return;  // unreadable, too large, or changing under us: leave it alone
+  }
+  const RewriteTargets targets{page.Url.View(), FolderOfPath(pagePath), imageFiles, pageFiles,
+                               placeholderPath};
+  const std::vector<LinkEdit> edits = FindLinkEdits(bytes.Bytes, targets);
+  if (edits.empty()) {
+    return;  // the page would come out byte for byte the same
+  }
+  ReplacementFile output(pagePath);
+  if (!output.IsOpen()) {
+    return;
+  }
+  ForEachEditedPiece(bytes.Bytes, edits,
+                     [&output](std::string_view piece) { output.Write(piece); });
+  output.Commit();
+}
+
+}  // namespace kivo

@@ -1,0 +1,118 @@
+// Golden pages: each folder under testdata/html holds a stored page, the URL
+// it came from, the records of a patrol, and the expected three link lists
+// and rewritten bytes.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <sstream>
+#include <string>
+
+#include "common/TempDir.h"
+#include "html/ExtractLinks.h"
+#include "html/RewriteLinks.h"
+#include "platform/ProgramFolder.h"
+#include "platform/Utf8.h"
+#include "support/AnsiConversion.h"
+
+namespace kivo {
+namespace {
+
+using test::ReadBytes;
+using test::TempDir;
+using test::U16;
+using test::WriteBytes;
+
+std::string ReplaceAll(std::string text, const std::string& from, const std::string& to) {
+  for (size_t at = text.find(from); at != std::string::npos; at = text.find(from, at + to.size())) {
+    text.replace(at, from.size(), to);
+  }
+  return text;
+}
+
+std::string Describe(const PageLinks& links) {
+  std::string out;
+  const auto add = [&out](const char* title, const OwnedPtrArray<WideString>& list) {
+    out += std::string("[") + title + "]\n";
+    for (const WideString* url : list) {
+      out += platform::Utf8FromUtf16(url->View()) + "\n";
+    }
+  };
+  add("ImageUrls", links.ImageUrls);
+  add("LinkUrls", links.LinkUrls);
+  add("FrameUrls", links.FrameUrls);
+  return out;
+}
+
+class GoldenPageTest : public ::testing::TestWithParam<const char*> {
+ protected:
+  void SetUp() override {
+    ::setenv("KIVO_HOME", home_.Path().c_str(), 1);
+    std::filesystem::create_directory(OtherFolder());
+    const std::string folder = std::string(KIVO_TESTDATA) + "/html/" + GetParam() + "/";
+    page_ = ReadBytes(folder + "page.html");
+    std::string url = ReadBytes(folder + "url.txt");
+    url.erase(url.find_last_not_of("\r\n") + 1);
+    pageUrl_ = U16(url);
+    expectedLinks_ = ReadBytes(folder + "links.txt");
+    expectedPage_ = ReadBytes(folder + "rewritten.html");
+    records_ = ReadBytes(folder + "records.txt");
+    ASSERT_FALSE(page_.empty());
+    ASSERT_FALSE(expectedLinks_.empty());
+    ASSERT_FALSE(expectedPage_.empty());
+    ASSERT_TRUE(WriteBytes(PagePath(), page_));
+  }
+  void TearDown() override { ::unsetenv("KIVO_HOME"); }
+
+  std::string PagePath() const { return dir_.File("page.html"); }
+  std::string OtherFolder() const { return dir_.File("other"); }
+
+  // Fills the record lists from lines "image|page <TAB> url <TAB> path".
+  void LoadRecords(FetchedFileList& images, FetchedFileList& pages) const {
+    std::istringstream lines(records_);
+    std::string line;
+    while (std::getline(lines, line)) {
+      const size_t tab1 = line.find('\t');
+      const size_t tab2 = line.find('\t', tab1 + 1);
+      ASSERT_NE(tab2, std::string::npos) << line;
+      auto file = std::make_unique<FetchedFile>();
+      file->Url.Assign(U16(line.substr(tab1 + 1, tab2 - tab1 - 1)));
+      file->LocalPath.Assign(U16(ReplaceAll(ReplaceAll(line.substr(tab2 + 1), "{DIR}", dir_.Path()),
+                                            "{OTHER}", OtherFolder())));
+      (line.starts_with("image") ? images : pages).Add(std::move(file));
+    }
+  }
+
+  TempDir home_;
+  TempDir dir_;
+  std::string page_;
+  std::u16string pageUrl_;
+  std::string expectedLinks_;
+  std::string expectedPage_;
+  std::string records_;
+};
+
+TEST_P(GoldenPageTest, ExtractsTheExpectedLists) {
+  PageLinks links;
+  ASSERT_TRUE(ExtractLinks(links, pageUrl_, U16(PagePath())));
+  EXPECT_EQ(Describe(links), expectedLinks_);
+}
+
+TEST_P(GoldenPageTest, RewritesToTheExpectedBytes) {
+  FetchedFileList images;
+  FetchedFileList pages;
+  LoadRecords(images, pages);
+  FetchedFile page;
+  page.Url.Assign(pageUrl_);
+  page.LocalPath.Assign(U16(PagePath()));
+  RewriteLinks(U16(PagePath()), page, images, pages);
+  const std::string placeholder = WideToAnsi(platform::ProgramFile(u"null.gif"));
+  const std::string expected =
+      ReplaceAll(ReplaceAll(expectedPage_, "{PLACEHOLDER}", placeholder), "{OTHER}", OtherFolder());
+  EXPECT_EQ(ReadBytes(PagePath()), expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(Pages, GoldenPageTest, ::testing::Values("shift-jis-frames", "quirks"));
+
+}  // namespace
+}  // namespace kivo
