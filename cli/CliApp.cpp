@@ -75,11 +75,24 @@ std::string FormatLastTime(const UrlEntry& entry) {
   return text;
 }
 
+// A field of a list line, with tabs, line breaks and other control
+// characters turned into spaces so that every entry stays one line of
+// tab-separated fields.
+std::string Field(std::u16string_view text) {
+  std::u16string clean(text);
+  for (char16_t& unit : clean) {
+    if (unit < 0x20 || unit == 0x7F) {
+      unit = u' ';
+    }
+  }
+  return Utf8(clean);
+}
+
 void PrintList(const UrlList& list) {
   for (int32_t i = 0; i < list.Count(); ++i) {
     const UrlEntry& entry = *list[i];
     std::printf("%d\t%d\t%s\t%d\t%s\t%s\n", i + 1, entry.Status, FormatLastTime(entry).c_str(),
-                entry.LinkLevel, Utf8(entry.Name.View()).c_str(), Utf8(entry.Url.View()).c_str());
+                entry.LinkLevel, Field(entry.Name.View()).c_str(), Field(entry.Url.View()).c_str());
   }
 }
 
