@@ -1,12 +1,15 @@
 // The patrol's bookkeeping must grow linearly with the pages of a patrol:
-// inserting the followed links right after the current entry, and the
-// "already in the list" and "already fetched" tests that admit them.
+// inserting the followed links right after the current entry, the
+// "already in the list" and "already fetched" tests that admit them, and the
+// records of the stored pages.
 #include <benchmark/benchmark.h>
 
 #include <memory>
 #include <string>
 #include <vector>
 
+#include "html/FetchedFile.h"
+#include "html/FetchedFileList.h"
 #include "patrol/FetchedUrlList.h"
 #include "patrol/PatrolList.h"
 #include "platform/Utf8.h"
@@ -29,9 +32,11 @@ void BM_DepthFirstPatrolBookkeeping(benchmark::State& state) {
     PatrolList list;
     list.Add(&root);
     FetchedUrlList fetched;
+    FetchedFileList pageFiles;
     int64_t known = 1;
     for (int32_t i = 0; i < list.Count(); ++i) {
       fetched.Add(list[i]->Url.View());
+      pageFiles.Add(std::make_unique<FetchedFile>(FetchedFile{list[i]->Url, list[i]->Url}));
       int32_t inserted = 0;
       for (int link = 0; link < 10 && known < pages; ++link) {
         const std::u16string url = PageUrl(known);
