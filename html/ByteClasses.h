@@ -2,29 +2,13 @@
 
 #include <string_view>
 
+#include "support/AsciiCase.h"
+
 namespace kivo {
 
 // Space, tab, CR and LF: the bytes that separate words inside a tag.
 constexpr bool IsBlankByte(char c) {
   return c == ' ' || c == '\t' || c == '\r' || c == '\n';
-}
-
-// Folds one byte to upper case if it is an ASCII letter.
-constexpr char AsciiUpperByte(char c) {
-  return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
-}
-
-// True when `bytes` equals `upperName` (upper-case ASCII) ignoring ASCII letter case.
-constexpr bool EqualsNoCase(std::string_view bytes, std::string_view upperName) {
-  if (bytes.size() != upperName.size()) {
-    return false;
-  }
-  for (size_t i = 0; i < bytes.size(); ++i) {
-    if (AsciiUpperByte(bytes[i]) != upperName[i]) {
-      return false;
-    }
-  }
-  return true;
 }
 
 // True when the bytes of `text` at `pos` begin with `upperName`, ignoring ASCII

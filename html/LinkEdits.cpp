@@ -54,7 +54,7 @@ RowMatch MatchRow(std::string_view page, size_t pos) {
   for (const TagRow& row : kTagRows) {
     if (row.Kind == RowKind::Anchor) {
       // "A" must be followed by one blank, so that ABBR or AREA do not count.
-      if (pos + 1 < page.size() && AsciiUpperByte(page[pos]) == 'A' && IsBlankByte(page[pos + 1])) {
+      if (pos + 1 < page.size() && AsciiUpper(page[pos]) == 'A' && IsBlankByte(page[pos + 1])) {
         return {&row, 2};
       }
       continue;

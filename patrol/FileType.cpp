@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <cstring>
 
+#include "support/AsciiCase.h"
 #include "support/BufferedFile.h"
 #include "support/WideString.h"
 
@@ -22,18 +23,6 @@ struct Signature {
 constexpr std::array<Signature, 4> kSignatures = {Signature{0, "GIF"}, Signature{6, "JFIF"},
                                                   Signature{2, "-lh"}, Signature{0, "PK"}};
 constexpr size_t kHeadSize = 16;
-
-bool EqualsNoCase(std::u16string_view a, std::u16string_view b) {
-  if (a.size() != b.size()) {
-    return false;
-  }
-  for (size_t i = 0; i < a.size(); ++i) {
-    if (AsciiUpper(a[i]) != AsciiUpper(b[i])) {
-      return false;
-    }
-  }
-  return true;
-}
 
 template <size_t N>
 bool IsOneOf(std::u16string_view extension, const std::array<std::u16string_view, N>& list) {

@@ -3,6 +3,7 @@
 #include "patrol/UrlMapping.h"
 #include "platform/HostFile.h"
 #include "platform/NewFile.h"
+#include "support/AsciiCase.h"
 #include "support/BufferedFile.h"
 #include "support/FileExists.h"
 
@@ -16,18 +17,6 @@ constexpr size_t kCopyBufferSize = 16 * 1024;
 
 char16_t Letter(int32_t x) {
   return static_cast<char16_t>(u'A' + x);
-}
-
-bool EqualsNoCase(std::u16string_view a, std::u16string_view b) {
-  if (a.size() != b.size()) {
-    return false;
-  }
-  for (size_t i = 0; i < a.size(); ++i) {
-    if (AsciiUpper(a[i]) != AsciiUpper(b[i])) {
-      return false;
-    }
-  }
-  return true;
 }
 
 WideString Candidate(std::u16string_view folder, std::u16string_view base,

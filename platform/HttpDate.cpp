@@ -3,6 +3,9 @@
 #include <array>
 #include <cstdint>
 
+#include "platform/HttpText.h"
+#include "support/AsciiCase.h"
+
 namespace kivo::platform {
 namespace {
 
@@ -16,22 +19,6 @@ constexpr std::array<std::string_view, 7> kLongDays = {"Sunday",   "Monday", "Tu
 // The range that a SYSTEMTIME can hold.
 constexpr int kMinYear = 1601;
 constexpr int kMaxYear = 30827;
-
-char LowerAscii(char ch) {
-  return (ch >= 'A' && ch <= 'Z') ? static_cast<char>(ch - 'A' + 'a') : ch;
-}
-
-bool EqualsNoCase(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) {
-    return false;
-  }
-  for (size_t i = 0; i < a.size(); ++i) {
-    if (LowerAscii(a[i]) != LowerAscii(b[i])) {
-      return false;
-    }
-  }
-  return true;
-}
 
 bool IsLeapYear(int year) {
   return (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
@@ -220,17 +207,6 @@ bool ReadAsctime(Scanner& in, Fields& fields) {
   return true;
 }
 
-std::string_view Trim(std::string_view text) {
-  while (!text.empty() && (text.front() == ' ' || text.front() == '\t')) {
-    text.remove_prefix(1);
-  }
-  while (!text.empty() && (text.back() == ' ' || text.back() == '\t' || text.back() == '\r' ||
-                           text.back() == '\n')) {
-    text.remove_suffix(1);
-  }
-  return text;
-}
-
 bool IsValid(const Fields& f) {
   return f.year >= kMinYear && f.year <= kMaxYear && f.month >= 1 && f.month <= 12 && f.day >= 1 &&
          f.day <= DaysInMonth(f.year, f.month) && f.hour <= 23 && f.minute <= 59 && f.second <= 59;
@@ -250,7 +226,7 @@ int DayOfWeek(int year, int month, int day) {
 }
 
 std::optional<SystemTime> ParseHttpDate(std::string_view text) {
-  Scanner in(Trim(text));
+  Scanner in(TrimHeaderSpace(text));
   const std::string_view dayName = in.Word();
   Fields fields;
   bool parsed = false;

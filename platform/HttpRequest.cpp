@@ -7,6 +7,8 @@
 
 #include "platform/HttpDate.h"
 #include "platform/HttpSession.h"
+#include "platform/HttpText.h"
+#include "support/AsciiCase.h"
 
 namespace kivo::platform {
 namespace {
@@ -19,27 +21,6 @@ constexpr long kCurlBufferSize = 16384;
 constexpr std::chrono::milliseconds kPollSlice(200);
 // Longest decimal number that fits in 64 bits without overflow checks.
 constexpr size_t kMaxLengthDigits = 18;
-
-std::string_view TrimSpaces(std::string_view text) {
-  while (!text.empty() && (text.front() == ' ' || text.front() == '\t')) {
-    text.remove_prefix(1);
-  }
-  while (!text.empty() && (text.back() == ' ' || text.back() == '\t' || text.back() == '\r' ||
-                           text.back() == '\n')) {
-    text.remove_suffix(1);
-  }
-  return text;
-}
-
-bool NameEquals(std::string_view name, std::string_view expected) {
-  return name.size() == expected.size() &&
-         std::equal(name.begin(), name.end(), expected.begin(), [](char a, char b) {
-           const auto lower = [](char ch) {
-             return (ch >= 'A' && ch <= 'Z') ? static_cast<char>(ch - 'A' + 'a') : ch;
-           };
-           return lower(a) == lower(b);
-         });
-}
 
 // Reads the status code from "HTTP/1.1 200 OK".
 int32_t ParseStatus(std::string_view line) {
@@ -147,7 +128,7 @@ std::optional<uint64_t> HttpRequest::QueryContentLength() const {
   if (status_ == 0 || !head_.ContentLength) {
     return std::nullopt;
   }
-  const std::string_view text = TrimSpaces(*head_.ContentLength);
+  const std::string_view text = TrimHeaderSpace(*head_.ContentLength);
   if (text.empty() || text.size() > kMaxLengthDigits) {
     return std::nullopt;
   }
@@ -370,7 +351,7 @@ size_t HttpRequest::OnHeader(char* data, size_t size, size_t count, void* self) 
   auto& request = *static_cast<HttpRequest*>(self);
   const size_t length = size * count;
   request.lastActivity_ = Clock::now();
-  const std::string_view line = TrimSpaces(std::string_view(data, length));
+  const std::string_view line = TrimHeaderSpace(std::string_view(data, length));
   ResponseHead& head = request.head_;
   if (line.substr(0, 5) == "HTTP/") {
     head = ResponseHead();
@@ -389,12 +370,12 @@ size_t HttpRequest::OnHeader(char* data, size_t size, size_t count, void* self) 
     return length;
   }
   const std::string_view name = line.substr(0, colon);
-  const std::string value(TrimSpaces(line.substr(colon + 1)));
-  if (NameEquals(name, "Last-Modified") && !head.LastModified) {
+  const std::string value(TrimHeaderSpace(line.substr(colon + 1)));
+  if (EqualsNoCase(name, "Last-Modified") && !head.LastModified) {
     head.LastModified = value;
-  } else if (NameEquals(name, "Content-Length") && !head.ContentLength) {
+  } else if (EqualsNoCase(name, "Content-Length") && !head.ContentLength) {
     head.ContentLength = value;
-  } else if (NameEquals(name, "Location") && !head.Location) {
+  } else if (EqualsNoCase(name, "Location") && !head.Location) {
     head.Location = value;
   }
   return length;

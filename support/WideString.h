@@ -5,6 +5,8 @@
 #include <memory>
 #include <string_view>
 
+#include "support/AsciiCase.h"
+
 namespace kivo {
 
 // A growable, NUL-terminated UTF-16 string that exclusively owns its buffer.
@@ -81,10 +83,5 @@ struct WideStringHash {
     return std::hash<std::u16string_view>()(s.View());
   }
 };
-
-// Folds one code unit to upper case if it is an ASCII letter.
-constexpr char16_t AsciiUpper(char16_t ch) {
-  return (ch >= u'a' && ch <= u'z') ? static_cast<char16_t>(ch - u'a' + u'A') : ch;
-}
 
 }  // namespace kivo

@@ -6,6 +6,7 @@
 #include <optional>
 #include <string>
 
+#include "common/ScopedEnv.h"
 #include "httpserver/TestHttpServer.h"
 #include "platform/HttpRequest.h"
 
@@ -43,29 +44,6 @@ std::string ReadAll(HttpRequest& request, size_t* largestPiece = nullptr) {
     body.append(reinterpret_cast<const char*>(buffer), static_cast<size_t>(count));
   }
 }
-
-// Sets an environment variable for the life of the object and restores it afterwards.
-class ScopedEnv {
- public:
-  ScopedEnv(const char* name, const std::string& value) : name_(name) {
-    const char* old = std::getenv(name);
-    if (old != nullptr) {
-      saved_ = old;
-    }
-    ::setenv(name, value.c_str(), 1);
-  }
-  ~ScopedEnv() {
-    if (saved_) {
-      ::setenv(name_, saved_->c_str(), 1);
-    } else {
-      ::unsetenv(name_);
-    }
-  }
-
- private:
-  const char* name_;
-  std::optional<std::string> saved_;
-};
 
 class HttpSessionTest : public ::testing::Test {
  protected:
@@ -424,9 +402,9 @@ TEST(HttpSessionProxyTest, DirectIgnoresProxyVariablesInTheEnvironment) {
   TestHttpServer trap;
   origin.Script("/page", ScriptedResponse::Ok("direct"));
   const std::string trapUrl = "http://" + trap.Authority();
-  ScopedEnv httpProxy("http_proxy", trapUrl);
-  ScopedEnv allProxy("ALL_PROXY", trapUrl);
-  ScopedEnv allProxyLower("all_proxy", trapUrl);
+  test::ScopedEnv httpProxy("http_proxy", trapUrl);
+  test::ScopedEnv allProxy("ALL_PROXY", trapUrl);
+  test::ScopedEnv allProxyLower("all_proxy", trapUrl);
   auto session = HttpSession::Open(ShortTimeouts());
   auto request = session->OpenRequest(HttpScheme::Http, Wide(origin.Authority()), u"/page");
   ASSERT_TRUE(request->Send());
@@ -438,8 +416,8 @@ TEST(HttpSessionProxyTest, DirectIgnoresProxyVariablesInTheEnvironment) {
 TEST(HttpSessionProxyTest, NoProxyInTheEnvironmentDoesNotBypassTheProxy) {
   TestHttpServer proxy;
   proxy.Script("http://127.0.0.1:1/x", ScriptedResponse::Ok("proxied"));
-  ScopedEnv noProxy("no_proxy", "*");
-  ScopedEnv noProxyUpper("NO_PROXY", "*");
+  test::ScopedEnv noProxy("no_proxy", "*");
+  test::ScopedEnv noProxyUpper("NO_PROXY", "*");
   HttpSessionOptions options = ShortTimeouts();
   options.UseProxy = true;
   options.ProxyName = Wide(proxy.Authority());

@@ -1,0 +1,20 @@
+#pragma once
+
+#include <string_view>
+
+namespace kivo::platform {
+
+// Strips the spaces and tabs around a header value, and the line end that
+// libcurl leaves on a header line.
+constexpr std::string_view TrimHeaderSpace(std::string_view text) {
+  while (!text.empty() && (text.front() == ' ' || text.front() == '\t')) {
+    text.remove_prefix(1);
+  }
+  while (!text.empty() && (text.back() == ' ' || text.back() == '\t' || text.back() == '\r' ||
+                           text.back() == '\n')) {
+    text.remove_suffix(1);
+  }
+  return text;
+}
+
+}  // namespace kivo::platform
