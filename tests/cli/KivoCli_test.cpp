@@ -15,6 +15,7 @@
 #include <thread>
 #include <vector>
 
+#include "common/ScopedEnv.h"
 #include "common/TempDir.h"
 #include "httpserver/TestHttpServer.h"
 #include "platform/InstanceLock.h"
@@ -177,8 +178,8 @@ TEST_F(KivoCliTest, BadInputExitsWithTwoAndLeavesTheListUntouched) {
 TEST_F(KivoCliTest, RefusesWhileAnotherInstanceHoldsTheLock) {
   ASSERT_EQ(Run({"add", Url("/a.html")}).Status, 0);
   const std::string before = ListFile();
-  ::setenv("KIVO_HOME", home_.File("prog").c_str(), 1);
   {
+    test::ScopedEnv programFolder("KIVO_HOME", home_.File("prog"));
     std::unique_ptr<platform::InstanceLock> lock = platform::InstanceLock::TryAcquire();
     ASSERT_NE(lock, nullptr);
     CliResult result = Run({"add", Url("/b.html")});
@@ -186,7 +187,6 @@ TEST_F(KivoCliTest, RefusesWhileAnotherInstanceHoldsTheLock) {
     EXPECT_THAT(result.Err, HasSubstr("another Kivo or kivo-cli is running"));
     EXPECT_EQ(ListFile(), before);
   }
-  ::unsetenv("KIVO_HOME");
   EXPECT_EQ(Run({"add", Url("/b.html")}).Status, 0);
 }
 

@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <string>
 
+#include "common/ScopedEnv.h"
 #include "common/TempDir.h"
 #include "platform/Utf8.h"
 
@@ -15,7 +16,7 @@ namespace {
 
 TEST(SettingCommands, TypedFoldersBecomeAbsoluteWithAFinalSlash) {
   test::TempDir home;
-  ::setenv("KIVO_HOME", home.File("prog").c_str(), 1);
+  test::ScopedEnv programFolder("KIVO_HOME", home.File("prog"));
   const std::u16string cwd = platform::Utf16FromUtf8(std::filesystem::current_path().string());
   struct Case {
     std::u16string Typed;
@@ -32,7 +33,6 @@ TEST(SettingCommands, TypedFoldersBecomeAbsoluteWithAFinalSlash) {
   for (const Case& c : cases) {
     EXPECT_EQ(NormaliseTypedFolder(c.Typed), c.Stored) << platform::Utf8FromUtf16(c.Typed);
   }
-  ::unsetenv("KIVO_HOME");
 }
 
 }  // namespace

@@ -16,6 +16,7 @@
 #include <thread>
 #include <vector>
 
+#include "common/ScopedEnv.h"
 #include "common/TempDir.h"
 #include "httpserver/TestHttpServer.h"
 #include "patrol/PatrolList.h"
@@ -75,14 +76,10 @@ class PatrolTest : public testing::Test {
  protected:
   void SetUp() override {
     ASSERT_TRUE(server_.IsListening());
-    ::setenv("KIVO_HOME", home_.File("prog").c_str(), 1);
-    ::setenv("XDG_CONFIG_HOME", home_.File("config").c_str(), 1);
+    programFolder_ = std::make_unique<test::ScopedEnv>("KIVO_HOME", home_.File("prog"));
+    settingsFolder_ = std::make_unique<test::ScopedEnv>("XDG_CONFIG_HOME", home_.File("config"));
     ::mkdir(home_.File("save").c_str(), 0755);
     WriteString(Setting::SaveFolder, home_.File("save") + "/");
-  }
-  void TearDown() override {
-    ::unsetenv("KIVO_HOME");
-    ::unsetenv("XDG_CONFIG_HOME");
   }
 
   void WriteString(Setting setting, const std::string& value) {
@@ -163,6 +160,8 @@ class PatrolTest : public testing::Test {
   }
 
   test::TempDir home_;
+  std::unique_ptr<test::ScopedEnv> programFolder_;
+  std::unique_ptr<test::ScopedEnv> settingsFolder_;
   test::TestHttpServer server_;
   size_t forgotten_ = 0;
   std::vector<std::unique_ptr<UrlEntry>> entries_;
