@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "common/ScopedEnv.h"
 #include "common/TempDir.h"
 #include "patrol/PatrolSettings.h"
 #include "patrol/UrlMapping.h"
@@ -97,6 +98,16 @@ TEST(PatrolSettings, ClampsTimeoutsBeforeMultiplying) {
   for (const ClampCase& c : cases) {
     EXPECT_EQ(ClampTimeoutSeconds(c.Stored), c.Used) << c.Stored;
   }
+}
+
+// A folder from a hand-made list file may lack its final "/" or be empty;
+// joining it with file names must still name files inside a folder.
+TEST(PatrolSettings, FoldersAlwaysEndWithASlash) {
+  test::TempDir home;
+  test::ScopedEnv programFolder("KIVO_HOME", home.File("prog"));
+  EXPECT_EQ(NormaliseFolder(u"/srv/web/").View(), u"/srv/web/");
+  EXPECT_EQ(NormaliseFolder(u"/srv/web").View(), u"/srv/web/");
+  EXPECT_EQ(NormaliseFolder(u"").View(), test::U16(home.File("prog") + "/"));
 }
 
 }  // namespace
