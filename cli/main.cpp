@@ -1,23 +1,9 @@
-#include <cstdio>
-#include <cstring>
+#include <string>
+#include <vector>
 
-namespace {
-
-constexpr const char* kUsage =
-    "Usage: kivo-cli [--version | --help]\n"
-    "Patrols the watched web pages and keeps offline copies of them.\n";
-
-}  // namespace
+#include "cli/CliApp.h"
 
 int main(int argc, char** argv) {
-  if (argc == 2 && std::strcmp(argv[1], "--version") == 0) {
-    std::printf("kivo-cli %s\n", KIVO_VERSION);
-    return 0;
-  }
-  if (argc == 2 && std::strcmp(argv[1], "--help") == 0) {
-    std::fputs(kUsage, stdout);
-    return 0;
-  }
-  std::fputs(kUsage, stderr);
-  return 2;
+  std::vector<std::string> args(argv + 1, argv + argc);
+  return kivo::RunCli(args);
 }

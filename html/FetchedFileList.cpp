@@ -8,6 +8,11 @@ const FetchedFile* FetchedFileList::Add(std::unique_ptr<FetchedFile> file) {
   if (file == nullptr) {
     return nullptr;
   }
+  // Doubling the slots when they run out keeps a patrol of many files from
+  // copying the whole array every 8 records.
+  if (files_.Count() == files_.Array().Allocated()) {
+    files_.Reserve(files_.Count() * 2);
+  }
   const FetchedFile* stored = files_.Add(std::move(file));
   // emplace keeps an existing entry, so the earliest record of a URL wins.
   firstByUrl_.emplace(stored->Url.View(), stored);

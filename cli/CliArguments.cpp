@@ -1,0 +1,247 @@
+#include "cli/CliArguments.h"
+
+#include <cstdint>
+#include <limits>
+#include <string_view>
+
+#include "platform/Utf8.h"
+
+namespace kivo {
+
+const char* const kCliHelp =
+    "Usage: kivo-cli COMMAND [ARGUMENTS]\n"
+    "Keeps offline copies of the watched web pages up to date.\n"
+    "\n"
+    "Commands:\n"
+    "  list                  one line per entry: row, status (0 never fetched,\n"
+    "                        1 fetched, 2 viewed), update time, link level,\n"
+    "                        title and URL, separated by tabs\n"
+    "  add URL [OPTIONS]     append a new entry; options:\n"
+    "      --title T         its title\n"
+    "      --level N         link levels to follow, clamped to 0..99 (default 0)\n"
+    "      --no-images       do not fetch the pages' images\n"
+    "      --any-server      follow links to every server\n"
+    "      --server PREFIX   also follow links that begin with PREFIX\n"
+    "                        (may be repeated)\n"
+    "      --folder DIR      store its files in DIR instead of the save folder\n"
+    "                        (an empty DIR means the program folder)\n"
+    "  remove ROW...         remove the entries in these rows\n"
+    "  reset ROW...          reset their update time, so that the next patrol\n"
+    "                        fetches them whatever their modification time\n"
+    "  patrol [ROW...]       patrol every entry, or the given rows in row order;\n"
+    "                        prints one line per updated entry: its row and\n"
+    "                        where its offline copy is. Ctrl-C cancels: the\n"
+    "                        pages stored so far are still rewritten and the\n"
+    "                        list is saved\n"
+    "  get [NAME]            print one setting, or all of them as NAME=VALUE\n"
+    "  set NAME VALUE        change a setting; time-outs are clamped to\n"
+    "                        10..600 seconds, folders get a final \"/\"\n"
+    "  --help                print this text\n"
+    "  --version             print the version\n"
+    "\n"
+    "Rows are numbered from 1, as \"list\" shows them.\n"
+    "Progress goes to stderr: a live line on a terminal, plain lines otherwise.\n"
+    "\n"
+    "Files: the list \"Kivo.dat\" and the temporary download file live in the\n"
+    "program folder ($KIVO_HOME, or ~/Kivo/); the settings in\n"
+    "$XDG_CONFIG_HOME/kivo/settings.reg (or ~/.config/kivo/settings.reg).\n"
+    "Only one kivo-cli or Kivo runs at a time.\n"
+    "\n"
+    "Exit status: 0 done (also after a cancelled patrol), 1 another instance\n"
+    "is running or the list could not be saved, 2 bad command line (nothing\n"
+    "was changed), 3 \"Internet open error.\" (no HTTP session could be opened).\n";
+
+namespace {
+
+bool IsDigits(std::string_view text) {
+  if (text.empty()) {
+    return false;
+  }
+  for (char ch : text) {
+    if (ch < '0' || ch > '9') {
+      return false;
+    }
+  }
+  return true;
+}
+
+// Reads decimal digits, saturating at INT64_MAX instead of overflowing.
+int64_t SaturatingDecimal(std::string_view digits) {
+  constexpr int64_t kMax = std::numeric_limits<int64_t>::max();
+  int64_t value = 0;
+  for (char ch : digits) {
+    const int64_t digit = ch - '0';
+    if (value > (kMax - digit) / 10) {
+      return kMax;
+    }
+    value = value * 10 + digit;
+  }
+  return value;
+}
+
+std::u16string Wide(const std::string& text) {
+  return platform::Utf16FromUtf8(text);
+}
+
+CliCommand MakeCommand(CommandKind kind) {
+  CliCommand command;
+  command.Kind = kind;
+  return command;
+}
+
+ParseOutcome Fail(std::string message) {
+  return ParseOutcome{std::nullopt, std::move(message)};
+}
+
+ParseOutcome ParseAdd(const std::vector<std::string>& args) {
+  CliCommand command = MakeCommand(CommandKind::Add);
+  AddOptions& add = command.Add;
+  bool haveUrl = false;
+  for (size_t i = 1; i < args.size(); ++i) {
+    const std::string& arg = args[i];
+    if (arg == "--title" || arg == "--level" || arg == "--server" || arg == "--folder") {
+      if (i + 1 >= args.size()) {
+        return Fail("option " + arg + " needs a value");
+      }
+      const std::string* text = &args[++i];
+      if (arg == "--title") {
+        add.Title = Wide(*text);
+        if (add.Title.size() > kMaxUrlChars) {
+          return Fail("the title is longer than 1023 characters");
+        }
+      } else if (arg == "--level") {
+        std::optional<int32_t> level = ParseLinkLevel(*text);
+        if (!level) {
+          return Fail("the level '" + *text + "' is not a number");
+        }
+        add.LinkLevel = *level;
+      } else if (arg == "--server") {
+        std::u16string server = Wide(*text);
+        if (server.size() > kMaxUrlChars) {
+          return Fail("a server prefix is longer than 1023 characters");
+        }
+        add.Servers.push_back(std::move(server));
+      } else {
+        add.Folder = Wide(*text);
+      }
+    } else if (arg == "--no-images") {
+      add.GetImages = false;
+    } else if (arg == "--any-server") {
+      add.OnlyListedServers = false;
+    } else if (arg == "--") {
+      if (i + 2 != args.size() || haveUrl) {
+        return Fail("add takes exactly one URL");
+      }
+      add.Url = Wide(args[++i]);
+      haveUrl = true;
+    } else if (arg.size() > 1 && arg[0] == '-') {
+      return Fail("unknown option '" + arg + "' for add");
+    } else if (haveUrl) {
+      return Fail("add takes exactly one URL; '" + arg + "' is one too many");
+    } else {
+      add.Url = Wide(arg);
+      haveUrl = true;
+    }
+  }
+  if (!haveUrl) {
+    return Fail("add needs a URL");
+  }
+  if (add.Url.size() > kMaxUrlChars) {
+    return Fail("the URL is longer than 1023 characters");
+  }
+  return ParseOutcome{std::move(command), {}};
+}
+
+ParseOutcome ParseRows(CommandKind kind, const std::vector<std::string>& args, bool needRows) {
+  CliCommand command = MakeCommand(kind);
+  for (size_t i = 1; i < args.size(); ++i) {
+    std::optional<int64_t> row = ParseRowNumber(args[i]);
+    if (!row) {
+      return Fail("'" + args[i] + "' is not a row number");
+    }
+    command.Rows.push_back(*row);
+  }
+  if (needRows && command.Rows.empty()) {
+    return Fail(args[0] + " needs at least one row number");
+  }
+  return ParseOutcome{std::move(command), {}};
+}
+
+}  // namespace
+
+std::optional<int32_t> ParseLinkLevel(const std::string& text) {
+  std::string_view digits = text;
+  bool negative = false;
+  if (!digits.empty() && (digits[0] == '-' || digits[0] == '+')) {
+    negative = digits[0] == '-';
+    digits.remove_prefix(1);
+  }
+  if (!IsDigits(digits)) {
+    return std::nullopt;
+  }
+  if (negative) {
+    return 0;
+  }
+  const int64_t value = SaturatingDecimal(digits);
+  return static_cast<int32_t>(value > 99 ? 99 : value);
+}
+
+std::optional<int64_t> ParseRowNumber(const std::string& text) {
+  if (!IsDigits(text)) {
+    return std::nullopt;
+  }
+  return SaturatingDecimal(text);
+}
+
+ParseOutcome ParseArguments(const std::vector<std::string>& args) {
+  if (args.empty()) {
+    return Fail("no command given (try --help)");
+  }
+  const std::string& name = args[0];
+  if (name == "--help" || name == "-h" || name == "help") {
+    return ParseOutcome{MakeCommand(CommandKind::Help), {}};
+  }
+  if (name == "--version") {
+    return ParseOutcome{MakeCommand(CommandKind::Version), {}};
+  }
+  if (name == "list") {
+    if (args.size() > 1) {
+      return Fail("list takes no arguments");
+    }
+    return ParseOutcome{MakeCommand(CommandKind::List), {}};
+  }
+  if (name == "add") {
+    return ParseAdd(args);
+  }
+  if (name == "remove") {
+    return ParseRows(CommandKind::Remove, args, true);
+  }
+  if (name == "reset") {
+    return ParseRows(CommandKind::Reset, args, true);
+  }
+  if (name == "patrol") {
+    return ParseRows(CommandKind::Patrol, args, false);
+  }
+  if (name == "get") {
+    if (args.size() > 2) {
+      return Fail("get takes at most one setting name");
+    }
+    CliCommand command = MakeCommand(CommandKind::Get);
+    if (args.size() == 2) {
+      command.Name = Wide(args[1]);
+    }
+    return ParseOutcome{std::move(command), {}};
+  }
+  if (name == "set") {
+    if (args.size() != 3) {
+      return Fail("set takes a setting name and a value");
+    }
+    CliCommand command = MakeCommand(CommandKind::Set);
+    command.Name = Wide(args[1]);
+    command.Value = Wide(args[2]);
+    return ParseOutcome{std::move(command), {}};
+  }
+  return Fail("unknown command '" + name + "' (try --help)");
+}
+
+}  // namespace kivo

@@ -1,0 +1,64 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace kivo {
+
+// The exit statuses of kivo-cli.
+inline constexpr int kExitOk = 0;
+inline constexpr int kExitFailure = 1;       // lock held, list not saved, and the like
+inline constexpr int kExitUsage = 2;         // bad command line; nothing was changed
+inline constexpr int kExitInternetOpen = 3;  // "Internet open error."
+
+enum class CommandKind { Help, Version, List, Add, Remove, Reset, Patrol, Get, Set };
+
+// The fields of a new entry as given to "add"; UTF-16 like the entry itself.
+struct AddOptions {
+  std::u16string Url;
+  std::u16string Title;
+  int32_t LinkLevel = 0;
+  bool GetImages = true;
+  bool OnlyListedServers = true;
+  std::vector<std::u16string> Servers;
+  std::optional<std::u16string> Folder;
+};
+
+// One parsed command line.
+struct CliCommand {
+  CommandKind Kind = CommandKind::Help;
+  AddOptions Add;
+  // Row numbers as typed (from 1), for remove, reset and patrol; checked
+  // against the list only once it is loaded.
+  std::vector<int64_t> Rows;
+  std::optional<std::u16string> Name;
+  std::u16string Value;
+};
+
+// The result of parsing: a command, or a one-line message for bad input.
+struct ParseOutcome {
+  std::optional<CliCommand> Command;
+  std::string Error;
+};
+
+// Longest title, URL or server prefix an entry takes, as the editor does.
+inline constexpr size_t kMaxUrlChars = 1023;
+
+// Parses the arguments after the program name. Never fails on anything but
+// the arguments themselves; nothing outside is looked at.
+ParseOutcome ParseArguments(const std::vector<std::string>& args);
+
+// Reads a link level the way the entry editor stores it: clamped to 0..99.
+// Returns nothing when text is not a (signed) decimal number.
+std::optional<int32_t> ParseLinkLevel(const std::string& text);
+
+// Reads a row number (from 1) as typed; nothing when it is not a plain
+// decimal number. Numbers too large for any list come back as INT64_MAX.
+std::optional<int64_t> ParseRowNumber(const std::string& text);
+
+// The text that --help prints.
+extern const char* const kCliHelp;
+
+}  // namespace kivo

@@ -1,0 +1,218 @@
+#include "cli/ConsoleView.h"
+
+#include <algorithm>
+#include <string>
+
+#include "platform/Utf8.h"
+
+namespace kivo {
+
+namespace {
+
+// Live redraws of the byte count are limited to about ten a second; every
+// 1024-byte piece would otherwise rewrite the terminal line.
+constexpr auto kRedrawInterval = std::chrono::milliseconds(100);
+constexpr int32_t kBarCells = 20;
+
+bool IsWide(char16_t unit) {
+  // Half-width katakana and forms stay narrow; the main CJK blocks and the
+  // full-width forms take two columns.
+  if (unit >= 0xFF61 && unit <= 0xFFDC) {
+    return false;
+  }
+  return (unit >= 0x1100 && unit <= 0x115F) || (unit >= 0x2E80 && unit <= 0xA4CF) ||
+         (unit >= 0xAC00 && unit <= 0xD7A3) || (unit >= 0xF900 && unit <= 0xFAFF) ||
+         (unit >= 0xFE30 && unit <= 0xFE4F) || (unit >= 0xFF00 && unit <= 0xFF60) ||
+         (unit >= 0xFFE0 && unit <= 0xFFE6);
+}
+
+bool IsLowSurrogate(char16_t unit) {
+  return unit >= 0xDC00 && unit <= 0xDFFF && !platform::IsEscapedByte(unit);
+}
+
+int32_t UnitWidth(char16_t unit) {
+  if (IsLowSurrogate(unit)) {
+    return 0;  // the pair was counted at its high half
+  }
+  if (unit < 0x20 || unit == 0x7F) {
+    return 0;
+  }
+  // Characters beyond the first plane are mostly emoji and rare ideographs,
+  // which terminals draw two columns wide.
+  if (unit >= 0xD800 && unit <= 0xDBFF) {
+    return 2;
+  }
+  return IsWide(unit) ? 2 : 1;
+}
+
+// Control characters in page titles or URLs must not move the cursor or
+// start escape sequences on the terminal.
+std::u16string Printable(std::u16string_view text) {
+  std::u16string result(text);
+  for (char16_t& unit : result) {
+    if (unit < 0x20 || unit == 0x7F) {
+      unit = u'?';
+    }
+  }
+  return result;
+}
+
+}  // namespace
+
+int32_t DisplayWidth(std::u16string_view text) {
+  int32_t width = 0;
+  for (char16_t unit : text) {
+    width += UnitWidth(unit);
+  }
+  return width;
+}
+
+std::u16string FitToWidth(std::u16string_view text, int32_t columns) {
+  int32_t width = 0;
+  size_t end = 0;
+  for (; end < text.size(); ++end) {
+    const int32_t unitWidth = UnitWidth(text[end]);
+    if (width + unitWidth > columns) {
+      break;
+    }
+    width += unitWidth;
+  }
+  // Never split a surrogate pair.
+  if (end > 0 && end < text.size() && IsLowSurrogate(text[end])) {
+    --end;
+  }
+  return std::u16string(text.substr(0, end));
+}
+
+ConsoleView::ConsoleView(std::FILE* out, ConsoleStyle style, int32_t width)
+    : out_(out), style_(style), width_(std::max(width, 20)) {}
+
+void ConsoleView::SetTitle(std::u16string_view name) {
+  if (name == title_) {
+    return;
+  }
+  title_ = Printable(name);
+  if (style_ == ConsoleStyle::PlainLines) {
+    FlushBytes();
+    PrintLine("ﾀｲﾄﾙ: ", title_);
+  } else {
+    DrawLiveLine(Redraw::Now);
+  }
+}
+
+void ConsoleView::SetUrl(std::u16string_view url) {
+  url_ = Printable(url);
+  if (style_ == ConsoleStyle::PlainLines) {
+    FlushBytes();
+    PrintLine("URL: ", url_);
+  } else {
+    DrawLiveLine(Redraw::Now);
+  }
+}
+
+void ConsoleView::SetState(std::u16string_view state) {
+  state_ = Printable(state);
+  if (style_ == ConsoleStyle::PlainLines) {
+    FlushBytes();
+    if (state_ != printedState_) {
+      PrintLine("状態: ", state_);
+      printedState_ = state_;
+    }
+  } else {
+    DrawLiveLine(Redraw::Now);
+  }
+}
+
+void ConsoleView::SetByteText(std::u16string_view text) {
+  if (style_ == ConsoleStyle::PlainLines && text.empty()) {
+    FlushBytes();  // a new download starts
+  }
+  bytes_ = Printable(text);
+  if (style_ == ConsoleStyle::LiveLine) {
+    DrawLiveLine(Redraw::WhenDue);
+  }
+}
+
+void ConsoleView::SetPercent(int32_t percent) {
+  percent_ = std::clamp(percent, 0, 100);
+  if (style_ == ConsoleStyle::LiveLine) {
+    DrawLiveLine(Redraw::WhenDue);
+  }
+}
+
+void ConsoleView::ShowError(std::u16string_view message) {
+  ClearLiveLine();
+  FlushBytes();
+  std::fprintf(out_, "%s\n", platform::Utf8FromUtf16(Printable(message)).c_str());
+  std::fflush(out_);
+}
+
+void ConsoleView::UpdateEntry(UrlEntry& entry, const EntryUpdate& update) {
+  ApplyEntryUpdate(entry, update);
+  updatedEntries_.push_back(&entry);
+}
+
+void ConsoleView::Finished() {
+  if (style_ == ConsoleStyle::LiveLine) {
+    DrawLiveLine(Redraw::Now);
+    if (lineShown_) {
+      std::fputc('\n', out_);
+      lineShown_ = false;
+    }
+  } else {
+    FlushBytes();
+  }
+  std::fflush(out_);
+}
+
+void ConsoleView::DrawLiveLine(Redraw redraw) {
+  const auto now = std::chrono::steady_clock::now();
+  if (redraw == Redraw::WhenDue && lineShown_ && now - lastDraw_ < kRedrawInterval) {
+    return;
+  }
+  lastDraw_ = now;
+  const int32_t filled = percent_ * kBarCells / 100;
+  std::u16string line = u"[";
+  line.append(static_cast<size_t>(filled), u'#');
+  line.append(static_cast<size_t>(kBarCells - filled), u'-');
+  line += u"] ";
+  std::u16string percentText = platform::Utf16FromUtf8(std::to_string(percent_) + "%");
+  line.append(4 - std::min<size_t>(4, percentText.size()), u' ');
+  line += percentText;
+  line += u" ";
+  line += bytes_;
+  line += u" ";
+  line += state_;
+  line += u" ";
+  line += title_;
+  line += u" ";
+  line += url_;
+  // One column stays free so that the cursor never wraps to a new line.
+  const std::string text = platform::Utf8FromUtf16(FitToWidth(line, width_ - 1));
+  std::fprintf(out_, "\r\033[K%s", text.c_str());
+  std::fflush(out_);
+  lineShown_ = true;
+}
+
+void ConsoleView::ClearLiveLine() {
+  if (style_ == ConsoleStyle::LiveLine && lineShown_) {
+    std::fputs("\r\033[K", out_);
+    lineShown_ = false;
+  }
+}
+
+void ConsoleView::FlushBytes() {
+  if (style_ != ConsoleStyle::PlainLines || bytes_.empty()) {
+    return;
+  }
+  PrintLine("  ", bytes_);
+  bytes_.clear();
+}
+
+void ConsoleView::PrintLine(std::string_view label, std::u16string_view text) {
+  std::fprintf(out_, "%.*s%s\n", static_cast<int>(label.size()), label.data(),
+               platform::Utf8FromUtf16(text).c_str());
+  std::fflush(out_);
+}
+
+}  // namespace kivo

@@ -1,0 +1,69 @@
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+#include <cstdio>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "patrol/PatrolView.h"
+
+namespace kivo {
+
+// How the console shows a patrol's progress.
+enum class ConsoleStyle {
+  LiveLine,    // one line redrawn in place, with a bar: for a terminal
+  PlainLines,  // one line per event, never redrawn: for logs and pipes
+};
+
+// The progress view of the command line. It runs on the worker's own
+// thread, so entry updates are applied directly. Output is UTF-8.
+class ConsoleView : public PatrolView {
+ public:
+  // Writes to out (usually stderr) in style; width is the terminal's
+  // column count for LiveLine.
+  ConsoleView(std::FILE* out, ConsoleStyle style, int32_t width);
+
+  void SetTitle(std::u16string_view name) override;
+  void SetUrl(std::u16string_view url) override;
+  void SetState(std::u16string_view state) override;
+  void SetByteText(std::u16string_view text) override;
+  void SetPercent(int32_t percent) override;
+  void ShowError(std::u16string_view message) override;
+  void UpdateEntry(UrlEntry& entry, const EntryUpdate& update) override;
+  void Finished() override;
+
+  // The user entries updated so far, in the order the patrol stored them.
+  const std::vector<const UrlEntry*>& UpdatedEntries() const { return updatedEntries_; }
+
+ private:
+  enum class Redraw { Now, WhenDue };
+
+  void DrawLiveLine(Redraw redraw);
+  void ClearLiveLine();
+  void FlushBytes();
+  void PrintLine(std::string_view label, std::u16string_view text);
+
+  std::FILE* out_;
+  ConsoleStyle style_;
+  int32_t width_;
+  std::u16string title_;
+  std::u16string url_;
+  std::u16string state_;
+  std::u16string bytes_;
+  std::u16string printedState_;
+  int32_t percent_ = 0;
+  bool lineShown_ = false;
+  std::vector<const UrlEntry*> updatedEntries_;
+  std::chrono::steady_clock::time_point lastDraw_{};
+};
+
+// Returns the number of terminal columns text takes: two for wide East
+// Asian characters, one for everything else (half-width katakana included).
+int32_t DisplayWidth(std::u16string_view text);
+
+// Cuts text so that it takes at most `columns` terminal columns.
+std::u16string FitToWidth(std::u16string_view text, int32_t columns);
+
+}  // namespace kivo

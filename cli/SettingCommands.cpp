@@ -1,0 +1,194 @@
+#include "cli/SettingCommands.h"
+
+#include <array>
+#include <cstdint>
+#include <filesystem>
+#include <limits>
+#include <string_view>
+
+#include "patrol/PatrolSettings.h"
+#include "platform/ProgramFolder.h"
+#include "platform/Utf8.h"
+#include "support/FileExists.h"
+#include "urllist/RegKey.h"
+#include "urllist/Settings.h"
+
+namespace kivo {
+
+namespace {
+
+constexpr size_t kMaxFolderChars = 259;
+
+enum class ValueKind { Folder, Text, Switch, Timeout, Number };
+
+struct SettingRule {
+  Setting Which;
+  ValueKind Kind;
+  int32_t MaxChars;  // for texts and folders, without the terminator
+};
+
+// The settings in the order of the store's table, with the rules of the
+// page that edits each of them.
+constexpr std::array<SettingRule, 16> kRules = {{
+    {Setting::SaveFolder, ValueKind::Folder, 259},
+    {Setting::UseProxy, ValueKind::Switch, 0},
+    {Setting::ProxyName, ValueKind::Text, 255},
+    {Setting::ConnectTimeout, ValueKind::Timeout, 0},
+    {Setting::ReceiveTimeout, ValueKind::Timeout, 0},
+    {Setting::DialupConnect, ValueKind::Switch, 0},
+    {Setting::DialupEntry, ValueKind::Text, 20},
+    {Setting::CommandBandMenuStyle, ValueKind::Number, 0},
+    {Setting::CommandBandMenuWidth, ValueKind::Number, 0},
+    {Setting::CommandBandToolStyle, ValueKind::Number, 0},
+    {Setting::CommandBandToolWidth, ValueKind::Number, 0},
+    {Setting::CommandBandToolMaximized, ValueKind::Number, 0},
+    {Setting::NameWidth, ValueKind::Number, 0},
+    {Setting::UrlWidth, ValueKind::Number, 0},
+    {Setting::LinkLevelWidth, ValueKind::Number, 0},
+    {Setting::LastTimeWidth, ValueKind::Number, 0},
+}};
+
+const SettingRule* FindRule(std::u16string_view name) {
+  for (const SettingRule& rule : kRules) {
+    if (SettingName(rule.Which) == name) {
+      return &rule;
+    }
+  }
+  return nullptr;
+}
+
+bool IsText(ValueKind kind) {
+  return kind == ValueKind::Folder || kind == ValueKind::Text;
+}
+
+std::string Utf8(std::u16string_view text) {
+  return platform::Utf8FromUtf16(text);
+}
+
+std::string ValueText(RegKey& key, const SettingRule& rule) {
+  if (!IsText(rule.Kind)) {
+    return std::to_string(ReadDwordSetting(key, rule.Which));
+  }
+  WideString text = ReadStringSetting(key, rule.Which, rule.MaxChars + 1);
+  // The save-folder page shows a missing or empty folder as the program
+  // folder, which is where a patrol then stores its files.
+  if (rule.Kind == ValueKind::Folder && text.IsEmpty()) {
+    return Utf8(platform::ProgramFolder());
+  }
+  return Utf8(text.View());
+}
+
+// Reads an unsigned decimal number, saturating at UINT32_MAX.
+std::optional<uint32_t> ParseUnsigned(std::u16string_view text) {
+  if (text.empty()) {
+    return std::nullopt;
+  }
+  uint64_t value = 0;
+  for (char16_t unit : text) {
+    if (unit < u'0' || unit > u'9') {
+      return std::nullopt;
+    }
+    value = std::min<uint64_t>(value * 10 + (unit - u'0'), std::numeric_limits<uint32_t>::max());
+  }
+  return static_cast<uint32_t>(value);
+}
+
+int Refuse(std::FILE* err, const std::string& message) {
+  std::fprintf(err, "kivo-cli: %s\n", message.c_str());
+  return 2;
+}
+
+}  // namespace
+
+std::optional<std::u16string> NormaliseTypedFolder(const std::u16string& folder) {
+  std::u16string result;
+  if (folder.empty()) {
+    result = platform::ProgramFolder();
+  } else {
+    std::error_code error;
+    const std::filesystem::path typed(Utf8(folder));
+    const std::filesystem::path absolute = std::filesystem::absolute(typed, error);
+    result = platform::Utf16FromUtf8(error ? typed.string() : absolute.string());
+    if (result.back() != u'/') {
+      result += u'/';
+    }
+  }
+  if (result.size() > kMaxFolderChars) {
+    return std::nullopt;
+  }
+  return result;
+}
+
+void WarnIfFolderMissing(const std::u16string& folder, std::FILE* err) {
+  if (!FileExists(folder)) {
+    std::fprintf(err,
+                 "kivo-cli: note: the folder %s does not exist yet; create it before patrolling\n",
+                 Utf8(folder).c_str());
+  }
+}
+
+int GetSettings(const std::optional<std::u16string>& name, std::FILE* out) {
+  RegKey key;
+  key.OpenForRead(RegRoot::CurrentUser, kSettingsKeyPath);
+  int status = 0;
+  if (name.has_value()) {
+    const SettingRule* rule = FindRule(*name);
+    if (rule == nullptr) {
+      status = Refuse(stderr, "unknown setting '" + Utf8(*name) + "' (\"get\" lists them all)");
+    } else {
+      std::fprintf(out, "%s\n", ValueText(key, *rule).c_str());
+    }
+  } else {
+    for (const SettingRule& rule : kRules) {
+      std::fprintf(out, "%s=%s\n", Utf8(SettingName(rule.Which)).c_str(),
+                   ValueText(key, rule).c_str());
+    }
+  }
+  key.Close();
+  return status;
+}
+
+int SetSetting(const std::u16string& name, const std::u16string& value, std::FILE* err) {
+  const SettingRule* rule = FindRule(name);
+  if (rule == nullptr) {
+    return Refuse(err, "unknown setting '" + Utf8(name) + "' (\"get\" lists them all)");
+  }
+  std::u16string text = value;
+  uint32_t number = 0;
+  if (rule->Kind == ValueKind::Folder) {
+    std::optional<std::u16string> folder = NormaliseTypedFolder(value);
+    if (!folder) {
+      return Refuse(err, "the folder is longer than 259 characters");
+    }
+    text = *folder;
+    WarnIfFolderMissing(text, err);
+  } else if (rule->Kind == ValueKind::Text) {
+    if (value.size() > static_cast<size_t>(rule->MaxChars)) {
+      return Refuse(
+          err, Utf8(name) + " takes at most " + std::to_string(rule->MaxChars) + " characters");
+    }
+  } else {
+    std::optional<uint32_t> parsed = ParseUnsigned(value);
+    if (!parsed) {
+      return Refuse(err, Utf8(name) + " needs an unsigned number, not '" + Utf8(value) + "'");
+    }
+    number = *parsed;
+    if (rule->Kind == ValueKind::Timeout) {
+      number = ClampTimeoutSeconds(number);
+    } else if (rule->Kind == ValueKind::Switch) {
+      number = number != 0 ? 1 : 0;
+    }
+  }
+  RegKey key;
+  key.OpenForWrite(RegRoot::CurrentUser, kSettingsKeyPath);
+  const bool written = IsText(rule->Kind) ? WriteStringSetting(key, rule->Which, text)
+                                          : WriteDwordSetting(key, rule->Which, number);
+  key.Close();
+  if (!written) {
+    std::fprintf(err, "kivo-cli: could not write the setting %s\n", Utf8(name).c_str());
+    return 1;
+  }
+  return 0;
+}
+
+}  // namespace kivo

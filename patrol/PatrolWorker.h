@@ -1,0 +1,52 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <thread>
+
+#include "patrol/PatrolList.h"
+#include "patrol/PatrolView.h"
+
+namespace kivo {
+
+// What the patrol worker is started with: where it reports, and the entries
+// it patrols. Both outlive the worker.
+struct PatrolParams {
+  PatrolView* View = nullptr;
+  PatrolList* List = nullptr;
+};
+
+// The name of the temporary download file in the program folder. It is per
+// user (the program folder is), never in a shared directory.
+inline constexpr std::u16string_view kTemporaryFileName = u"Kivo0000.tmp";
+
+// Returns the full path of the temporary download file.
+std::u16string TemporaryFilePath();
+
+// Runs one whole patrol over params.List, reporting through params.View:
+// returns 0 after a completed or cancelled patrol and -1 when no HTTP session
+// could be opened. In every case the last call on the view is Finished, and
+// the list again holds exactly the entries it was given.
+int32_t RunPatrol(const PatrolParams& params);
+
+// A patrol on a thread of its own, as the progress dialog runs it: Start sets
+// PatrolRunning to 1 and starts the worker; Join waits for its result.
+// Destruction joins a worker that is still running.
+class PatrolThread {
+ public:
+  PatrolThread() = default;
+  PatrolThread(const PatrolThread&) = delete;
+  PatrolThread& operator=(const PatrolThread&) = delete;
+  ~PatrolThread();
+
+  // Starts the worker; false when one is already running on this object.
+  bool Start(const PatrolParams& params);
+  // Waits for the worker and returns its result (0 when none was started).
+  int32_t Join();
+
+ private:
+  std::thread thread_;
+  int32_t result_ = 0;
+};
+
+}  // namespace kivo

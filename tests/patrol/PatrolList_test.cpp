@@ -1,0 +1,154 @@
+#include "patrol/PatrolList.h"
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "common/TempDir.h"
+#include "patrol/FetchedUrlList.h"
+
+namespace kivo {
+namespace {
+
+std::unique_ptr<UrlEntry> Entry(const std::string& url) {
+  auto entry = std::make_unique<UrlEntry>();
+  entry->Url.Assign(test::U16(url));
+  return entry;
+}
+
+std::vector<std::u16string> Urls(const PatrolList& list) {
+  std::vector<std::u16string> urls;
+  for (int32_t i = 0; i < list.Count(); ++i) {
+    urls.emplace_back(list[i]->Url.View());
+  }
+  return urls;
+}
+
+TEST(PatrolList, KeepsUserEntriesInOrderAndBorrowsThem) {
+  auto a = Entry("a");
+  auto b = Entry("b");
+  PatrolList list;
+  list.Add(a.get());
+  list.Add(b.get());
+  ASSERT_EQ(list.Count(), 2);
+  EXPECT_EQ(list[0], a.get());
+  EXPECT_EQ(list[1], b.get());
+  EXPECT_FALSE(list.IsTemporary(a.get()));
+}
+
+// The worker's pattern: walk forward, inserting each page's new entries right
+// after the current one. The gap buffer must give exactly the order that
+// inserting into a plain array gives.
+TEST(PatrolList, DepthFirstInsertionMatchesAPlainArray) {
+  std::vector<std::unique_ptr<UrlEntry>> users;
+  PatrolList list;
+  std::vector<std::u16string> expected;
+  for (int i = 0; i < 5; ++i) {
+    users.push_back(Entry("user" + std::to_string(i)));
+    list.Add(users.back().get());
+    expected.push_back(users.back()->Url.Text());
+  }
+  int serial = 0;
+  for (int32_t i = 0; i < list.Count() && list.Count() < 500; ++i) {
+    // Every third entry gets three children; the others none.
+    const int children = (i % 3 == 0) ? 3 : 0;
+    for (int n = 0; n < children; ++n) {
+      const std::string url = "t" + std::to_string(serial++);
+      list.InsertTemporary(i + n + 1, Entry(url));
+      expected.insert(expected.begin() + i + n + 1, test::U16(url));
+    }
+    ASSERT_EQ(Urls(list), expected) << "after position " << i;
+  }
+  EXPECT_GT(list.TemporaryCount(), 100);
+  list.RemoveTemporaries();
+  ASSERT_EQ(list.Count(), 5);
+  for (int i = 0; i < 5; ++i) {
+    EXPECT_EQ(list[i], users[i].get());
+  }
+}
+
+TEST(PatrolList, InsertsAnywhereIncludingBeforeTheGap) {
+  PatrolList list;
+  std::vector<std::u16string> expected;
+  // Positions chosen to move the gap back and forth.
+  const int positions[] = {0, 1, 0, 3, 2, 5, 1, 6, 0, 4};
+  int serial = 0;
+  for (int position : positions) {
+    const std::string url = "e" + std::to_string(serial++);
+    list.InsertTemporary(position, Entry(url));
+    expected.insert(expected.begin() + position, test::U16(url));
+    ASSERT_EQ(Urls(list), expected);
+  }
+}
+
+TEST(PatrolList, CountsUrlsOfAllElements) {
+  auto a = Entry("http://h/a");
+  auto twin = Entry("http://h/a");
+  PatrolList list;
+  list.Add(a.get());
+  list.Add(twin.get());
+  list.InsertTemporary(1, Entry("http://h/t"));
+  EXPECT_TRUE(list.ContainsUrl(u"http://h/a"));
+  EXPECT_TRUE(list.ContainsUrl(u"http://h/t"));
+  EXPECT_FALSE(list.ContainsUrl(u"http://h/A"));  // case-sensitive
+  EXPECT_FALSE(list.ContainsUrl(u"http://h/"));
+  list.RemoveTemporaries();
+  EXPECT_FALSE(list.ContainsUrl(u"http://h/t"));
+  EXPECT_TRUE(list.ContainsUrl(u"http://h/a"));
+}
+
+// A user entry whose ListIndex is negative (a caller that forgot to number
+// the rows) must never be mistaken for a temporary entry and freed.
+TEST(PatrolList, OwnershipDoesNotDependOnListIndex) {
+  auto user = Entry("u");
+  user->ListIndex = -1;
+  PatrolList list;
+  list.Add(user.get());
+  auto temporary = Entry("t");
+  temporary->ListIndex = 7;
+  list.InsertTemporary(1, std::move(temporary));
+  list.RemoveTemporaries();
+  ASSERT_EQ(list.Count(), 1);
+  EXPECT_EQ(list[0], user.get());
+}
+
+TEST(PatrolList, DestructionFreesLeftoverTemporaries) {
+  // LeakSanitizer fails this test if the temporaries are not freed.
+  auto user = Entry("u");
+  PatrolList list;
+  list.Add(user.get());
+  list.InsertTemporary(1, Entry("t1"));
+  list.InsertTemporary(2, Entry("t2"));
+  EXPECT_EQ(list.Count(), 3);
+}
+
+TEST(FetchedUrlList, KeepsOrderAndAnswersMembershipExactly) {
+  FetchedUrlList urls;
+  urls.Add(u"http://h/b");
+  urls.Add(u"http://h/a");
+  urls.Add(u"http://h/b");
+  ASSERT_EQ(urls.Count(), 3);
+  EXPECT_EQ(urls[0].View(), u"http://h/b");
+  EXPECT_EQ(urls[1].View(), u"http://h/a");
+  EXPECT_TRUE(urls.Contains(u"http://h/a"));
+  EXPECT_FALSE(urls.Contains(u"http://H/a"));
+  EXPECT_FALSE(urls.Contains(u"http://h/"));
+  urls.Clear();
+  EXPECT_EQ(urls.Count(), 0);
+  EXPECT_FALSE(urls.Contains(u"http://h/a"));
+}
+
+TEST(FetchedUrlList, ViewsSurviveGrowth) {
+  FetchedUrlList urls;
+  for (int i = 0; i < 2000; ++i) {
+    urls.Add(test::U16("http://h/" + std::to_string(i)));
+  }
+  for (int i = 0; i < 2000; i += 97) {
+    EXPECT_TRUE(urls.Contains(test::U16("http://h/" + std::to_string(i))));
+  }
+}
+
+}  // namespace
+}  // namespace kivo
