@@ -132,6 +132,9 @@ int FetchUrl(HttpSession& session, std::u16string_view url, std::u16string_view 
   const uint64_t total = contentLength.value_or(0);
   show.Text(contentLength ? u"0/" + Decimal(total) : std::u16string(u"0"));
 
+  // The output is replaced, never truncated in place: the previous download
+  // may live on under a second name as a stored copy.
+  platform::RemoveFile(outputPath);
   BufferedFile file;
   if (!file.Open(outputPath, OpenMode::CreateForWrite)) {
     return 0;

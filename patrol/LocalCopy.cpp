@@ -98,6 +98,16 @@ bool SaveAsLocalCopy(std::u16string_view tempPath, std::u16string_view folder,
     if (!sourceOpen) {
       return false;
     }
+    // A second name for the download costs no copy and no new file. The
+    // fetcher replaces its output file rather than truncating it, so the
+    // stored copy keeps its bytes when the next download arrives.
+    const platform::CreateOutcome linked = platform::LinkNewName(tempPath, localPath.View());
+    if (linked == platform::CreateOutcome::Created) {
+      return true;
+    }
+    if (linked == platform::CreateOutcome::Exists) {
+      continue;
+    }
     platform::NewFile target = platform::CreateNewFile(localPath.View());
     if (target.Outcome == platform::CreateOutcome::Exists) {
       continue;

@@ -1,7 +1,5 @@
 #include "patrol/PatrolWorker.h"
 
-#include <unistd.h>
-
 #include <memory>
 #include <utility>
 
@@ -18,8 +16,8 @@
 #include "patrol/PatrolRunning.h"
 #include "patrol/PatrolSettings.h"
 #include "patrol/UrlMapping.h"
-#include "platform/HostFile.h"
 #include "platform/HttpSession.h"
+#include "platform/NewFile.h"
 #include "platform/ProgramFolder.h"
 
 namespace kivo {
@@ -61,8 +59,7 @@ class Patrol {
         list_(list),
         settings_(settings),
         session_(session),
-        tempPath_(std::move(tempPath)),
-        tempHostPath_(platform::HostPath(tempPath_)) {}
+        tempPath_(std::move(tempPath)) {}
 
   // Processes the list in order until its end or a cancel. The count is
   // read again at every step because processing inserts after position i.
@@ -126,12 +123,10 @@ class Patrol {
     ClearPageLinks(links);
   }
 
-  // Downloads url into the temporary file. The previous download is removed
-  // first rather than truncated by the fetch: file systems such as ext4
-  // flush a file that is truncated and written again as soon as it is
-  // closed, which made every download wait for the disk.
+  // Downloads url into the temporary file. The fetcher replaces the file
+  // rather than truncating it, which also spares file systems such as ext4
+  // the flush they do when a truncated file is written again.
   int Fetch(std::u16string_view url, int32_t* hasTime, SystemTime* lastTime) {
-    ::unlink(tempHostPath_.c_str());
     return FetchUrl(session_, url, tempPath_, hasTime, lastTime, &view_);
   }
 
@@ -194,7 +189,6 @@ class Patrol {
   const PatrolSettings& settings_;
   HttpSession& session_;
   const std::u16string tempPath_;
-  const std::string tempHostPath_;
   FetchedUrlList fetchedUrls_;
   FetchedFileList pageFiles_;
   FetchedFileList imageFiles_;
@@ -227,7 +221,7 @@ int32_t RunPatrol(const PatrolParams& params) {
     patrol.RewritePages();
   }
   params.List->RemoveTemporaries();
-  ::unlink(platform::HostPath(tempPath).c_str());
+  platform::RemoveFile(tempPath);
   session.reset();
   view.Finished();
   return 0;

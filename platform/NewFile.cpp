@@ -29,6 +29,21 @@ NewFile CreateNewFile(std::u16string_view path) {
   return result;
 }
 
+CreateOutcome LinkNewName(std::u16string_view existing, std::u16string_view path) {
+  const std::string from = HostPath(existing);
+  const std::string to = HostPath(path);
+  if (from.empty() || to.empty() || from.find('\0') != std::string::npos ||
+      to.find('\0') != std::string::npos) {
+    return CreateOutcome::Failed;
+  }
+  // linkat without AT_SYMLINK_FOLLOW never follows `existing` if it is a link, and no call
+  // ever follows a link standing at the new name: that gives EEXIST.
+  if (::linkat(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), 0) == 0) {
+    return CreateOutcome::Created;
+  }
+  return errno == EEXIST ? CreateOutcome::Exists : CreateOutcome::Failed;
+}
+
 bool RemoveFile(std::u16string_view path) {
   const std::string hostPath = HostPath(path);
   if (hostPath.empty() || hostPath.find('\0') != std::string::npos) {

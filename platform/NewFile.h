@@ -19,6 +19,11 @@ struct NewFile {
 // mode 0644 less the umask.
 NewFile CreateNewFile(std::u16string_view path);
 
+// Gives the file at `existing` the further name `path`, only when nothing of that name exists
+// yet; no link is ever followed. Failed means the file system could not link the two (another
+// file system, or one without hard links) and the caller should copy instead.
+CreateOutcome LinkNewName(std::u16string_view existing, std::u16string_view path);
+
 // Removes the file at `path`; true when it is gone.
 bool RemoveFile(std::u16string_view path);
 

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <string>
@@ -216,6 +217,16 @@ TEST_F(FetchUrlTest, ImagesAreFetchedUnconditionally) {
   server_.Script("/logo.gif", response);
   EXPECT_EQ(Fetch("/logo.gif"), 1);
   EXPECT_EQ(Output(), "GIF89a");
+}
+
+TEST_F(FetchUrlTest, TheOutputIsReplacedSoASecondNameKeepsTheOldBytes) {
+  // A stored copy may be a second name of the previous download.
+  ASSERT_TRUE(test::WriteBytes(dir_.File("Kivo0000.tmp"), "previous download"));
+  ASSERT_EQ(::link(dir_.File("Kivo0000.tmp").c_str(), dir_.File("copy.html").c_str()), 0);
+  server_.Script("/next.html", ScriptedResponse::Ok("next"));
+  EXPECT_EQ(Fetch("/next.html"), 1);
+  EXPECT_EQ(Output(), "next");
+  EXPECT_EQ(test::ReadBytes(dir_.File("copy.html")), "previous download");
 }
 
 TEST_F(FetchUrlTest, AResetMidBodyFailsAndLeavesNoPartialDownload) {

@@ -86,6 +86,29 @@ TEST_F(LocalCopyTest, SuccessiveCopiesTakeTheNextFreeSuffix) {
   }
 }
 
+TEST_F(LocalCopyTest, AFolderOnAnotherFileSystemGetsARealCopy) {
+  // A second name only works within one file system; elsewhere the bytes are copied.
+  struct stat shm {};
+  struct stat here {};
+  if (::stat("/dev/shm", &shm) != 0 || ::stat(dir_.Path().c_str(), &here) != 0 ||
+      shm.st_dev == here.st_dev) {
+    GTEST_SKIP() << "no second file system to copy to";
+  }
+  const std::string folder = "/dev/shm/kivo-copy-" + std::to_string(::getpid());
+  ASSERT_EQ(::mkdir(folder.c_str(), 0700), 0);
+  WideString localPath;
+  EXPECT_TRUE(SaveAsLocalCopy(dir_.Wide("Kivo0000.tmp"), test::U16(folder + "/"), u"http://h/a.gif",
+                              localPath));
+  EXPECT_EQ(test::ReadBytes(folder + "/a.gif"), "downloaded");
+  struct stat copy {};
+  EXPECT_EQ(::stat((folder + "/a.gif").c_str(), &copy), 0);
+  const mode_t umask = ::umask(0);
+  ::umask(umask);
+  EXPECT_EQ(copy.st_mode & 0777, 0644u & ~umask);
+  ::unlink((folder + "/a.gif").c_str());
+  ::rmdir(folder.c_str());
+}
+
 TEST_F(LocalCopyTest, AnExistingFileIsNeverOverwritten) {
   ASSERT_TRUE(test::WriteBytes(dir_.File("page.html"), "older copy"));
   WideString localPath;
