@@ -5,6 +5,7 @@
 
 #include <cstdio>
 #include <string>
+#include <utility>
 
 #include "patrol/UrlMapping.h"
 #include "platform/HostFile.h"
@@ -22,11 +23,16 @@ constexpr int kNameAttempts = 100;
 ReplacementFile::ReplacementFile(std::u16string_view path) : targetPath_(platform::HostPath(path)) {
   // The temporary file must lie in the same folder: rename only replaces a
   // file atomically within one file system.
+  // Many replacements may wait in one folder at once, so the name carries
+  // the original's inode number, which no other file there shares.
   const std::u16string folder(FolderOfPath(path));
+  struct stat original {};
+  const std::string inode =
+      ::stat(targetPath_.c_str(), &original) == 0 ? std::to_string(original.st_ino) : "0";
   for (int attempt = 0; attempt < kNameAttempts && !fd_.IsValid(); ++attempt) {
     const std::u16string candidate =
         folder + platform::Utf16FromUtf8(".kivo-rewrite-" + std::to_string(::getpid()) + "-" +
-                                         std::to_string(attempt) + ".tmp");
+                                         inode + "-" + std::to_string(attempt) + ".tmp");
     fd_ = platform::OpenWithModeWord(candidate, kCreateNewForWrite);
     if (fd_.IsValid()) {
       tempPath_ = platform::HostPath(candidate);
@@ -69,15 +75,29 @@ void ReplacementFile::Flush() {
   block_.clear();
 }
 
-bool ReplacementFile::Commit() {
-  if (!fd_.IsValid()) {
-    return false;
-  }
+bool ReplacementFile::FinishWriting() {
   Flush();
   struct stat original {};
   if (::stat(targetPath_.c_str(), &original) == 0) {
     failed_ = failed_ || ::fchmod(fd_.Get(), original.st_mode & 07777) != 0;
   }
+  return !failed_;
+}
+
+bool ReplacementFile::Stage(PendingReplacements& pending) {
+  if (!fd_.IsValid() || !FinishWriting() || !fd_.Reset()) {
+    Discard();
+    return false;
+  }
+  pending.Add(std::exchange(tempPath_, std::string()), targetPath_);
+  return true;
+}
+
+bool ReplacementFile::Commit() {
+  if (!fd_.IsValid()) {
+    return false;
+  }
+  FinishWriting();
   failed_ = failed_ || ::fsync(fd_.Get()) != 0;
   failed_ = !fd_.Reset() || failed_;
   if (failed_ || std::rename(tempPath_.c_str(), targetPath_.c_str()) != 0) {

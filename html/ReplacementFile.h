@@ -3,6 +3,7 @@
 #include <string>
 #include <string_view>
 
+#include "html/PendingReplacements.h"
 #include "platform/UniqueFd.h"
 
 namespace kivo {
@@ -31,9 +32,15 @@ class ReplacementFile {
   // original's permissions and renames it over the original. True when the
   // original has been replaced; otherwise it is unchanged.
   bool Commit();
+  // Writes what is left and gives the new version the original's permissions
+  // like Commit, but leaves syncing and renaming to `pending`, which does
+  // both for many files at once. True when the new version was handed over.
+  bool Stage(PendingReplacements& pending);
 
  private:
   void Flush();
+  // Flushes the block and copies the original's permissions; false on failure.
+  bool FinishWriting();
   void Discard();
 
   std::string targetPath_;  // host paths

@@ -12,8 +12,13 @@
 
 namespace kivo {
 
-void RewriteLinks(std::u16string_view pagePath, const FetchedFile& page,
-                  const FetchedFileList& imageFiles, const FetchedFileList& pageFiles) {
+namespace {
+
+// Writes the rewritten page to a replacement file, which it then either puts
+// in place at once or hands to `pending`.
+void Rewrite(std::u16string_view pagePath, const FetchedFile& page,
+             const FetchedFileList& imageFiles, const FetchedFileList& pageFiles,
+             PendingReplacements* pending) {
   const std::string placeholderPath = WideToAnsi(platform::ProgramFile(u"null.gif"));
   const PageBytes bytes = ReadPageBytes(pagePath);
   if (bytes.Status != PageReadStatus::Complete) {
@@ -31,7 +36,24 @@ void RewriteLinks(std::u16string_view pagePath, const FetchedFile& page,
   }
   ForEachEditedPiece(bytes.Bytes, edits,
                      [&output](std::string_view piece) { output.Write(piece); });
-  output.Commit();
+  if (pending != nullptr) {
+    output.Stage(*pending);
+  } else {
+    output.Commit();
+  }
+}
+
+}  // namespace
+
+void RewriteLinks(std::u16string_view pagePath, const FetchedFile& page,
+                  const FetchedFileList& imageFiles, const FetchedFileList& pageFiles) {
+  Rewrite(pagePath, page, imageFiles, pageFiles, nullptr);
+}
+
+void RewriteLinks(std::u16string_view pagePath, const FetchedFile& page,
+                  const FetchedFileList& imageFiles, const FetchedFileList& pageFiles,
+                  PendingReplacements& pending) {
+  Rewrite(pagePath, page, imageFiles, pageFiles, &pending);
 }
 
 }  // namespace kivo

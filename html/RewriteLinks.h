@@ -4,6 +4,7 @@
 
 #include "html/FetchedFile.h"
 #include "html/FetchedFileList.h"
+#include "html/PendingReplacements.h"
 
 namespace kivo {
 
@@ -15,5 +16,12 @@ namespace kivo {
 // kMaxAnalysedPageBytes, the file stays as it was.
 void RewriteLinks(std::u16string_view pagePath, const FetchedFile& page,
                   const FetchedFileList& imageFiles, const FetchedFileList& pageFiles);
+
+// The same, but the new page is handed to `pending` instead of being synced
+// and put in place at once, so that a pass over many pages syncs only once.
+// The page is replaced when `pending` is committed.
+void RewriteLinks(std::u16string_view pagePath, const FetchedFile& page,
+                  const FetchedFileList& imageFiles, const FetchedFileList& pageFiles,
+                  PendingReplacements& pending);
 
 }  // namespace kivo

@@ -70,14 +70,17 @@ class Patrol {
   }
 
   // Rewrites the links of every page stored so far, also after a cancel.
+  // The new pages are synced to disk together and only then put in place.
   void RewritePages() {
     view_.SetState(kStateRewriting);
+    PendingReplacements rewritten;
     for (int32_t i = 0; i < pageFiles_.Count(); ++i) {
       const FetchedFile* page = pageFiles_[i];
       if (page != nullptr && !IsBinaryFile(page->LocalPath.View())) {
-        RewriteLinks(page->LocalPath.View(), *page, imageFiles_, pageFiles_);
+        RewriteLinks(page->LocalPath.View(), *page, imageFiles_, pageFiles_, rewritten);
       }
     }
+    rewritten.Commit();
   }
 
  private:

@@ -228,6 +228,27 @@ TEST_F(RewriteLinksTest, PagesAboveTheLimitAreLeftAlone) {
   EXPECT_EQ(std::filesystem::file_size(PagePath()), kMaxAnalysedPageBytes + 1);
 }
 
+TEST_F(RewriteLinksTest, StagedPagesReplaceTheOriginalsOnlyWhenCommitted) {
+  const std::string second = PagePath() + ".second.html";
+  for (const bool commit : {false, true}) {
+    ASSERT_TRUE(WriteBytes(PagePath(), "<img src=a.gif>"));
+    ASSERT_TRUE(WriteBytes(second, "<a href=p.html>"));
+    {
+      PendingReplacements pending;
+      RewriteLinks(U16(PagePath()), page_, images_, pages_, pending);
+      RewriteLinks(U16(second), page_, images_, pages_, pending);
+      EXPECT_EQ(pending.Count(), 2);
+      EXPECT_EQ(ReadBytes(PagePath()), "<img src=a.gif>");
+      if (commit) {
+        EXPECT_EQ(pending.Commit(), 2);
+      }
+    }
+    EXPECT_EQ(ReadBytes(PagePath()), commit ? "<img src=aB.gif>" : "<img src=a.gif>");
+    EXPECT_EQ(ReadBytes(second), commit ? "<a href=pA.html>" : "<a href=p.html>");
+    EXPECT_EQ(FolderListing().find(".tmp"), std::string::npos) << FolderListing();
+  }
+}
+
 TEST_F(RewriteLinksTest, FailedWriteLeavesTheOriginal) {
   // A file-size limit below the new page's size makes its writes fail the way
   // a full disk would, even for root.

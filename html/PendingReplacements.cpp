@@ -1,0 +1,55 @@
+#include "html/PendingReplacements.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <set>
+#include <utility>
+
+#include "platform/UniqueFd.h"
+
+namespace kivo {
+namespace {
+
+// Syncs the file system that holds `path`; false when that fails.
+bool SyncFileSystemOf(const std::string& path) {
+  const platform::UniqueFd file(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW));
+  return file.IsValid() && ::syncfs(file.Get()) == 0;
+}
+
+}  // namespace
+
+PendingReplacements::~PendingReplacements() {
+  for (const Replacement& replacement : pending_) {
+    ::unlink(replacement.TempPath.c_str());
+  }
+}
+
+void PendingReplacements::Add(std::string tempPath, std::string targetPath) {
+  pending_.push_back(Replacement{std::move(tempPath), std::move(targetPath)});
+}
+
+int PendingReplacements::Commit() {
+  std::set<dev_t> synced;
+  std::set<dev_t> failed;
+  int replaced = 0;
+  for (const Replacement& replacement : pending_) {
+    struct stat info {};
+    bool durable = ::stat(replacement.TempPath.c_str(), &info) == 0;
+    if (durable && !synced.contains(info.st_dev) && !failed.contains(info.st_dev)) {
+      (SyncFileSystemOf(replacement.TempPath) ? synced : failed).insert(info.st_dev);
+    }
+    durable = durable && synced.contains(info.st_dev);
+    if (durable && std::rename(replacement.TempPath.c_str(), replacement.TargetPath.c_str()) == 0) {
+      ++replaced;
+      continue;
+    }
+    ::unlink(replacement.TempPath.c_str());
+  }
+  pending_.clear();
+  return replaced;
+}
+
+}  // namespace kivo

@@ -1,0 +1,36 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace kivo {
+
+// New versions of files, complete on disk but not yet in place. Commit syncs
+// each file system they lie on once and then renames every new version over
+// its original. Syncing once for a whole rewrite pass keeps the guarantee
+// that a crash never leaves a shortened page, at the cost of one sync instead
+// of one per page. New versions that are never committed are deleted.
+class PendingReplacements {
+ public:
+  PendingReplacements() = default;
+  PendingReplacements(const PendingReplacements&) = delete;
+  PendingReplacements& operator=(const PendingReplacements&) = delete;
+  ~PendingReplacements();
+
+  // Takes over the new version at `tempPath` (host paths) that is to replace `targetPath`.
+  void Add(std::string tempPath, std::string targetPath);
+  // Syncs and renames every new version; returns how many originals were replaced. A new
+  // version whose file system could not be synced is deleted and its original kept.
+  int Commit();
+
+  int Count() const { return static_cast<int>(pending_.size()); }
+
+ private:
+  struct Replacement {
+    std::string TempPath;
+    std::string TargetPath;
+  };
+  std::vector<Replacement> pending_;
+};
+
+}  // namespace kivo
