@@ -58,9 +58,11 @@ int ScriptFolder(kivo::test::TestHttpServer& server, const std::filesystem::path
     ::stat(item.path().c_str(), &info);
     response.Headers.emplace_back("Content-Type", ContentTypeOf(item.path()));
     response.Headers.emplace_back("Last-Modified", HttpDate(info.st_mtime));
-    const std::string target = "/" + std::filesystem::relative(item.path(), folder).string();
+    std::string target = "/";
+    target += std::filesystem::relative(item.path(), folder).string();
     if (item.path().filename() == "index.html") {
-      server.Script(target.substr(0, target.size() - 10), response);
+      // The folder's own URL, ending in "/", serves its index page too.
+      server.Script(target.substr(0, target.rfind('/') + 1), response);
     }
     server.Script(target, std::move(response));
     ++count;
