@@ -24,6 +24,12 @@ std::string HomeFolder() {
 
 // Creates `folder` and its missing parents; existing folders are left alone.
 void CreateFolders(const std::string& folder, mode_t mode) {
+  // The folder is asked for once per stored page, so the common case of an
+  // existing folder costs one stat and no mkdir calls.
+  struct stat info {};
+  if (::stat(folder.c_str(), &info) == 0 && S_ISDIR(info.st_mode)) {
+    return;
+  }
   for (size_t slash = folder.find('/', 1); slash != std::string::npos;
        slash = folder.find('/', slash + 1)) {
     ::mkdir(folder.substr(0, slash).c_str(), 0755);
