@@ -32,16 +32,9 @@ class RecordingProgress : public FetchProgress {
   std::vector<int32_t> percents;
 };
 
+// kLastModified as a stored time.
 SystemTime StoredTime() {
-  SystemTime time;
-  time.Year = 1994;
-  time.Month = 11;
-  time.DayOfWeek = 0;
-  time.Day = 6;
-  time.Hour = 8;
-  time.Minute = 49;
-  time.Second = 37;
-  return time;
+  return SystemTime{1994, 11, 0, 6, 8, 49, 37, 0};
 }
 
 TEST(SplitUrlTest, HostAndPathAreSplitAtTheFirstSlash) {
