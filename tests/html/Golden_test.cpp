@@ -3,32 +3,21 @@
 // and rewritten bytes.
 #include <gtest/gtest.h>
 
-#include <cstdlib>
-#include <filesystem>
 #include <sstream>
 #include <string>
 
-#include "common/TempDir.h"
+#include "common/PageFolders.h"
 #include "html/ExtractLinks.h"
 #include "html/RewriteLinks.h"
-#include "platform/ProgramFolder.h"
 #include "platform/Utf8.h"
-#include "support/AnsiConversion.h"
 
 namespace kivo {
 namespace {
 
 using test::ReadBytes;
-using test::TempDir;
+using test::ReplaceAll;
 using test::U16;
 using test::WriteBytes;
-
-std::string ReplaceAll(std::string text, const std::string& from, const std::string& to) {
-  for (size_t at = text.find(from); at != std::string::npos; at = text.find(from, at + to.size())) {
-    text.replace(at, from.size(), to);
-  }
-  return text;
-}
 
 std::string Describe(const PageLinks& links) {
   std::string out;
@@ -44,11 +33,9 @@ std::string Describe(const PageLinks& links) {
   return out;
 }
 
-class GoldenPageTest : public ::testing::TestWithParam<const char*> {
+class GoldenPageTest : public ::testing::TestWithParam<const char*>, protected test::PageFolders {
  protected:
   void SetUp() override {
-    ::setenv("KIVO_HOME", home_.Path().c_str(), 1);
-    std::filesystem::create_directory(OtherFolder());
     const std::string folder = std::string(KIVO_TESTDATA) + "/html/" + GetParam() + "/";
     page_ = ReadBytes(folder + "page.html");
     std::string url = ReadBytes(folder + "url.txt");
@@ -62,10 +49,6 @@ class GoldenPageTest : public ::testing::TestWithParam<const char*> {
     ASSERT_FALSE(expectedPage_.empty());
     ASSERT_TRUE(WriteBytes(PagePath(), page_));
   }
-  void TearDown() override { ::unsetenv("KIVO_HOME"); }
-
-  std::string PagePath() const { return dir_.File("page.html"); }
-  std::string OtherFolder() const { return dir_.File("other"); }
 
   // Fills the record lists from lines "image|page <TAB> url <TAB> path".
   void LoadRecords(FetchedFileList& images, FetchedFileList& pages) const {
@@ -83,8 +66,6 @@ class GoldenPageTest : public ::testing::TestWithParam<const char*> {
     }
   }
 
-  TempDir home_;
-  TempDir dir_;
   std::string page_;
   std::u16string pageUrl_;
   std::string expectedLinks_;
@@ -106,9 +87,8 @@ TEST_P(GoldenPageTest, RewritesToTheExpectedBytes) {
   page.Url.Assign(pageUrl_);
   page.LocalPath.Assign(U16(PagePath()));
   RewriteLinks(U16(PagePath()), page, images, pages);
-  const std::string placeholder = WideToAnsi(platform::ProgramFile(u"null.gif"));
-  const std::string expected =
-      ReplaceAll(ReplaceAll(expectedPage_, "{PLACEHOLDER}", placeholder), "{OTHER}", OtherFolder());
+  const std::string expected = ReplaceAll(ReplaceAll(expectedPage_, "{PLACEHOLDER}", Placeholder()),
+                                          "{OTHER}", OtherFolder());
   EXPECT_EQ(ReadBytes(PagePath()), expected);
 }
 

@@ -6,38 +6,24 @@
 #include <unistd.h>
 
 #include <csignal>
-#include <cstdlib>
 #include <filesystem>
 #include <string>
 
-#include "common/TempDir.h"
+#include "common/PageFolders.h"
 #include "html/PageBytes.h"
-#include "platform/ProgramFolder.h"
-#include "support/AnsiConversion.h"
 
 namespace kivo {
 namespace {
 
 using test::ReadBytes;
-using test::TempDir;
+using test::ReplaceAll;
 using test::U16;
 using test::WriteBytes;
 
-// Replaces every occurrence of `from` in `text` with `to`.
-std::string ReplaceAll(std::string text, const std::string& from, const std::string& to) {
-  for (size_t at = text.find(from); at != std::string::npos; at = text.find(from, at + to.size())) {
-    text.replace(at, from.size(), to);
-  }
-  return text;
-}
-
-// A page folder and another folder with the records of one patrol, and the
-// program folder that the placeholder image lies in.
-class RewriteLinksTest : public ::testing::Test {
+// The page folders with the records of one patrol.
+class RewriteLinksTest : public ::testing::Test, protected test::PageFolders {
  protected:
   void SetUp() override {
-    ::setenv("KIVO_HOME", home_.Path().c_str(), 1);
-    std::filesystem::create_directory(OtherFolder());
     page_.Url.Assign(u"http://host/dir/page.html");
     page_.LocalPath.Assign(U16(PagePath()));
     AddImage("http://host/dir/a.gif", dir_.File("aB.gif"));
@@ -51,12 +37,6 @@ class RewriteLinksTest : public ::testing::Test {
     AddPage("http://host/dir/f.html", dir_.File("fr.html"));
     AddPage("http://host/o.html", OtherFolder() + "/o.html");
   }
-  void TearDown() override { ::unsetenv("KIVO_HOME"); }
-
-  std::string PagePath() const { return dir_.File("page.html"); }
-  std::string OtherFolder() const { return dir_.File("other"); }
-  std::string Placeholder() const { return WideToAnsi(platform::ProgramFile(u"null.gif")); }
-
   void AddImage(const std::string& url, const std::string& path) { images_.Add(Record(url, path)); }
   void AddPage(const std::string& url, const std::string& path) { pages_.Add(Record(url, path)); }
   static std::unique_ptr<FetchedFile> Record(const std::string& url, const std::string& path) {
@@ -85,8 +65,6 @@ class RewriteLinksTest : public ::testing::Test {
     return names;
   }
 
-  TempDir home_;
-  TempDir dir_;
   FetchedFile page_;
   FetchedFileList images_;
   FetchedFileList pages_;

@@ -32,16 +32,9 @@ class RecordingProgress : public FetchProgress {
   std::vector<int32_t> percents;
 };
 
+// kLastModified as a stored time.
 SystemTime StoredTime() {
-  SystemTime time;
-  time.Year = 1994;
-  time.Month = 11;
-  time.DayOfWeek = 0;
-  time.Day = 6;
-  time.Hour = 8;
-  time.Minute = 49;
-  time.Second = 37;
-  return time;
+  return SystemTime{1994, 11, 0, 6, 8, 49, 37, 0};
 }
 
 TEST(SplitUrlTest, HostAndPathAreSplitAtTheFirstSlash) {
@@ -178,37 +171,35 @@ TEST_F(FetchUrlTest, AnEqualTimeToTheSecondIsUnchangedAndTheBodyIsNotTransferred
   EXPECT_EQ(server_.Requests()[0].Outcome, ResponseOutcome::ClientClosed);
 }
 
-TEST_F(FetchUrlTest, ADifferentTimeDownloadsAndStoresTheNewTime) {
-  ScriptedResponse response = ScriptedResponse::Ok("changed");
-  response.Headers = {{"Last-Modified", "Sun, 06 Nov 1994 08:49:38 GMT"}};
-  server_.Script("/changed", response);
-  int32_t hasTime = 1;
-  SystemTime stored = StoredTime();
-  EXPECT_EQ(Fetch("/changed", &hasTime, &stored), 1);
-  EXPECT_EQ(Output(), "changed");
-  EXPECT_EQ(hasTime, 1);
-  EXPECT_EQ(stored.Second, 38);
-}
-
-TEST_F(FetchUrlTest, AFirstFetchStoresTheTimeAndSetsTheFlag) {
-  ScriptedResponse response = ScriptedResponse::Ok("first");
-  response.Headers = {{"Last-Modified", kLastModified}};
-  server_.Script("/first", response);
-  int32_t hasTime = 0;
-  SystemTime stored;  // an equal time must not matter while the flag is clear
-  stored = StoredTime();
-  EXPECT_EQ(Fetch("/first", &hasTime, &stored), 1);
-  EXPECT_EQ(hasTime, 1);
-  EXPECT_EQ(stored, StoredTime());
-}
-
-TEST_F(FetchUrlTest, AHeaderThatHasGoneClearsTheFlagAndKeepsTheTime) {
-  server_.Script("/gone", ScriptedResponse::Ok("no header"));
-  int32_t hasTime = 1;
-  SystemTime stored = StoredTime();
-  EXPECT_EQ(Fetch("/gone", &hasTime, &stored), 1);
-  EXPECT_EQ(hasTime, 0);
-  EXPECT_EQ(stored, StoredTime());
+TEST_F(FetchUrlTest, ADownloadRecordsTheServersTimeOrClearsTheFlagWithoutOne) {
+  struct Case {
+    const char* name;
+    const char* lastModified;  // nullptr: no header
+    int32_t hasTimeBefore;
+    int32_t hasTimeAfter;
+    uint16_t secondAfter;  // the rest of the stored time stays StoredTime()
+  };
+  const Case cases[] = {
+      {"a different time is stored", "Sun, 06 Nov 1994 08:49:38 GMT", 1, 1, 38},
+      // An equal time must not matter while the flag is clear.
+      {"a first fetch sets the flag", kLastModified, 0, 1, 37},
+      {"a header that has gone keeps the time", nullptr, 1, 0, 37},
+  };
+  for (const Case& c : cases) {
+    ScriptedResponse response = ScriptedResponse::Ok(c.name);
+    if (c.lastModified != nullptr) {
+      response.Headers = {{"Last-Modified", c.lastModified}};
+    }
+    server_.Script("/page", response);
+    int32_t hasTime = c.hasTimeBefore;
+    SystemTime stored = StoredTime();
+    SystemTime expected = StoredTime();
+    expected.Second = c.secondAfter;
+    EXPECT_EQ(Fetch("/page", &hasTime, &stored), 1) << c.name;
+    EXPECT_EQ(Output(), c.name);
+    EXPECT_EQ(hasTime, c.hasTimeAfter) << c.name;
+    EXPECT_EQ(stored, expected) << c.name;
+  }
 }
 
 TEST_F(FetchUrlTest, ImagesAreFetchedUnconditionally) {
@@ -229,35 +220,25 @@ TEST_F(FetchUrlTest, TheOutputIsReplacedSoASecondNameKeepsTheOldBytes) {
   EXPECT_EQ(test::ReadBytes(dir_.File("copy.html")), "previous download");
 }
 
-TEST_F(FetchUrlTest, AResetMidBodyFailsAndLeavesNoPartialDownload) {
-  ScriptedResponse response = ScriptedResponse::Ok(std::string(5000, 'r'));
-  response.Headers = {{"Last-Modified", kLastModified}};
-  response.ResetAtByte = 3000;
-  server_.Script("/reset", response);
-  int32_t hasTime = 0;
-  SystemTime stored;
-  EXPECT_EQ(Fetch("/reset", &hasTime, &stored), 0);
-  EXPECT_FALSE(OutputExists());
-  EXPECT_EQ(hasTime, 0);  // a later patrol must not skip the page as unchanged
-  EXPECT_EQ(stored, SystemTime());
-}
-
-TEST_F(FetchUrlTest, ABodyEndingBeforeItsContentLengthFails) {
-  ScriptedResponse response = ScriptedResponse::Ok(std::string(2000, 't'));
-  response.Length = LengthHeader::TooLarge;
-  response.LengthError = 1000;
-  server_.Script("/truncated", response);
-  EXPECT_EQ(Fetch("/truncated"), 0);
-  EXPECT_FALSE(OutputExists());
-}
-
-TEST_F(FetchUrlTest, AReceiveTimeOutMidBodyFails) {
-  ScriptedResponse response = ScriptedResponse::Ok(std::string(3000, 'w'));
-  response.BodyDelayMs = 5000;
-  response.DelayAtByte = 1024;
-  server_.Script("/stall", response);
-  EXPECT_EQ(Fetch("/stall"), 0);
-  EXPECT_FALSE(OutputExists());
+TEST_F(FetchUrlTest, ABodyCutShortFailsAndLeavesNoPartialDownloadNorTime) {
+  ScriptedResponse reset = ScriptedResponse::Ok(std::string(5000, 'r'));
+  reset.ResetAtByte = 3000;
+  ScriptedResponse truncated = ScriptedResponse::Ok(std::string(2000, 't'));
+  truncated.Length = LengthHeader::TooLarge;
+  truncated.LengthError = 1000;
+  ScriptedResponse stalls = ScriptedResponse::Ok(std::string(3000, 'w'));
+  stalls.BodyDelayMs = 5000;
+  stalls.DelayAtByte = 1024;
+  for (ScriptedResponse* response : {&reset, &truncated, &stalls}) {
+    response->Headers = {{"Last-Modified", kLastModified}};
+    server_.Script("/cut", *response);
+    int32_t hasTime = 0;
+    SystemTime stored;
+    EXPECT_EQ(Fetch("/cut", &hasTime, &stored), 0);
+    EXPECT_FALSE(OutputExists());
+    EXPECT_EQ(hasTime, 0);  // a later patrol must not skip the page as unchanged
+    EXPECT_EQ(stored, SystemTime());
+  }
 }
 
 TEST_F(FetchUrlTest, HttpErrorStatusesFailAndStoreNothing) {
@@ -291,23 +272,28 @@ TEST_F(FetchUrlTest, RedirectsThatGoNowhereOrElsewhereFail) {
   EXPECT_FALSE(OutputExists());
 }
 
-TEST_F(FetchUrlTest, ABareHostRequestsTheRootOnThePortGiven) {
-  server_.Script("/", ScriptedResponse::Ok("root"));
-  const std::string url = "http://" + server_.Authority();
-  EXPECT_EQ(FetchUrl(*session_, test::U16(url), output_, nullptr, nullptr, nullptr), 1);
-  EXPECT_EQ(Output(), "root");
+TEST_F(FetchUrlTest, TheRequestLineIsTheRootForABareHostAndThePathAsWritten) {
+  struct Case {
+    std::string suffix;  // after "http://host:port"
+    std::string target;
+  };
+  const Case cases[] = {
+      {"", "/"},
+      {"/cgi/list?page=2&sort=a#entry5", "/cgi/list?page=2&sort=a#entry5"},
+  };
+  for (const Case& c : cases) {
+    server_.Script(c.target, ScriptedResponse::Ok("body " + c.target));
+    const std::string url = "http://" + server_.Authority() + c.suffix;
+    // No progress sink and no stored time are needed.
+    EXPECT_EQ(FetchUrl(*session_, test::U16(url), output_, nullptr, nullptr, nullptr), 1);
+    EXPECT_EQ(Output(), "body " + c.target);
+  }
   const auto requests = server_.Requests();
-  ASSERT_EQ(requests.size(), 1u);
-  EXPECT_EQ(requests[0].RequestLine, "GET / HTTP/1.1");
-  EXPECT_EQ(requests[0].Header("Host"), server_.Authority());
-}
-
-TEST_F(FetchUrlTest, QueryAndFragmentAreSentAsWritten) {
-  server_.Script("/cgi/list?page=2&sort=a#entry5", ScriptedResponse::Ok("list"));
-  EXPECT_EQ(Fetch("/cgi/list?page=2&sort=a#entry5"), 1);
-  EXPECT_EQ(Output(), "list");
-  ASSERT_EQ(server_.RequestCount(), 1u);
-  EXPECT_EQ(server_.Requests()[0].RequestLine, "GET /cgi/list?page=2&sort=a#entry5 HTTP/1.1");
+  ASSERT_EQ(requests.size(), std::size(cases));
+  for (size_t i = 0; i < std::size(cases); ++i) {
+    EXPECT_EQ(requests[i].RequestLine, "GET " + cases[i].target + " HTTP/1.1");
+    EXPECT_EQ(requests[i].Header("Host"), server_.Authority());
+  }
 }
 
 TEST_F(FetchUrlTest, AnOutputFileThatCannotBeCreatedFails) {
@@ -321,39 +307,27 @@ TEST_F(FetchUrlTest, AnOutputFileThatCannotBeCreatedFails) {
       0);
 }
 
-TEST_F(FetchUrlTest, UrlsThatCouldSplitTheRequestAreRefused) {
-  const std::string paths[] = {"/a\r\nHost: evil", "/a\nb", "/a\rb", std::string("/a\0b", 4)};
-  for (const std::string& path : paths) {
-    EXPECT_EQ(Fetch(path), 0);
-  }
-  EXPECT_EQ(server_.RequestCount(), 0u);
-}
-
-TEST_F(FetchUrlTest, OverLongHostsAndPathsAreNotFetchedCutDown) {
+TEST_F(FetchUrlTest, UrlsThatCouldSplitTheRequestBeCutDownOrLeaveHttpAreRefused) {
+  test::WriteBytes(dir_.File("secret"), "secret");
   std::string longPath(1024, 'p');
   longPath[0] = '/';
   server_.Script(longPath.substr(0, 1023), ScriptedResponse::Ok("cut down"));
-  EXPECT_EQ(Fetch(longPath), 0);
-  EXPECT_EQ(server_.RequestCount(), 0u);
-  std::u16string longHost(u"http://");
-  longHost.append(256, u'h').append(u"/");
-  EXPECT_EQ(FetchUrl(*session_, longHost, output_, nullptr, nullptr, nullptr), 0);
-}
-
-TEST_F(FetchUrlTest, SchemesOtherThanHttpNeverReachALocalFile) {
-  test::WriteBytes(dir_.File("secret"), "secret");
-  const std::u16string urls[] = {u"file://" + dir_.Wide("secret"), u"ftp://127.0.0.1/x",
-                                 u"HTTP://" + test::U16(server_.Authority()) + u"/"};
+  const std::u16string urls[] = {
+      server_.WideUrl("/a\r\nHost: evil"),
+      server_.WideUrl("/a\nb"),
+      server_.WideUrl("/a\rb"),
+      server_.WideUrl(std::string("/a\0b", 4)),
+      server_.WideUrl(longPath),
+      u"http://" + std::u16string(256, u'h') + u"/",
+      u"file://" + dir_.Wide("secret"),
+      u"ftp://127.0.0.1/x",
+      u"HTTP://" + test::U16(server_.Authority()) + u"/",
+  };
   for (const std::u16string& url : urls) {
     EXPECT_EQ(FetchUrl(*session_, url, output_, nullptr, nullptr, nullptr), 0);
   }
+  EXPECT_EQ(server_.RequestCount(), 0u);
   EXPECT_FALSE(OutputExists());
-}
-
-TEST_F(FetchUrlTest, ANullProgressSinkIsAllowed) {
-  server_.Script("/quiet", ScriptedResponse::Ok("quiet"));
-  EXPECT_EQ(FetchUrl(*session_, server_.WideUrl("/quiet"), output_, nullptr, nullptr, nullptr), 1);
-  EXPECT_EQ(Output(), "quiet");
 }
 
 TEST(FetchUrlProxyTest, HttpsUrlsAreFetchedOnPort443) {

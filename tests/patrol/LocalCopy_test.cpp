@@ -109,29 +109,21 @@ TEST_F(LocalCopyTest, AFolderOnAnotherFileSystemGetsARealCopy) {
   ::rmdir(folder.c_str());
 }
 
-TEST_F(LocalCopyTest, AnExistingFileIsNeverOverwritten) {
-  ASSERT_TRUE(test::WriteBytes(dir_.File("page.html"), "older copy"));
-  WideString localPath;
-  EXPECT_TRUE(Save(u"http://h/page.html", localPath));
-  EXPECT_EQ(localPath.View(), dir_.Wide("pageA.html"));
-  EXPECT_EQ(test::ReadBytes(dir_.File("page.html")), "older copy");
-  EXPECT_EQ(test::ReadBytes(dir_.File("pageA.html")), "downloaded");
-}
-
-TEST_F(LocalCopyTest, ADirectoryOfTheCandidatesNameIsSkipped) {
-  ASSERT_EQ(::mkdir(dir_.File("page.html").c_str(), 0755), 0);
-  WideString localPath;
-  EXPECT_TRUE(Save(u"http://h/page.html", localPath));
-  EXPECT_EQ(localPath.View(), dir_.Wide("pageA.html"));
-}
-
-TEST_F(LocalCopyTest, ADanglingSymbolicLinkIsNeverWrittenThrough) {
-  const std::string target = dir_.File("elsewhere.txt");
-  ASSERT_EQ(::symlink(target.c_str(), dir_.File("page.html").c_str()), 0);
-  WideString localPath;
-  EXPECT_TRUE(Save(u"http://h/page.html", localPath));
-  EXPECT_EQ(localPath.View(), dir_.Wide("pageA.html"));
-  EXPECT_FALSE(FileExists(test::U16(target)));
+// A file, a folder or a dangling symbolic link under the candidate's name
+// takes it: the copy goes to the next name and never writes through the link.
+TEST_F(LocalCopyTest, ATakenNameIsSkippedAndNeverOverwritten) {
+  const std::string elsewhere = dir_.File("elsewhere.txt");
+  ASSERT_TRUE(test::WriteBytes(dir_.File("file.html"), "older copy"));
+  ASSERT_EQ(::mkdir(dir_.File("folder.html").c_str(), 0755), 0);
+  ASSERT_EQ(::symlink(elsewhere.c_str(), dir_.File("link.html").c_str()), 0);
+  for (const std::string name : {"file", "folder", "link"}) {
+    WideString localPath;
+    EXPECT_TRUE(Save(test::U16("http://h/" + name + ".html"), localPath));
+    EXPECT_EQ(localPath.View(), dir_.Wide(name + "A.html"));
+    EXPECT_EQ(test::ReadBytes(dir_.File(name + "A.html")), "downloaded");
+  }
+  EXPECT_EQ(test::ReadBytes(dir_.File("file.html")), "older copy");
+  EXPECT_FALSE(FileExists(test::U16(elsewhere)));
 }
 
 TEST_F(LocalCopyTest, ARepeatedSuffixIsSkippedAsTaken) {
