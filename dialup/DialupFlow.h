@@ -1,0 +1,44 @@
+#pragma once
+
+#include <QStringList>
+#include <functional>
+
+class QWidget;
+
+namespace kivo {
+
+// What the main window asks of dial-up around a patrol. The main window owns
+// one for the whole run; every call is made on the GUI thread.
+class DialupFlow {
+ public:
+  virtual ~DialupFlow() = default;
+
+  // Returns the names of the dial-up entries, in the service's order, for
+  // the options sheet's connection page.
+  virtual QStringList ListEntries() = 0;
+  // True when the settings ask for dial-up (DialupConnect on) and no dial-up
+  // connection is active, so that a patrol must dial first.
+  virtual bool ShouldDial() = 0;
+  // Dials the entry named by DialupEntry with the dial dialog over
+  // `mainWindow` and returns at once; `runPatrol` is called on the GUI thread
+  // once the connection stands, and never when the dial fails or is
+  // cancelled.
+  virtual void BeginDial(QWidget* mainWindow, std::function<void()> runPatrol) = 0;
+  // Runs the modal hang-up dialog when this program dialed the connection
+  // that is up; does nothing otherwise.
+  virtual void HangUpIfDialed(QWidget* mainWindow) = 0;
+};
+
+// The flow when no dial-up service is configured: there is nothing to list,
+// a patrol never dials, and nothing is hung up.
+class NoDialup final : public DialupFlow {
+ public:
+  QStringList ListEntries() override { return {}; }
+  bool ShouldDial() override { return false; }
+  void BeginDial(QWidget* /*mainWindow*/, std::function<void()> runPatrol) override {
+    runPatrol();
+  }
+  void HangUpIfDialed(QWidget* /*mainWindow*/) override {}
+};
+
+}  // namespace kivo

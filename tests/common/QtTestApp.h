@@ -1,0 +1,20 @@
+#pragma once
+
+#include <QApplication>
+#include <cstdlib>
+
+namespace kivo::test {
+
+// Returns the one QApplication of a GUI test program, created on first use on
+// Qt's offscreen platform unless the environment names another, so that the
+// tests need no display.
+inline QApplication& QtTestApp() {
+  static int argc = 1;
+  static char name[] = "kivo_tests";
+  static char* argv[] = {name, nullptr};
+  setenv("QT_QPA_PLATFORM", "offscreen", 0);
+  static QApplication app(argc, argv);
+  return app;
+}
+
+}  // namespace kivo::test
