@@ -340,6 +340,10 @@ ResponseOutcome TestHttpServer::Respond(int fd, const ScriptedResponse& response
   size_t nextDelay = response.DelayAtByte;
   size_t pos = 0;
   for (;;) {
+    if (!response.HoldName.empty() && pos == response.HoldAtByte &&
+        !HoldWatchingClient(fd, response.HoldName)) {
+      return ResponseOutcome::ClientClosed;
+    }
     if (response.BodyDelayMs > 0 && pos == nextDelay) {
       if (!WaitWatchingClient(fd, response.BodyDelayMs)) {
         return ResponseOutcome::ClientClosed;
@@ -356,6 +360,9 @@ ResponseOutcome TestHttpServer::Respond(int fd, const ScriptedResponse& response
     size_t next = std::min(body.size(), pos + (response.Chunked ? chunkSize : kSendSlice));
     if (nextDelay > pos) {
       next = std::min(next, nextDelay);
+    }
+    if (!response.HoldName.empty() && response.HoldAtByte > pos) {
+      next = std::min(next, response.HoldAtByte);
     }
     if (response.ResetAtByte && *response.ResetAtByte > pos) {
       next = std::min(next, *response.ResetAtByte);
@@ -398,6 +405,48 @@ bool TestHttpServer::ReadHead(int fd, std::string& pending, std::string& head) {
     }
     pending.append(buffer, static_cast<size_t>(count));
   }
+}
+
+bool TestHttpServer::WaitUntilHeld(const std::string& name, int timeoutMs) const {
+  std::unique_lock lock(mutex_);
+  return changed_.wait_for(lock, std::chrono::milliseconds(timeoutMs), [&] {
+    const auto found = held_.find(name);
+    return found != held_.end() && found->second > 0;
+  });
+}
+
+void TestHttpServer::Release(const std::string& name) {
+  {
+    std::lock_guard lock(mutex_);
+    released_[name] = true;
+  }
+  changed_.notify_all();
+}
+
+bool TestHttpServer::HoldWatchingClient(int fd, const std::string& name) {
+  {
+    std::lock_guard lock(mutex_);
+    ++held_[name];
+  }
+  changed_.notify_all();
+  const Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(kMaxHoldMs);
+  while (Clock::now() < deadline) {
+    {
+      std::unique_lock lock(mutex_);
+      if (changed_.wait_for(lock, std::chrono::milliseconds(kTickMs),
+                            [&] { return released_[name] || stop_; })) {
+        return !stop_;
+      }
+    }
+    if (!WaitWatchingClient(fd, 0)) {
+      return false;
+    }
+    pollfd entry{fd, POLLIN | POLLRDHUP, 0};
+    if (::poll(&entry, 1, 0) > 0 && (entry.revents & (POLLRDHUP | POLLHUP | POLLERR)) != 0) {
+      return false;
+    }
+  }
+  return false;
 }
 
 bool TestHttpServer::WaitWatchingClient(int fd, int delayMs) {

@@ -46,6 +46,11 @@ struct ScriptedResponse {
   std::optional<size_t> ResetAtByte;
   // Closes the connection after this response even when its length is exact.
   bool Close = false;
+  // Holds the response before body byte HoldAtByte (0: between the headers and the body) until
+  // Release(HoldName) is called, so that a test can line up events without wall-clock margins.
+  // Empty: no hold.
+  std::string HoldName;
+  size_t HoldAtByte = 0;
 
   static ScriptedResponse Ok(std::string body);
   static ScriptedResponse Redirect(int status, std::string location);
@@ -86,6 +91,8 @@ class TestHttpServer {
   static constexpr int kMaxDelayMs = 10000;
   static constexpr int kIdleLimitMs = 10000;
   static constexpr size_t kMaxConnections = 64;
+  // A held response gives up waiting for its release after this long.
+  static constexpr int kMaxHoldMs = 30000;
 
   TestHttpServer();
   TestHttpServer(const TestHttpServer&) = delete;
@@ -108,6 +115,10 @@ class TestHttpServer {
   int ConnectionCount() const { return connections_.load(); }
   // Waits up to timeoutMs until at least `count` requests have an outcome other than Pending.
   bool WaitForOutcomes(size_t count, int timeoutMs = 5000) const;
+  // Waits up to timeoutMs until a response scripted with HoldName `name` has reached its hold.
+  bool WaitUntilHeld(const std::string& name, int timeoutMs = 5000) const;
+  // Lets every response held under `name` go on, now and from now on.
+  void Release(const std::string& name);
 
  private:
   void AcceptLoop();
@@ -116,6 +127,7 @@ class TestHttpServer {
   ResponseOutcome Respond(int fd, const ScriptedResponse& response, bool& keepOpen);
   bool ReadHead(int fd, std::string& pending, std::string& head);
   bool WaitWatchingClient(int fd, int delayMs);
+  bool HoldWatchingClient(int fd, const std::string& name);
   bool SendAll(int fd, std::string_view bytes);
   void Finish(size_t index, ResponseOutcome outcome);
 
@@ -129,6 +141,8 @@ class TestHttpServer {
   mutable std::condition_variable changed_;
   std::map<std::string, ScriptedResponse> scripts_;
   std::vector<RecordedRequest> requests_;
+  std::map<std::string, int> held_;  // responses that reached their hold, per name
+  std::map<std::string, bool> released_;
   // One per open connection; finished ones are joined as new connections come in.
   struct Worker {
     std::thread Thread;
