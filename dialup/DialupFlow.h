@@ -2,6 +2,7 @@
 
 #include <QStringList>
 #include <functional>
+#include <memory>
 
 class QWidget;
 
@@ -40,5 +41,9 @@ class NoDialup final : public DialupFlow {
   }
   void HangUpIfDialed(QWidget* /*mainWindow*/) override {}
 };
+
+// Returns the flow the desktop program uses: dial-up over the system's
+// network service where there is one, and NoDialup otherwise.
+std::unique_ptr<DialupFlow> CreateDialupFlow();
 
 }  // namespace kivo
