@@ -19,6 +19,7 @@
 #include "platform/PlaceholderImage.h"
 #include "platform/ProgramFolder.h"
 #include "platform/Utf8.h"
+#include "urllist/EditRules.h"
 #include "urllist/UrlEntry.h"
 #include "urllist/UrlList.h"
 #include "urllist/UrlListFile.h"
@@ -127,7 +128,7 @@ std::unique_ptr<UrlEntry> MakeEntry(const AddOptions& add) {
   if (add.Folder.has_value()) {
     std::optional<std::u16string> folder = NormaliseTypedFolder(*add.Folder);
     if (!folder) {
-      Message("the folder is longer than 259 characters");
+      Message("the folder is longer than " + std::to_string(kMaxFolderChars) + " characters");
       return nullptr;
     }
     entry->UseOwnFolder = 1;

@@ -5,6 +5,7 @@
 #include <string_view>
 
 #include "platform/Utf8.h"
+#include "urllist/EditRules.h"
 
 namespace kivo {
 
@@ -179,11 +180,9 @@ std::optional<int32_t> ParseLinkLevel(const std::string& text) {
   if (!IsDigits(digits)) {
     return std::nullopt;
   }
-  if (negative) {
-    return 0;
-  }
+  // The number is refused above, the range is the entry editor's.
   const int64_t value = SaturatingDecimal(digits);
-  return static_cast<int32_t>(value > 99 ? 99 : value);
+  return ClampLinkLevel(negative ? -value : value);
 }
 
 std::optional<int64_t> ParseRowNumber(const std::string& text) {

@@ -3,21 +3,18 @@
 #include <array>
 #include <cstdint>
 #include <filesystem>
-#include <limits>
 #include <string_view>
 
-#include "patrol/PatrolSettings.h"
 #include "platform/ProgramFolder.h"
 #include "platform/Utf8.h"
 #include "support/FileExists.h"
+#include "urllist/EditRules.h"
 #include "urllist/RegKey.h"
 #include "urllist/Settings.h"
 
 namespace kivo {
 
 namespace {
-
-constexpr size_t kMaxFolderChars = 259;
 
 enum class ValueKind { Folder, Text, Switch, Timeout, Number };
 
@@ -30,7 +27,7 @@ struct SettingRule {
 // The settings in the order of the store's table, with the rules of the
 // page that edits each of them.
 constexpr std::array<SettingRule, 16> kRules = {{
-    {Setting::SaveFolder, ValueKind::Folder, 259},
+    {Setting::SaveFolder, ValueKind::Folder, kMaxFolderChars + 1},  // with its final "/"
     {Setting::UseProxy, ValueKind::Switch, 0},
     {Setting::ProxyName, ValueKind::Text, 255},
     {Setting::ConnectTimeout, ValueKind::Timeout, 0},
@@ -78,21 +75,6 @@ std::string ValueText(RegKey& key, const SettingRule& rule) {
   return Utf8(text.View());
 }
 
-// Reads an unsigned decimal number, saturating at UINT32_MAX.
-std::optional<uint32_t> ParseUnsigned(std::u16string_view text) {
-  if (text.empty()) {
-    return std::nullopt;
-  }
-  uint64_t value = 0;
-  for (char16_t unit : text) {
-    if (unit < u'0' || unit > u'9') {
-      return std::nullopt;
-    }
-    value = std::min<uint64_t>(value * 10 + (unit - u'0'), std::numeric_limits<uint32_t>::max());
-  }
-  return static_cast<uint32_t>(value);
-}
-
 int Refuse(std::FILE* err, const std::string& message) {
   std::fprintf(err, "kivo-cli: %s\n", message.c_str());
   return 2;
@@ -101,22 +83,19 @@ int Refuse(std::FILE* err, const std::string& message) {
 }  // namespace
 
 std::optional<std::u16string> NormaliseTypedFolder(const std::u16string& folder) {
-  std::u16string result;
   if (folder.empty()) {
-    result = platform::ProgramFolder();
-  } else {
-    std::error_code error;
-    const std::filesystem::path typed(Utf8(folder));
-    const std::filesystem::path absolute = std::filesystem::absolute(typed, error);
-    result = platform::Utf16FromUtf8(error ? typed.string() : absolute.string());
-    if (result.back() != u'/') {
-      result += u'/';
-    }
+    return std::u16string(NormaliseFolder(folder).View());
   }
-  if (result.size() > kMaxFolderChars) {
+  std::error_code error;
+  const std::filesystem::path typed(Utf8(folder));
+  const std::filesystem::path absolute = std::filesystem::absolute(typed, error);
+  const std::u16string full = platform::Utf16FromUtf8(error ? typed.string() : absolute.string());
+  // The command line has no field that stops typing at the folder fields'
+  // length, so a longer folder is refused instead.
+  if (full.size() > static_cast<size_t>(kMaxFolderChars)) {
     return std::nullopt;
   }
-  return result;
+  return std::u16string(NormaliseFolder(full).View());
 }
 
 void WarnIfFolderMissing(const std::u16string& folder, std::FILE* err) {
@@ -158,7 +137,8 @@ int SetSetting(const std::u16string& name, const std::u16string& value, std::FIL
   if (rule->Kind == ValueKind::Folder) {
     std::optional<std::u16string> folder = NormaliseTypedFolder(value);
     if (!folder) {
-      return Refuse(err, "the folder is longer than 259 characters");
+      return Refuse(err,
+                    "the folder is longer than " + std::to_string(kMaxFolderChars) + " characters");
     }
     text = *folder;
     WarnIfFolderMissing(text, err);
@@ -168,7 +148,7 @@ int SetSetting(const std::u16string& name, const std::u16string& value, std::FIL
           err, Utf8(name) + " takes at most " + std::to_string(rule->MaxChars) + " characters");
     }
   } else {
-    std::optional<uint32_t> parsed = ParseUnsigned(value);
+    std::optional<uint32_t> parsed = ParseUnsignedDecimal(value);
     if (!parsed) {
       return Refuse(err, Utf8(name) + " needs an unsigned number, not '" + Utf8(value) + "'");
     }

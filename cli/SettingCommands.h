@@ -20,7 +20,8 @@ int SetSetting(const std::u16string& name, const std::u16string& value, std::FIL
 // Makes a folder typed by the user into the stored form: relative folders
 // become absolute (they would otherwise depend on where a later patrol is
 // started), an empty one becomes the program folder, and a final "/" is
-// appended. Nothing when the result would exceed 259 characters.
+// appended. Nothing when the folder is longer than the folder fields of the
+// editors take (kMaxFolderChars before its final "/").
 std::optional<std::u16string> NormaliseTypedFolder(const std::u16string& folder);
 
 // Prints a note to err when folder does not exist: a patrol stores nothing

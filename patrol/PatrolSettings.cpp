@@ -1,9 +1,8 @@
 #include "patrol/PatrolSettings.h"
 
-#include <algorithm>
 #include <string>
 
-#include "platform/ProgramFolder.h"
+#include "urllist/EditRules.h"
 #include "urllist/RegKey.h"
 #include "urllist/Settings.h"
 
@@ -12,25 +11,12 @@ namespace kivo {
 namespace {
 
 // Buffer sizes in characters, terminator included, as the worker reads them.
-constexpr int32_t kSaveFolderChars = 260;
+// The save folder is read whole: the longest folder the options take,
+// its final "/" and the terminator.
+constexpr int32_t kSaveFolderChars = kMaxFolderChars + 2;
 constexpr int32_t kProxyNameChars = 256;
 
 }  // namespace
-
-uint32_t ClampTimeoutSeconds(uint32_t seconds) {
-  return std::clamp(seconds, kMinTimeoutSeconds, kMaxTimeoutSeconds);
-}
-
-WideString NormaliseFolder(std::u16string_view folder) {
-  if (folder.empty()) {
-    return WideString(platform::ProgramFolder());
-  }
-  WideString result(folder);
-  if (folder.back() != u'/') {
-    result.AppendChar(u'/');
-  }
-  return result;
-}
 
 PatrolSettings ReadPatrolSettings() {
   PatrolSettings settings;

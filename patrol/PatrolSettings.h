@@ -7,22 +7,12 @@
 
 namespace kivo {
 
-// Time-outs are kept in 10..600 seconds, whatever the settings file holds.
-inline constexpr uint32_t kMinTimeoutSeconds = 10;
-inline constexpr uint32_t kMaxTimeoutSeconds = 600;
-
 // What a patrol reads from the settings store when it starts.
 struct PatrolSettings {
   // The folder for entries without their own folder; never empty, ends with "/".
   WideString SaveFolder;
   HttpSessionOptions Session;
 };
-
-// Clamps a time-out in seconds to 10..600, as the options page stores it.
-uint32_t ClampTimeoutSeconds(uint32_t seconds);
-
-// Returns folder with a trailing "/", or the program folder when it is empty.
-WideString NormaliseFolder(std::u16string_view folder);
 
 // Opens the settings key for reading, reads the save folder, the proxy and
 // the two time-outs (clamped, in milliseconds) and closes the key again. A

@@ -19,6 +19,7 @@
 #include "platform/HttpSession.h"
 #include "platform/NewFile.h"
 #include "platform/ProgramFolder.h"
+#include "urllist/EditRules.h"
 
 namespace kivo {
 

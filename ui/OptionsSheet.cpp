@@ -1,8 +1,22 @@
 #include "ui/OptionsSheet.h"
 
+#include "ui/ConnectionPage.h"
+#include "ui/SaveFolderPage.h"
+#include "ui/TimeoutPage.h"
+
 namespace kivo {
 
-// Placeholder until the options sheet is built: it stores nothing.
-void ShowOptionsSheet(QWidget* /*parent*/, const QStringList& /*dialupEntries*/) {}
+OptionsSheet::OptionsSheet(const QStringList& dialupEntries, QWidget* parent)
+    : PropertySheet(QStringLiteral("ｵﾌﾟｼｮﾝ"), parent) {
+  AddPage(QStringLiteral("接続"),
+          [dialupEntries](QWidget* holder) { return new ConnectionPage(dialupEntries, holder); });
+  AddPage(QStringLiteral("ﾀｲﾑｱｳﾄ"), [](QWidget* holder) { return new TimeoutPage(holder); });
+  AddPage(QStringLiteral("保存"), [](QWidget* holder) { return new SaveFolderPage(holder); });
+}
+
+void ShowOptionsSheet(QWidget* parent, const QStringList& dialupEntries) {
+  OptionsSheet sheet(dialupEntries, parent);
+  sheet.exec();
+}
 
 }  // namespace kivo

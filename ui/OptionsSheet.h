@@ -2,9 +2,20 @@
 
 #include <QStringList>
 
+#include "ui/PropertySheet.h"
+
 class QWidget;
 
 namespace kivo {
+
+// The sheet "ｵﾌﾟｼｮﾝ" with the pages "接続", "ﾀｲﾑｱｳﾄ" and "保存"; each page reads
+// the settings store when it is made and writes it on OK.
+class OptionsSheet : public PropertySheet {
+  Q_OBJECT
+
+ public:
+  OptionsSheet(const QStringList& dialupEntries, QWidget* parent);
+};
 
 // Shows the modal sheet "ｵﾌﾟｼｮﾝ" over `parent`. `dialupEntries` are the
 // dial-up entries the connection page offers, in the service's order (names

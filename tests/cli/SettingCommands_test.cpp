@@ -10,6 +10,7 @@
 #include "common/ScopedEnv.h"
 #include "common/TempDir.h"
 #include "platform/Utf8.h"
+#include "urllist/EditRules.h"
 
 namespace kivo {
 namespace {
@@ -27,8 +28,9 @@ TEST(SettingCommands, TypedFoldersBecomeAbsoluteWithAFinalSlash) {
       {u"/srv/web", u"/srv/web/"},
       {u"/srv/web/", u"/srv/web/"},
       {u"web", cwd + u"/web/"},
-      {u"/" + std::u16string(257, u'a'), u"/" + std::u16string(257, u'a') + u"/"},
-      {u"/" + std::u16string(258, u'a'), std::nullopt},  // 260 with the final "/"
+      {u"/" + std::u16string(kMaxFolderChars - 1, u'a'),
+       u"/" + std::u16string(kMaxFolderChars - 1, u'a') + u"/"},
+      {u"/" + std::u16string(kMaxFolderChars, u'a'), std::nullopt},
   };
   for (const Case& c : cases) {
     EXPECT_EQ(NormaliseTypedFolder(c.Typed), c.Stored) << platform::Utf8FromUtf16(c.Typed);

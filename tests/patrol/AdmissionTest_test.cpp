@@ -6,9 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "common/ScopedEnv.h"
 #include "common/TempDir.h"
-#include "patrol/PatrolSettings.h"
 #include "patrol/UrlMapping.h"
 
 namespace kivo {
@@ -66,29 +64,6 @@ TEST(AdmissionTest, RejectsUrlsInThePatrolListAndFetchedUrls) {
   EXPECT_FALSE(AdmitsUrl(entry, server, u"http://h/a.html", list, fetched));
   EXPECT_FALSE(AdmitsUrl(entry, server, u"http://h/fetched.html", list, fetched));
   EXPECT_FALSE(AdmitsUrl(entry, server, u"http://g/new.html", list, fetched));
-}
-
-struct ClampCase {
-  uint32_t Stored;
-  uint32_t Used;
-};
-
-TEST(PatrolSettings, ClampsTimeoutsBeforeMultiplying) {
-  const ClampCase cases[] = {{0, 10},    {5, 10},    {10, 10},           {45, 45},
-                             {600, 600}, {601, 600}, {0xFFFFFFFFu, 600}, {4294968u, 600}};
-  for (const ClampCase& c : cases) {
-    EXPECT_EQ(ClampTimeoutSeconds(c.Stored), c.Used) << c.Stored;
-  }
-}
-
-// A folder from a hand-made list file may lack its final "/" or be empty;
-// joining it with file names must still name files inside a folder.
-TEST(PatrolSettings, FoldersAlwaysEndWithASlash) {
-  test::TempDir home;
-  test::ScopedEnv programFolder("KIVO_HOME", home.File("prog"));
-  EXPECT_EQ(NormaliseFolder(u"/srv/web/").View(), u"/srv/web/");
-  EXPECT_EQ(NormaliseFolder(u"/srv/web").View(), u"/srv/web/");
-  EXPECT_EQ(NormaliseFolder(u"").View(), test::U16(home.File("prog") + "/"));
 }
 
 }  // namespace

@@ -1,0 +1,164 @@
+#include "ui/OptionsSheet.h"
+
+#include <gtest/gtest.h>
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLabel>
+#include <string>
+
+#include "platform/ProgramFolder.h"
+#include "ui/NumberEdit.h"
+#include "ui/SheetControls.h"
+#include "ui/SheetTesting.h"
+#include "urllist/RegKey.h"
+#include "urllist/Settings.h"
+
+namespace kivo {
+namespace {
+
+using test::Child;
+using test::Type;
+
+uint32_t StoredNumber(Setting setting) {
+  RegKey key;
+  key.OpenForRead(RegRoot::CurrentUser, kSettingsKeyPath);
+  return ReadDwordSetting(key, setting);
+}
+
+std::u16string StoredText(Setting setting) {
+  RegKey key;
+  key.OpenForRead(RegRoot::CurrentUser, kSettingsKeyPath);
+  return std::u16string(ReadStringSetting(key, setting, 2048).View());
+}
+
+void Store(Setting setting, uint32_t value) {
+  RegKey key;
+  key.OpenForWrite(RegRoot::CurrentUser, kSettingsKeyPath);
+  WriteDwordSetting(key, setting, value);
+}
+
+void Store(Setting setting, std::u16string_view value) {
+  RegKey key;
+  key.OpenForWrite(RegRoot::CurrentUser, kSettingsKeyPath);
+  WriteStringSetting(key, setting, value);
+}
+
+class OptionsSheetTest : public test::SheetTest {};
+
+TEST_F(OptionsSheetTest, TypedTimeoutsAreClampedOnOk) {
+  struct Case {
+    const char* Name;
+    QString Typed;
+    uint32_t Stored;
+  };
+  const Case cases[] = {{"below", "5", 10},    {"zero", "0", 10},   {"empty", "", 10},
+                        {"above", "601", 600}, {"top", "600", 600}, {"in range", "45", 45},
+                        {"letters", "1m", 10}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.Name);
+    Store(Setting::ReceiveTimeout, 700);  // shown as stored, clamped once written
+    OptionsSheet sheet({}, nullptr);
+    sheet.ShowPage(1);
+    EXPECT_EQ(Child<NumberEdit>(sheet, "receiveTimeoutEdit")->text(), "700");
+    Type(Child<NumberEdit>(sheet, "connectTimeoutEdit"), c.Typed);
+    sheet.accept();
+    EXPECT_EQ(StoredNumber(Setting::ConnectTimeout), c.Stored);
+    EXPECT_EQ(StoredNumber(Setting::ReceiveTimeout), 600u);
+  }
+}
+
+TEST_F(OptionsSheetTest, CancelAfterEditingEveryPageStoresNothing) {
+  Store(Setting::ProxyName, u"proxy:8080");
+  const std::string settingsFile = home_.File("config") + "/kivo/settings.reg";
+  const std::string before = test::ReadBytes(settingsFile);
+  ASSERT_FALSE(before.empty());
+  OptionsSheet sheet({QStringLiteral("Office")}, nullptr);
+  Child<QCheckBox>(sheet, "dialupCheck")->click();
+  Child<QCheckBox>(sheet, "useProxyCheck")->click();
+  Type(Child<QLineEdit>(sheet, "proxyNameEdit"), "other:3128");
+  sheet.ShowPage(1);
+  Type(Child<NumberEdit>(sheet, "connectTimeoutEdit"), "99");
+  sheet.ShowPage(2);
+  Type(Child<QLineEdit>(sheet, "folderEdit"), "/srv/web");
+  sheet.reject();
+  EXPECT_EQ(test::ReadBytes(settingsFile), before);
+}
+
+TEST_F(OptionsSheetTest, DialupNeedsAListedEntry) {
+  struct Case {
+    const char* Name;
+    QStringList Entries;
+    std::u16string StoredEntry;
+    int Listed;
+    QString Selected;  // empty when dial-up cannot be switched on
+  };
+  const Case cases[] = {
+      {"no entries", {}, u"Office", 0, ""},
+      {"only hidden entries", {"`Direct"}, u"`Direct", 0, ""},
+      {"exact name first", {"`Direct", "Home", "home2"}, u"HOME", 2, "Home"},
+      {"prefix from the second entry", {"Office", "home1", "Home2"}, u"hom", 3, "home1"},
+      {"prefix wraps to the first", {"Home1", "Office"}, u"home", 2, "Home1"},
+      {"nothing stored", {"Office", "Home"}, u"", 2, "Office"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.Name);
+    Store(Setting::DialupConnect, 1);
+    Store(Setting::DialupEntry, c.StoredEntry);
+    OptionsSheet sheet(c.Entries, nullptr);
+    auto* dialup = Child<QCheckBox>(sheet, "dialupCheck");
+    auto* entries = Child<QComboBox>(sheet, "dialupEntryCombo");
+    EXPECT_EQ(entries->count(), c.Listed);
+    EXPECT_EQ(dialup->isChecked(), c.Listed > 0);
+    EXPECT_EQ(dialup->isEnabled(), c.Listed > 0);
+    EXPECT_EQ(entries->isEnabled(), c.Listed > 0);
+    sheet.accept();
+    EXPECT_EQ(StoredNumber(Setting::DialupConnect), c.Listed > 0 ? 1u : 0u);
+    EXPECT_EQ(StoredText(Setting::DialupEntry), ToView(c.Selected));
+  }
+}
+
+TEST_F(OptionsSheetTest, ProxyNameIsShownWholeAndEnabledByItsCheckBox) {
+  const std::u16string proxy = std::u16string(195, u'p') + u":8080";
+  Store(Setting::ProxyName, proxy);
+  OptionsSheet sheet({}, nullptr);
+  auto* name = Child<QLineEdit>(sheet, "proxyNameEdit");
+  auto* label = Child<QLabel>(sheet, "proxyNameLabel");
+  EXPECT_EQ(ToView(name->text()), proxy);
+  EXPECT_FALSE(name->isEnabled());
+  EXPECT_FALSE(label->isEnabled());
+  Child<QCheckBox>(sheet, "useProxyCheck")->click();
+  EXPECT_TRUE(name->isEnabled());
+  EXPECT_TRUE(label->isEnabled());
+  sheet.accept();
+  EXPECT_EQ(StoredNumber(Setting::UseProxy), 1u);
+  EXPECT_EQ(StoredText(Setting::ProxyName), proxy);
+}
+
+TEST_F(OptionsSheetTest, SaveFolderIsStoredWithAFinalSlash) {
+  const std::u16string programFolder = platform::ProgramFolder();
+  struct Case {
+    const char* Name;
+    std::u16string Typed;
+    std::u16string Stored;
+  };
+  const Case cases[] = {
+      {"without slash", u"/srv/web", u"/srv/web/"},
+      {"with slash", u"/srv/web/", u"/srv/web/"},
+      {"empty", u"", programFolder},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.Name);
+    Store(Setting::SaveFolder, u"");
+    OptionsSheet sheet({}, nullptr);
+    sheet.ShowPage(2);
+    auto* folder = Child<QLineEdit>(sheet, "folderEdit");
+    EXPECT_EQ(ToView(folder->text()), programFolder);
+    folder->setText(ToQString(c.Typed));
+    sheet.accept();
+    EXPECT_EQ(StoredText(Setting::SaveFolder), c.Stored);
+  }
+}
+
+}  // namespace
+}  // namespace kivo

@@ -1,0 +1,30 @@
+#pragma once
+
+#include "ui/SheetPage.h"
+
+class QCheckBox;
+
+namespace kivo {
+
+class FolderField;
+struct UrlEntry;
+
+// The page "保存" of the entry sheet: whether the entry's files go to its own
+// folder instead of the save folder, and that folder.
+class EntrySavePage : public SheetPage {
+  Q_OBJECT
+
+ public:
+  EntrySavePage(UrlEntry& entry, QWidget* parent);
+
+  // Stores the switch and the folder, the folder also while the switch is
+  // off: empty becomes the program folder, and a final "/" is appended.
+  void Apply() override;
+
+ private:
+  UrlEntry& entry_;
+  QCheckBox* useOwnFolder_;
+  FolderField* folder_;
+};
+
+}  // namespace kivo

@@ -1,0 +1,58 @@
+#include "ui/FolderField.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QFileDialog>
+#include <QHBoxLayout>
+#include <QLineEdit>
+#include <QPushButton>
+
+#include "ui/SheetControls.h"
+#include "urllist/EditRules.h"
+
+namespace kivo {
+
+FolderField::FolderField(const QString& accessibleName, QWidget* parent)
+    : QWidget(parent),
+      edit_(new QLineEdit(this)),
+      browse_(new QPushButton(QStringLiteral("..."), this)) {
+  NameControl(edit_, "folderEdit", accessibleName);
+  NameControl(browse_, "folderBrowseButton", QStringLiteral("ﾌｫﾙﾀﾞの選択"));
+  edit_->setMaxLength(kMaxFolderChars);
+  browse_->setFixedWidth(browse_->fontMetrics().horizontalAdvance(QStringLiteral("...")) + 24);
+  connect(browse_, &QPushButton::clicked, this, &FolderField::ChooseFolder);
+  setFocusProxy(edit_);
+
+  auto* layout = new QHBoxLayout(this);
+  layout->setContentsMargins(0, 0, 0, 0);
+  layout->addWidget(edit_, 1);
+  layout->addWidget(browse_);
+}
+
+QString FolderField::Text() const {
+  return edit_->text();
+}
+
+void FolderField::SetText(const QString& text) {
+  edit_->setText(text);
+}
+
+void FolderField::ChooseFolder() {
+  const QString typed = edit_->text();
+  const QString start = QDir(typed).exists() && !typed.isEmpty() ? typed : QDir::homePath();
+  const QString chosen = QFileDialog::getExistingDirectory(this, QStringLiteral("ﾌｫﾙﾀﾞの選択"),
+                                                           start, QFileDialog::ShowDirsOnly);
+  if (chosen.isEmpty()) {
+    return;
+  }
+  const WideString folder = NormaliseFolder(ToView(chosen));
+  // The field would cut a longer folder silently, which would name another
+  // folder; keep the text as it was instead.
+  if (folder.Length() > kMaxFolderChars + 1) {
+    QApplication::beep();
+    return;
+  }
+  SetText(ToQString(folder.View()));
+}
+
+}  // namespace kivo

@@ -1,0 +1,18 @@
+#pragma once
+
+#include <QWidget>
+
+namespace kivo {
+
+// One page of a property sheet. It reads its values when it is made, which
+// is when the user first opens it, and writes them back only when the sheet
+// is closed with OK.
+class SheetPage : public QWidget {
+ public:
+  using QWidget::QWidget;
+
+  // Writes the page's fields back; called once, when the sheet ends with OK.
+  virtual void Apply() = 0;
+};
+
+}  // namespace kivo

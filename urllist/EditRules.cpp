@@ -1,0 +1,54 @@
+#include "urllist/EditRules.h"
+
+#include <algorithm>
+#include <limits>
+
+#include "platform/ProgramFolder.h"
+
+namespace kivo {
+
+std::optional<uint32_t> ParseUnsignedDecimal(std::u16string_view text) {
+  const size_t first = text.find_first_not_of(u' ');
+  if (first == std::u16string_view::npos) {
+    return std::nullopt;
+  }
+  text = text.substr(first, text.find_last_not_of(u' ') - first + 1);
+  constexpr uint64_t kMax = std::numeric_limits<uint32_t>::max();
+  uint64_t value = 0;
+  for (char16_t unit : text) {
+    if (unit < u'0' || unit > u'9') {
+      return std::nullopt;
+    }
+    value = std::min<uint64_t>(value * 10 + (unit - u'0'), kMax);
+  }
+  return static_cast<uint32_t>(value);
+}
+
+int32_t ClampLinkLevel(int64_t level) {
+  return static_cast<int32_t>(std::clamp<int64_t>(level, kMinLinkLevel, kMaxLinkLevel));
+}
+
+int32_t LinkLevelFromText(std::u16string_view text) {
+  return ClampLinkLevel(ParseUnsignedDecimal(text).value_or(0));
+}
+
+uint32_t ClampTimeoutSeconds(uint32_t seconds) {
+  return std::clamp(seconds, kMinTimeoutSeconds, kMaxTimeoutSeconds);
+}
+
+uint32_t TimeoutFromText(std::u16string_view text) {
+  return ClampTimeoutSeconds(ParseUnsignedDecimal(text).value_or(0));
+}
+
+WideString NormaliseFolder(std::u16string_view folder) {
+  if (folder.empty()) {
+    return WideString(platform::ProgramFolder());
+  }
+  WideString result(folder);
+  if (folder.back() != u'/') {
+    result.AppendChar(u'/');
+  }
+  return result;
+}
+
+}  // namespace kivo

@@ -1,0 +1,47 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string_view>
+
+#include "support/WideString.h"
+
+namespace kivo {
+
+// The range of an entry's link level as the editors store it.
+inline constexpr int32_t kMinLinkLevel = 0;
+inline constexpr int32_t kMaxLinkLevel = 99;
+
+// The range of the connect and receive time-outs, in seconds.
+inline constexpr uint32_t kMinTimeoutSeconds = 10;
+inline constexpr uint32_t kMaxTimeoutSeconds = 600;
+
+// The most characters a folder field takes, before the final "/" that
+// storing appends. Folders are not cut to the 259 characters of old path
+// buffers: every string that holds one grows as needed.
+inline constexpr int32_t kMaxFolderChars = 1023;
+
+// Reads text as an unsigned decimal number (spaces around it are allowed),
+// saturating at UINT32_MAX; nothing when the text is not such a number.
+std::optional<uint32_t> ParseUnsignedDecimal(std::u16string_view text);
+
+// Clamps a link level to 0..99.
+int32_t ClampLinkLevel(int64_t level);
+
+// Returns the link level a number field's text stores: an unsigned decimal
+// number clamped to 0..99, and 0 for any other text ("", "-3", "abc").
+int32_t LinkLevelFromText(std::u16string_view text);
+
+// Clamps a time-out in seconds to 10..600.
+uint32_t ClampTimeoutSeconds(uint32_t seconds);
+
+// Returns the time-out a number field's text stores: an unsigned decimal
+// number clamped to 10..600; any other text reads as 0 and so stores 10.
+uint32_t TimeoutFromText(std::u16string_view text);
+
+// Returns a folder as it is stored: the program folder when it is empty,
+// otherwise the text with a final "/" appended when it lacks one. Nothing is
+// cut, so a long folder keeps every character.
+WideString NormaliseFolder(std::u16string_view folder);
+
+}  // namespace kivo
