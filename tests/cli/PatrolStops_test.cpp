@@ -1,11 +1,9 @@
 // kivo-cli's patrol when a signal or a full disk stops it. It runs in this
 // process, so that the signals reach it at a known moment and the free-space
 // probe can be stood in for.
-#include <fcntl.h>
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 #include <signal.h>
-#include <unistd.h>
 
 #include <atomic>
 #include <cstdio>
@@ -38,25 +36,15 @@ struct StopCase {
 
 class PatrolStops : public testing::TestWithParam<StopCase> {
  protected:
-  // Runs kivo-cli with stdout and stderr going to files.
+  // Runs kivo-cli and collects what it prints.
   Output Run(const std::vector<std::string>& args) {
-    std::fflush(nullptr);
-    const int savedOut = ::dup(1);
-    const int savedErr = ::dup(2);
-    for (const auto& [fd, name] : {std::pair{1, "out"}, std::pair{2, "err"}}) {
-      const int file = ::open(home_.File(name).c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-      ::dup2(file, fd);
-      ::close(file);
-    }
+    testing::internal::CaptureStdout();
+    testing::internal::CaptureStderr();
     Output result;
     result.Status = RunCli(args, limits_);
     std::fflush(nullptr);
-    ::dup2(savedOut, 1);
-    ::dup2(savedErr, 2);
-    ::close(savedOut);
-    ::close(savedErr);
-    result.Out = test::ReadBytes(home_.File("out"));
-    result.Err = test::ReadBytes(home_.File("err"));
+    result.Out = testing::internal::GetCapturedStdout();
+    result.Err = testing::internal::GetCapturedStderr();
     return result;
   }
 

@@ -10,6 +10,7 @@
 #include <atomic>
 #include <filesystem>
 #include <functional>
+#include <future>
 #include <string>
 #include <vector>
 
@@ -18,6 +19,7 @@
 #include "httpserver/TestHttpServer.h"
 #include "patrol/PatrolRunning.h"
 #include "patrol/PatrolWorker.h"
+#include "platform/UniqueFd.h"
 #include "platform/Utf8.h"
 #include "urllist/RegKey.h"
 #include "urllist/Settings.h"
@@ -83,7 +85,7 @@ class PatrolFaultTest : public testing::Test {
     entry.GetImages = 0;
     return entry;
   }
-  // Runs a patrol over every entry, on this thread or on a thread of its own.
+  // Runs a patrol over every entry.
   int32_t Patrol() {
     PatrolList list;
     for (const auto& entry : entries_) {
@@ -114,22 +116,39 @@ class PatrolFaultTest : public testing::Test {
 
 struct HostileCase {
   const char* Name;
-  std::function<void(test::ScriptedResponse&)> Script;
-  uint32_t MaxFileSizeMiB = 1024;
+  int Status;
+  size_t BodyBytes;
+  int DripBodyMs;     // a delay before every body byte
+  int DripHeadersMs;  // a delay before each of 150 header lines
+  bool Endless;       // chunked, without a length, and over a MaxFileSize of 1 MiB
 };
 
 class HostileServer : public PatrolFaultTest, public testing::WithParamInterface<HostileCase> {};
 
 TEST_P(HostileServer, StoresNothing) {
-  {
-    RegKey key;
-    key.OpenForWrite(RegRoot::CurrentUser, kSettingsKeyPath);
-    WriteDwordSetting(key, Setting::MaxFileSize, GetParam().MaxFileSizeMiB);
+  const HostileCase& c = GetParam();
+  RegKey key;
+  key.OpenForWrite(RegRoot::CurrentUser, kSettingsKeyPath);
+  WriteDwordSetting(key, Setting::MaxFileSize, c.Endless ? 1 : 1024);
+  test::ScriptedResponse r = test::ScriptedResponse::Ok(std::string(c.BodyBytes, 'x'));
+  r.Status = c.Status;
+  r.Headers = {{"Last-Modified", "Mon, 07 Dec 2026 10:00:00 GMT"}};
+  if (c.DripHeadersMs > 0) {
+    r.Headers.assign(150, {"X", "1"});
+    r.HeaderLineDelayMs = c.DripHeadersMs;
   }
-  test::ScriptedResponse response = test::ScriptedResponse::Ok("page");
-  response.Headers = {{"Last-Modified", "Mon, 07 Dec 2026 10:00:00 GMT"}};
-  GetParam().Script(response);
-  server_.Script("/p.html", response);
+  if (c.DripBodyMs > 0) {  // a billion bytes announced
+    r.Length = test::LengthHeader::TooLarge;
+    r.LengthError = 1000000000;
+    r.BodyDelayMs = c.DripBodyMs;
+    r.DelayEveryBytes = 1;
+  }
+  if (c.Endless) {
+    r.Length = test::LengthHeader::Absent;
+    r.Chunked = true;
+    r.ChunkSize = 64 * 1024;
+  }
+  server_.Script("/p.html", r);
   UrlEntry& entry = Add("/p.html");
 
   EXPECT_EQ(Patrol(), kPatrolDone);
@@ -140,42 +159,15 @@ TEST_P(HostileServer, StoresNothing) {
   EXPECT_TRUE(view_.errors.empty());
 }
 
+// Drips are never idle for the 1 s receive time-out, but stay far under 1 KiB a second.
 INSTANTIATE_TEST_SUITE_P(
     Table, HostileServer,
-    testing::Values(
-        // A billion bytes announced, one every 20 ms: never idle, but far under 1 KiB a second.
-        HostileCase{"DripsItsBody",
-                    [](test::ScriptedResponse& r) {
-                      r.Body.assign(500, 'd');
-                      r.Length = test::LengthHeader::TooLarge;
-                      r.LengthError = 1000000000;
-                      r.BodyDelayMs = 20;
-                      r.DelayEveryBytes = 1;
-                    }},
-        HostileCase{"DripsItsHeaders",
-                    [](test::ScriptedResponse& r) {
-                      r.Headers.assign(150, {"X-Drip", "1"});
-                      r.HeaderLineDelayMs = 20;
-                    }},
-        HostileCase{"EndlessBodyOverMaxFileSize",
-                    [](test::ScriptedResponse& r) {
-                      r.Body.assign((1u << 20) + 1, 'e');
-                      r.Chunked = true;
-                      r.ChunkSize = 64 * 1024;
-                      r.Length = test::LengthHeader::Absent;
-                    },
-                    1},
-        HostileCase{"NotModifiedThatNobodyAskedFor",
-                    [](test::ScriptedResponse& r) {
-                      r.Status = 304;
-                      r.Body.clear();
-                    }},
-        HostileCase{"NoContent",
-                    [](test::ScriptedResponse& r) {
-                      r.Status = 204;
-                      r.Body.clear();
-                    }},
-        HostileCase{"RedirectWithoutLocation", [](test::ScriptedResponse& r) { r.Status = 302; }}),
+    testing::Values(HostileCase{"DripsItsBody", 200, 500, 20, 0, false},
+                    HostileCase{"DripsItsHeaders", 200, 4, 0, 20, false},
+                    HostileCase{"EndlessBodyOverMaxFileSize", 200, (1u << 20) + 1, 0, 0, true},
+                    HostileCase{"NotModifiedThatNobodyAskedFor", 304, 0, 0, 0, false},
+                    HostileCase{"NoContent", 204, 0, 0, 0, false},
+                    HostileCase{"RedirectWithoutLocation", 302, 4, 0, 0, false}),
     [](const testing::TestParamInfo<HostileCase>& info) { return info.param.Name; });
 
 // ---- Cancel and abandon while a download is held in flight.
@@ -199,19 +191,14 @@ TEST_P(CancelInFlight, EndsTheDownloadOnlyAsTheRulesSay) {
   UrlEntry& p = Add("/p.html");
   Add("/q.html");
   limits_.CancelGrace = std::chrono::milliseconds(c.GraceMs);
-  PatrolList list;
-  for (const auto& entry : entries_) {
-    list.Add(entry.get());
-  }
-  PatrolThread thread;
-  ASSERT_TRUE(thread.Start(PatrolParams{&view_, &list, &limits_}));
+  std::future<int32_t> patrol = std::async(std::launch::async, [this] { return Patrol(); });
   ASSERT_TRUE(server_.WaitUntilHeld("p"));
   PatrolRunning.store(c.Flag);
   if (c.Release) {
     server_.Release("p");
   }
 
-  EXPECT_EQ(thread.Join(), kPatrolDone);
+  EXPECT_EQ(patrol.get(), kPatrolDone);
   EXPECT_EQ(p.Status, c.Stored ? 1 : 0);
   EXPECT_THAT(Targets(), ElementsAre("/p.html"));
   EXPECT_EQ(view_.lastState, "書換中...");
@@ -290,84 +277,67 @@ TEST_F(PatrolFaultTest, AFullDiskEndsThePatrolLikeCancel) {
   EXPECT_THAT(test::ReadBytes(Save() + "/a.html"), HasSubstr("null.gif"));
 }
 
-struct FolderCase {
+struct LocalCase {
   const char* Name;
-  std::string Folder;  // under the test's home
-  bool Usable;
-  const char* Reason;
+  std::string Folder;  // the save folder under the test's home; "prog" is the program folder
+  bool Create;
+  std::string Path;    // fetched from the server, and the name it is stored under
+  std::string Stored;  // empty: nothing is stored, and Error tells why
+  const char* Error;
 };
 
-class SaveFolder : public PatrolFaultTest, public testing::WithParamInterface<FolderCase> {};
+class LocalState : public PatrolFaultTest, public testing::WithParamInterface<LocalCase> {};
 
-TEST_P(SaveFolder, IsUsedWholeOrReported) {
-  const FolderCase& c = GetParam();
+TEST_P(LocalState, DecidesWhereThePageGoes) {
+  const LocalCase& c = GetParam();
   const std::string folder = home_.File(c.Folder) + "/";
-  if (c.Usable) {
+  if (c.Create) {
     std::filesystem::create_directories(folder);
   }
   test::WriteBytes(home_.File("file"), "in the way");
   WriteText(Setting::SaveFolder, folder);
-  Page("/p.html", "p");
-  UrlEntry& entry = Add("/p.html");
+  Page(c.Path, "planted");
+  UrlEntry& entry = Add(c.Path);
 
   EXPECT_EQ(Patrol(), kPatrolDone);
 
-  EXPECT_EQ(Utf8(entry.LocalFile.View()), c.Usable ? folder + "p.html" : "");
-  if (c.Usable) {
-    EXPECT_TRUE(view_.errors.empty());
-  } else {
-    EXPECT_TRUE(Targets().empty());
+  EXPECT_EQ(Utf8(entry.LocalFile.View()), c.Stored.empty() ? "" : folder + c.Stored);
+  if (c.Stored.empty()) {
     EXPECT_THAT(view_.errors,
-                ElementsAre("Cannot store files in the folder " + folder + ": " + c.Reason));
+                ElementsAre("Cannot store files in the folder " + folder + ": " + c.Error));
+  } else {
+    EXPECT_TRUE(view_.errors.empty());
   }
+  EXPECT_FALSE(std::filesystem::exists(folder + "Kivo.dat.bak"));
 }
+
+const std::string kLongFolder =
+    "long/" + std::string(120, 'a') + "/" + std::string(120, 'b') + "/" + std::string(120, 'c');
 
 INSTANTIATE_TEST_SUITE_P(
-    Table, SaveFolder,
-    testing::Values(FolderCase{"LongerThan260",
-                               "long/" + std::string(120, 'a') + "/" + std::string(120, 'b') + "/" +
-                                   std::string(120, 'c'),
-                               true, ""},
-                    FolderCase{"Missing", "missing", false, "No such file or directory"},
-                    FolderCase{"AFileInTheWay", "file/sub", false, "Not a directory"}),
-    [](const testing::TestParamInfo<FolderCase>& info) { return info.param.Name; });
-
-TEST_F(PatrolFaultTest, TheProgramsOwnNamesAreNeverTaken) {
-  const std::string prog = home_.File("prog") + "/";
-  WriteText(Setting::SaveFolder, prog);
-  const std::pair<std::string, std::string> cases[] = {
-      {"Kivo.dat.bak", "Kivo.datA.bak"},
-      {"Kivo.dat.tmp-ab12cd34", "Kivo.datA.tmp-ab12cd34"},
-      {"null.gif", "nullA.gif"},
-      {".kivo-rewrite-1-2-3.tmp", ".kivo-rewrite-1-2-3A.tmp"},
-      {"Kivo.dat.tmp-long.html", "Kivo.dat.tmp-long.html"},  // not a name of ours
-  };
-  for (const auto& [name, stored] : cases) {
-    Page("/" + name, "planted");
-    Add("/" + name);
-  }
-
-  EXPECT_EQ(Patrol(), kPatrolDone);
-
-  for (size_t i = 0; i < std::size(cases); ++i) {
-    SCOPED_TRACE(cases[i].first);
-    EXPECT_EQ(Utf8(entries_[i]->LocalFile.View()), prog + cases[i].second);
-  }
-  EXPECT_FALSE(std::filesystem::exists(prog + "Kivo.dat.bak"));
-}
+    Table, LocalState,
+    testing::Values(
+        LocalCase{"LongSaveFolderIsUsedWhole", kLongFolder, true, "/p.html", "p.html", ""},
+        LocalCase{"MissingFolder", "missing", false, "/p.html", "", "No such file or directory"},
+        LocalCase{"FileInTheWay", "file/sub", false, "/p.html", "", "Not a directory"},
+        LocalCase{"ListBackupIsTaken", "prog", true, "/Kivo.dat.bak", "Kivo.datA.bak", ""},
+        LocalCase{"ListTemporaryIsTaken", "prog", true, "/Kivo.dat.tmp-ab12cd34",
+                  "Kivo.datA.tmp-ab12cd34", ""},
+        LocalCase{"PlaceholderIsTaken", "prog", true, "/null.gif", "nullA.gif", ""},
+        LocalCase{"RewriteTemporaryIsTaken", "save", true, "/.kivo-rewrite-1-2-3.tmp",
+                  ".kivo-rewrite-1-2-3A.tmp", ""},
+        LocalCase{"LookalikeIsFree", "prog", true, "/Kivo.dat.tmp-x.html", "Kivo.dat.tmp-x.html",
+                  ""}),
+    [](const testing::TestParamInfo<LocalCase>& info) { return info.param.Name; });
 
 // Sets or clears the append-only flag of a folder: files in it can then be
 // created and written, but not removed. False where that is not possible.
 bool SetAppendOnly(const std::string& folder, bool on) {
-  const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  const platform::UniqueFd dir(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
   int flags = 0;
-  bool done = fd >= 0 && ::ioctl(fd, FS_IOC_GETFLAGS, &flags) == 0;
+  const bool read = ::ioctl(dir.Get(), FS_IOC_GETFLAGS, &flags) == 0;
   flags = on ? (flags | FS_APPEND_FL) : (flags & ~FS_APPEND_FL);
-  done = done && ::ioctl(fd, FS_IOC_SETFLAGS, &flags) == 0;
-  if (fd >= 0) {
-    ::close(fd);
-  }
-  return done;
+  return read && ::ioctl(dir.Get(), FS_IOC_SETFLAGS, &flags) == 0;
 }
 
 // A stored copy is a second name of the temporary download. When the old
