@@ -36,11 +36,17 @@ void Message(const std::string& text) {
   std::fprintf(stderr, "kivo-cli: %s\n", text.c_str());
 }
 
-// Ctrl-C (and a polite kill) act as the Cancel button: the worker stops
-// before the next entry or image, rewrites what it stored, and the list is
-// saved. Storing to a lock-free atomic is safe in a signal handler.
-extern "C" void CancelPatrol(int) {
-  PatrolRunning.store(0);
+// Ctrl-C acts as the Cancel button: the worker stops before the next entry
+// or image, rewrites what it stored, and the list is saved. The download in
+// progress may still finish, within the cancel grace. A second Ctrl-C, or a
+// SIGTERM, gives that download up at once; the rewrite and the save still
+// run. Both signals are blocked while either handler runs, and the atomic
+// operations are lock-free, so this is safe in a signal handler.
+extern "C" void CancelPatrol(int signal) {
+  int32_t going = kPatrolGoing;
+  if (signal == SIGTERM || !PatrolRunning.compare_exchange_strong(going, kPatrolCancelled)) {
+    PatrolRunning.store(kPatrolAbandoned);
+  }
 }
 
 // Installs the cancel handlers for its lifetime and restores the old ones.
@@ -50,6 +56,8 @@ class CancelOnSignals {
     struct sigaction action = {};
     action.sa_handler = CancelPatrol;
     sigemptyset(&action.sa_mask);
+    sigaddset(&action.sa_mask, SIGINT);
+    sigaddset(&action.sa_mask, SIGTERM);
     sigaction(SIGINT, &action, &oldInt_);
     sigaction(SIGTERM, &action, &oldTerm_);
   }
@@ -148,7 +156,7 @@ int32_t TerminalWidth() {
 
 // Runs a patrol over the given rows (all when empty) on this thread, with
 // progress on stderr. Returns the exit status of the patrol.
-int Patrol(UrlList& list, const std::vector<int32_t>& rows) {
+int Patrol(UrlList& list, const std::vector<int32_t>& rows, const PatrolLimits& limits) {
   platform::InstallPlaceholderImage();
   for (int32_t i = 0; i < list.Count(); ++i) {
     list[i]->ListIndex = i;
@@ -169,24 +177,25 @@ int Patrol(UrlList& list, const std::vector<int32_t>& rows) {
   int32_t result = 0;
   {
     CancelOnSignals cancelOnSignals;
-    PatrolRunning.store(1);
-    result = RunPatrol(PatrolParams{&view, &patrolList});
+    PatrolRunning.store(kPatrolGoing);
+    result = RunPatrol(PatrolParams{&view, &patrolList, &limits});
   }
-  if (result != 0) {
+  if (result == kPatrolNoSession) {
     return kExitInternetOpen;
   }
-  if (PatrolRunning.load() == 0) {
+  if (PatrolRunning.load() != kPatrolGoing) {
     Message("patrol cancelled; the pages stored so far have been rewritten");
   }
   // One line per updated entry: its row and where its offline copy is.
   for (const UrlEntry* entry : view.UpdatedEntries()) {
     std::printf("%d\t%s\n", entry->ListIndex + 1, Utf8(entry->LocalFile.View()).c_str());
   }
-  return kExitOk;
+  return result == kPatrolOutOfSpace ? kExitOutOfSpace : kExitOk;
 }
 
 // Runs a command that changes the list and saves it afterwards.
-int ChangeList(const CliCommand& command, UrlList& list, UrlListFile& file) {
+int ChangeList(const CliCommand& command, UrlList& list, UrlListFile& file,
+               const PatrolLimits& limits) {
   std::optional<std::vector<int32_t>> rows = RowIndexes(command.Rows, list);
   if (!rows) {
     return kExitUsage;
@@ -214,7 +223,7 @@ int ChangeList(const CliCommand& command, UrlList& list, UrlListFile& file) {
       }
       break;
     case CommandKind::Patrol:
-      status = Patrol(list, *rows);
+      status = Patrol(list, *rows, limits);
       break;
     default:
       return kExitUsage;
@@ -230,7 +239,7 @@ int ChangeList(const CliCommand& command, UrlList& list, UrlListFile& file) {
 
 }  // namespace
 
-int RunCli(const std::vector<std::string>& args) {
+int RunCli(const std::vector<std::string>& args, const PatrolLimits& limits) {
   ParseOutcome parsed = ParseArguments(args);
   if (!parsed.Command) {
     Message(parsed.Error);
@@ -267,7 +276,7 @@ int RunCli(const std::vector<std::string>& args) {
     PrintList(list);
     return kExitOk;
   }
-  return ChangeList(command, list, file);
+  return ChangeList(command, list, file, limits);
 }
 
 }  // namespace kivo

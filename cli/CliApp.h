@@ -3,10 +3,13 @@
 #include <string>
 #include <vector>
 
+#include "patrol/PatrolLimits.h"
+
 namespace kivo {
 
 // Runs kivo-cli with the arguments after the program name and returns its
-// exit status. Results go to stdout, messages and progress to stderr.
-int RunCli(const std::vector<std::string>& args);
+// exit status. Results go to stdout, messages and progress to stderr. A
+// patrol keeps to `limits`, which tests shorten.
+int RunCli(const std::vector<std::string>& args, const PatrolLimits& limits = PatrolLimits());
 
 }  // namespace kivo

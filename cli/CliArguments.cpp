@@ -32,11 +32,15 @@ const char* const kCliHelp =
     "  patrol [ROW...]       patrol every entry, or the given rows in row order;\n"
     "                        prints one line per updated entry: its row and\n"
     "                        where its offline copy is. Ctrl-C cancels: the\n"
-    "                        pages stored so far are still rewritten and the\n"
-    "                        list is saved\n"
+    "                        download in progress may finish (it is given up\n"
+    "                        after 10 seconds), the pages stored so far are\n"
+    "                        still rewritten and the list is saved. A second\n"
+    "                        Ctrl-C, or SIGTERM, gives that download up at once\n"
     "  get [NAME]            print one setting, or all of them as NAME=VALUE\n"
     "  set NAME VALUE        change a setting; time-outs are clamped to\n"
-    "                        10..600 seconds, folders get a final \"/\"\n"
+    "                        10..600 seconds, folders get a final \"/\";\n"
+    "                        MaxFileSize is the largest download a patrol\n"
+    "                        stores, in MiB (default 1024, 0 for no limit)\n"
     "  --help                print this text\n"
     "  --version             print the version\n"
     "\n"
@@ -50,7 +54,9 @@ const char* const kCliHelp =
     "\n"
     "Exit status: 0 done (also after a cancelled patrol), 1 another instance\n"
     "is running or the list could not be saved, 2 bad command line (nothing\n"
-    "was changed), 3 \"Internet open error.\" (no HTTP session could be opened).\n";
+    "was changed), 3 \"Internet open error.\" (no HTTP session could be opened),\n"
+    "4 the patrol stopped because a disk was full or had less than 64 MiB free\n"
+    "(the pages stored so far are rewritten and the list is saved).\n";
 
 namespace {
 

@@ -12,6 +12,7 @@ inline constexpr int kExitOk = 0;
 inline constexpr int kExitFailure = 1;       // lock held, list not saved, and the like
 inline constexpr int kExitUsage = 2;         // bad command line; nothing was changed
 inline constexpr int kExitInternetOpen = 3;  // "Internet open error."
+inline constexpr int kExitOutOfSpace = 4;    // the patrol stopped for lack of disk space
 
 enum class CommandKind { Help, Version, List, Add, Remove, Reset, Patrol, Get, Set };
 

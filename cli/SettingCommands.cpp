@@ -26,7 +26,7 @@ struct SettingRule {
 
 // The settings in the order of the store's table, with the rules of the
 // page that edits each of them.
-constexpr std::array<SettingRule, 16> kRules = {{
+constexpr std::array<SettingRule, 17> kRules = {{
     {Setting::SaveFolder, ValueKind::Folder, kMaxFolderChars + 1},  // with its final "/"
     {Setting::UseProxy, ValueKind::Switch, 0},
     {Setting::ProxyName, ValueKind::Text, 255},
@@ -43,6 +43,7 @@ constexpr std::array<SettingRule, 16> kRules = {{
     {Setting::UrlWidth, ValueKind::Number, 0},
     {Setting::LinkLevelWidth, ValueKind::Number, 0},
     {Setting::LastTimeWidth, ValueKind::Number, 0},
+    {Setting::MaxFileSize, ValueKind::Number, 0},
 }};
 
 const SettingRule* FindRule(std::u16string_view name) {
@@ -66,7 +67,11 @@ std::string ValueText(RegKey& key, const SettingRule& rule) {
   if (!IsText(rule.Kind)) {
     return std::to_string(ReadDwordSetting(key, rule.Which));
   }
-  WideString text = ReadStringSetting(key, rule.Which, rule.MaxChars + 1);
+  // A folder is shown whole, as the patrol uses it, even when a hand-edited
+  // file holds a longer one than "set" takes.
+  WideString text = rule.Kind == ValueKind::Folder
+                        ? ReadWholeStringSetting(key, rule.Which)
+                        : ReadStringSetting(key, rule.Which, rule.MaxChars + 1);
   // The save-folder page shows a missing or empty folder as the program
   // folder, which is where a patrol then stores its files.
   if (rule.Kind == ValueKind::Folder && text.IsEmpty()) {

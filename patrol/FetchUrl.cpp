@@ -1,11 +1,13 @@
 #include "patrol/FetchUrl.h"
 
 #include <algorithm>
+#include <optional>
 #include <string>
 
+#include "platform/HostFile.h"
 #include "platform/HttpRequest.h"
 #include "platform/NewFile.h"
-#include "support/BufferedFile.h"
+#include "platform/Utf8.h"
 
 namespace kivo {
 namespace {
@@ -55,13 +57,65 @@ class ProgressOutput {
   FetchProgress* sink_;
 };
 
-// Throws away a download that did not arrive whole, so that the previous contents of the reused
-// temporary file can never be taken for it.
-int Discard(BufferedFile& file, std::u16string_view outputPath) {
-  file.Close();
+// The free space is asked for again after every stretch of this many bytes, not for each piece.
+constexpr uint64_t kFreeSpaceStride = 1u << 20;
+
+// Throws away a download that did not arrive whole, so that its bytes can never be taken for a
+// page.
+int Discard(platform::UniqueFd& file, std::u16string_view outputPath, FetchReport* report,
+            FetchFailure failure) {
+  file.Reset();
   platform::RemoveFile(outputPath);
+  if (report != nullptr) {
+    report->Failure = failure;
+  }
   return 0;
 }
+
+// Keeps one download within its limits: the largest body, and the free space that must remain
+// on the file system that holds the output file.
+class DownloadBounds {
+ public:
+  DownloadBounds(const FetchLimits* limits, std::u16string_view outputPath,
+                 std::optional<uint64_t> total)
+      : limits_(limits != nullptr ? *limits : FetchLimits()),
+        outputPath_(outputPath),
+        total_(total) {}
+
+  // True when the announced length alone is over the size limit.
+  bool AnnouncedTooLarge() const {
+    return limits_.MaxBytes != 0 && total_ && *total_ > limits_.MaxBytes;
+  }
+
+  // Returns what writing `count` more bytes after `received` would break, if anything.
+  FetchFailure Check(uint64_t received, uint64_t count) {
+    if (limits_.MaxBytes != 0 && received + count > limits_.MaxBytes) {
+      return FetchFailure::TooLarge;
+    }
+    if (limits_.MinFreeBytes == 0 || received < nextProbe_) {
+      return FetchFailure::None;
+    }
+    nextProbe_ = received + kFreeSpaceStride;
+    // Room for the next stretch must remain above the floor; a known length may need less.
+    uint64_t coming = kFreeSpaceStride;
+    if (total_ && *total_ > received) {
+      coming = std::min(coming, *total_ - received);
+    }
+    coming = std::max(coming, count);
+    const std::optional<uint64_t> free =
+        limits_.FreeSpace ? limits_.FreeSpace(outputPath_) : platform::FreeBytes(outputPath_);
+    if (free && *free < limits_.MinFreeBytes + coming) {
+      return FetchFailure::OutOfSpace;
+    }
+    return FetchFailure::None;
+  }
+
+ private:
+  const FetchLimits limits_;
+  const std::u16string_view outputPath_;
+  const std::optional<uint64_t> total_;
+  uint64_t nextProbe_ = 0;
+};
 
 }  // namespace
 
@@ -87,10 +141,14 @@ SplitUrlResult SplitUrl(std::u16string_view url, WideString& host, WideString& p
 }
 
 int FetchUrl(HttpSession& session, std::u16string_view url, std::u16string_view outputPath,
-             int32_t* hasTime, SystemTime* lastTime, FetchProgress* progress) {
+             int32_t* hasTime, SystemTime* lastTime, FetchProgress* progress,
+             const FetchLimits* limits, FetchReport* report) {
   const ProgressOutput show(progress);
   show.Percent(0);
   show.Text(u"");
+  if (report != nullptr) {
+    *report = FetchReport();
+  }
   // Stored URLs end at their first NUL; a view with one inside would be fetched cut down.
   if (url.find(u'\0') != std::u16string_view::npos) {
     return 0;
@@ -108,8 +166,9 @@ int FetchUrl(HttpSession& session, std::u16string_view url, std::u16string_view 
   if (!request || !request->Send()) {
     return 0;
   }
-  // An error page is a failure, not a changed page.
-  if (request->StatusCode() >= 400) {
+  // Only a 200 carries the page. An error page, a 204 or a 304 that nobody asked for, or a
+  // redirect without a Location is a failed fetch, not a changed page.
+  if (request->StatusCode() != 200) {
     return 0;
   }
 
@@ -130,15 +189,26 @@ int FetchUrl(HttpSession& session, std::u16string_view url, std::u16string_view 
 
   const auto contentLength = request->QueryContentLength();
   const uint64_t total = contentLength.value_or(0);
-  show.Text(contentLength ? u"0/" + Decimal(total) : std::u16string(u"0"));
-
-  // The output is replaced, never truncated in place: the previous download
-  // may live on under a second name as a stored copy.
-  platform::RemoveFile(outputPath);
-  BufferedFile file;
-  if (!file.Open(outputPath, OpenMode::CreateForWrite)) {
+  DownloadBounds bounds(limits, outputPath, contentLength);
+  if (bounds.AnnouncedTooLarge()) {
+    if (report != nullptr) {
+      report->Failure = FetchFailure::TooLarge;
+    }
     return 0;
   }
+  show.Text(contentLength ? u"0/" + Decimal(total) : std::u16string(u"0"));
+
+  // The previous download may live on as a stored copy under a second name, so it is removed
+  // and a new file made in its place; should the removal fail, nothing may be written through
+  // the old name.
+  if (!platform::RemoveFile(outputPath)) {
+    return 0;
+  }
+  platform::NewFile output = platform::CreateNewFile(outputPath);
+  if (output.Outcome != platform::CreateOutcome::Created) {
+    return 0;
+  }
+  platform::UniqueFd& file = output.File;
   uint8_t buffer[platform::HttpRequest::kMaxRead];
   uint64_t received = 0;
   for (;;) {
@@ -146,8 +216,14 @@ int FetchUrl(HttpSession& session, std::u16string_view url, std::u16string_view 
     if (count == 0) {
       break;
     }
-    if (!file.Write(buffer, count)) {
-      return Discard(file, outputPath);
+    const FetchFailure bound = bounds.Check(received, static_cast<uint64_t>(count));
+    if (bound != FetchFailure::None) {
+      return Discard(file, outputPath, report, bound);
+    }
+    if (!platform::WriteAll(file.Get(), buffer, count)) {
+      const bool full = platform::LastErrorIsOutOfSpace();
+      return Discard(file, outputPath, report,
+                     full ? FetchFailure::OutOfSpace : FetchFailure::None);
     }
     received += static_cast<uint64_t>(count);
     if (total != 0) {
@@ -158,12 +234,19 @@ int FetchUrl(HttpSession& session, std::u16string_view url, std::u16string_view 
     }
   }
   if (!request->CompletedWhole()) {
-    return Discard(file, outputPath);
+    return Discard(file, outputPath, report, FetchFailure::None);
   }
-  file.Close();
+  if (!file.Reset()) {
+    // A close that fails may have lost the last bytes (e.g. on a full network file system).
+    const bool full = platform::LastErrorIsOutOfSpace();
+    return Discard(file, outputPath, report, full ? FetchFailure::OutOfSpace : FetchFailure::None);
+  }
   if (testTime) {
     *hasTime = newHasTime;
     *lastTime = newTime;
+  }
+  if (report != nullptr && request->RedirectCount() > 0) {
+    report->RedirectedUrl = platform::Utf16FromUtf8(request->FinalUrl());
   }
   return 1;
 }

@@ -1,10 +1,12 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 #include <string_view>
 
 #include "patrol/FetchProgress.h"
 #include "platform/HttpSession.h"
+#include "platform/StorageSpace.h"
 #include "support/SystemTime.h"
 #include "support/WideString.h"
 
@@ -27,10 +29,40 @@ inline constexpr int32_t kMaxPathLength = 1023;
 // (<= 1023 chars, "/" when absent), query and fragment included in the path.
 SplitUrlResult SplitUrl(std::u16string_view url, WideString& host, WideString& path);
 
+// The bounds of one download.
+struct FetchLimits {
+  // The largest body that is stored, in bytes; 0 sets no limit.
+  uint64_t MaxBytes = 0;
+  // The download stops before the file system holding the output file falls under this many
+  // free bytes; 0 sets no floor.
+  uint64_t MinFreeBytes = 0;
+  // Tells the free bytes of a file system; empty: platform::FreeBytes.
+  platform::FreeSpaceProbe FreeSpace;
+};
+
+// Why FetchUrl gave 0, where the caller must tell the cases apart.
+enum class FetchFailure {
+  None,        // stored, unchanged, or failed in a way that needs no action
+  TooLarge,    // the body exceeds FetchLimits::MaxBytes
+  OutOfSpace,  // the file system is full, or would fall under FetchLimits::MinFreeBytes
+};
+
+// What FetchUrl tells beyond its result.
+struct FetchReport {
+  FetchFailure Failure = FetchFailure::None;
+  // The URL the body came from after redirects; empty when none was followed.
+  std::u16string RedirectedUrl;
+};
+
 // Downloads url into outputPath. hasTime/lastTime are given together (entries) or both null
-// (images: unconditional). Returns 1 when a body was received and written whole, 0 otherwise
-// (unchanged page, any failure, HTTP status >= 400). progress may be null.
+// (images: unconditional). Returns 1 when a 200 response's body was received and written whole,
+// 0 otherwise (unchanged page, any failure, any other final status). progress, limits and
+// report may be null.
+//
+// The output file is removed first and then created anew, exclusively: a stored copy may be a
+// second name of the previous download, which must never be written through.
 int FetchUrl(HttpSession& session, std::u16string_view url, std::u16string_view outputPath,
-             int32_t* hasTime, SystemTime* lastTime, FetchProgress* progress);
+             int32_t* hasTime, SystemTime* lastTime, FetchProgress* progress,
+             const FetchLimits* limits = nullptr, FetchReport* report = nullptr);
 
 }  // namespace kivo

@@ -2,6 +2,7 @@
 
 #include "patrol/UrlMapping.h"
 #include "platform/HostFile.h"
+#include "platform/KeptNames.h"
 #include "platform/NewFile.h"
 #include "support/AsciiCase.h"
 #include "support/BufferedFile.h"
@@ -19,11 +20,11 @@ char16_t Letter(int32_t x) {
   return static_cast<char16_t>(u'A' + x);
 }
 
-WideString Candidate(std::u16string_view folder, std::u16string_view base,
-                     std::u16string_view suffix, std::u16string_view extension) {
-  WideString path(folder);
-  path.Append(base).Append(suffix).Append(extension);
-  return path;
+WideString CandidateName(std::u16string_view base, std::u16string_view suffix,
+                         std::u16string_view extension) {
+  WideString name(base);
+  name.Append(suffix).Append(extension);
+  return name;
 }
 
 // Copies the rest of `source` into `target`; false on a read or write error, so that a copy
@@ -84,6 +85,9 @@ bool SaveAsLocalCopy(std::u16string_view tempPath, std::u16string_view folder,
   const platform::UniqueFd source =
       platform::OpenWithModeWord(tempPath, static_cast<uint32_t>(OpenMode::ReadExisting));
   const bool sourceOpen = source.IsValid();
+  // The program's own names count as taken even while no such file exists,
+  // so that a server can never plant one, e.g. "Kivo.dat.bak".
+  const platform::KeptNames kept(folder);
   // k = -1 stands for the first candidate, which has no suffix.
   for (int32_t k = -1;; ++k) {
     std::optional<WideString> suffix = k < 0 ? WideString() : LocalCopySuffix(k);
@@ -91,8 +95,10 @@ bool SaveAsLocalCopy(std::u16string_view tempPath, std::u16string_view folder,
       localPath.Clear();
       return false;
     }
-    localPath = Candidate(folder, base, suffix->View(), extension);
-    if (FileExists(localPath.View())) {
+    const WideString candidate = CandidateName(base, suffix->View(), extension);
+    localPath = WideString(folder);
+    localPath.Append(candidate.View());
+    if (kept.Contains(candidate.View()) || FileExists(localPath.View())) {
       continue;
     }
     if (!sourceOpen) {

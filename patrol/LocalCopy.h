@@ -17,11 +17,14 @@ inline constexpr int32_t kMaxLocalCopySuffix = 456975;
 // kMaxLocalCopySuffix.
 std::optional<WideString> LocalCopySuffix(int32_t k);
 
-// Copies tempPath to a free name in folder (folder ends with '/'); localPath receives the chosen
-// full path in every case. True when the copy succeeded.
+// Stores tempPath under a free name in folder (folder ends with '/'); localPath receives the chosen
+// full path in every case. True when the file was stored.
 //
-// The target is created exclusively and never through a symbolic link; a name taken meanwhile
-// moves the search on to the next candidate. When every suffix is taken, localPath is emptied so
+// The stored file is a hard link to tempPath, so it costs neither a copy nor space; only where the
+// file system cannot link the two is the file copied. The download must therefore never be
+// rewritten in place afterwards. The target is created exclusively and never through a symbolic
+// link; a name taken meanwhile, or one the program keeps for itself, moves the search on to the
+// next candidate. When every suffix is taken, localPath is emptied so
 // that it names no one else's file.
 bool SaveAsLocalCopy(std::u16string_view tempPath, std::u16string_view folder,
                      std::u16string_view url, WideString& localPath);

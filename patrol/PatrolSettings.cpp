@@ -10,11 +10,9 @@ namespace kivo {
 
 namespace {
 
-// Buffer sizes in characters, terminator included, as the worker reads them.
-// The save folder is read whole: the longest folder the options take,
-// its final "/" and the terminator.
-constexpr int32_t kSaveFolderChars = kMaxFolderChars + 2;
+// The proxy name's buffer in characters, terminator included.
 constexpr int32_t kProxyNameChars = 256;
+constexpr uint64_t kBytesPerMiB = uint64_t{1} << 20;
 
 }  // namespace
 
@@ -23,9 +21,9 @@ PatrolSettings ReadPatrolSettings() {
   RegKey key;
   key.OpenForRead(RegRoot::CurrentUser, kSettingsKeyPath);
   // A save folder that is missing or empty means the program folder; the
-  // worker would otherwise write bare names into its current directory.
-  settings.SaveFolder =
-      NormaliseFolder(ReadStringSetting(key, Setting::SaveFolder, kSaveFolderChars).View());
+  // worker would otherwise write bare names into its current directory. A
+  // long one is used whole: cut down, it would name its parent folder.
+  settings.SaveFolder = NormaliseFolder(ReadWholeStringSetting(key, Setting::SaveFolder).View());
   settings.Session.UseProxy = ReadDwordSetting(key, Setting::UseProxy) != 0;
   if (settings.Session.UseProxy) {
     settings.Session.ProxyName =
@@ -37,6 +35,7 @@ PatrolSettings ReadPatrolSettings() {
       ClampTimeoutSeconds(ReadDwordSetting(key, Setting::ConnectTimeout)) * 1000;
   settings.Session.ReceiveTimeoutMs =
       ClampTimeoutSeconds(ReadDwordSetting(key, Setting::ReceiveTimeout)) * 1000;
+  settings.MaxFileBytes = ReadDwordSetting(key, Setting::MaxFileSize) * kBytesPerMiB;
   key.Close();
   return settings;
 }

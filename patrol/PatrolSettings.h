@@ -12,11 +12,13 @@ struct PatrolSettings {
   // The folder for entries without their own folder; never empty, ends with "/".
   WideString SaveFolder;
   HttpSessionOptions Session;
+  // The largest download that is stored, in bytes (MaxFileSize); 0 sets no limit.
+  uint64_t MaxFileBytes = 0;
 };
 
-// Opens the settings key for reading, reads the save folder, the proxy and
-// the two time-outs (clamped, in milliseconds) and closes the key again. A
-// missing key or value gives the defaults.
+// Opens the settings key for reading, reads the save folder (whole, however
+// long), the proxy, the two time-outs (clamped, in milliseconds) and the size
+// limit, and closes the key again. A missing key or value gives the defaults.
 PatrolSettings ReadPatrolSettings();
 
 }  // namespace kivo

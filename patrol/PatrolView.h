@@ -12,8 +12,15 @@ namespace kivo {
 inline constexpr std::u16string_view kStateDownloading = u"ﾀﾞｳﾝﾛｰﾄﾞ中...";
 inline constexpr std::u16string_view kStateAnalysing = u"解析中...";
 inline constexpr std::u16string_view kStateRewriting = u"書換中...";
-// The one message a patrol shows, when no HTTP session can be opened.
+// The message a patrol shows when no HTTP session can be opened.
 inline constexpr std::u16string_view kInternetOpenError = u"Internet open error.";
+// The start of the message a patrol shows, once, when it stops for lack of
+// disk space; the folder and kOutOfSpaceEnd follow.
+inline constexpr std::u16string_view kOutOfSpaceError = u"Not enough disk space to store files in ";
+inline constexpr std::u16string_view kOutOfSpaceEnd = u". The patrol was stopped.";
+// The start of the message for a folder that files cannot be stored in; the
+// folder, ": " and the reason follow.
+inline constexpr std::u16string_view kFolderError = u"Cannot store files in the folder ";
 
 // What the patrol worker shows and changes while it runs: the progress
 // dialog's controls, the list view's rows and the live entries behind them.

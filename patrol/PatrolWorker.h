@@ -4,17 +4,25 @@
 #include <string>
 #include <thread>
 
+#include "patrol/PatrolLimits.h"
 #include "patrol/PatrolList.h"
 #include "patrol/PatrolView.h"
 
 namespace kivo {
 
-// What the patrol worker is started with: where it reports, and the entries
-// it patrols. Both outlive the worker.
+// What the patrol worker is started with: where it reports, the entries it
+// patrols and, optionally, other bounds than the program's own. All three
+// outlive the worker.
 struct PatrolParams {
   PatrolView* View = nullptr;
   PatrolList* List = nullptr;
+  const PatrolLimits* Limits = nullptr;  // null: the defaults of PatrolLimits
 };
+
+// The results of RunPatrol.
+inline constexpr int32_t kPatrolDone = 0;        // completed or cancelled
+inline constexpr int32_t kPatrolNoSession = -1;  // "Internet open error."
+inline constexpr int32_t kPatrolOutOfSpace = 1;  // stopped because a disk is (nearly) full
 
 // The name of the temporary download file in the program folder. It is per
 // user (the program folder is), never in a shared directory.
@@ -24,13 +32,15 @@ inline constexpr std::u16string_view kTemporaryFileName = u"Kivo0000.tmp";
 std::u16string TemporaryFilePath();
 
 // Runs one whole patrol over params.List, reporting through params.View:
-// returns 0 after a completed or cancelled patrol and -1 when no HTTP session
-// could be opened. In every case the last call on the view is Finished, and
-// the list again holds exactly the entries it was given.
+// returns kPatrolDone after a completed or cancelled patrol, kPatrolNoSession
+// when no HTTP session could be opened, and kPatrolOutOfSpace when a store
+// failed for lack of space, which ends the patrol the way Cancel does. In
+// every case the last call on the view is Finished, and the list again holds
+// exactly the entries it was given.
 int32_t RunPatrol(const PatrolParams& params);
 
 // A patrol on a thread of its own, as the progress dialog runs it: Start sets
-// PatrolRunning to 1 and starts the worker; Join waits for its result.
+// PatrolRunning to kPatrolGoing and starts the worker; Join waits for its result.
 // Destruction joins a worker that is still running.
 class PatrolThread {
  public:

@@ -17,8 +17,6 @@ using Clock = std::chrono::steady_clock;
 
 // libcurl's receive buffer, and so the largest piece it hands over at once.
 constexpr long kCurlBufferSize = 16384;
-// How long one wait for network activity may last before the time-outs are checked again.
-constexpr std::chrono::milliseconds kPollSlice(200);
 // Longest decimal number that fits in 64 bits without overflow checks.
 constexpr size_t kMaxLengthDigits = 18;
 
@@ -143,7 +141,8 @@ std::optional<uint64_t> HttpRequest::QueryContentLength() const {
 }
 
 int32_t HttpRequest::Read(uint8_t* buffer, int32_t capacity) {
-  if (status_ == 0 || buffer == nullptr || capacity <= 0 || !PumpUntilBody()) {
+  // Checked here too, because a fast endless body would never make the request wait.
+  if (status_ == 0 || buffer == nullptr || capacity <= 0 || Abandoned() || !PumpUntilBody()) {
     return 0;
   }
   const size_t available = pending_.size() - pendingPos_;
@@ -210,6 +209,8 @@ bool HttpRequest::StartTransfer(const std::string& url, const std::string* reque
   connected_ = false;
   head_ = ResponseHead();
   lastActivity_ = Clock::now();
+  windowWaited_ = Clock::duration::zero();
+  windowBytes_ = 0;
   return true;
 }
 
@@ -259,6 +260,9 @@ bool HttpRequest::PumpUntilHeaders() {
       Fail(HttpError::Transport);
       return false;
     }
+    if (Abandoned()) {
+      return false;
+    }
     Perform();
     if (!head_.Complete && !finished_) {
       WaitForActivity(waitStart);
@@ -270,7 +274,7 @@ bool HttpRequest::PumpUntilHeaders() {
 bool HttpRequest::PumpUntilBody() {
   const Clock::time_point waitStart = Clock::now();
   while (pendingPos_ >= pending_.size()) {
-    if (finished_ || !attached_) {
+    if (finished_ || !attached_ || Abandoned()) {
       return false;
     }
     if (paused_) {
@@ -326,18 +330,42 @@ void HttpRequest::Perform() {
 void HttpRequest::WaitForActivity(Clock::time_point waitStart) {
   std::chrono::milliseconds wait = kPollSlice;
   const uint32_t receiveTimeoutMs = session_.ReceiveTimeoutMs();
-  if (awaitingData_ && receiveTimeoutMs != 0) {
+  const bool timed = awaitingData_ && receiveTimeoutMs != 0;
+  if (timed) {
+    const std::chrono::milliseconds limit(receiveTimeoutMs);
     // Only time spent waiting here counts: a caller busy between reads pauses the transfer.
     const Clock::time_point since = std::max(lastActivity_, waitStart);
     const auto idle = std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - since);
-    const std::chrono::milliseconds limit(receiveTimeoutMs);
     if (idle >= limit) {
       Fail(HttpError::ReceiveTimeout);
       return;
     }
-    wait = std::min(wait, limit - idle);
+    // A server that drips a byte now and then is never idle, so the rate counts as well. The
+    // windows follow each other without overlap.
+    if (windowWaited_ >= limit) {
+      if (windowBytes_ < kMinBytesPerWindow) {
+        Fail(HttpError::TooSlow);
+        return;
+      }
+      windowWaited_ = Clock::duration::zero();
+      windowBytes_ = 0;
+    }
+    const auto windowLeft = std::chrono::ceil<std::chrono::milliseconds>(limit - windowWaited_);
+    wait = std::min({wait, limit - idle, windowLeft});
   }
+  const Clock::time_point before = Clock::now();
   curl_multi_poll(session_.Multi(), nullptr, 0, static_cast<int>(wait.count()), nullptr);
+  if (timed) {
+    windowWaited_ += Clock::now() - before;
+  }
+}
+
+bool HttpRequest::Abandoned() {
+  if (!session_.ShouldAbandon()) {
+    return false;
+  }
+  Fail(HttpError::Abandoned);
+  return true;
 }
 
 void HttpRequest::Fail(HttpError error) {
@@ -351,6 +379,7 @@ size_t HttpRequest::OnHeader(char* data, size_t size, size_t count, void* self) 
   auto& request = *static_cast<HttpRequest*>(self);
   const size_t length = size * count;
   request.lastActivity_ = Clock::now();
+  request.windowBytes_ += length;
   const std::string_view line = TrimHeaderSpace(std::string_view(data, length));
   ResponseHead& head = request.head_;
   if (line.substr(0, 5) == "HTTP/") {
@@ -390,6 +419,7 @@ size_t HttpRequest::OnBody(char* data, size_t size, size_t count, void* self) {
     request.paused_ = true;
     return CURL_WRITEFUNC_PAUSE;
   }
+  request.windowBytes_ += length;
   request.pending_.assign(reinterpret_cast<const uint8_t*>(data),
                           reinterpret_cast<const uint8_t*>(data) + length);
   request.pendingPos_ = 0;

@@ -23,6 +23,8 @@ enum class HttpError {
   ReceiveTimeout,  // no data arrived for the receive time-out
   Transport,       // the connection failed or the body ended early
   Redirect,        // too many redirects, or one to a scheme other than http and https
+  TooSlow,         // fewer than kMinBytesPerWindow arrived over a whole receive time-out
+  Abandoned,       // the session's abandon check asked to stop
 };
 
 // One GET through an HttpSession, shaped after the operations the fetcher uses: send, query
@@ -30,12 +32,19 @@ enum class HttpError {
 //
 // Redirects (301, 302, 303, 307, 308 with a Location) are followed, at most kMaxRedirects
 // hops and to http and https only; the status and headers are those of the final response.
+//
+// A server cannot hold a request for ever: once connected, a transfer fails when no data comes
+// for the receive time-out, and also when fewer than kMinBytesPerWindow bytes (headers and body
+// alike) come over a whole receive time-out spent waiting. And the session's abandon check is
+// asked at least every kPollSlice while the request waits, and before every read.
 // The body is pulled from libcurl as the caller reads, so the transfer pauses while the caller
 // is busy and at most one piece of libcurl's receive buffer is held here.
 class HttpRequest {
  public:
   static constexpr int32_t kMaxRead = 1024;
   static constexpr int32_t kMaxRedirects = 10;
+  static constexpr uint64_t kMinBytesPerWindow = 1024;
+  static constexpr std::chrono::milliseconds kPollSlice{200};
 
   // Only HttpSession::OpenRequest constructs requests.
   class Key {
@@ -64,6 +73,8 @@ class HttpRequest {
   HttpError Error() const { return error_; }
   // The number of redirects followed.
   int32_t RedirectCount() const { return redirects_; }
+  // The absolute URL of the final response, as it was requested (percent-encoded).
+  const std::string& FinalUrl() const { return currentUrl_; }
 
  private:
   friend class HttpSession;
@@ -88,6 +99,8 @@ class HttpRequest {
   // reports as a failure.
   void WaitForActivity(std::chrono::steady_clock::time_point waitStart);
   void Fail(HttpError error);
+  // Fails the request when the session's abandon check says so; true then.
+  bool Abandoned();
 
   static size_t OnHeader(char* data, size_t size, size_t count, void* self);
   static size_t OnBody(char* data, size_t size, size_t count, void* self);
@@ -107,6 +120,9 @@ class HttpRequest {
   bool awaitingData_ = false;
   bool connected_ = false;
   std::chrono::steady_clock::time_point lastActivity_;
+  // The minimum-rate window: time spent waiting for data, and the bytes that came meanwhile.
+  std::chrono::steady_clock::duration windowWaited_{};
+  uint64_t windowBytes_ = 0;
 
   ResponseHead head_;
   int32_t status_ = 0;

@@ -30,7 +30,8 @@ HttpSession::HttpSession(Key /*key*/, CurlMulti multi, ProxyServers proxies,
     : multi_(std::move(multi)),
       proxies_(std::move(proxies)),
       connectTimeoutMs_(options.ConnectTimeoutMs),
-      receiveTimeoutMs_(options.ReceiveTimeoutMs) {}
+      receiveTimeoutMs_(options.ReceiveTimeoutMs),
+      shouldAbandon_(options.ShouldAbandon) {}
 
 HttpSession::~HttpSession() = default;
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -21,6 +22,9 @@ struct HttpSessionOptions {
   // A time-out of 0 sets no limit of our own (connecting still ends after libcurl's default).
   uint32_t ConnectTimeoutMs = 20000;
   uint32_t ReceiveTimeoutMs = 20000;
+  // Asked while a request waits for the network; a true result ends the request as failed
+  // (HttpError::Abandoned). Empty: requests are never abandoned.
+  std::function<bool()> ShouldAbandon;
 };
 
 // The root handle of all HTTP work: it carries the agent, the proxy or direct setting and the
@@ -51,6 +55,8 @@ class HttpSession {
 
   uint32_t ConnectTimeoutMs() const { return connectTimeoutMs_; }
   uint32_t ReceiveTimeoutMs() const { return receiveTimeoutMs_; }
+  // True when the owner asks for the request in progress to be abandoned.
+  bool ShouldAbandon() const { return shouldAbandon_ && shouldAbandon_(); }
   // The proxy URL for `scheme`, or the empty text for a direct connection.
   const std::string& ProxyFor(HttpScheme scheme) const { return proxies_.For(scheme); }
 
@@ -64,6 +70,7 @@ class HttpSession {
   ProxyServers proxies_;
   uint32_t connectTimeoutMs_;
   uint32_t receiveTimeoutMs_;
+  std::function<bool()> shouldAbandon_;
   bool requestOpen_ = false;
 };
 

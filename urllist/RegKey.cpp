@@ -100,6 +100,19 @@ char16_t* RegKey::ReadString(std::u16string_view name, char16_t* buffer, uint32_
   return buffer;
 }
 
+std::optional<std::u16string> RegKey::ReadWholeString(std::u16string_view name) {
+  std::string bytes;
+  if (!ReadRaw(name, bytes)) {
+    return std::nullopt;
+  }
+  std::u16string text(bytes.size() / 2, u'\0');
+  for (size_t i = 0; i < text.size(); ++i) {
+    text[i] = static_cast<char16_t>(static_cast<uint8_t>(bytes[2 * i]) |
+                                    static_cast<uint8_t>(bytes[2 * i + 1]) << 8);
+  }
+  return text;
+}
+
 bool RegKey::WriteValue(std::u16string_view name, uint32_t type, const void* data, uint32_t size) {
   if (!open_ || (data == nullptr && size != 0) || !platform::IsStorableRegistryName(name)) {
     return false;

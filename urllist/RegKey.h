@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -43,6 +44,11 @@ class RegKey {
   // missing. The buffer always holds a terminated string afterwards (when it
   // has room for one unit): a longer value is cut, an odd final byte dropped.
   char16_t* ReadString(std::u16string_view name, char16_t* buffer, uint32_t capacityBytes);
+
+  // Returns the named value whole as UTF-16 units (an odd final byte
+  // dropped, terminators kept), or nothing when no key is open or the value
+  // is missing.
+  std::optional<std::u16string> ReadWholeString(std::u16string_view name);
 
   // Stores size bytes of data under name with the given type, replacing any
   // value of that name. True when the value is on disk.

@@ -1,6 +1,7 @@
 #include "urllist/Settings.h"
 
 #include <memory>
+#include <optional>
 #include <string>
 
 namespace kivo {
@@ -24,6 +25,7 @@ constexpr SettingInfo kSettings[] = {
     {Setting::UrlWidth, u"UrlWidth", kRegDword, 266, u""},
     {Setting::LinkLevelWidth, u"LinkLevelWidth", kRegDword, 39, u""},
     {Setting::LastTimeWidth, u"LastTimeWidth", kRegDword, 116, u""},
+    {Setting::MaxFileSize, u"MaxFileSize", kRegDword, 1024, u""},
 };
 
 constexpr bool TableFollowsEnum() {
@@ -35,7 +37,7 @@ constexpr bool TableFollowsEnum() {
   return true;
 }
 static_assert(TableFollowsEnum(), "the settings table must list every Setting in enum order");
-static_assert(std::size(kSettings) == static_cast<size_t>(Setting::LastTimeWidth) + 1);
+static_assert(std::size(kSettings) == static_cast<size_t>(Setting::MaxFileSize) + 1);
 
 }  // namespace
 
@@ -67,6 +69,15 @@ WideString ReadStringSetting(RegKey& key, Setting setting, int32_t capacityChars
     return WideString(info.DefaultString);
   }
   return WideString(buffer.get());
+}
+
+WideString ReadWholeStringSetting(RegKey& key, Setting setting) {
+  const SettingInfo& info = InfoOf(setting);
+  std::optional<std::u16string> value = key.ReadWholeString(info.Name);
+  if (!value) {
+    return WideString(info.DefaultString);
+  }
+  return WideString(std::u16string_view(*value).substr(0, value->find(u'\0')));
 }
 
 bool WriteDwordSetting(RegKey& key, Setting setting, uint32_t value) {

@@ -27,6 +27,7 @@ enum class Setting {
   UrlWidth,
   LinkLevelWidth,
   LastTimeWidth,
+  MaxFileSize,  // the largest download a patrol stores, in MiB; 0 sets no limit
 };
 
 // A setting's name in the store, its type and what a reader uses when the
@@ -54,6 +55,10 @@ uint32_t ReadDwordSetting(RegKey& key, Setting setting);
 // Reads a text setting through a buffer of capacityChars units (terminator
 // included), or returns its table default when it cannot be read.
 WideString ReadStringSetting(RegKey& key, Setting setting, int32_t capacityChars);
+
+// Reads a text setting whole, however long, or returns its table default
+// when it cannot be read. It ends at its first NUL, the stored terminator.
+WideString ReadWholeStringSetting(RegKey& key, Setting setting);
 
 // Stores a number setting as 4 little-endian bytes. True when it is on disk.
 bool WriteDwordSetting(RegKey& key, Setting setting, uint32_t value);

@@ -121,9 +121,9 @@ class KivoCliTest : public testing::Test {
 TEST_F(KivoCliTest, HelpDescribesEveryCommand) {
   CliResult result = Run({"--help"});
   EXPECT_EQ(result.Status, 0);
-  for (const char* word :
-       {"list", "add", "--title", "--level", "--no-images", "--any-server", "--server", "--folder",
-        "remove", "reset", "patrol", "get", "set", "Exit status"}) {
+  for (const char* word : {"list", "add", "--title", "--level", "--no-images", "--any-server",
+                           "--server", "--folder", "remove", "reset", "patrol", "get", "set",
+                           "MaxFileSize", "Exit status", "4 the patrol stopped"}) {
     EXPECT_THAT(result.Out, HasSubstr(word));
   }
 }
@@ -205,7 +205,8 @@ TEST_F(KivoCliTest, SettingsFollowTheOptionPages) {
   CliResult all = Run({"get"});
   EXPECT_THAT(all.Out, HasSubstr("ConnectTimeout=10\n"));
   EXPECT_THAT(all.Out, HasSubstr("NameWidth=200\n"));
-  EXPECT_EQ(std::count(all.Out.begin(), all.Out.end(), '\n'), 16);
+  EXPECT_THAT(all.Out, HasSubstr("MaxFileSize=1024\n"));
+  EXPECT_EQ(std::count(all.Out.begin(), all.Out.end(), '\n'), 17);
 }
 
 TEST_F(KivoCliTest, PatrolStoresPagesAndSavesTheList) {

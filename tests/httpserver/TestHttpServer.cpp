@@ -309,6 +309,12 @@ ResponseOutcome TestHttpServer::Respond(int fd, const ScriptedResponse& response
       "HTTP/1.1 " + std::to_string(response.Status) + " " + ReasonPhrase(response.Status) + "\r\n";
   for (const auto& [name, value] : response.Headers) {
     head += name + ": " + value + "\r\n";
+    if (response.HeaderLineDelayMs > 0) {
+      if (!SendAll(fd, head) || !WaitWatchingClient(fd, response.HeaderLineDelayMs)) {
+        return ResponseOutcome::ClientClosed;
+      }
+      head.clear();
+    }
   }
   switch (response.Length) {
     case LengthHeader::Exact:

@@ -37,6 +37,8 @@ struct ScriptedResponse {
   size_t ChunkSize = 1024;
   // Waits before the status line.
   int HeaderDelayMs = 0;
+  // Waits before each header line of Headers, so that the head itself drips.
+  int HeaderLineDelayMs = 0;
   // Waits before body byte DelayAtByte (0: between the headers and the body).
   int BodyDelayMs = 0;
   size_t DelayAtByte = 0;

@@ -406,10 +406,9 @@ TEST_F(PatrolTest, UpdatesTheEntriesAndLeavesTheListAsItWasGiven) {
   EXPECT_EQ(view_.finished, 1);
 }
 
-// When the copy to the final name fails, nothing is recorded: otherwise the
-// next download would be given the same free name and two records would
-// share one file.
-TEST_F(PatrolTest, AFailedCopyCountsAsAFailedFetch) {
+// An entry whose folder cannot take files is not fetched, and the folder is
+// reported once; the other entries go on.
+TEST_F(PatrolTest, AMissingOwnFolderIsReportedAndNothingFetchedForIt) {
   Page("/a.html", "<frame src=\"f.html\">");
   Page("/f.html", "f");
   Page("/b.html", "b");
@@ -420,7 +419,8 @@ TEST_F(PatrolTest, AFailedCopyCountsAsAFailedFetch) {
 
   EXPECT_EQ(Patrol(), 0);
 
-  EXPECT_THAT(Targets(), ElementsAre("/a.html", "/b.html"));
+  EXPECT_THAT(Targets(), ElementsAre("/b.html"));
+  EXPECT_THAT(view_.errors, ElementsAre(HasSubstr("no-such-folder/: No such file")));
   EXPECT_EQ(a->Status, 0);
   EXPECT_TRUE(a->LocalFile.IsEmpty());
   EXPECT_EQ(a->HasLastTime, 0);

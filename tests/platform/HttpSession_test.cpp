@@ -300,15 +300,16 @@ TEST_F(HttpSessionTest, NoDataForTheReceiveTimeOutEndsTheTransfer) {
 TEST_F(HttpSessionTest, SlowButSteadyDataIsNoTimeOut) {
   // Every gap stays below the 1 s receive time-out while the whole transfer takes longer:
   // there is no limit on a transfer's total time.
-  ScriptedResponse response = ScriptedResponse::Ok(std::string(2000, 'w'));
+  // The pieces also keep above the minimum rate of 1 KiB per receive time-out.
+  ScriptedResponse response = ScriptedResponse::Ok(std::string(2400, 'w'));
   response.HeaderDelayMs = 400;
   response.BodyDelayMs = 400;
-  response.DelayAtByte = 500;
-  response.DelayEveryBytes = 500;
+  response.DelayAtByte = 600;
+  response.DelayEveryBytes = 600;
   server_.Script("/steady", response);
   auto request = Get("/steady");
   ASSERT_TRUE(request->Send());
-  EXPECT_EQ(ReadAll(*request).size(), 2000u);
+  EXPECT_EQ(ReadAll(*request).size(), 2400u);
   EXPECT_TRUE(request->CompletedWhole());
 }
 

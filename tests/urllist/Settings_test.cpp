@@ -55,6 +55,7 @@ TEST_F(SettingsTest, WithoutAFileEveryReadGivesItsDefault) {
       {Setting::UrlWidth, u"UrlWidth", 266},
       {Setting::LinkLevelWidth, u"LinkLevelWidth", 39},
       {Setting::LastTimeWidth, u"LastTimeWidth", 116},
+      {Setting::MaxFileSize, u"MaxFileSize", 1024},
   };
   RegKey key;
   EXPECT_FALSE(key.OpenForRead(RegRoot::CurrentUser, kSettingsKeyPath));
@@ -67,7 +68,7 @@ TEST_F(SettingsTest, WithoutAFileEveryReadGivesItsDefault) {
     EXPECT_EQ(InfoOf(s).Type, kRegSz);
     EXPECT_TRUE(ReadStringSetting(key, s, 260).IsEmpty());
   }
-  EXPECT_EQ(AllSettings().size(), 16u);
+  EXPECT_EQ(AllSettings().size(), 17u);
   EXPECT_FALSE(FileExists(test::U16(StorePath())));
 }
 
