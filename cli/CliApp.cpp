@@ -88,6 +88,22 @@ std::string Field(std::u16string_view text) {
   return Utf8(clean);
 }
 
+// Says why the instance lock was not taken: only a lock held by another
+// copy means that one is running.
+std::string LockFailureText(const platform::LockAttempt& lock) {
+  switch (lock.Failure) {
+    case platform::LockFailure::FolderUnusable:
+      return "the program folder " + lock.Path + " cannot be created (" + lock.Reason +
+             "); nothing was changed";
+    case platform::LockFailure::LockFileUnusable:
+      return "the lock file " + lock.Path + " cannot be used (" + lock.Reason +
+             "); nothing was changed";
+    default:
+      return "another Kivo or kivo-cli is running with the program folder " +
+             Utf8(platform::ProgramFolder()) + "; nothing was changed";
+  }
+}
+
 void PrintList(const UrlList& list) {
   for (int32_t i = 0; i < list.Count(); ++i) {
     const UrlEntry& entry = *list[i];
@@ -191,6 +207,7 @@ int ChangeList(const CliCommand& command, UrlList& list, UrlListFile& file) {
     return kExitUsage;
   }
   int status = kExitOk;
+  int32_t addedRow = 0;
   switch (command.Kind) {
     case CommandKind::Add: {
       std::unique_ptr<UrlEntry> entry = MakeEntry(command.Add);
@@ -198,7 +215,7 @@ int ChangeList(const CliCommand& command, UrlList& list, UrlListFile& file) {
         return kExitUsage;
       }
       list.Add(std::move(entry));
-      std::printf("%d\n", list.Count());
+      addedRow = list.Count();
       break;
     }
     case CommandKind::Remove:
@@ -224,6 +241,10 @@ int ChangeList(const CliCommand& command, UrlList& list, UrlListFile& file) {
             "; the file on disk is unchanged");
     return kExitFailure;
   }
+  // The new row exists only once the list is saved.
+  if (addedRow != 0) {
+    std::printf("%d\n", addedRow);
+  }
   return status;
 }
 
@@ -244,10 +265,9 @@ int RunCli(const std::vector<std::string>& args) {
     std::printf("kivo-cli %s\n", KIVO_VERSION);
     return kExitOk;
   }
-  std::unique_ptr<platform::InstanceLock> lock = platform::InstanceLock::TryAcquire();
-  if (lock == nullptr) {
-    Message("another Kivo or kivo-cli is running with the program folder " +
-            Utf8(platform::ProgramFolder()) + "; nothing was changed");
+  platform::LockAttempt lock = platform::InstanceLock::Attempt();
+  if (lock.Lock == nullptr) {
+    Message(LockFailureText(lock));
     return kExitFailure;
   }
   if (command.Kind == CommandKind::Get) {
