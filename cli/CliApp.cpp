@@ -77,15 +77,9 @@ std::string FormatLastTime(const UrlEntry& entry) {
 
 // A field of a list line, with tabs, line breaks and other control
 // characters turned into spaces so that every entry stays one line of
-// tab-separated fields.
+// tab-separated fields, and nothing undecodable reaches the terminal.
 std::string Field(std::u16string_view text) {
-  std::u16string clean(text);
-  for (char16_t& unit : clean) {
-    if (unit < 0x20 || unit == 0x7F) {
-      unit = u' ';
-    }
-  }
-  return Utf8(clean);
+  return Utf8(TerminalSafe(text, u' '));
 }
 
 // Says why the instance lock was not taken: only a lock held by another
@@ -195,7 +189,8 @@ int Patrol(UrlList& list, const std::vector<int32_t>& rows) {
   }
   // One line per updated entry: its row and where its offline copy is.
   for (const UrlEntry* entry : view.UpdatedEntries()) {
-    std::printf("%d\t%s\n", entry->ListIndex + 1, Utf8(entry->LocalFile.View()).c_str());
+    std::printf("%d\t%s\n", entry->ListIndex + 1,
+                Utf8(TerminalSafe(entry->LocalFile.View(), u'?')).c_str());
   }
   return kExitOk;
 }

@@ -59,8 +59,15 @@ class ConsoleView : public PatrolView {
   std::chrono::steady_clock::time_point lastDraw_{};
 };
 
-// Returns the number of terminal columns text takes: two for wide East
-// Asian characters, one for everything else (half-width katakana included).
+// Returns text that is safe to print on a terminal: C0 and C1 controls and
+// DEL become `control`; bytes that did not decode and lone surrogates become
+// U+FFFD. Nothing read from a page or the list can then start an escape
+// sequence or reach the terminal as a raw byte.
+std::u16string TerminalSafe(std::u16string_view text, char16_t control);
+
+// Returns the number of terminal columns TerminalSafe text takes: two for
+// wide East Asian characters, one for everything else (half-width katakana
+// included).
 int32_t DisplayWidth(std::u16string_view text);
 
 // Cuts text so that it takes at most `columns` terminal columns.

@@ -156,7 +156,9 @@ TEST(ConsoleView, PlainLinesShowTitleUrlStateAndBytes) {
     view.SetByteText(u"1024/2048");
     view.SetByteText(u"2048/2048");
     view.SetState(u"解析中...");
-    view.SetUrl(u"http://h/i\x1b[2J.gif");
+    view.SetUrl(
+        u"http://h/i\x1b[2J\x9b"
+        u"31m\xdc9b.gif");
     view.SetState(u"ﾀﾞｳﾝﾛｰﾄﾞ中...");
     view.SetByteText(u"");
     view.SetByteText(u"10");
@@ -168,7 +170,7 @@ TEST(ConsoleView, PlainLinesShowTitleUrlStateAndBytes) {
             "状態: ﾀﾞｳﾝﾛｰﾄﾞ中...\n"
             "  2048/2048\n"
             "状態: 解析中...\n"
-            "URL: http://h/i?[2J.gif\n"
+            "URL: http://h/i?[2J?31m\uFFFD.gif\n"
             "状態: ﾀﾞｳﾝﾛｰﾄﾞ中...\n"
             "  10\n");
   std::fclose(file);
