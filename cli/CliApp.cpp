@@ -184,7 +184,7 @@ int Patrol(UrlList& list, const std::vector<int32_t>& rows) {
   if (result != 0) {
     return kExitInternetOpen;
   }
-  if (PatrolRunning.load() == 0) {
+  if (view.StoppedByCancel()) {
     Message("patrol cancelled; the pages stored so far have been rewritten");
   }
   // One line per updated entry: its row and where its offline copy is.

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <string>
 
+#include "patrol/PatrolRunning.h"
 #include "platform/Utf8.h"
 
 namespace kivo {
@@ -131,13 +132,18 @@ void ConsoleView::SetUrl(std::u16string_view url) {
 }
 
 void ConsoleView::SetState(std::u16string_view state) {
+  if (state == kStateRewriting) {
+    // The worker stops at its next check of PatrolRunning and goes straight
+    // to the rewrite pass, so a cancel seen here stopped work; one that comes
+    // during the rewrite pass stops nothing.
+    stoppedByCancel_ = PatrolRunning.load() == 0;
+  }
   state_ = Printable(state);
   if (style_ == ConsoleStyle::PlainLines) {
+    // Every state is a line of its own, also the same one again: each
+    // download of a run of downloads shows that it started.
     FlushBytes();
-    if (state_ != printedState_) {
-      PrintLine("状態: ", state_);
-      printedState_ = state_;
-    }
+    PrintLine("状態: ", state_);
   } else {
     DrawLiveLine(Redraw::Now);
   }
