@@ -86,15 +86,25 @@ std::string FormatLastTime(const UrlEntry& entry) {
 
 // A field of a list line, with tabs, line breaks and other control
 // characters turned into spaces so that every entry stays one line of
-// tab-separated fields.
+// tab-separated fields, and nothing undecodable reaches the terminal.
 std::string Field(std::u16string_view text) {
-  std::u16string clean(text);
-  for (char16_t& unit : clean) {
-    if (unit < 0x20 || unit == 0x7F) {
-      unit = u' ';
-    }
+  return Utf8(TerminalSafe(text, u' '));
+}
+
+// Says why the instance lock was not taken: only a lock held by another
+// copy means that one is running.
+std::string LockFailureText(const platform::LockAttempt& lock) {
+  switch (lock.Failure) {
+    case platform::LockFailure::FolderUnusable:
+      return "the program folder " + lock.Path + " cannot be created (" + lock.Reason +
+             "); nothing was changed";
+    case platform::LockFailure::LockFileUnusable:
+      return "the lock file " + lock.Path + " cannot be used (" + lock.Reason +
+             "); nothing was changed";
+    default:
+      return "another Kivo or kivo-cli is running with the program folder " +
+             Utf8(platform::ProgramFolder()) + "; nothing was changed";
   }
-  return Utf8(clean);
 }
 
 void PrintList(const UrlList& list) {
@@ -183,12 +193,13 @@ int Patrol(UrlList& list, const std::vector<int32_t>& rows, const PatrolLimits& 
   if (result == kPatrolNoSession) {
     return kExitInternetOpen;
   }
-  if (PatrolRunning.load() != kPatrolGoing) {
+  if (view.StoppedByCancel()) {
     Message("patrol cancelled; the pages stored so far have been rewritten");
   }
   // One line per updated entry: its row and where its offline copy is.
   for (const UrlEntry* entry : view.UpdatedEntries()) {
-    std::printf("%d\t%s\n", entry->ListIndex + 1, Utf8(entry->LocalFile.View()).c_str());
+    std::printf("%d\t%s\n", entry->ListIndex + 1,
+                Utf8(TerminalSafe(entry->LocalFile.View(), u'?')).c_str());
   }
   return result == kPatrolOutOfSpace ? kExitOutOfSpace : kExitOk;
 }
@@ -201,6 +212,7 @@ int ChangeList(const CliCommand& command, UrlList& list, UrlListFile& file,
     return kExitUsage;
   }
   int status = kExitOk;
+  int32_t addedRow = 0;
   switch (command.Kind) {
     case CommandKind::Add: {
       std::unique_ptr<UrlEntry> entry = MakeEntry(command.Add);
@@ -208,7 +220,7 @@ int ChangeList(const CliCommand& command, UrlList& list, UrlListFile& file,
         return kExitUsage;
       }
       list.Add(std::move(entry));
-      std::printf("%d\n", list.Count());
+      addedRow = list.Count();
       break;
     }
     case CommandKind::Remove:
@@ -234,6 +246,10 @@ int ChangeList(const CliCommand& command, UrlList& list, UrlListFile& file,
             "; the file on disk is unchanged");
     return kExitFailure;
   }
+  // The new row exists only once the list is saved.
+  if (addedRow != 0) {
+    std::printf("%d\n", addedRow);
+  }
   return status;
 }
 
@@ -254,10 +270,9 @@ int RunCli(const std::vector<std::string>& args, const PatrolLimits& limits) {
     std::printf("kivo-cli %s\n", KIVO_VERSION);
     return kExitOk;
   }
-  std::unique_ptr<platform::InstanceLock> lock = platform::InstanceLock::TryAcquire();
-  if (lock == nullptr) {
-    Message("another Kivo or kivo-cli is running with the program folder " +
-            Utf8(platform::ProgramFolder()) + "; nothing was changed");
+  platform::LockAttempt lock = platform::InstanceLock::Attempt();
+  if (lock.Lock == nullptr) {
+    Message(LockFailureText(lock));
     return kExitFailure;
   }
   if (command.Kind == CommandKind::Get) {

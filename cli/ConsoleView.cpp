@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <string>
 
+#include "patrol/PatrolRunning.h"
 #include "platform/Utf8.h"
 
 namespace kivo {
@@ -26,8 +27,12 @@ bool IsWide(char16_t unit) {
          (unit >= 0xFFE0 && unit <= 0xFFE6);
 }
 
+bool IsHighSurrogate(char16_t unit) {
+  return unit >= 0xD800 && unit <= 0xDBFF;
+}
+
 bool IsLowSurrogate(char16_t unit) {
-  return unit >= 0xDC00 && unit <= 0xDFFF && !platform::IsEscapedByte(unit);
+  return unit >= 0xDC00 && unit <= 0xDFFF;
 }
 
 int32_t UnitWidth(char16_t unit) {
@@ -39,7 +44,7 @@ int32_t UnitWidth(char16_t unit) {
   }
   // Characters beyond the first plane are mostly emoji and rare ideographs,
   // which terminals draw two columns wide.
-  if (unit >= 0xD800 && unit <= 0xDBFF) {
+  if (IsHighSurrogate(unit)) {
     return 2;
   }
   return IsWide(unit) ? 2 : 1;
@@ -48,16 +53,31 @@ int32_t UnitWidth(char16_t unit) {
 // Control characters in page titles or URLs must not move the cursor or
 // start escape sequences on the terminal.
 std::u16string Printable(std::u16string_view text) {
-  std::u16string result(text);
-  for (char16_t& unit : result) {
-    if (unit < 0x20 || unit == 0x7F) {
-      unit = u'?';
+  return TerminalSafe(text, u'?');
+}
+
+}  // namespace
+
+std::u16string TerminalSafe(std::u16string_view text, char16_t control) {
+  std::u16string result;
+  result.reserve(text.size());
+  for (size_t i = 0; i < text.size(); ++i) {
+    const char16_t unit = text[i];
+    if (IsHighSurrogate(unit) && i + 1 < text.size() && IsLowSurrogate(text[i + 1])) {
+      result.append(text.substr(i, 2));
+      ++i;
+    } else if (unit < 0x20 || (unit >= 0x7F && unit <= 0x9F)) {
+      result.push_back(control);
+    } else if (IsHighSurrogate(unit) || IsLowSurrogate(unit)) {
+      // Escaped bytes would reach the terminal raw; other lone halves are
+      // not text at all.
+      result.push_back(u'\uFFFD');
+    } else {
+      result.push_back(unit);
     }
   }
   return result;
 }
-
-}  // namespace
 
 int32_t DisplayWidth(std::u16string_view text) {
   int32_t width = 0;
@@ -88,10 +108,11 @@ ConsoleView::ConsoleView(std::FILE* out, ConsoleStyle style, int32_t width)
     : out_(out), style_(style), width_(std::max(width, 20)) {}
 
 void ConsoleView::SetTitle(std::u16string_view name) {
-  if (name == title_) {
+  std::u16string title = Printable(name);
+  if (title == title_) {
     return;
   }
-  title_ = Printable(name);
+  title_ = std::move(title);
   if (style_ == ConsoleStyle::PlainLines) {
     FlushBytes();
     PrintLine("ﾀｲﾄﾙ: ", title_);
@@ -111,13 +132,18 @@ void ConsoleView::SetUrl(std::u16string_view url) {
 }
 
 void ConsoleView::SetState(std::u16string_view state) {
+  if (state == kStateRewriting) {
+    // The worker stops at its next check of PatrolRunning and goes straight
+    // to the rewrite pass, so a cancel seen here stopped work; one that comes
+    // during the rewrite pass stops nothing.
+    stoppedByCancel_ = PatrolRunning.load() != kPatrolGoing;
+  }
   state_ = Printable(state);
   if (style_ == ConsoleStyle::PlainLines) {
+    // Every state is a line of its own, also the same one again: each
+    // download of a run of downloads shows that it started.
     FlushBytes();
-    if (state_ != printedState_) {
-      PrintLine("状態: ", state_);
-      printedState_ = state_;
-    }
+    PrintLine("状態: ", state_);
   } else {
     DrawLiveLine(Redraw::Now);
   }

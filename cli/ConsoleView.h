@@ -36,6 +36,9 @@ class ConsoleView : public PatrolView {
 
   // The user entries updated so far, in the order the patrol stored them.
   const std::vector<const UrlEntry*>& UpdatedEntries() const { return updatedEntries_; }
+  // True when a cancel came before the rewrite pass began, so that it
+  // stopped downloads; false for one that came during the rewrite pass.
+  bool StoppedByCancel() const { return stoppedByCancel_; }
 
  private:
   enum class Redraw { Now, WhenDue };
@@ -52,15 +55,22 @@ class ConsoleView : public PatrolView {
   std::u16string url_;
   std::u16string state_;
   std::u16string bytes_;
-  std::u16string printedState_;
   int32_t percent_ = 0;
   bool lineShown_ = false;
+  bool stoppedByCancel_ = false;
   std::vector<const UrlEntry*> updatedEntries_;
   std::chrono::steady_clock::time_point lastDraw_{};
 };
 
-// Returns the number of terminal columns text takes: two for wide East
-// Asian characters, one for everything else (half-width katakana included).
+// Returns text that is safe to print on a terminal: C0 and C1 controls and
+// DEL become `control`; bytes that did not decode and lone surrogates become
+// U+FFFD. Nothing read from a page or the list can then start an escape
+// sequence or reach the terminal as a raw byte.
+std::u16string TerminalSafe(std::u16string_view text, char16_t control);
+
+// Returns the number of terminal columns TerminalSafe text takes: two for
+// wide East Asian characters, one for everything else (half-width katakana
+// included).
 int32_t DisplayWidth(std::u16string_view text);
 
 // Cuts text so that it takes at most `columns` terminal columns.

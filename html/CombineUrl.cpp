@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <string>
 
+#include "support/AsciiCase.h"
+
 namespace kivo {
 namespace {
 
@@ -150,6 +152,10 @@ void AppendMergedPath(const ReferenceParts& base, std::u16string_view relativePa
   out.append(relativePath);
 }
 
+bool IsHttpScheme(std::optional<std::u16string_view> scheme) {
+  return scheme.has_value() && (EqualsNoCase(*scheme, u"http") || EqualsNoCase(*scheme, u"https"));
+}
+
 std::optional<WideString> Bounded(std::u16string_view url) {
   if (url.size() > static_cast<size_t>(kMaxUrlLength)) {
     return std::nullopt;
@@ -199,6 +205,13 @@ std::optional<WideString> CombineUrl(std::u16string_view base, std::u16string_vi
   } else {
     AppendMergedPath(baseParts, reference.Path, result);
     RemoveDotSegments(result, pathStart);
+  }
+  // An http(s) URL with an authority names its root "/". Without it, "?page=2" on the page
+  // "http://host" would glue the query to the host name. A reference without a query of its
+  // own leaves the path as the RFC has it, so "" and "#top" on a page stay that page's URL.
+  if (result.size() == pathStart && authority.has_value() && reference.Query.has_value() &&
+      IsHttpScheme(baseParts.Scheme)) {
+    result.push_back(u'/');
   }
   if (query.has_value()) {
     result.append(u"?").append(*query);

@@ -129,14 +129,18 @@ SplitUrlResult SplitUrl(std::u16string_view url, WideString& host, WideString& p
     rest.remove_prefix(kHttpsPrefix.size());
     result.Scheme = UrlScheme::Https;
   }
-  const size_t slash = rest.find(u'/');
-  const std::u16string_view hostText = rest.substr(0, slash);
-  const std::u16string_view pathText =
-      slash == std::u16string_view::npos ? std::u16string_view(u"/") : rest.substr(slash);
+  // The host ends where the path, the query or the fragment begins: "http://host?id=3" asks
+  // for "/?id=3" on "host".
+  const size_t hostEnd = std::min(rest.find_first_of(u"/?#"), rest.size());
+  const std::u16string_view hostText = rest.substr(0, hostEnd);
+  std::u16string pathText(rest.substr(hostEnd));
+  if (!pathText.starts_with(u'/')) {
+    pathText.insert(0, 1, u'/');
+  }
   result.Truncated = hostText.size() > static_cast<size_t>(kMaxHostLength) ||
                      pathText.size() > static_cast<size_t>(kMaxPathLength);
   host.Assign(hostText.substr(0, kMaxHostLength));
-  path.Assign(pathText.substr(0, kMaxPathLength));
+  path.Assign(std::u16string_view(pathText).substr(0, kMaxPathLength));
   return result;
 }
 

@@ -26,7 +26,8 @@ inline constexpr int32_t kMaxHostLength = 255;
 inline constexpr int32_t kMaxPathLength = 1023;
 
 // Splits "http://host/path" (or "https://host/path") into host (<= 255 chars) and path
-// (<= 1023 chars, "/" when absent), query and fragment included in the path.
+// (<= 1023 chars, "/" when absent), query and fragment included in the path. The host ends at
+// the first "/", "?" or "#"; a path that starts with "?" or "#" gets a "/" in front.
 SplitUrlResult SplitUrl(std::u16string_view url, WideString& host, WideString& path);
 
 // The bounds of one download.

@@ -32,7 +32,8 @@ WideString ServerOfUrl(std::u16string_view url) {
   } else if (rest.substr(0, kHttpsPrefix.size()) == kHttpsPrefix) {
     rest.remove_prefix(kHttpsPrefix.size());
   }
-  return WideString(CutAt(rest, u'/'));
+  // The server ends where the path, the query or the fragment begins, as in SplitUrl.
+  return WideString(rest.substr(0, rest.find_first_of(u"/?#")));
 }
 
 WideString FileNameOfUrl(std::u16string_view url) {

@@ -7,7 +7,8 @@
 namespace kivo {
 
 // Returns the server part of a URL: the text after "http://" or "https://" (case-sensitive)
-// up to the first "/", port included; without either prefix, the text before the first "/".
+// up to the first "/", "?" or "#", port included; without either prefix, the text before the
+// first of them.
 WideString ServerOfUrl(std::u16string_view url);
 
 // Returns the file-name part of a URL: the text after its last "/", cut at the first "?", ";"

@@ -60,14 +60,17 @@ void AppendPercentEncoded(std::u16string_view character, std::string& out) {
 void EncodeWithoutConverter(std::u16string_view text, std::string& out) {
   for (size_t i = 0; i < text.size(); ++i) {
     const char16_t u = text[i];
-    if (IsEscapedByte(u)) {
+    // A pair is taken whole first: its second half may lie in the escaped range.
+    const bool pair = i + 1 < text.size() && IsHighSurrogate(u) && IsLowSurrogate(text[i + 1]);
+    if (pair) {
+      AppendPercentEncoded(text.substr(i, 2), out);
+      ++i;
+    } else if (IsEscapedByte(u)) {
       out.push_back(static_cast<char>(u - kEscapedByteBase));
     } else if (u < 0x100) {
       out.push_back(static_cast<char>(u));
     } else {
-      const bool pair = i + 1 < text.size() && IsHighSurrogate(u) && IsLowSurrogate(text[i + 1]);
-      AppendPercentEncoded(text.substr(i, pair ? 2 : 1), out);
-      i += pair ? 1 : 0;
+      AppendPercentEncoded(text.substr(i, 1), out);
     }
   }
 }
@@ -230,7 +233,7 @@ std::string CodePage::Encode(std::u16string_view text) const {
   // through iconv.
   size_t start = 0;
   for (size_t i = 0; i <= text.size(); ++i) {
-    if (i < text.size() && !IsEscapedByte(text[i])) {
+    if (i < text.size() && !IsEscapedByteAt(text, i)) {
       continue;
     }
     EncodeRun(text.substr(start, i - start), out);

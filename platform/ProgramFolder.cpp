@@ -37,12 +37,34 @@ void CreateFolders(const std::string& folder, mode_t mode) {
   ::mkdir(folder.c_str(), mode);
 }
 
+// Puts the working directory before a relative folder. Stored pages name the placeholder image
+// and the list names local copies by full path, which must not depend on where a later run or
+// the browser starts.
+std::string AbsoluteFolder(std::string folder) {
+  if (folder.starts_with('/')) {
+    return folder;
+  }
+  std::string current(4096, '\0');
+  while (::getcwd(current.data(), current.size()) == nullptr) {
+    if (errno != ERANGE) {
+      return folder;  // no usable working directory: nothing better to offer
+    }
+    current.resize(current.size() * 2);
+  }
+  current.resize(current.find('\0'));
+  if (!current.ends_with('/')) {
+    current.push_back('/');
+  }
+  return current + folder;
+}
+
 }  // namespace
 
 std::u16string ProgramFolder() {
   const char* configured = std::getenv("KIVO_HOME");
   const bool useDefault = configured == nullptr || *configured == '\0';
-  std::string folder = useDefault ? HomeFolder() + "/Kivo" : std::string(configured);
+  std::string folder =
+      AbsoluteFolder(useDefault ? HomeFolder() + "/Kivo" : std::string(configured));
   while (folder.size() > 1 && folder.back() == '/') {
     folder.pop_back();
   }

@@ -5,8 +5,9 @@
 
 namespace kivo::platform {
 
-// Returns the program folder with a trailing "/": $KIVO_HOME when it is set
-// and not empty, otherwise ~/Kivo/. The folder is created (mode 0700 for the
+// Returns the program folder as an absolute path with a trailing "/":
+// $KIVO_HOME when it is set and not empty (a relative one taken from the
+// working directory), otherwise ~/Kivo/. The folder is created (mode 0700 for the
 // default one) when it does not exist yet. It stands for both the folder of
 // the executable and the root folder: the list file, the placeholder image
 // and the temporary download file live there.

@@ -2,6 +2,8 @@
 
 #include <vector>
 
+#include "support/AsciiCase.h"
+
 namespace kivo::platform {
 namespace {
 
@@ -50,16 +52,17 @@ std::optional<std::string> ProxyUrl(std::u16string_view server) {
 }  // namespace
 
 std::optional<ProxyServers> ParseProxyName(std::u16string_view proxyName) {
-  ProxyServers servers;
-  bool any = false;
+  // An entry for a scheme wins over a plain entry wherever they stand in the list; a plain
+  // entry serves the schemes that have none. Scheme keys are read without regard to case.
+  ProxyServers named;
+  ProxyServers plain;
   for (std::u16string_view entry : SplitEntries(proxyName)) {
     const size_t equals = entry.find(u'=');
-    const std::u16string_view scheme =
-        equals == std::u16string_view::npos ? std::u16string_view() : entry.substr(0, equals);
-    const std::u16string_view server =
-        equals == std::u16string_view::npos ? entry : entry.substr(equals + 1);
-    const bool forHttp = equals == std::u16string_view::npos || scheme == u"http";
-    const bool forHttps = equals == std::u16string_view::npos || scheme == u"https";
+    const bool isPlain = equals == std::u16string_view::npos;
+    const std::u16string_view scheme = isPlain ? std::u16string_view() : entry.substr(0, equals);
+    const std::u16string_view server = isPlain ? entry : entry.substr(equals + 1);
+    const bool forHttp = isPlain || EqualsNoCase(scheme, u"http");
+    const bool forHttps = isPlain || EqualsNoCase(scheme, u"https");
     if (!forHttp && !forHttps) {
       continue;
     }
@@ -67,15 +70,18 @@ std::optional<ProxyServers> ParseProxyName(std::u16string_view proxyName) {
     if (!url) {
       return std::nullopt;
     }
-    if (forHttp && servers.Http.empty()) {
-      servers.Http = *url;
+    ProxyServers& target = isPlain ? plain : named;
+    if (forHttp && target.Http.empty()) {
+      target.Http = *url;
     }
-    if (forHttps && servers.Https.empty()) {
-      servers.Https = *url;
+    if (forHttps && target.Https.empty()) {
+      target.Https = *url;
     }
-    any = true;
   }
-  if (!any) {
+  ProxyServers servers;
+  servers.Http = named.Http.empty() ? plain.Http : named.Http;
+  servers.Https = named.Https.empty() ? plain.Https : named.Https;
+  if (servers.Http.empty() && servers.Https.empty()) {
     return std::nullopt;
   }
   return servers;

@@ -19,9 +19,10 @@ struct ProxyServers {
 };
 
 // Reads a proxy setting: "host:port", a bare "host" (port 80), or a list of entries separated
-// by spaces or ';' in the "http=host:port" and "https=host:port" forms, where an entry without
-// a scheme serves both schemes and entries for other schemes are ignored. An optional "http://"
-// before a host is accepted. Gives nothing when no usable entry is found or an entry is malformed.
+// by spaces or ';' in the "http=host:port" and "https=host:port" forms (the scheme in any case),
+// where an entry without a scheme serves each scheme that has no entry of its own and entries for
+// other schemes are ignored. An optional "http://" before a host is accepted. Gives nothing when
+// no usable entry is found or an entry is malformed.
 std::optional<ProxyServers> ParseProxyName(std::u16string_view proxyName);
 
 }  // namespace kivo::platform

@@ -78,12 +78,14 @@ std::string Utf8FromUtf16(std::u16string_view text) {
   out.reserve(text.size());
   for (size_t i = 0; i < text.size(); ++i) {
     const char16_t u = text[i];
-    if (IsEscapedByte(u)) {
-      out.push_back(static_cast<char>(u - kEscapedByteBase));
-    } else if (IsHighSurrogate(u) && i + 1 < text.size() && IsLowSurrogate(text[i + 1])) {
+    // A valid pair is one character even when its low half lies in the
+    // escaped-byte range, so pairs are taken before escaped bytes.
+    if (IsHighSurrogate(u) && i + 1 < text.size() && IsLowSurrogate(text[i + 1])) {
       const char32_t cp = 0x10000 + ((char32_t(u) - 0xD800) << 10) + (text[i + 1] - 0xDC00);
       AppendUtf8(cp, out);
       ++i;
+    } else if (IsEscapedByte(u)) {
+      out.push_back(static_cast<char>(u - kEscapedByteBase));
     } else if (IsHighSurrogate(u) || IsLowSurrogate(u)) {
       AppendUtf8(kReplacement, out);
     } else {

@@ -12,8 +12,15 @@ constexpr bool IsEscapedByte(char16_t unit) {
   return unit >= 0xDC80 && unit <= 0xDCFF;
 }
 
-// Encodes UTF-16 as UTF-8. Escaped bytes become their raw byte again; any other
-// lone surrogate becomes U+FFFD.
+// True when text[i] is an escaped byte. A unit in that range right after a
+// high surrogate is the second half of a character beyond the first plane
+// (U+1F480 is D83D DC80), never an escaped byte.
+constexpr bool IsEscapedByteAt(std::u16string_view text, size_t i) {
+  return IsEscapedByte(text[i]) && !(i > 0 && text[i - 1] >= 0xD800 && text[i - 1] <= 0xDBFF);
+}
+
+// Encodes UTF-16 as UTF-8. Surrogate pairs become one character, escaped bytes
+// their raw byte again, and any other lone surrogate becomes U+FFFD.
 std::string Utf8FromUtf16(std::u16string_view text);
 
 // Decodes UTF-8 to UTF-16. Each byte that is not part of a well-formed

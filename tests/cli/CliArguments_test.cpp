@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "cli/ConsoleView.h"
+#include "patrol/PatrolRunning.h"
 
 namespace kivo {
 namespace {
@@ -156,10 +157,14 @@ TEST(ConsoleView, PlainLinesShowTitleUrlStateAndBytes) {
     view.SetByteText(u"1024/2048");
     view.SetByteText(u"2048/2048");
     view.SetState(u"解析中...");
-    view.SetUrl(u"http://h/i\x1b[2J.gif");
+    view.SetUrl(
+        u"http://h/i\x1b[2J\x9b"
+        u"31m\xdc9b.gif");
     view.SetState(u"ﾀﾞｳﾝﾛｰﾄﾞ中...");
     view.SetByteText(u"");
     view.SetByteText(u"10");
+    view.SetUrl(u"http://h/j.gif");
+    view.SetState(u"ﾀﾞｳﾝﾛｰﾄﾞ中...");  // a second download in a row shows too
     view.Finished();
   }
   EXPECT_EQ(Captured(file),
@@ -168,9 +173,26 @@ TEST(ConsoleView, PlainLinesShowTitleUrlStateAndBytes) {
             "状態: ﾀﾞｳﾝﾛｰﾄﾞ中...\n"
             "  2048/2048\n"
             "状態: 解析中...\n"
-            "URL: http://h/i?[2J.gif\n"
+            "URL: http://h/i?[2J?31m\uFFFD.gif\n"
             "状態: ﾀﾞｳﾝﾛｰﾄﾞ中...\n"
-            "  10\n");
+            "  10\n"
+            "URL: http://h/j.gif\n"
+            "状態: ﾀﾞｳﾝﾛｰﾄﾞ中...\n");
+  std::fclose(file);
+}
+
+// Only a cancel that comes before the rewrite pass stopped work.
+TEST(ConsoleView, CancelCountsOnlyBeforeTheRewritePass) {
+  std::FILE* file = std::tmpfile();
+  ASSERT_NE(file, nullptr);
+  for (const bool cancelFirst : {true, false}) {
+    SCOPED_TRACE(cancelFirst);
+    ConsoleView view(file, ConsoleStyle::PlainLines, 80);
+    PatrolRunning.store(cancelFirst ? 0 : 1);
+    view.SetState(kStateRewriting);
+    PatrolRunning.store(0);
+    EXPECT_EQ(view.StoppedByCancel(), cancelFirst);
+  }
   std::fclose(file);
 }
 

@@ -26,6 +26,7 @@ namespace kivo {
 namespace {
 
 using testing::HasSubstr;
+using testing::Not;
 using testing::StartsWith;
 
 struct CliResult {
@@ -135,9 +136,10 @@ TEST_F(KivoCliTest, AddListResetAndRemove) {
   EXPECT_EQ(list.Status, 0);
   EXPECT_EQ(list.Out, "1\t0\t----/--/-- --:--\t99\tニュース\t" + Url("/a.html") + "\n" +
                           "2\t0\t----/--/-- --:--\t0\t\t" + Url("/b.html") + "\n");
-  // Control characters never break a list line.
-  ASSERT_EQ(Run({"add", Url("/c.html"), "--title", "two\nlines\tand a tab"}).Status, 0);
-  EXPECT_THAT(Run({"list"}).Out, HasSubstr("\t0\ttwo lines and a tab\t"));
+  // Control characters (C1 too) never break a list line, and bytes that do not decode never
+  // reach the terminal.
+  ASSERT_EQ(Run({"add", Url("/c.html"), "--title", "two\nlines\tand\xc2\x9b\xff"}).Status, 0);
+  EXPECT_THAT(Run({"list"}).Out, HasSubstr("\t0\ttwo lines and \xef\xbf\xbd\t"));
   EXPECT_EQ(Run({"remove", "3"}).Status, 0);
   EXPECT_EQ(Run({"reset", "2"}).Status, 0);
   EXPECT_EQ(Run({"remove", "1"}).Status, 0);
@@ -186,6 +188,38 @@ TEST_F(KivoCliTest, RefusesWhileAnotherInstanceHoldsTheLock) {
     EXPECT_EQ(ListFile(), before);
   }
   EXPECT_EQ(Run({"add", Url("/b.html")}).Status, 0);
+}
+
+struct LocalStateCase {
+  const char* FileAt;    // a file put in the way, under the test folder
+  const char* FolderAt;  // or a folder put in the way
+  std::vector<std::string> Args;
+  std::string Message;
+};
+
+// Damaged local state gets a message that says what failed, never that
+// another copy runs, and "add" prints no row for a list it could not save.
+TEST_F(KivoCliTest, DamagedLocalStateIsNamed) {
+  const std::string prog = home_.File("prog");
+  const LocalStateCase cases[] = {
+      {"prog", "", {"list"}, "the program folder " + prog + "/ cannot be created (File exists)"},
+      {"", "prog/Kivo.lock", {"list"}, "lock file " + prog + "/Kivo.lock cannot be used"},
+      {"", "prog/Kivo.dat", {"add", Url("/a.html")}, "could not save " + prog + "/Kivo.dat"},
+  };
+  for (const LocalStateCase& c : cases) {
+    SCOPED_TRACE(c.Message);
+    std::filesystem::remove_all(prog);
+    if (*c.FileAt != '\0') {
+      ASSERT_TRUE(test::WriteBytes(home_.File(c.FileAt), ""));
+    } else {
+      std::filesystem::create_directories(home_.File(c.FolderAt));
+    }
+    CliResult result = Run(c.Args);
+    EXPECT_EQ(result.Status, 1);
+    EXPECT_EQ(result.Out, "");
+    EXPECT_THAT(result.Err, HasSubstr(c.Message));
+    EXPECT_THAT(result.Err, Not(HasSubstr("is running")));
+  }
 }
 
 TEST_F(KivoCliTest, SettingsFollowTheOptionPages) {

@@ -103,6 +103,11 @@ const Case kPageCases[] = {
     // A base with an empty path gets a "/" before a merged name.
     {"http://host", "a.gif", "http://host/a.gif"},
     {"http://host?q", "", "http://host?q"},
+    // A query on an http(s) URL with an empty path gets the root "/".
+    {"http://host", "?page=2", "http://host/?page=2"},
+    {"HTTPS://host/a", "//other?x", "HTTPS://other/?x"},
+    {"http://host", "#top", "http://host#top"},
+    {"ftp://host", "?x", "ftp://host?x"},
     {"http://host/dir/page.html", "?", "http://host/dir/page.html?"},
     {"http://host/dir/page.html", "#", "http://host/dir/page.html#"},
     {"http://host/dir/page.html?a=b/c", "x", "http://host/dir/x"},

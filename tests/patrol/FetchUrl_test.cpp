@@ -49,6 +49,9 @@ TEST(SplitUrlTest, HostAndPathAreSplitAtTheFirstSlash) {
       {u"http://www.example.com/", u"www.example.com", u"/", UrlScheme::Http},
       {u"http://host:8080/a/b?q=1#top", u"host:8080", u"/a/b?q=1#top", UrlScheme::Http},
       {u"https://host/x", u"host", u"/x", UrlScheme::Https},
+      // The host also ends at a query or a fragment.
+      {u"http://example.com?id=3", u"example.com", u"/?id=3", UrlScheme::Http},
+      {u"http://host:81#top", u"host:81", u"/#top", UrlScheme::Http},
       // The prefix test is case-sensitive: the text before the first slash is the host.
       {u"HTTP://host/x", u"HTTP:", u"//host/x", UrlScheme::None},
       {u"ftp://host/x", u"ftp:", u"//host/x", UrlScheme::None},

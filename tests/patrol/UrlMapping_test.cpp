@@ -44,6 +44,8 @@ TEST(UrlMappingTest, ServerOfUrl) {
       {u"http://www.example.com", u"www.example.com"},
       {u"http://www.example.com:80/a", u"www.example.com:80"},
       {u"http://www.example.com:8080", u"www.example.com:8080"},
+      {u"http://www.example.com?id=3", u"www.example.com"},
+      {u"http://www.example.com#top", u"www.example.com"},
       {u"HTTP://www.example.com/a", u"HTTP:"},  // case-sensitive here
       {u"https://secure.example.com/a", u"secure.example.com"},
       {u"Https://secure.example.com/a", u"Https:"},

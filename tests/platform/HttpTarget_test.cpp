@@ -61,6 +61,10 @@ TEST(ProxyNameTest, TheProxyFormsAreRead) {
       {u"http=proxy:8080", "http://proxy:8080", ""},
       {u"http=a:1 https=b:2", "http://a:1", "http://b:2"},
       {u"ftp=f:21;http=a:1", "http://a:1", ""},
+      {u"HTTP=proxy:3128", "http://proxy:3128", ""},
+      {u"Https=b:2 p:1", "http://p:1", "http://b:2"},
+      {u"socks=s:1080 p:1", "http://p:1", "http://p:1"},
+      {u"p:1 http=a:1", "http://a:1", "http://p:1"},
   };
   for (const Case& c : cases) {
     const auto servers = ParseProxyName(c.name);

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <string>
 
 #include "common/ScopedEnv.h"
@@ -13,6 +14,9 @@ namespace {
 
 TEST(ProgramFolderTest, KivoHomeIsUsedAndCreatedWithATrailingSlash) {
   test::TempDir dir;
+  const std::filesystem::path before = std::filesystem::current_path();
+  std::filesystem::current_path(dir.Path());
+  const std::string cwd = std::filesystem::current_path().string();
   struct Case {
     std::string home;
     std::string folder;
@@ -21,13 +25,16 @@ TEST(ProgramFolderTest, KivoHomeIsUsedAndCreatedWithATrailingSlash) {
       {dir.File("a"), dir.File("a/")},
       {dir.File("b/"), dir.File("b/")},
       {dir.File("c/d//"), dir.File("c/d/")},
+      {"rel/e", cwd + "/rel/e/"},  // relative: taken from the working directory
   };
   for (const Case& c : cases) {
+    SCOPED_TRACE(c.home);
     test::ScopedEnv home("KIVO_HOME", c.home);
     EXPECT_EQ(ProgramFolder(), test::U16(c.folder));
     EXPECT_TRUE(FileExists(test::U16(c.folder)));
     EXPECT_EQ(ProgramFile(u"Kivo.dat"), test::U16(c.folder + "Kivo.dat"));
   }
+  std::filesystem::current_path(before);
 }
 
 TEST(ProgramFolderTest, DefaultIsKivoInTheHomeFolder) {
