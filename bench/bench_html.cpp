@@ -18,10 +18,10 @@
 #include "html/FetchedFileList.h"
 #include "html/LinkEdits.h"
 #include "html/RewriteLinks.h"
-#include "patrol/UrlMapping.h"
+#include "platform/AnsiConversion.h"
 #include "platform/ProgramFolder.h"
 #include "platform/Utf8.h"
-#include "support/AnsiConversion.h"
+#include "urllist/UrlMapping.h"
 
 namespace {
 

@@ -7,9 +7,9 @@
 #include <string_view>
 
 #include "patrol/PatrolSettings.h"
+#include "platform/FileExists.h"
 #include "platform/ProgramFolder.h"
 #include "platform/Utf8.h"
-#include "support/FileExists.h"
 #include "urllist/RegKey.h"
 #include "urllist/Settings.h"
 

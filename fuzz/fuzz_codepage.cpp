@@ -5,7 +5,7 @@
 #include <string>
 #include <string_view>
 
-#include "support/AnsiConversion.h"
+#include "platform/AnsiConversion.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (size == 0) {

@@ -11,7 +11,7 @@
 #include "html/CombineUrl.h"
 #include "html/PageBytes.h"
 #include "html/TagTokenizer.h"
-#include "support/AnsiConversion.h"
+#include "platform/AnsiConversion.h"
 
 namespace kivo {
 namespace {

@@ -6,8 +6,8 @@
 
 #include "html/ByteClasses.h"
 #include "html/CombineUrl.h"
-#include "patrol/UrlMapping.h"
-#include "support/AnsiConversion.h"
+#include "platform/AnsiConversion.h"
+#include "urllist/UrlMapping.h"
 
 namespace kivo {
 namespace {

@@ -5,10 +5,10 @@
 
 #include "html/LinkEdits.h"
 #include "html/PageBytes.h"
-#include "html/ReplacementFile.h"
-#include "patrol/UrlMapping.h"
+#include "platform/AnsiConversion.h"
 #include "platform/ProgramFolder.h"
-#include "support/AnsiConversion.h"
+#include "platform/ReplacementFile.h"
+#include "urllist/UrlMapping.h"
 
 namespace kivo {
 
@@ -18,7 +18,7 @@ namespace {
 // in place at once or hands to `pending`.
 void Rewrite(std::u16string_view pagePath, const FetchedFile& page,
              const FetchedFileList& imageFiles, const FetchedFileList& pageFiles,
-             PendingReplacements* pending) {
+             platform::PendingReplacements* pending) {
   const std::string placeholderPath = WideToAnsi(platform::ProgramFile(u"null.gif"));
   const PageBytes bytes = ReadPageBytes(pagePath);
   if (bytes.Status != PageReadStatus::Complete) {
@@ -30,7 +30,7 @@ void Rewrite(std::u16string_view pagePath, const FetchedFile& page,
   if (edits.empty()) {
     return;  // the page would come out byte for byte the same
   }
-  ReplacementFile output(pagePath);
+  platform::ReplacementFile output(pagePath);
   if (!output.IsOpen()) {
     return;
   }
@@ -52,7 +52,7 @@ void RewriteLinks(std::u16string_view pagePath, const FetchedFile& page,
 
 void RewriteLinks(std::u16string_view pagePath, const FetchedFile& page,
                   const FetchedFileList& imageFiles, const FetchedFileList& pageFiles,
-                  PendingReplacements& pending) {
+                  platform::PendingReplacements& pending) {
   Rewrite(pagePath, page, imageFiles, pageFiles, &pending);
 }
 

@@ -4,7 +4,7 @@
 
 #include "html/FetchedFile.h"
 #include "html/FetchedFileList.h"
-#include "html/PendingReplacements.h"
+#include "platform/PendingReplacements.h"
 
 namespace kivo {
 
@@ -22,6 +22,6 @@ void RewriteLinks(std::u16string_view pagePath, const FetchedFile& page,
 // The page is replaced when `pending` is committed.
 void RewriteLinks(std::u16string_view pagePath, const FetchedFile& page,
                   const FetchedFileList& imageFiles, const FetchedFileList& pageFiles,
-                  PendingReplacements& pending);
+                  platform::PendingReplacements& pending);
 
 }  // namespace kivo

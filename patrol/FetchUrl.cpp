@@ -3,9 +3,9 @@
 #include <algorithm>
 #include <string>
 
+#include "platform/BufferedFile.h"
 #include "platform/HttpRequest.h"
 #include "platform/NewFile.h"
-#include "support/BufferedFile.h"
 
 namespace kivo {
 namespace {

@@ -15,10 +15,10 @@
 #include "patrol/LocalCopy.h"
 #include "patrol/PatrolRunning.h"
 #include "patrol/PatrolSettings.h"
-#include "patrol/UrlMapping.h"
 #include "platform/HttpSession.h"
 #include "platform/NewFile.h"
 #include "platform/ProgramFolder.h"
+#include "urllist/UrlMapping.h"
 
 namespace kivo {
 
@@ -73,7 +73,7 @@ class Patrol {
   // The new pages are synced to disk together and only then put in place.
   void RewritePages() {
     view_.SetState(kStateRewriting);
-    PendingReplacements rewritten;
+    platform::PendingReplacements rewritten;
     for (int32_t i = 0; i < pageFiles_.Count(); ++i) {
       const FetchedFile* page = pageFiles_[i];
       if (page != nullptr && !IsBinaryFile(page->LocalPath.View())) {

@@ -4,8 +4,8 @@
 #include <utility>
 
 #include "platform/AtomicFile.h"
+#include "platform/BufferedFile.h"
 #include "platform/HostFile.h"
-#include "support/BufferedFile.h"
 
 namespace kivo {
 namespace {

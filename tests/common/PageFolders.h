@@ -5,8 +5,8 @@
 
 #include "common/ScopedEnv.h"
 #include "common/TempDir.h"
+#include "platform/AnsiConversion.h"
 #include "platform/ProgramFolder.h"
-#include "support/AnsiConversion.h"
 
 namespace kivo::test {
 

@@ -212,7 +212,7 @@ TEST_F(RewriteLinksTest, StagedPagesReplaceTheOriginalsOnlyWhenCommitted) {
     ASSERT_TRUE(WriteBytes(PagePath(), "<img src=a.gif>"));
     ASSERT_TRUE(WriteBytes(second, "<a href=p.html>"));
     {
-      PendingReplacements pending;
+      platform::PendingReplacements pending;
       RewriteLinks(U16(PagePath()), page_, images_, pages_, pending);
       RewriteLinks(U16(second), page_, images_, pages_, pending);
       EXPECT_EQ(pending.Count(), 2);

@@ -9,7 +9,7 @@
 #include "common/ScopedEnv.h"
 #include "common/TempDir.h"
 #include "patrol/PatrolSettings.h"
-#include "patrol/UrlMapping.h"
+#include "urllist/UrlMapping.h"
 
 namespace kivo {
 namespace {

@@ -10,7 +10,7 @@
 
 #include "common/TempDir.h"
 #include "httpserver/TestHttpServer.h"
-#include "support/FileExists.h"
+#include "platform/FileExists.h"
 
 namespace kivo {
 namespace {

@@ -13,8 +13,8 @@
 
 #include "common/ScopedEnv.h"
 #include "common/TempDir.h"
+#include "platform/FileExists.h"
 #include "platform/ProgramFolder.h"
-#include "support/FileExists.h"
 
 namespace kivo {
 namespace {
