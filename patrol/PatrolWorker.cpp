@@ -15,6 +15,7 @@
 #include "patrol/LocalCopy.h"
 #include "patrol/PatrolRunning.h"
 #include "patrol/PatrolSettings.h"
+#include "platform/CodePage.h"
 #include "platform/HttpSession.h"
 #include "platform/NewFile.h"
 #include "platform/ProgramFolder.h"
@@ -49,17 +50,26 @@ std::unique_ptr<UrlEntry> MakeTemporaryEntry(const UrlEntry& parent, std::u16str
   return entry;
 }
 
+// What a patrol resolves once when it starts and hands down, so that no
+// entry or page looks up the environment or the disk for it again.
+struct PatrolSetup {
+  std::u16string ProgramFolder;  // with its final "/"
+  std::u16string TempPath;       // the temporary download file in it
+  RewriteSetup Rewrite;          // the pages' code page and the placeholder image
+};
+
 // One patrol's tables and the processing of its entries. It lives for the
 // main loop and the rewrite pass; its destruction frees the records.
 class Patrol {
  public:
   Patrol(PatrolView& view, PatrolList& list, const PatrolSettings& settings, HttpSession& session,
-         std::u16string tempPath)
+         const PatrolSetup& setup)
       : view_(view),
         list_(list),
         settings_(settings),
         session_(session),
-        tempPath_(std::move(tempPath)) {}
+        setup_(setup),
+        tempPath_(setup.TempPath) {}
 
   // Processes the list in order until its end or a cancel. The count is
   // read again at every step because processing inserts after position i.
@@ -77,7 +87,8 @@ class Patrol {
     for (int32_t i = 0; i < pageFiles_.Count(); ++i) {
       const FetchedFile* page = pageFiles_[i];
       if (page != nullptr && !IsBinaryFile(page->LocalPath.View())) {
-        RewriteLinks(page->LocalPath.View(), *page, imageFiles_, pageFiles_, rewritten);
+        RewriteLinks(page->LocalPath.View(), *page, imageFiles_, pageFiles_, setup_.Rewrite,
+                     rewritten);
       }
     }
     rewritten.Commit();
@@ -118,7 +129,7 @@ class Patrol {
     }
     view_.SetState(kStateAnalysing);
     PageLinks links;
-    ExtractLinks(links, entry.Url.View(), tempPath_);
+    ExtractLinks(links, entry.Url.View(), tempPath_, setup_.Rewrite.Ansi);
     if (entry.GetImages != 0) {
       FetchImages(links, folder);
     }
@@ -182,7 +193,9 @@ class Patrol {
 
   WideString FolderOf(const UrlEntry& entry) const {
     if (entry.UseOwnFolder != 0) {
-      return NormaliseFolder(entry.OwnFolder.View());
+      // An empty own folder means the program folder, already resolved.
+      return entry.OwnFolder.IsEmpty() ? WideString(setup_.ProgramFolder)
+                                       : NormaliseFolder(entry.OwnFolder.View());
     }
     return settings_.SaveFolder;
   }
@@ -191,7 +204,8 @@ class Patrol {
   PatrolList& list_;
   const PatrolSettings& settings_;
   HttpSession& session_;
-  const std::u16string tempPath_;
+  const PatrolSetup& setup_;
+  const std::u16string& tempPath_;
   FetchedUrlList fetchedUrls_;
   FetchedFileList pageFiles_;
   FetchedFileList imageFiles_;
@@ -208,7 +222,8 @@ int32_t RunPatrol(const PatrolParams& params) {
     return -1;
   }
   PatrolView& view = *params.View;
-  const std::u16string tempPath = TemporaryFilePath();
+  const std::u16string programFolder = platform::ProgramFolder();
+  const std::u16string tempPath = programFolder + std::u16string(kTemporaryFileName);
   const PatrolSettings settings = ReadPatrolSettings();
   std::unique_ptr<HttpSession> session = HttpSession::Open(settings.Session);
   if (session == nullptr) {
@@ -219,7 +234,10 @@ int32_t RunPatrol(const PatrolParams& params) {
     return -1;
   }
   {
-    Patrol patrol(view, *params.List, settings, *session, tempPath);
+    const platform::CodePage ansi(platform::AnsiCodePageName());
+    const PatrolSetup setup{programFolder, tempPath,
+                            RewriteSetup{ansi, ansi.Encode(programFolder + u"null.gif")}};
+    Patrol patrol(view, *params.List, settings, *session, setup);
     patrol.RunMainLoop();
     patrol.RewritePages();
   }

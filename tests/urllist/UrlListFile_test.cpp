@@ -89,7 +89,7 @@ class UrlListFileTest : public ::testing::Test {
 
 TEST_F(UrlListFileTest, DefaultEntryGivesTheExactBytes) {
   UrlList list;
-  list.Add(std::make_unique<UrlEntry>());
+  list.Add(std::make_unique<UrlEntry>(Folder()));
   Bytes expected;
   expected.U32(3).U32(0);
   // Name, Url: empty strings are a count of 1 and two zero bytes.
