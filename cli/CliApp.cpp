@@ -127,7 +127,7 @@ std::unique_ptr<UrlEntry> MakeEntry(const AddOptions& add) {
   if (add.Folder.has_value()) {
     std::optional<std::u16string> folder = NormaliseTypedFolder(*add.Folder);
     if (!folder) {
-      Message("the folder is longer than 259 characters");
+      Message(FolderTooLongMessage());
       return nullptr;
     }
     entry->UseOwnFolder = 1;

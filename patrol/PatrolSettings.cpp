@@ -12,13 +12,15 @@ namespace kivo {
 namespace {
 
 // Buffer sizes in characters, terminator included, as the worker reads them.
-constexpr int32_t kSaveFolderChars = 260;
-constexpr int32_t kProxyNameChars = 256;
+constexpr int32_t kSaveFolderChars = kMaxFolderChars + 1;
+constexpr int32_t kProxyNameChars = kMaxProxyNameChars + 1;
 
 }  // namespace
 
 uint32_t ClampTimeoutSeconds(uint32_t seconds) {
-  return std::clamp(seconds, kMinTimeoutSeconds, kMaxTimeoutSeconds);
+  // Both time-outs share one range; the settings table holds it.
+  const SettingInfo& rule = InfoOf(Setting::ConnectTimeout);
+  return std::clamp(seconds, rule.MinValue, rule.MaxValue);
 }
 
 WideString NormaliseFolder(std::u16string_view folder) {

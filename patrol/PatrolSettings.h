@@ -4,12 +4,9 @@
 
 #include "platform/HttpSession.h"
 #include "support/WideString.h"
+#include "urllist/Settings.h"
 
 namespace kivo {
-
-// Time-outs are kept in 10..600 seconds, whatever the settings file holds.
-inline constexpr uint32_t kMinTimeoutSeconds = 10;
-inline constexpr uint32_t kMaxTimeoutSeconds = 600;
 
 // What a patrol reads from the settings store when it starts.
 struct PatrolSettings {
