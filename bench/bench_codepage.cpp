@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "support/AnsiConversion.h"
+#include "platform/AnsiConversion.h"
 
 namespace {
 

@@ -18,10 +18,10 @@
 #include "html/FetchedFileList.h"
 #include "html/LinkEdits.h"
 #include "html/RewriteLinks.h"
-#include "patrol/UrlMapping.h"
+#include "platform/CodePage.h"
 #include "platform/ProgramFolder.h"
 #include "platform/Utf8.h"
-#include "support/AnsiConversion.h"
+#include "urllist/UrlMapping.h"
 
 namespace {
 
@@ -135,8 +135,9 @@ void RunExtract(benchmark::State& state, const std::string& page) {
   const std::u16string widePath = Utf16FromUtf8(path);
   const std::u16string pageUrl = Utf16FromUtf8(kPageUrl);
   kivo::PageLinks links;
+  const kivo::platform::CodePage ansi(kivo::platform::AnsiCodePageName());
   for (auto _ : state) {
-    benchmark::DoNotOptimize(kivo::ExtractLinks(links, pageUrl, widePath));
+    benchmark::DoNotOptimize(kivo::ExtractLinks(links, pageUrl, widePath, ansi));
   }
   state.SetBytesProcessed(state.iterations() * static_cast<int64_t>(page.size()));
   state.counters["urls"] = static_cast<double>(links.ImageUrls.Count() + links.LinkUrls.Count() +
@@ -153,11 +154,13 @@ void RunRewrite(benchmark::State& state, const std::string& page, int records) {
   kivo::FetchedFile self;
   self.Url.Assign(Utf16FromUtf8(kPageUrl));
   self.LocalPath.Assign(widePath);
+  const kivo::platform::CodePage ansi(kivo::platform::AnsiCodePageName());
+  const kivo::RewriteSetup setup{ansi, ansi.Encode(kivo::platform::ProgramFile(u"null.gif"))};
   for (auto _ : state) {
     state.PauseTiming();
     WriteFile(path, page);
     state.ResumeTiming();
-    kivo::RewriteLinks(widePath, self, images, pages);
+    kivo::RewriteLinks(widePath, self, images, pages, setup);
   }
   state.SetBytesProcessed(state.iterations() * static_cast<int64_t>(page.size()));
 }
@@ -180,10 +183,11 @@ void BM_FindLinkEdits_Mixed4MB(benchmark::State& state) {
   AddRecords(folder, 0, images, pages);
   const std::string page = MixedPage(4 << 20);
   const std::u16string pageUrl = Utf16FromUtf8(kPageUrl);
-  const std::string placeholder = kivo::WideToAnsi(kivo::platform::ProgramFile(u"null.gif"));
+  const kivo::platform::CodePage ansi(kivo::platform::AnsiCodePageName());
+  const std::string placeholder = ansi.Encode(kivo::platform::ProgramFile(u"null.gif"));
   const std::u16string pagePath = Utf16FromUtf8(folder.File("page.html"));
-  const kivo::RewriteTargets targets{pageUrl, kivo::FolderOfPath(pagePath), images, pages,
-                                     placeholder};
+  const kivo::RewriteTargets targets{
+      pageUrl, kivo::FolderOfPath(pagePath), images, pages, placeholder, ansi};
   std::string output;
   for (auto _ : state) {
     output.clear();

@@ -134,7 +134,7 @@ std::optional<std::vector<int32_t>> RowIndexes(const std::vector<int64_t>& rows,
 // Makes the entry that "add" appends, with the entry editor's rules; null
 // (after a message) when the folder is too long.
 std::unique_ptr<UrlEntry> MakeEntry(const AddOptions& add) {
-  auto entry = std::make_unique<UrlEntry>();
+  auto entry = std::make_unique<UrlEntry>(platform::ProgramFolder());
   entry->Name.Assign(add.Title);
   entry->Url.Assign(add.Url);
   entry->LinkLevel = add.LinkLevel;
@@ -146,7 +146,7 @@ std::unique_ptr<UrlEntry> MakeEntry(const AddOptions& add) {
   if (add.Folder.has_value()) {
     std::optional<std::u16string> folder = NormaliseTypedFolder(*add.Folder);
     if (!folder) {
-      Message("the folder is longer than " + std::to_string(kMaxFolderChars) + " characters");
+      Message(FolderTooLongMessage());
       return nullptr;
     }
     entry->UseOwnFolder = 1;

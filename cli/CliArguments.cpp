@@ -114,7 +114,7 @@ ParseOutcome ParseAdd(const std::vector<std::string>& args) {
       if (arg == "--title") {
         add.Title = Wide(*text);
         if (add.Title.size() > kMaxUrlChars) {
-          return Fail("the title is longer than 1023 characters");
+          return Fail("the title is longer than " + std::to_string(kMaxUrlChars) + " characters");
         }
       } else if (arg == "--level") {
         std::optional<int32_t> level = ParseLinkLevel(*text);
@@ -125,7 +125,8 @@ ParseOutcome ParseAdd(const std::vector<std::string>& args) {
       } else if (arg == "--server") {
         std::u16string server = Wide(*text);
         if (server.size() > kMaxUrlChars) {
-          return Fail("a server prefix is longer than 1023 characters");
+          return Fail("a server prefix is longer than " + std::to_string(kMaxUrlChars) +
+                      " characters");
         }
         add.Servers.push_back(std::move(server));
       } else {
@@ -154,7 +155,7 @@ ParseOutcome ParseAdd(const std::vector<std::string>& args) {
     return Fail("add needs a URL");
   }
   if (add.Url.size() > kMaxUrlChars) {
-    return Fail("the URL is longer than 1023 characters");
+    return Fail("the URL is longer than " + std::to_string(kMaxUrlChars) + " characters");
   }
   return ParseOutcome{std::move(command), {}};
 }

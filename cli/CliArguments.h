@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "support/Limits.h"
+
 namespace kivo {
 
 // The exit statuses of kivo-cli.
@@ -45,7 +47,7 @@ struct ParseOutcome {
 };
 
 // Longest title, URL or server prefix an entry takes, as the editor does.
-inline constexpr size_t kMaxUrlChars = 1023;
+inline constexpr size_t kMaxUrlChars = kMaxUrlLength;
 
 // Parses the arguments after the program name. Never fails on anything but
 // the arguments themselves; nothing outside is looked at.

@@ -1,13 +1,12 @@
 #include "cli/SettingCommands.h"
 
-#include <array>
 #include <cstdint>
 #include <filesystem>
 #include <string_view>
 
 #include "platform/ProgramFolder.h"
 #include "platform/Utf8.h"
-#include "support/FileExists.h"
+#include "platform/FileExists.h"
 #include "urllist/EditRules.h"
 #include "urllist/RegKey.h"
 #include "urllist/Settings.h"
@@ -16,65 +15,35 @@ namespace kivo {
 
 namespace {
 
-enum class ValueKind { Folder, Text, Switch, Timeout, Number };
-
-struct SettingRule {
-  Setting Which;
-  ValueKind Kind;
-  int32_t MaxChars;  // for texts and folders, without the terminator
-};
-
-// The settings in the order of the store's table, with the rules of the
-// page that edits each of them.
-constexpr std::array<SettingRule, 17> kRules = {{
-    {Setting::SaveFolder, ValueKind::Folder, kMaxFolderChars + 1},  // with its final "/"
-    {Setting::UseProxy, ValueKind::Switch, 0},
-    {Setting::ProxyName, ValueKind::Text, 255},
-    {Setting::ConnectTimeout, ValueKind::Timeout, 0},
-    {Setting::ReceiveTimeout, ValueKind::Timeout, 0},
-    {Setting::DialupConnect, ValueKind::Switch, 0},
-    {Setting::DialupEntry, ValueKind::Text, 20},
-    {Setting::CommandBandMenuStyle, ValueKind::Number, 0},
-    {Setting::CommandBandMenuWidth, ValueKind::Number, 0},
-    {Setting::CommandBandToolStyle, ValueKind::Number, 0},
-    {Setting::CommandBandToolWidth, ValueKind::Number, 0},
-    {Setting::CommandBandToolMaximized, ValueKind::Number, 0},
-    {Setting::NameWidth, ValueKind::Number, 0},
-    {Setting::UrlWidth, ValueKind::Number, 0},
-    {Setting::LinkLevelWidth, ValueKind::Number, 0},
-    {Setting::LastTimeWidth, ValueKind::Number, 0},
-    {Setting::MaxFileSize, ValueKind::Number, 0},
-}};
-
-const SettingRule* FindRule(std::u16string_view name) {
-  for (const SettingRule& rule : kRules) {
-    if (SettingName(rule.Which) == name) {
-      return &rule;
+const SettingInfo* FindSetting(std::u16string_view name) {
+  for (const SettingInfo& info : AllSettings()) {
+    if (info.Name == name) {
+      return &info;
     }
   }
   return nullptr;
 }
 
-bool IsText(ValueKind kind) {
-  return kind == ValueKind::Folder || kind == ValueKind::Text;
+bool IsText(SettingKind kind) {
+  return kind == SettingKind::Folder || kind == SettingKind::Text;
 }
 
 std::string Utf8(std::u16string_view text) {
   return platform::Utf8FromUtf16(text);
 }
 
-std::string ValueText(RegKey& key, const SettingRule& rule) {
+std::string ValueText(RegKey& key, const SettingInfo& rule) {
   if (!IsText(rule.Kind)) {
-    return std::to_string(ReadDwordSetting(key, rule.Which));
+    return std::to_string(ReadDwordSetting(key, rule.Id));
   }
   // A folder is shown whole, as the patrol uses it, even when a hand-edited
   // file holds a longer one than "set" takes.
-  WideString text = rule.Kind == ValueKind::Folder
-                        ? ReadWholeStringSetting(key, rule.Which)
-                        : ReadStringSetting(key, rule.Which, rule.MaxChars + 1);
+  WideString text = rule.Kind == SettingKind::Folder
+                        ? ReadWholeStringSetting(key, rule.Id)
+                        : ReadStringSetting(key, rule.Id, rule.MaxChars + 1);
   // The save-folder page shows a missing or empty folder as the program
   // folder, which is where a patrol then stores its files.
-  if (rule.Kind == ValueKind::Folder && text.IsEmpty()) {
+  if (rule.Kind == SettingKind::Folder && text.IsEmpty()) {
     return Utf8(platform::ProgramFolder());
   }
   return Utf8(text.View());
@@ -86,6 +55,10 @@ int Refuse(std::FILE* err, const std::string& message) {
 }
 
 }  // namespace
+
+std::string FolderTooLongMessage() {
+  return "the folder is longer than " + std::to_string(kMaxFolderChars) + " characters";
+}
 
 std::optional<std::u16string> NormaliseTypedFolder(const std::u16string& folder) {
   if (folder.empty()) {
@@ -116,16 +89,15 @@ int GetSettings(const std::optional<std::u16string>& name, std::FILE* out) {
   key.OpenForRead(RegRoot::CurrentUser, kSettingsKeyPath);
   int status = 0;
   if (name.has_value()) {
-    const SettingRule* rule = FindRule(*name);
+    const SettingInfo* rule = FindSetting(*name);
     if (rule == nullptr) {
       status = Refuse(stderr, "unknown setting '" + Utf8(*name) + "' (\"get\" lists them all)");
     } else {
       std::fprintf(out, "%s\n", ValueText(key, *rule).c_str());
     }
   } else {
-    for (const SettingRule& rule : kRules) {
-      std::fprintf(out, "%s=%s\n", Utf8(SettingName(rule.Which)).c_str(),
-                   ValueText(key, rule).c_str());
+    for (const SettingInfo& rule : AllSettings()) {
+      std::fprintf(out, "%s=%s\n", Utf8(rule.Name).c_str(), ValueText(key, rule).c_str());
     }
   }
   key.Close();
@@ -133,21 +105,20 @@ int GetSettings(const std::optional<std::u16string>& name, std::FILE* out) {
 }
 
 int SetSetting(const std::u16string& name, const std::u16string& value, std::FILE* err) {
-  const SettingRule* rule = FindRule(name);
+  const SettingInfo* rule = FindSetting(name);
   if (rule == nullptr) {
     return Refuse(err, "unknown setting '" + Utf8(name) + "' (\"get\" lists them all)");
   }
   std::u16string text = value;
   uint32_t number = 0;
-  if (rule->Kind == ValueKind::Folder) {
+  if (rule->Kind == SettingKind::Folder) {
     std::optional<std::u16string> folder = NormaliseTypedFolder(value);
     if (!folder) {
-      return Refuse(err,
-                    "the folder is longer than " + std::to_string(kMaxFolderChars) + " characters");
+      return Refuse(err, FolderTooLongMessage());
     }
     text = *folder;
     WarnIfFolderMissing(text, err);
-  } else if (rule->Kind == ValueKind::Text) {
+  } else if (rule->Kind == SettingKind::Text) {
     if (value.size() > static_cast<size_t>(rule->MaxChars)) {
       return Refuse(
           err, Utf8(name) + " takes at most " + std::to_string(rule->MaxChars) + " characters");
@@ -158,16 +129,16 @@ int SetSetting(const std::u16string& name, const std::u16string& value, std::FIL
       return Refuse(err, Utf8(name) + " needs an unsigned number, not '" + Utf8(value) + "'");
     }
     number = *parsed;
-    if (rule->Kind == ValueKind::Timeout) {
+    if (rule->Kind == SettingKind::Timeout) {
       number = ClampTimeoutSeconds(number);
-    } else if (rule->Kind == ValueKind::Switch) {
+    } else if (rule->Kind == SettingKind::Switch) {
       number = number != 0 ? 1 : 0;
     }
   }
   RegKey key;
   key.OpenForWrite(RegRoot::CurrentUser, kSettingsKeyPath);
-  const bool written = IsText(rule->Kind) ? WriteStringSetting(key, rule->Which, text)
-                                          : WriteDwordSetting(key, rule->Which, number);
+  const bool written = IsText(rule->Kind) ? WriteStringSetting(key, rule->Id, text)
+                                          : WriteDwordSetting(key, rule->Id, number);
   key.Close();
   if (!written) {
     std::fprintf(err, "kivo-cli: could not write the setting %s\n", Utf8(name).c_str());

@@ -20,9 +20,11 @@ int SetSetting(const std::u16string& name, const std::u16string& value, std::FIL
 // Makes a folder typed by the user into the stored form: relative folders
 // become absolute (they would otherwise depend on where a later patrol is
 // started), an empty one becomes the program folder, and a final "/" is
-// appended. Nothing when the folder is longer than the folder fields of the
-// editors take (kMaxFolderChars before its final "/").
+// appended. Nothing when the result would exceed kMaxFolderChars characters.
 std::optional<std::u16string> NormaliseTypedFolder(const std::u16string& folder);
+
+// The message for a folder longer than kMaxFolderChars characters.
+std::string FolderTooLongMessage();
 
 // Prints a note to err when folder does not exist: a patrol stores nothing
 // into a missing folder, and it is better said now than found out later.

@@ -6,7 +6,7 @@
 #include <string_view>
 
 #include "platform/Utf8.h"
-#include "support/AnsiConversion.h"
+#include "platform/AnsiConversion.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (size == 0) {

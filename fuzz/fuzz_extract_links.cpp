@@ -79,7 +79,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     out.write(page.data(), static_cast<std::streamsize>(page.size()));
   }
   kivo::PageLinks links;
-  Check(kivo::ExtractLinks(links, pageUrl, std::u16string(g_pagePath.begin(), g_pagePath.end())));
+  const kivo::platform::CodePage ansi(kivo::platform::AnsiCodePageName());
+  Check(kivo::ExtractLinks(links, pageUrl, std::u16string(g_pagePath.begin(), g_pagePath.end()),
+                           ansi));
   CheckList(links.ImageUrls);
   CheckList(links.LinkUrls);
   CheckList(links.FrameUrls);
@@ -87,7 +89,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     Check(links.ImageUrls.Count() + links.LinkUrls.Count() + links.FrameUrls.Count() == 0);
   }
   kivo::PageLinks fromBytes;
-  kivo::ExtractLinksFromBytes(fromBytes, pageUrl, page);
+  kivo::ExtractLinksFromBytes(fromBytes, pageUrl, page, ansi);
   Check(SameList(links.ImageUrls, fromBytes.ImageUrls));
   Check(SameList(links.LinkUrls, fromBytes.LinkUrls));
   Check(SameList(links.FrameUrls, fromBytes.FrameUrls));

@@ -16,10 +16,10 @@
 
 #include "html/LinkEdits.h"
 #include "html/RewriteLinks.h"
-#include "patrol/UrlMapping.h"
+#include "platform/CodePage.h"
 #include "platform/ProgramFolder.h"
 #include "platform/Utf8.h"
-#include "support/AnsiConversion.h"
+#include "urllist/UrlMapping.h"
 
 namespace {
 
@@ -29,6 +29,7 @@ struct World {
   kivo::FetchedFileList images;
   kivo::FetchedFileList pages;
   std::string placeholder;
+  kivo::platform::CodePage ansi{kivo::platform::AnsiCodePageName()};
 };
 World* g_world = nullptr;
 
@@ -74,7 +75,7 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
   g_world->pages.Add(Record(u"http://host/dir/page.html", g_world->folder + "/pageL.html"));
   g_world->pages.Add(Record(u"http://host/dir/p.html", g_world->folder + "/pA.html"));
   g_world->pages.Add(Record(u"http://host/o.html", "/elsewhere/o.html"));
-  g_world->placeholder = kivo::WideToAnsi(kivo::platform::ProgramFile(u"null.gif"));
+  g_world->placeholder = g_world->ansi.Encode(kivo::platform::ProgramFile(u"null.gif"));
   std::atexit([] { std::filesystem::remove_all(g_world->folder); });
   return 0;
 }
@@ -92,15 +93,17 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     out.write(input.data(), static_cast<std::streamsize>(input.size()));
   }
   const std::u16string pagePath = kivo::platform::Utf16FromUtf8(world.pagePath);
-  kivo::RewriteLinks(pagePath, page, world.images, world.pages);
+  const kivo::RewriteSetup setup{world.ansi, world.placeholder};
+  kivo::RewriteLinks(pagePath, page, world.images, world.pages, setup);
   const std::string output = ReadAll(world.pagePath);
 
   if (input.find('<') == std::string::npos) {
     Check(output == input);
   }
 
-  const kivo::RewriteTargets targets{page.Url.View(), kivo::FolderOfPath(pagePath), world.images,
-                                     world.pages, world.placeholder};
+  const kivo::RewriteTargets targets{page.Url.View(),   kivo::FolderOfPath(pagePath),
+                                     world.images,      world.pages,
+                                     world.placeholder, world.ansi};
   const std::vector<kivo::LinkEdit> edits = kivo::FindLinkEdits(input, targets);
   size_t pos = 0;
   size_t keptBytes = input.size();

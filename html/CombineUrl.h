@@ -4,12 +4,10 @@
 #include <optional>
 #include <string_view>
 
+#include "support/Limits.h"
 #include "support/WideString.h"
 
 namespace kivo {
-
-// The longest URL the program stores or writes into a page.
-inline constexpr int32_t kMaxUrlLength = 1023;
 
 // Resolves `relative` against `base` by the rules for relative references
 // (RFC 3986, section 5.2) and returns the absolute URL, or nullopt when it

@@ -11,7 +11,6 @@
 #include "html/CombineUrl.h"
 #include "html/PageBytes.h"
 #include "html/TagTokenizer.h"
-#include "support/AnsiConversion.h"
 
 namespace kivo {
 namespace {
@@ -153,15 +152,16 @@ class UniqueUrlList {
 
 class LinkCollector {
  public:
-  LinkCollector(PageLinks& links, std::u16string_view pageUrl)
+  LinkCollector(PageLinks& links, std::u16string_view pageUrl, const platform::CodePage& ansi)
       : pageUrl_(pageUrl),
+        ansi_(ansi),
         images_(links.ImageUrls),
         pageLinks_(links.LinkUrls),
         frames_(links.FrameUrls) {}
 
   void Take(const TagRule& rule, std::string_view valueBytes) {
     // Tokens already end at a NUL byte, so the value converts whole.
-    const std::u16string value = DecodeAnsi(valueBytes);
+    const std::u16string value = ansi_.Decode(valueBytes);
     std::u16string_view text = value;
     if (rule.Rule == ValueRule::Anchor) {
       text = text.substr(0, text.find(u'#'));
@@ -185,6 +185,7 @@ class LinkCollector {
   }
 
   std::u16string_view pageUrl_;
+  const platform::CodePage& ansi_;
   UniqueUrlList images_;
   UniqueUrlList pageLinks_;
   UniqueUrlList frames_;
@@ -229,15 +230,17 @@ void ClearPageLinks(PageLinks& links) {
   links.FrameUrls.Clear();
 }
 
-void ExtractLinksFromBytes(PageLinks& links, std::u16string_view pageUrl, std::string_view page) {
+void ExtractLinksFromBytes(PageLinks& links, std::u16string_view pageUrl, std::string_view page,
+                           const platform::CodePage& ansi) {
   ClearPageLinks(links);
   TokenWindow tokens(page);
   // The collector hands its URLs to the lists when it goes out of scope.
-  LinkCollector collector(links, pageUrl);
+  LinkCollector collector(links, pageUrl, ansi);
   CollectLinks(tokens, collector);
 }
 
-bool ExtractLinks(PageLinks& links, std::u16string_view pageUrl, std::u16string_view filePath) {
+bool ExtractLinks(PageLinks& links, std::u16string_view pageUrl, std::u16string_view filePath,
+                  const platform::CodePage& ansi) {
   ClearPageLinks(links);
   const PageBytes page = ReadPageBytes(filePath);
   switch (page.Status) {
@@ -250,7 +253,7 @@ bool ExtractLinks(PageLinks& links, std::u16string_view pageUrl, std::u16string_
       // Whatever was read is analysed; a short read simply yields fewer links.
       break;
   }
-  ExtractLinksFromBytes(links, pageUrl, page.Bytes);
+  ExtractLinksFromBytes(links, pageUrl, page.Bytes, ansi);
   return true;
 }
 

@@ -6,8 +6,7 @@
 
 #include "html/ByteClasses.h"
 #include "html/CombineUrl.h"
-#include "patrol/UrlMapping.h"
-#include "support/AnsiConversion.h"
+#include "urllist/UrlMapping.h"
 
 namespace kivo {
 namespace {
@@ -161,7 +160,7 @@ class EditFinder {
 
   std::optional<std::string> Replacement(const TagRow& row, std::string_view value) {
     // Values hold no NUL byte (it ends them), so the value converts whole.
-    const std::u16string wideValue = DecodeAnsi(value);
+    const std::u16string wideValue = targets_.Ansi.Decode(value);
     const std::optional<WideString> resolved = CombineUrl(targets_.PageUrl, wideValue);
     if (!resolved.has_value()) {
       return std::nullopt;
@@ -176,7 +175,7 @@ class EditFinder {
         return AnchorReplacement(url, value);
       case RowKind::Link: {
         const FetchedFile* linked = targets_.PageFiles.Find(url);
-        return linked != nullptr ? NameToWrite(*linked) : WideToAnsi(url);
+        return linked != nullptr ? NameToWrite(*linked) : targets_.Ansi.Encode(url);
       }
     }
     return std::nullopt;
@@ -193,7 +192,7 @@ class EditFinder {
     const std::u16string_view withoutFragment = cut ? url.substr(0, hash) : url;
     const FetchedFile* linked = targets_.PageFiles.Find(withoutFragment);
     if (linked == nullptr) {
-      return WideToAnsi(withoutFragment);
+      return targets_.Ansi.Encode(withoutFragment);
     }
     std::string written = NameToWrite(*linked);
     const size_t valueHash = value.rfind('#');
@@ -207,8 +206,8 @@ class EditFinder {
   // another folder is written with its full path.
   std::string NameToWrite(const FetchedFile& file) const {
     const std::u16string_view path = file.LocalPath.View();
-    return WideToAnsi(FolderOfPath(path) == targets_.PageFolder ? FileNameOfPath(path).View()
-                                                                : path);
+    return targets_.Ansi.Encode(
+        FolderOfPath(path) == targets_.PageFolder ? FileNameOfPath(path).View() : path);
   }
 
   std::string_view page_;

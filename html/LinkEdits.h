@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "html/FetchedFileList.h"
+#include "platform/CodePage.h"
 
 namespace kivo {
 
@@ -25,6 +26,7 @@ struct RewriteTargets {
   const FetchedFileList& ImageFiles;
   const FetchedFileList& PageFiles;
   std::string_view PlaceholderPath;  // narrow path of the placeholder image
+  const platform::CodePage& Ansi;    // the code page the page is written in
 };
 
 // Scans `page` for the tags the rewriter knows and returns, in page order,

@@ -5,10 +5,8 @@
 
 #include "html/LinkEdits.h"
 #include "html/PageBytes.h"
-#include "html/ReplacementFile.h"
-#include "patrol/UrlMapping.h"
-#include "platform/ProgramFolder.h"
-#include "support/AnsiConversion.h"
+#include "platform/ReplacementFile.h"
+#include "urllist/UrlMapping.h"
 
 namespace kivo {
 
@@ -18,19 +16,18 @@ namespace {
 // in place at once or hands to `pending`.
 void Rewrite(std::u16string_view pagePath, const FetchedFile& page,
              const FetchedFileList& imageFiles, const FetchedFileList& pageFiles,
-             PendingReplacements* pending) {
-  const std::string placeholderPath = WideToAnsi(platform::ProgramFile(u"null.gif"));
+             const RewriteSetup& setup, platform::PendingReplacements* pending) {
   const PageBytes bytes = ReadPageBytes(pagePath);
   if (bytes.Status != PageReadStatus::Complete) {
     return;  // unreadable, too large, or changing under us: leave it alone
   }
-  const RewriteTargets targets{page.Url.View(), FolderOfPath(pagePath), imageFiles, pageFiles,
-                               placeholderPath};
+  const RewriteTargets targets{page.Url.View(), FolderOfPath(pagePath), imageFiles,
+                               pageFiles,       setup.PlaceholderPath,  setup.Ansi};
   const std::vector<LinkEdit> edits = FindLinkEdits(bytes.Bytes, targets);
   if (edits.empty()) {
     return;  // the page would come out byte for byte the same
   }
-  ReplacementFile output(pagePath);
+  platform::ReplacementFile output(pagePath);
   if (!output.IsOpen()) {
     return;
   }
@@ -46,14 +43,15 @@ void Rewrite(std::u16string_view pagePath, const FetchedFile& page,
 }  // namespace
 
 void RewriteLinks(std::u16string_view pagePath, const FetchedFile& page,
-                  const FetchedFileList& imageFiles, const FetchedFileList& pageFiles) {
-  Rewrite(pagePath, page, imageFiles, pageFiles, nullptr);
+                  const FetchedFileList& imageFiles, const FetchedFileList& pageFiles,
+                  const RewriteSetup& setup) {
+  Rewrite(pagePath, page, imageFiles, pageFiles, setup, nullptr);
 }
 
 void RewriteLinks(std::u16string_view pagePath, const FetchedFile& page,
                   const FetchedFileList& imageFiles, const FetchedFileList& pageFiles,
-                  PendingReplacements& pending) {
-  Rewrite(pagePath, page, imageFiles, pageFiles, &pending);
+                  const RewriteSetup& setup, platform::PendingReplacements& pending) {
+  Rewrite(pagePath, page, imageFiles, pageFiles, setup, &pending);
 }
 
 }  // namespace kivo

@@ -1,6 +1,6 @@
 #include "patrol/AdmissionTest.h"
 
-#include "patrol/UrlMapping.h"
+#include "urllist/UrlMapping.h"
 
 namespace kivo {
 

@@ -4,6 +4,7 @@
 #include <optional>
 #include <string>
 
+#include "platform/BufferedFile.h"
 #include "platform/HostFile.h"
 #include "platform/HttpRequest.h"
 #include "platform/NewFile.h"

@@ -7,6 +7,7 @@
 #include "patrol/FetchProgress.h"
 #include "platform/HttpSession.h"
 #include "platform/StorageSpace.h"
+#include "support/Limits.h"
 #include "support/SystemTime.h"
 #include "support/WideString.h"
 
@@ -21,9 +22,6 @@ struct SplitUrlResult {
   // was cut; such a URL must not be fetched.
   bool Truncated = false;
 };
-
-inline constexpr int32_t kMaxHostLength = 255;
-inline constexpr int32_t kMaxPathLength = 1023;
 
 // Splits "http://host/path" (or "https://host/path") into host (<= 255 chars) and path
 // (<= 1023 chars, "/" when absent), query and fragment included in the path. The host ends at

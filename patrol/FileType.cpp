@@ -4,8 +4,8 @@
 #include <cstdint>
 #include <cstring>
 
+#include "platform/BufferedFile.h"
 #include "support/AsciiCase.h"
-#include "support/BufferedFile.h"
 #include "support/WideString.h"
 
 namespace kivo {

@@ -1,12 +1,13 @@
 #include "patrol/LocalCopy.h"
 
-#include "patrol/UrlMapping.h"
+#include "platform/AtomicFile.h"
+#include "platform/BufferedFile.h"
+#include "platform/FileExists.h"
 #include "platform/HostFile.h"
 #include "platform/KeptNames.h"
 #include "platform/NewFile.h"
 #include "support/AsciiCase.h"
-#include "support/BufferedFile.h"
-#include "support/FileExists.h"
+#include "urllist/UrlMapping.h"
 
 namespace kivo {
 namespace {
@@ -14,7 +15,6 @@ namespace {
 constexpr int32_t kLetters = 26;
 constexpr int32_t kLetters2 = kLetters * kLetters;
 constexpr int32_t kLetters3 = kLetters2 * kLetters;
-constexpr size_t kCopyBufferSize = 16 * 1024;
 
 char16_t Letter(int32_t x) {
   return static_cast<char16_t>(u'A' + x);
@@ -25,24 +25,6 @@ WideString CandidateName(std::u16string_view base, std::u16string_view suffix,
   WideString name(base);
   name.Append(suffix).Append(extension);
   return name;
-}
-
-// Copies the rest of `source` into `target`; false on a read or write error, so that a copy
-// cut short is never reported as done.
-bool CopyInto(const platform::UniqueFd& source, const platform::UniqueFd& target) {
-  uint8_t buffer[kCopyBufferSize];
-  for (;;) {
-    const int64_t count = platform::ReadSome(source.Get(), buffer, sizeof buffer);
-    if (count < 0) {
-      return false;
-    }
-    if (count == 0) {
-      return true;
-    }
-    if (!platform::WriteAll(target.Get(), buffer, count)) {
-      return false;
-    }
-  }
 }
 
 }  // namespace
@@ -121,7 +103,7 @@ bool SaveAsLocalCopy(std::u16string_view tempPath, std::u16string_view folder,
     if (target.Outcome != platform::CreateOutcome::Created) {
       return false;
     }
-    if (!CopyInto(source, target.File) || !target.File.Reset()) {
+    if (!platform::CopyFileContents(source.Get(), target.File.Get()) || !target.File.Reset()) {
       target.File.Reset();
       platform::RemoveFile(localPath.View());
       return false;

@@ -11,7 +11,7 @@ namespace kivo {
 namespace {
 
 // The proxy name's buffer in characters, terminator included.
-constexpr int32_t kProxyNameChars = 256;
+constexpr int32_t kProxyNameChars = kMaxProxyNameChars + 1;
 constexpr uint64_t kBytesPerMiB = uint64_t{1} << 20;
 
 }  // namespace

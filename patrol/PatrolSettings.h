@@ -4,6 +4,7 @@
 
 #include "platform/HttpSession.h"
 #include "support/WideString.h"
+#include "urllist/Settings.h"
 
 namespace kivo {
 

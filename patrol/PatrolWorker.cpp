@@ -21,12 +21,13 @@
 #include "patrol/LocalCopy.h"
 #include "patrol/PatrolRunning.h"
 #include "patrol/PatrolSettings.h"
-#include "patrol/UrlMapping.h"
+#include "platform/CodePage.h"
 #include "platform/HttpSession.h"
 #include "platform/NewFile.h"
 #include "platform/ProgramFolder.h"
-#include "urllist/EditRules.h"
 #include "platform/StorageSpace.h"
+#include "urllist/EditRules.h"
+#include "urllist/UrlMapping.h"
 
 namespace kivo {
 
@@ -87,17 +88,26 @@ std::unique_ptr<UrlEntry> MakeTemporaryEntry(const UrlEntry& parent, std::u16str
   return entry;
 }
 
+// What a patrol resolves once when it starts and hands down, so that no
+// entry or page looks up the environment or the disk for it again.
+struct PatrolSetup {
+  std::u16string ProgramFolder;  // with its final "/"
+  std::u16string TempPath;       // the temporary download file in it
+  RewriteSetup Rewrite;          // the pages' code page and the placeholder image
+};
+
 // One patrol's tables and the processing of its entries. It lives for the
 // main loop and the rewrite pass; its destruction frees the records.
 class Patrol {
  public:
   Patrol(PatrolView& view, PatrolList& list, const PatrolSettings& settings,
-         const PatrolLimits& limits, HttpSession& session, std::u16string tempPath)
+         const PatrolLimits& limits, HttpSession& session, const PatrolSetup& setup)
       : view_(view),
         list_(list),
         settings_(settings),
         session_(session),
-        tempPath_(std::move(tempPath)),
+        setup_(setup),
+        tempPath_(setup.TempPath),
         fetchLimits_{settings.MaxFileBytes, limits.MinFreeBytes, limits.FreeSpace} {}
 
   // Processes the list in order until its end, a cancel or a full disk. The
@@ -113,13 +123,14 @@ class Patrol {
   // The new pages are synced to disk together and only then put in place.
   void RewritePages() {
     view_.SetState(kStateRewriting);
-    PendingReplacements rewritten;
+    platform::PendingReplacements rewritten;
     for (int32_t i = 0; i < pageFiles_.Count(); ++i) {
       const FetchedFile* page = pageFiles_[i];
       // A redirected page has a second record under the URL it was asked
       // for; the file is rewritten once, against the URL it came from.
       if (page != nullptr && !aliases_.contains(page) && !IsBinaryFile(page->LocalPath.View())) {
-        RewriteLinks(page->LocalPath.View(), *page, imageFiles_, pageFiles_, rewritten);
+        RewriteLinks(page->LocalPath.View(), *page, imageFiles_, pageFiles_, setup_.Rewrite,
+                     rewritten);
       }
     }
     rewritten.Commit();
@@ -196,7 +207,7 @@ class Patrol {
     }
     view_.SetState(kStateAnalysing);
     PageLinks links;
-    ExtractLinks(links, pageUrl.View(), tempPath_);
+    ExtractLinks(links, pageUrl.View(), tempPath_, setup_.Rewrite.Ansi);
     if (entry.GetImages != 0) {
       FetchImages(links, folder);
     }
@@ -311,7 +322,9 @@ class Patrol {
 
   WideString FolderOf(const UrlEntry& entry) const {
     if (entry.UseOwnFolder != 0) {
-      return NormaliseFolder(entry.OwnFolder.View());
+      // An empty own folder means the program folder, already resolved.
+      return entry.OwnFolder.IsEmpty() ? WideString(setup_.ProgramFolder)
+                                       : NormaliseFolder(entry.OwnFolder.View());
     }
     return settings_.SaveFolder;
   }
@@ -320,7 +333,8 @@ class Patrol {
   PatrolList& list_;
   const PatrolSettings& settings_;
   HttpSession& session_;
-  const std::u16string tempPath_;
+  const PatrolSetup& setup_;
+  const std::u16string& tempPath_;
   const FetchLimits fetchLimits_;
   FetchedUrlList fetchedUrls_;
   FetchedFileList pageFiles_;
@@ -348,7 +362,8 @@ int32_t RunPatrol(const PatrolParams& params) {
   PatrolView& view = *params.View;
   const PatrolLimits defaults;
   const PatrolLimits& limits = params.Limits != nullptr ? *params.Limits : defaults;
-  const std::u16string tempPath = TemporaryFilePath();
+  const std::u16string programFolder = platform::ProgramFolder();
+  const std::u16string tempPath = programFolder + std::u16string(kTemporaryFileName);
   PatrolSettings settings = ReadPatrolSettings();
   if (limits.ReceiveTimeoutMs) {
     settings.Session.ReceiveTimeoutMs = *limits.ReceiveTimeoutMs;
@@ -366,7 +381,10 @@ int32_t RunPatrol(const PatrolParams& params) {
   }
   bool outOfSpace = false;
   {
-    Patrol patrol(view, *params.List, settings, limits, *session, tempPath);
+    const platform::CodePage ansi(platform::AnsiCodePageName());
+    const PatrolSetup setup{programFolder, tempPath,
+                            RewriteSetup{ansi, ansi.Encode(programFolder + u"null.gif")}};
+    Patrol patrol(view, *params.List, settings, limits, *session, setup);
     patrol.RunMainLoop();
     patrol.RewritePages();
     patrol.ShowProblems();

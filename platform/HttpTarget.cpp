@@ -1,6 +1,6 @@
 #include "platform/HttpTarget.h"
 
-#include "support/AnsiConversion.h"
+#include "platform/AnsiConversion.h"
 
 namespace kivo::platform {
 namespace {

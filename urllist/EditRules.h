@@ -4,22 +4,15 @@
 #include <optional>
 #include <string_view>
 
+#include "support/Limits.h"
 #include "support/WideString.h"
+#include "urllist/Settings.h"
 
 namespace kivo {
 
 // The range of an entry's link level as the editors store it.
 inline constexpr int32_t kMinLinkLevel = 0;
 inline constexpr int32_t kMaxLinkLevel = 99;
-
-// The range of the connect and receive time-outs, in seconds.
-inline constexpr uint32_t kMinTimeoutSeconds = 10;
-inline constexpr uint32_t kMaxTimeoutSeconds = 600;
-
-// The most characters a folder field takes, before the final "/" that
-// storing appends. Folders are not cut to the 259 characters of old path
-// buffers: every string that holds one grows as needed.
-inline constexpr int32_t kMaxFolderChars = 1023;
 
 // Reads text as an unsigned decimal number (spaces around it are allowed),
 // saturating at UINT32_MAX; nothing when the text is not such a number.

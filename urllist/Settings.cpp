@@ -7,25 +7,30 @@
 namespace kivo {
 namespace {
 
-// The only place where the names, types and read defaults are written.
+using enum SettingKind;
+
+// The only place where the names, types, read defaults and editing rules are
+// written.
 constexpr SettingInfo kSettings[] = {
-    {Setting::SaveFolder, u"SaveFolder", kRegSz, 0, u""},
-    {Setting::UseProxy, u"UseProxy", kRegDword, 0, u""},
-    {Setting::ProxyName, u"ProxyName", kRegSz, 0, u""},
-    {Setting::ConnectTimeout, u"ConnectTimeout", kRegDword, 20, u""},
-    {Setting::ReceiveTimeout, u"ReceiveTimeout", kRegDword, 20, u""},
-    {Setting::DialupConnect, u"DialupConnect", kRegDword, 0, u""},
-    {Setting::DialupEntry, u"DialupEntry", kRegSz, 0, u""},
-    {Setting::CommandBandMenuStyle, u"CommandBandMenuStyle", kRegDword, 260, u""},
-    {Setting::CommandBandMenuWidth, u"CommandBandMenuWidth", kRegDword, 174, u""},
-    {Setting::CommandBandToolStyle, u"CommandBandToolStyle", kRegDword, 4, u""},
-    {Setting::CommandBandToolWidth, u"CommandBandToolWidth", kRegDword, 442, u""},
-    {Setting::CommandBandToolMaximized, u"CommandBandToolMaximized", kRegDword, 0, u""},
-    {Setting::NameWidth, u"NameWidth", kRegDword, 200, u""},
-    {Setting::UrlWidth, u"UrlWidth", kRegDword, 266, u""},
-    {Setting::LinkLevelWidth, u"LinkLevelWidth", kRegDword, 39, u""},
-    {Setting::LastTimeWidth, u"LastTimeWidth", kRegDword, 116, u""},
-    {Setting::MaxFileSize, u"MaxFileSize", kRegDword, 1024, u""},
+    {Setting::SaveFolder, u"SaveFolder", kRegSz, 0, u"", Folder, kMaxFolderChars},
+    {Setting::UseProxy, u"UseProxy", kRegDword, 0, u"", Switch},
+    {Setting::ProxyName, u"ProxyName", kRegSz, 0, u"", Text, kMaxProxyNameChars},
+    {Setting::ConnectTimeout, u"ConnectTimeout", kRegDword, 20, u"", Timeout, 0, kMinTimeoutSeconds,
+     kMaxTimeoutSeconds},
+    {Setting::ReceiveTimeout, u"ReceiveTimeout", kRegDword, 20, u"", Timeout, 0, kMinTimeoutSeconds,
+     kMaxTimeoutSeconds},
+    {Setting::DialupConnect, u"DialupConnect", kRegDword, 0, u"", Switch},
+    {Setting::DialupEntry, u"DialupEntry", kRegSz, 0, u"", Text, kMaxDialupEntryChars},
+    {Setting::CommandBandMenuStyle, u"CommandBandMenuStyle", kRegDword, 260, u"", Number},
+    {Setting::CommandBandMenuWidth, u"CommandBandMenuWidth", kRegDword, 174, u"", Number},
+    {Setting::CommandBandToolStyle, u"CommandBandToolStyle", kRegDword, 4, u"", Number},
+    {Setting::CommandBandToolWidth, u"CommandBandToolWidth", kRegDword, 442, u"", Number},
+    {Setting::CommandBandToolMaximized, u"CommandBandToolMaximized", kRegDword, 0, u"", Number},
+    {Setting::NameWidth, u"NameWidth", kRegDword, 200, u"", Number},
+    {Setting::UrlWidth, u"UrlWidth", kRegDword, 266, u"", Number},
+    {Setting::LinkLevelWidth, u"LinkLevelWidth", kRegDword, 39, u"", Number},
+    {Setting::LastTimeWidth, u"LastTimeWidth", kRegDword, 116, u"", Number},
+    {Setting::MaxFileSize, u"MaxFileSize", kRegDword, 1024, u"", Number},
 };
 
 constexpr bool TableFollowsEnum() {

@@ -4,6 +4,7 @@
 #include <span>
 #include <string_view>
 
+#include "support/Limits.h"
 #include "support/WideString.h"
 #include "urllist/RegKey.h"
 
@@ -30,14 +31,32 @@ enum class Setting {
   MaxFileSize,  // the largest download a patrol stores, in MiB; 0 sets no limit
 };
 
-// A setting's name in the store, its type and what a reader uses when the
-// key or the value is missing or cannot be read.
+// Time-outs are kept in 10..600 seconds, whatever the settings file holds.
+inline constexpr uint32_t kMinTimeoutSeconds = 10;
+inline constexpr uint32_t kMaxTimeoutSeconds = 600;
+
+// What a setting holds, which decides how a typed value is checked.
+enum class SettingKind {
+  Folder,   // a folder path of at most MaxChars characters
+  Text,     // free text of at most MaxChars characters
+  Switch,   // 0 or 1; any other number counts as 1
+  Timeout,  // seconds, clamped to MinValue..MaxValue
+  Number,   // any unsigned number (window layout)
+};
+
+// A setting's name in the store, its type, what a reader uses when the key or
+// the value is missing or cannot be read, and the rules of the page that
+// edits it. The command line and the options pages read these rules here.
 struct SettingInfo {
   Setting Id;
   std::u16string_view Name;
   uint32_t Type;  // kRegDword or kRegSz
   uint32_t DefaultDword;
   std::u16string_view DefaultString;
+  SettingKind Kind;
+  int32_t MaxChars = 0;   // Folder and Text: the longest value, terminator not counted
+  uint32_t MinValue = 0;  // Timeout: the range a value is clamped to
+  uint32_t MaxValue = 0;
 };
 
 // Returns the one table of all settings, in the order of the enum.

@@ -1,10 +1,8 @@
 #include "urllist/UrlEntry.h"
 
-#include "platform/ProgramFolder.h"
-
 namespace kivo {
 
-UrlEntry::UrlEntry() : OwnFolder(platform::ProgramFolder()) {}
+UrlEntry::UrlEntry(std::u16string_view programFolder) : OwnFolder(programFolder) {}
 
 std::unique_ptr<UrlEntry> UrlEntry::Clone() const {
   auto copy = std::make_unique<UrlEntry>();

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <string_view>
 
 #include "support/OwnedPtrArray.h"
 #include "support/SystemTime.h"
@@ -27,9 +28,12 @@ struct UrlEntry {
   int32_t UseOwnFolder = 0;
   WideString OwnFolder;  // full path ending with '/'; the program folder by default
 
-  // Constructs an entry with the defaults of a new entry; the own folder is
-  // the program folder.
-  UrlEntry();
+  // Constructs an entry with the defaults of a new entry and an empty own
+  // folder; it touches no file, so temporary entries cost nothing.
+  UrlEntry() = default;
+  // Constructs a new entry as the entry editor offers it: the defaults, with
+  // `programFolder` (the resolved program folder) as its own folder.
+  explicit UrlEntry(std::u16string_view programFolder);
   UrlEntry(const UrlEntry&) = delete;
   UrlEntry& operator=(const UrlEntry&) = delete;
 

@@ -4,8 +4,9 @@
 #include <utility>
 
 #include "platform/AtomicFile.h"
+#include "platform/BufferedFile.h"
 #include "platform/HostFile.h"
-#include "support/BufferedFile.h"
+#include "platform/ProgramFolder.h"
 
 namespace kivo {
 namespace {
@@ -220,8 +221,11 @@ bool UrlListFile::Load(UrlList& list) {
   }
   // A record exists when any byte follows the previous one; from then on every
   // field must be there in full.
+  // Files older than version 3 store no own folder: their entries get the
+  // program folder, as new entries do, looked up once for the whole file.
+  const std::u16string ownFolder = version < 3 ? platform::ProgramFolder() : std::u16string();
   while (reader.Remaining() > 0) {
-    auto entry = std::make_unique<UrlEntry>();
+    auto entry = std::make_unique<UrlEntry>(ownFolder);
     if (!reader.ReadInt32(entry->Status) || !ReadRecordBody(reader, version, *entry)) {
       return false;
     }

@@ -11,6 +11,7 @@
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -95,6 +96,23 @@ class KivoCliTest : public testing::Test {
   }
 
   CliResult Run(const std::vector<std::string>& args) { return Wait(Start(args)); }
+
+  // Waits until the process has taken every signal sent to it: the kernel
+  // lists a signal as pending (ShdPnd) until a handler has been entered.
+  static bool WaitUntilNoSignalPending(pid_t pid) {
+    const std::string statusPath = "/proc/" + std::to_string(pid) + "/status";
+    for (int i = 0; i < 5000; ++i) {
+      std::ifstream status(statusPath);
+      std::string line;
+      while (std::getline(status, line) && !line.starts_with("ShdPnd:")) {
+      }
+      if (line.find_first_of("123456789abcdef", 7) == std::string::npos) {
+        return true;
+      }
+      std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    return false;
+  }
 
   std::string ListFile() const { return test::ReadBytes(home_.File("prog/Kivo.dat")); }
   std::string Url(const std::string& path) const { return server_.Url(path); }
@@ -276,21 +294,21 @@ TEST_F(KivoCliTest, PatrolStoresPagesAndSavesTheList) {
 // saved and the exit status is 0.
 TEST_F(KivoCliTest, CtrlCCancelsThePatrolAndSavesTheList) {
   Serve("/a.html", "<a href=\"b.html\">b</a>", std::nullopt);
-  test::ScriptedResponse slow = test::ScriptedResponse::Ok("slow");
-  slow.HeaderDelayMs = 1500;
-  server_.Script("/b.html", std::move(slow));
+  // The second page is held after its headers until the signal has landed,
+  // so that the cancel always arrives in the middle of that download.
+  test::ScriptedResponse held = test::ScriptedResponse::Ok("slow");
+  held.HoldName = "b";
+  server_.Script("/b.html", std::move(held));
   Serve("/c.html", "c", std::nullopt);
   for (const char* path : {"/a.html", "/b.html", "/c.html"}) {
     ASSERT_EQ(Run({"add", Url(path)}).Status, 0);
   }
   const pid_t pid = Start({"patrol"});
   ASSERT_GT(pid, 0);
-  // Wait (bounded) until the second entry is being downloaded.
-  for (int i = 0; i < 500 && server_.RequestCount() < 2; ++i) {
-    std::this_thread::sleep_for(std::chrono::milliseconds(10));
-  }
-  ASSERT_EQ(server_.RequestCount(), 2u);
+  ASSERT_TRUE(server_.WaitUntilHeld("b"));
   ::kill(pid, SIGINT);
+  EXPECT_TRUE(WaitUntilNoSignalPending(pid));
+  server_.Release("b");
   CliResult result = Wait(pid);
 
   EXPECT_EQ(result.Status, 0) << result.Err;

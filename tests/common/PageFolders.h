@@ -3,10 +3,9 @@
 #include <filesystem>
 #include <string>
 
-#include "common/ScopedEnv.h"
 #include "common/TempDir.h"
-#include "platform/ProgramFolder.h"
-#include "support/AnsiConversion.h"
+#include "html/RewriteLinks.h"
+#include "platform/CodePage.h"
 
 namespace kivo::test {
 
@@ -19,7 +18,7 @@ inline std::string ReplaceAll(std::string text, const std::string& from, const s
 }
 
 // A page folder with "page.html" and a sibling folder "other" for records kept
-// elsewhere, and a program folder of its own that the placeholder image lies in.
+// elsewhere, and the code page and placeholder image a patrol would resolve.
 class PageFolders {
  protected:
   PageFolders() { std::filesystem::create_directory(OtherFolder()); }
@@ -27,11 +26,11 @@ class PageFolders {
   std::string PagePath() const { return dir_.File("page.html"); }
   std::string OtherFolder() const { return dir_.File("other"); }
   // The placeholder image's path as a rewritten page names it.
-  static std::string Placeholder() { return WideToAnsi(platform::ProgramFile(u"null.gif")); }
+  const std::string& Placeholder() const { return setup_.PlaceholderPath; }
 
-  TempDir home_;
-  ScopedEnv programFolder_{"KIVO_HOME", home_.Path()};
   TempDir dir_;
+  platform::CodePage ansi_{"CP932"};
+  RewriteSetup setup_{ansi_, dir_.File("prog/null.gif")};
 };
 
 }  // namespace kivo::test

@@ -18,6 +18,12 @@ using test::WriteBytes;
 
 constexpr char16_t kPageUrl[] = u"http://host/dir/page.html";
 
+// Extracts the links of the page at `path` in the code page CP932.
+bool Extract(PageLinks& links, std::u16string_view pageUrl, std::u16string_view path) {
+  const platform::CodePage ansi("CP932");
+  return ExtractLinks(links, pageUrl, path, ansi);
+}
+
 // Lists the three lists as "I url", "L url" and "F url" lines, in list order.
 std::string Describe(const PageLinks& links) {
   std::string out;
@@ -36,7 +42,7 @@ std::string ExtractFromPage(const std::string& page, std::u16string_view pageUrl
   TempDir dir;
   EXPECT_TRUE(WriteBytes(dir.File("page.html"), page));
   PageLinks links;
-  EXPECT_TRUE(ExtractLinks(links, pageUrl, dir.Wide("page.html")));
+  EXPECT_TRUE(Extract(links, pageUrl, dir.Wide("page.html")));
   return Describe(links);
 }
 
@@ -125,7 +131,7 @@ TEST(ExtractLinksTest, MissingFileGivesFalseAndEmptyLists) {
   TempDir dir;
   PageLinks links;
   links.LinkUrls.Add(std::make_unique<WideString>(u"http://old/"));
-  EXPECT_FALSE(ExtractLinks(links, kPageUrl, dir.Wide("missing.html")));
+  EXPECT_FALSE(Extract(links, kPageUrl, dir.Wide("missing.html")));
   EXPECT_EQ(Describe(links), "");
 }
 
@@ -135,7 +141,7 @@ TEST(ExtractLinksTest, EarlierResultsAreReplaced) {
   PageLinks links;
   links.ImageUrls.Add(std::make_unique<WideString>(u"http://host/dir/a.gif"));
   links.FrameUrls.Add(std::make_unique<WideString>(u"http://old/"));
-  ASSERT_TRUE(ExtractLinks(links, kPageUrl, dir.Wide("p.html")));
+  ASSERT_TRUE(Extract(links, kPageUrl, dir.Wide("p.html")));
   EXPECT_EQ(Describe(links), "I http://host/dir/a.gif\n");
   ClearPageLinks(links);
   EXPECT_EQ(links.ImageUrls.Count() + links.LinkUrls.Count() + links.FrameUrls.Count(), 0);
@@ -149,7 +155,7 @@ TEST(ExtractLinksTest, PagesAboveTheLimitAreNotAnalysed) {
     // A sparse file: the size counts, not the disk space.
     ASSERT_EQ(::truncate(path.c_str(), static_cast<off_t>(size)), 0);
     PageLinks links;
-    EXPECT_TRUE(ExtractLinks(links, kPageUrl, U16(path)));
+    EXPECT_TRUE(Extract(links, kPageUrl, U16(path)));
     EXPECT_EQ(Describe(links), size == kMaxAnalysedPageBytes ? "I http://host/dir/a.gif\n" : "")
         << size;
   }

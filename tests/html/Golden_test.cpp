@@ -75,7 +75,7 @@ class GoldenPageTest : public ::testing::TestWithParam<const char*>, protected t
 
 TEST_P(GoldenPageTest, ExtractsTheExpectedLists) {
   PageLinks links;
-  ASSERT_TRUE(ExtractLinks(links, pageUrl_, U16(PagePath())));
+  ASSERT_TRUE(ExtractLinks(links, pageUrl_, U16(PagePath()), ansi_));
   EXPECT_EQ(Describe(links), expectedLinks_);
 }
 
@@ -86,7 +86,7 @@ TEST_P(GoldenPageTest, RewritesToTheExpectedBytes) {
   FetchedFile page;
   page.Url.Assign(pageUrl_);
   page.LocalPath.Assign(U16(PagePath()));
-  RewriteLinks(U16(PagePath()), page, images, pages);
+  RewriteLinks(U16(PagePath()), page, images, pages, setup_);
   const std::string expected = ReplaceAll(ReplaceAll(expectedPage_, "{PLACEHOLDER}", Placeholder()),
                                           "{OTHER}", OtherFolder());
   EXPECT_EQ(ReadBytes(PagePath()), expected);

@@ -49,7 +49,7 @@ class RewriteLinksTest : public ::testing::Test, protected test::PageFolders {
   // Writes `page`, rewrites it and returns the file's bytes afterwards.
   std::string Rewrite(const std::string& page) {
     EXPECT_TRUE(WriteBytes(PagePath(), page));
-    RewriteLinks(U16(PagePath()), page_, images_, pages_);
+    RewriteLinks(U16(PagePath()), page_, images_, pages_, setup_);
     return ReadBytes(PagePath());
   }
   // Expands {P} (placeholder) and {O} (the other folder) in an expected text.
@@ -161,7 +161,7 @@ TEST_F(RewriteLinksTest, EmptyPageStaysEmpty) {
 }
 
 TEST_F(RewriteLinksTest, MissingPageIsNotCreated) {
-  RewriteLinks(U16(PagePath()), page_, images_, pages_);
+  RewriteLinks(U16(PagePath()), page_, images_, pages_, setup_);
   EXPECT_FALSE(std::filesystem::exists(PagePath()));
   EXPECT_EQ(FolderListing(), "other ");
 }
@@ -169,7 +169,7 @@ TEST_F(RewriteLinksTest, MissingPageIsNotCreated) {
 TEST_F(RewriteLinksTest, EmptyRecordListsWriteAbsoluteUrlsAndPlaceholders) {
   FetchedFileList none;
   ASSERT_TRUE(WriteBytes(PagePath(), "<img src=a.gif><a href=p.html#x>"));
-  RewriteLinks(U16(PagePath()), page_, none, none);
+  RewriteLinks(U16(PagePath()), page_, none, none, setup_);
   EXPECT_EQ(ReadBytes(PagePath()), Expand("<img src={P}><a href=http://host/dir/p.html>"));
 }
 
@@ -177,7 +177,7 @@ TEST_F(RewriteLinksTest, UnchangedPageIsNotWritten) {
   ASSERT_TRUE(WriteBytes(PagePath(), "<p>plain <img alt=x></p>"));
   struct stat before {};
   ASSERT_EQ(::stat(PagePath().c_str(), &before), 0);
-  RewriteLinks(U16(PagePath()), page_, images_, pages_);
+  RewriteLinks(U16(PagePath()), page_, images_, pages_, setup_);
   struct stat after {};
   ASSERT_EQ(::stat(PagePath().c_str(), &after), 0);
   EXPECT_EQ(before.st_ino, after.st_ino);
@@ -186,7 +186,7 @@ TEST_F(RewriteLinksTest, UnchangedPageIsNotWritten) {
 TEST_F(RewriteLinksTest, RewrittenPageKeepsItsPermissions) {
   ASSERT_TRUE(WriteBytes(PagePath(), "<img src=a.gif>"));
   ASSERT_EQ(::chmod(PagePath().c_str(), 0640), 0);
-  RewriteLinks(U16(PagePath()), page_, images_, pages_);
+  RewriteLinks(U16(PagePath()), page_, images_, pages_, setup_);
   EXPECT_EQ(ReadBytes(PagePath()), "<img src=aB.gif>");
   struct stat after {};
   ASSERT_EQ(::stat(PagePath().c_str(), &after), 0);
@@ -196,7 +196,7 @@ TEST_F(RewriteLinksTest, RewrittenPageKeepsItsPermissions) {
 TEST_F(RewriteLinksTest, PagesAboveTheLimitAreLeftAlone) {
   ASSERT_TRUE(WriteBytes(PagePath(), "<img src=a.gif>"));
   ASSERT_EQ(::truncate(PagePath().c_str(), static_cast<off_t>(kMaxAnalysedPageBytes + 1)), 0);
-  RewriteLinks(U16(PagePath()), page_, images_, pages_);
+  RewriteLinks(U16(PagePath()), page_, images_, pages_, setup_);
   std::string start(15, '\0');
   FILE* file = std::fopen(PagePath().c_str(), "rb");
   ASSERT_NE(file, nullptr);
@@ -212,9 +212,9 @@ TEST_F(RewriteLinksTest, StagedPagesReplaceTheOriginalsOnlyWhenCommitted) {
     ASSERT_TRUE(WriteBytes(PagePath(), "<img src=a.gif>"));
     ASSERT_TRUE(WriteBytes(second, "<a href=p.html>"));
     {
-      PendingReplacements pending;
-      RewriteLinks(U16(PagePath()), page_, images_, pages_, pending);
-      RewriteLinks(U16(second), page_, images_, pages_, pending);
+      platform::PendingReplacements pending;
+      RewriteLinks(U16(PagePath()), page_, images_, pages_, setup_, pending);
+      RewriteLinks(U16(second), page_, images_, pages_, setup_, pending);
       EXPECT_EQ(pending.Count(), 2);
       EXPECT_EQ(ReadBytes(PagePath()), "<img src=a.gif>");
       if (commit) {
@@ -241,7 +241,7 @@ TEST_F(RewriteLinksTest, FailedWriteLeavesTheOriginal) {
   rlimit limited = previous;
   limited.rlim_cur = 100000;
   ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &limited), 0);
-  RewriteLinks(U16(PagePath()), page_, images_, pages_);
+  RewriteLinks(U16(PagePath()), page_, images_, pages_, setup_);
   ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &previous), 0);
   EXPECT_EQ(ReadBytes(PagePath()), page);
   EXPECT_EQ(FolderListing().find(".tmp"), std::string::npos) << FolderListing();

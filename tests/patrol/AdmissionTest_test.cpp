@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "common/TempDir.h"
-#include "patrol/UrlMapping.h"
+#include "urllist/UrlMapping.h"
 
 namespace kivo {
 namespace {

@@ -10,7 +10,7 @@
 
 #include "common/TempDir.h"
 #include "httpserver/TestHttpServer.h"
-#include "support/FileExists.h"
+#include "platform/FileExists.h"
 
 namespace kivo {
 namespace {
@@ -90,8 +90,8 @@ class FetchUrlTest : public ::testing::Test {
   void SetUp() override {
     ASSERT_TRUE(server_.IsListening());
     HttpSessionOptions options;
-    options.ConnectTimeoutMs = 1000;
-    options.ReceiveTimeoutMs = 1000;
+    options.ConnectTimeoutMs = 500;
+    options.ReceiveTimeoutMs = 500;
     session_ = HttpSession::Open(options);
     ASSERT_NE(session_, nullptr);
     output_ = dir_.Wide("Kivo0000.tmp");
@@ -341,8 +341,8 @@ TEST(FetchUrlProxyTest, HttpsUrlsAreFetchedOnPort443) {
   HttpSessionOptions options;
   options.UseProxy = true;
   options.ProxyName = test::U16(proxy.Authority());
-  options.ConnectTimeoutMs = 1000;
-  options.ReceiveTimeoutMs = 1000;
+  options.ConnectTimeoutMs = 500;
+  options.ReceiveTimeoutMs = 500;
   auto session = HttpSession::Open(options);
   test::TempDir dir;
   EXPECT_EQ(FetchUrl(*session, u"https://www.example.test/index.html", dir.Wide("out"), nullptr,

@@ -7,7 +7,7 @@
 #include <string>
 
 #include "common/TempDir.h"
-#include "support/FileExists.h"
+#include "platform/FileExists.h"
 
 namespace kivo {
 namespace {

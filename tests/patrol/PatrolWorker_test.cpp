@@ -22,9 +22,9 @@
 #include "patrol/PatrolList.h"
 #include "patrol/PatrolRunning.h"
 #include "patrol/PatrolSettings.h"
+#include "platform/FileExists.h"
 #include "platform/ProgramFolder.h"
 #include "platform/Utf8.h"
-#include "support/FileExists.h"
 #include "urllist/RegKey.h"
 #include "urllist/Settings.h"
 

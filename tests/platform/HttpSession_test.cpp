@@ -24,8 +24,8 @@ std::u16string Wide(const std::string& ascii) {
 
 HttpSessionOptions ShortTimeouts() {
   HttpSessionOptions options;
-  options.ConnectTimeoutMs = 1000;
-  options.ReceiveTimeoutMs = 1000;
+  options.ConnectTimeoutMs = 500;
+  options.ReceiveTimeoutMs = 500;
   return options;
 }
 
@@ -298,12 +298,12 @@ TEST_F(HttpSessionTest, NoDataForTheReceiveTimeOutEndsTheTransfer) {
 }
 
 TEST_F(HttpSessionTest, SlowButSteadyDataIsNoTimeOut) {
-  // Every gap stays below the 1 s receive time-out while the whole transfer takes longer:
+  // Every gap stays below the 0.5 s receive time-out while the whole transfer takes longer:
   // there is no limit on a transfer's total time.
   // The pieces also keep above the minimum rate of 1 KiB per receive time-out.
   ScriptedResponse response = ScriptedResponse::Ok(std::string(2400, 'w'));
-  response.HeaderDelayMs = 400;
-  response.BodyDelayMs = 400;
+  response.HeaderDelayMs = 150;
+  response.BodyDelayMs = 150;
   response.DelayAtByte = 600;
   response.DelayEveryBytes = 600;
   server_.Script("/steady", response);

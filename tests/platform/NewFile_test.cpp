@@ -5,7 +5,7 @@
 #include <unistd.h>
 
 #include "common/TempDir.h"
-#include "support/FileExists.h"
+#include "platform/FileExists.h"
 
 namespace kivo::platform {
 namespace {

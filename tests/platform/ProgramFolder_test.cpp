@@ -7,7 +7,7 @@
 
 #include "common/ScopedEnv.h"
 #include "common/TempDir.h"
-#include "support/FileExists.h"
+#include "platform/FileExists.h"
 
 namespace kivo::platform {
 namespace {

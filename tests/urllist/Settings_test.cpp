@@ -10,7 +10,7 @@
 
 #include "common/ScopedEnv.h"
 #include "common/TempDir.h"
-#include "support/FileExists.h"
+#include "platform/FileExists.h"
 #include "urllist/RegKey.h"
 
 namespace kivo {

@@ -13,8 +13,8 @@
 
 #include "common/ScopedEnv.h"
 #include "common/TempDir.h"
+#include "platform/FileExists.h"
 #include "platform/ProgramFolder.h"
-#include "support/FileExists.h"
 
 namespace kivo {
 namespace {
@@ -89,7 +89,7 @@ class UrlListFileTest : public ::testing::Test {
 
 TEST_F(UrlListFileTest, DefaultEntryGivesTheExactBytes) {
   UrlList list;
-  list.Add(std::make_unique<UrlEntry>());
+  list.Add(std::make_unique<UrlEntry>(Folder()));
   Bytes expected;
   expected.U32(3).U32(0);
   // Name, Url: empty strings are a count of 1 and two zero bytes.

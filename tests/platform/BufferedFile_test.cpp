@@ -1,4 +1,4 @@
-#include "support/BufferedFile.h"
+#include "platform/BufferedFile.h"
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "common/TempDir.h"
-#include "support/FileExists.h"
+#include "platform/FileExists.h"
 
 namespace kivo {
 namespace {

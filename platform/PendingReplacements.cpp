@@ -1,4 +1,4 @@
-#include "html/PendingReplacements.h"
+#include "platform/PendingReplacements.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -8,14 +8,15 @@
 #include <set>
 #include <utility>
 
+#include "platform/AtomicFile.h"
 #include "platform/UniqueFd.h"
 
-namespace kivo {
+namespace kivo::platform {
 namespace {
 
 // Syncs the file system that holds `path`; false when that fails.
 bool SyncFileSystemOf(const std::string& path) {
-  const platform::UniqueFd file(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW));
+  const UniqueFd file(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW));
   return file.IsValid() && ::syncfs(file.Get()) == 0;
 }
 
@@ -34,6 +35,7 @@ void PendingReplacements::Add(std::string tempPath, std::string targetPath) {
 int PendingReplacements::Commit() {
   std::set<dev_t> synced;
   std::set<dev_t> failed;
+  std::set<std::string> folders;
   int replaced = 0;
   for (const Replacement& replacement : pending_) {
     struct stat info {};
@@ -44,12 +46,16 @@ int PendingReplacements::Commit() {
     durable = durable && synced.contains(info.st_dev);
     if (durable && std::rename(replacement.TempPath.c_str(), replacement.TargetPath.c_str()) == 0) {
       ++replaced;
+      folders.insert(replacement.TargetPath.substr(0, replacement.TargetPath.rfind('/') + 1));
       continue;
     }
     ::unlink(replacement.TempPath.c_str());
   }
   pending_.clear();
+  for (const std::string& folder : folders) {
+    SyncFolderOf(folder);
+  }
   return replaced;
 }
 
-}  // namespace kivo
+}  // namespace kivo::platform

@@ -1,4 +1,4 @@
-#include "html/ReplacementFile.h"
+#include "platform/ReplacementFile.h"
 
 #include <sys/stat.h>
 #include <unistd.h>
@@ -7,37 +7,17 @@
 #include <string>
 #include <utility>
 
-#include "patrol/UrlMapping.h"
+#include "platform/AtomicFile.h"
 #include "platform/HostFile.h"
-#include "platform/Utf8.h"
 
-namespace kivo {
-namespace {
+namespace kivo::platform {
 
-// Write access, create a new file and fail when the name is taken.
-constexpr uint32_t kCreateNewForWrite = 0x40000001u;
-constexpr int kNameAttempts = 100;
-
-}  // namespace
-
-ReplacementFile::ReplacementFile(std::u16string_view path) : targetPath_(platform::HostPath(path)) {
+ReplacementFile::ReplacementFile(std::u16string_view path) : targetPath_(HostPath(path)) {
   // The temporary file must lie in the same folder: rename only replaces a
   // file atomically within one file system.
-  // Many replacements may wait in one folder at once, so the name carries
-  // the original's inode number, which no other file there shares.
-  const std::u16string folder(FolderOfPath(path));
-  struct stat original {};
-  const std::string inode =
-      ::stat(targetPath_.c_str(), &original) == 0 ? std::to_string(original.st_ino) : "0";
-  for (int attempt = 0; attempt < kNameAttempts && !fd_.IsValid(); ++attempt) {
-    const std::u16string candidate =
-        folder + platform::Utf16FromUtf8(".kivo-rewrite-" + std::to_string(::getpid()) + "-" +
-                                         inode + "-" + std::to_string(attempt) + ".tmp");
-    fd_ = platform::OpenWithModeWord(candidate, kCreateNewForWrite);
-    if (fd_.IsValid()) {
-      tempPath_ = platform::HostPath(candidate);
-    }
-  }
+  SiblingFile sibling = CreateSiblingFile(targetPath_);
+  fd_ = std::move(sibling.File);
+  tempPath_ = std::move(sibling.HostPath);
   if (fd_.IsValid()) {
     block_.reserve(kBlockSize);
   }
@@ -62,7 +42,7 @@ void ReplacementFile::Write(std::string_view bytes) {
   Flush();
   bytes.remove_prefix(fill);
   while (bytes.size() >= kBlockSize && !failed_) {
-    failed_ = !platform::WriteAll(fd_.Get(), bytes.data(), static_cast<int64_t>(kBlockSize));
+    failed_ = !WriteAll(fd_.Get(), bytes.data(), static_cast<int64_t>(kBlockSize));
     bytes.remove_prefix(kBlockSize);
   }
   block_.append(bytes);
@@ -70,7 +50,7 @@ void ReplacementFile::Write(std::string_view bytes) {
 
 void ReplacementFile::Flush() {
   if (!block_.empty() && !failed_) {
-    failed_ = !platform::WriteAll(fd_.Get(), block_.data(), static_cast<int64_t>(block_.size()));
+    failed_ = !WriteAll(fd_.Get(), block_.data(), static_cast<int64_t>(block_.size()));
   }
   block_.clear();
 }
@@ -105,6 +85,7 @@ bool ReplacementFile::Commit() {
     return false;
   }
   tempPath_.clear();
+  SyncFolderOf(targetPath_);
   return true;
 }
 
@@ -116,4 +97,4 @@ void ReplacementFile::Discard() {
   }
 }
 
-}  // namespace kivo
+}  // namespace kivo::platform

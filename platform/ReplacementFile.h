@@ -3,13 +3,14 @@
 #include <string>
 #include <string_view>
 
-#include "html/PendingReplacements.h"
+#include "platform/PendingReplacements.h"
 #include "platform/UniqueFd.h"
 
-namespace kivo {
+namespace kivo::platform {
 
 // A new version of a file, written beside it and put in its place only once
-// it is complete, so that a full disk or a crash never leaves a shortened file.
+// it is complete, with the guarantees of platform/AtomicFile.h: a full disk,
+// a crash or a power cut never leaves a shortened file.
 //
 // Output is collected in blocks of kBlockSize bytes and written one block at
 // a time. Until Commit succeeds the original file is untouched; a
@@ -28,9 +29,9 @@ class ReplacementFile {
   bool IsOpen() const { return fd_.IsValid(); }
   // Appends `bytes` to the new version.
   void Write(std::string_view bytes);
-  // Writes what is left, syncs the new version to disk, gives it the
-  // original's permissions and renames it over the original. True when the
-  // original has been replaced; otherwise it is unchanged.
+  // Writes what is left, gives the new version the original's permissions,
+  // syncs it to disk, renames it over the original and syncs the folder.
+  // True when the original has been replaced; otherwise it is unchanged.
   bool Commit();
   // Writes what is left and gives the new version the original's permissions
   // like Commit, but leaves syncing and renaming to `pending`, which does
@@ -45,9 +46,9 @@ class ReplacementFile {
 
   std::string targetPath_;  // host paths
   std::string tempPath_;
-  platform::UniqueFd fd_;
+  UniqueFd fd_;
   std::string block_;
   bool failed_ = false;
 };
 
-}  // namespace kivo
+}  // namespace kivo::platform

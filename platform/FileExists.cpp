@@ -1,4 +1,4 @@
-#include "support/FileExists.h"
+#include "platform/FileExists.h"
 
 #include "platform/HostFile.h"
 

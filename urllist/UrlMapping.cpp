@@ -1,4 +1,4 @@
-#include "patrol/UrlMapping.h"
+#include "urllist/UrlMapping.h"
 
 namespace kivo {
 namespace {

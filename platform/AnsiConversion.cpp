@@ -1,4 +1,4 @@
-#include "support/AnsiConversion.h"
+#include "platform/AnsiConversion.h"
 
 #include <cstring>
 #include <memory>

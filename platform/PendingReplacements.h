@@ -3,13 +3,14 @@
 #include <string>
 #include <vector>
 
-namespace kivo {
+namespace kivo::platform {
 
 // New versions of files, complete on disk but not yet in place. Commit syncs
-// each file system they lie on once and then renames every new version over
-// its original. Syncing once for a whole rewrite pass keeps the guarantee
-// that a crash never leaves a shortened page, at the cost of one sync instead
-// of one per page. New versions that are never committed are deleted.
+// each file system they lie on once, renames every new version over its
+// original and then syncs each folder it renamed in: the rule of
+// platform/AtomicFile.h, applied to a whole rewrite pass at the cost of one
+// sync per file system instead of one per page. New versions that are never
+// committed are deleted.
 class PendingReplacements {
  public:
   PendingReplacements() = default;
@@ -33,4 +34,4 @@ class PendingReplacements {
   std::vector<Replacement> pending_;
 };
 
-}  // namespace kivo
+}  // namespace kivo::platform

@@ -1,4 +1,4 @@
-#include "support/BufferedFile.h"
+#include "platform/BufferedFile.h"
 
 #include <algorithm>
 #include <cstring>
