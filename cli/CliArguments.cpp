@@ -1,5 +1,6 @@
 #include "cli/CliArguments.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <limits>
 #include <string_view>
@@ -33,6 +34,8 @@ const char* const kCliHelp =
     "                        where its offline copy is. Ctrl-C cancels: the\n"
     "                        pages stored so far are still rewritten and the\n"
     "                        list is saved\n"
+    "      --dial            dial DialupEntry first when DialupConnect is 1 and\n"
+    "                        no dial-up line is up, and hang it up afterwards\n"
     "  get [NAME]            print one setting, or all of them as NAME=VALUE\n"
     "  set NAME VALUE        change a setting; time-outs are clamped to\n"
     "                        10..600 seconds, folders get a final \"/\"\n"
@@ -49,7 +52,9 @@ const char* const kCliHelp =
     "\n"
     "Exit status: 0 done (also after a cancelled patrol), 1 another instance\n"
     "is running or the list could not be saved, 2 bad command line (nothing\n"
-    "was changed), 3 \"Internet open error.\" (no HTTP session could be opened).\n";
+    "was changed), 3 \"Internet open error.\" (no HTTP session could be opened),\n"
+    "4 patrol --dial: the dial failed or was cancelled (nothing was patrolled),\n"
+    "or the line was still up after the patrol.\n";
 
 namespace {
 
@@ -167,6 +172,18 @@ ParseOutcome ParseRows(CommandKind kind, const std::vector<std::string>& args, b
   return ParseOutcome{std::move(command), {}};
 }
 
+// "patrol" takes row numbers and, anywhere among them, --dial.
+ParseOutcome ParsePatrol(std::vector<std::string> args) {
+  const auto dialOptions = std::remove(args.begin() + 1, args.end(), std::string("--dial"));
+  const bool dial = dialOptions != args.end();
+  args.erase(dialOptions, args.end());
+  ParseOutcome outcome = ParseRows(CommandKind::Patrol, args, false);
+  if (outcome.Command) {
+    outcome.Command->Dial = dial;
+  }
+  return outcome;
+}
+
 }  // namespace
 
 std::optional<int32_t> ParseLinkLevel(const std::string& text) {
@@ -220,7 +237,7 @@ ParseOutcome ParseArguments(const std::vector<std::string>& args) {
     return ParseRows(CommandKind::Reset, args, true);
   }
   if (name == "patrol") {
-    return ParseRows(CommandKind::Patrol, args, false);
+    return ParsePatrol(args);
   }
   if (name == "get") {
     if (args.size() > 2) {
