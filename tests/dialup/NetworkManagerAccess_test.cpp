@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include <QDBusConnection>
+#include <QFile>
 #include <memory>
 #include <utility>
 #include <vector>
@@ -8,17 +8,17 @@
 #include "FakeRemoteAccess.h"
 #include "MockNetworkManager.h"
 #include "common/QtTestApp.h"
+#include "common/ScopedEnv.h"
+#include "common/TempDir.h"
 #include "dialup/NetworkManagerAccess.h"
+#include "urllist/Settings.h"
 
 namespace kivo {
 namespace {
 
 using test::MockNetworkManager;
 using test::WaitFor;
-
-const QString kActive = QStringLiteral("org.freedesktop.NetworkManager.Connection.Active");
-const QString kVpn = QStringLiteral("org.freedesktop.NetworkManager.VPN.Connection");
-const QString kDevice = QStringLiteral("org.freedesktop.NetworkManager.Device");
+using Event = std::pair<QString, DialState>;
 
 // The NetworkManager service against python3-dbusmock's template on a
 // private bus, recording every dial event.
@@ -26,9 +26,8 @@ class NetworkManagerAccessTest : public ::testing::Test {
  protected:
   void SetUp() override {
     test::QtTestApp();
-    const QString missing = MockNetworkManager::MissingReason();
-    if (!missing.isEmpty()) {
-      GTEST_SKIP() << missing.toStdString();
+    if (MockNetworkManager::Python().isEmpty()) {
+      GTEST_SKIP() << "python3-dbusmock is not installed (scripts/setup installs it)";
     }
     mock_ = std::make_unique<MockNetworkManager>(MockNetworkManager::Service::Running);
     ASSERT_TRUE(mock_->Started()) << "the private bus or the mock did not start";
@@ -37,25 +36,24 @@ class NetworkManagerAccessTest : public ::testing::Test {
         service_.get(), &RemoteAccess::DialEvent,
         [this](const QString& handle, DialState state) { events_.emplace_back(handle, state); });
   }
-
   bool EventCountIs(size_t count) {
     return WaitFor([&] { return events_.size() >= count; }) && events_.size() == count;
   }
 
   std::unique_ptr<MockNetworkManager> mock_;
   std::unique_ptr<NetworkManagerAccess> service_;
-  std::vector<std::pair<QString, DialState>> events_;
+  std::vector<Event> events_;
 };
 
 TEST_F(NetworkManagerAccessTest, ListsOnlyTheOnDemandKindsInTheServicesOrder) {
-  const QString kinds[][2] = {
+  const char* profiles[][2] = {
       {"gsm", "Mobile"},      {"802-3-ethernet", "Wired"},
       {"vpn", "Office VPN"},  {"802-11-wireless", "Home"},
       {"pppoe", "DSL"},       {"wireguard", "wg0"},
       {"bluetooth", "Phone"}, {"cdma", "CDMA"},
       {"bridge", "br0"},
   };
-  for (const auto& [type, id] : kinds) {
+  for (const auto& [type, id] : profiles) {
     mock_->AddProfile(type, id);
   }
   EXPECT_TRUE(service_->IsAvailable());
@@ -68,88 +66,104 @@ TEST_F(NetworkManagerAccessTest, ADialFollowsTheStateSignalsOfItsOwnLine) {
   mock_->ActivateSlowly();
   const QString handle = service_->Dial("Mobile");
   ASSERT_TRUE(EventCountIs(1));
-  EXPECT_EQ(events_[0], std::make_pair(handle, DialState::OpenPort)) << "activating";
+  EXPECT_EQ(events_[0], Event(handle, DialState::OpenPort)) << "activating";
   const QList<ActiveConnection> lines = service_->ActiveConnections();
   ASSERT_EQ(lines.size(), 1);
   EXPECT_EQ(lines[0].EntryName, "Mobile");
-  const QString line = lines[0].Handle;
 
+  const QString device = MockNetworkManager::DevicePath(), line = lines[0].Handle;
+  const QString active = "org.freedesktop.NetworkManager.Connection.Active";
+  const QString vpn = "org.freedesktop.NetworkManager.VPN.Connection";
+  const QString deviceInterface = "org.freedesktop.NetworkManager.Device";
   const struct {
     const char* name;
-    QString path;
+    const QString& path;
     const QString& interface;
-    const char* signal;
-    const char* signature;
-    QVariantList arguments;
+    uint state;
     DialState expected;
   } kSignals[] = {
-      {"device prepares",
-       MockNetworkManager::DevicePath(),
-       kDevice,
-       "StateChanged",
-       "uuu",
-       {40u, 30u, 0u},
-       DialState::OpenPort},
-      {"device configures",
-       MockNetworkManager::DevicePath(),
-       kDevice,
-       "StateChanged",
-       "uuu",
-       {50u, 40u, 0u},
-       DialState::ConnectDevice},
-      {"device needs secrets",
-       MockNetworkManager::DevicePath(),
-       kDevice,
-       "StateChanged",
-       "uuu",
-       {60u, 50u, 0u},
-       DialState::Authenticate},
-      {"device configures IP",
-       MockNetworkManager::DevicePath(),
-       kDevice,
-       "StateChanged",
-       "uuu",
-       {70u, 60u, 0u},
-       DialState::Authenticated},
-      {"VPN connects", line, kVpn, "VpnStateChanged", "uu", {3u, 0u}, DialState::ConnectDevice},
-      {"line activated", line, kActive, "StateChanged", "uu", {2u, 0u}, DialState::Connected},
-      {"line deactivated", line, kActive, "StateChanged", "uu", {4u, 0u}, DialState::Disconnected},
+      {"device prepares", device, deviceInterface, 40, DialState::OpenPort},
+      {"device configures", device, deviceInterface, 50, DialState::ConnectDevice},
+      {"device needs secrets", device, deviceInterface, 60, DialState::Authenticate},
+      {"device configures IP", device, deviceInterface, 70, DialState::Authenticated},
+      {"VPN connects", line, vpn, 3, DialState::ConnectDevice},
+      {"line activated", line, active, 2, DialState::Connected},
+      {"line deactivated", line, active, 4, DialState::Disconnected},
   };
   for (const auto& s : kSignals) {
     SCOPED_TRACE(s.name);
     const size_t before = events_.size();
-    // Signals of other lines and other devices come first and must be left
-    // out; the bus keeps their order.
-    mock_->Emit("/org/freedesktop/NetworkManager/ActiveConnection/other", kActive, "StateChanged",
-                "uu", {4u, 0u});
-    mock_->Emit("/org/freedesktop/NetworkManager/Devices/wlan0", kDevice, "StateChanged", "uuu",
-                {120u, 100u, 0u});
-    mock_->Emit(s.path, s.interface, s.signal, s.signature, s.arguments);
+    // Signals of other lines and devices come first, in bus order, and are
+    // left out.
+    mock_->Emit(line + "9", active, "StateChanged", "uu", {4u, 0u});
+    mock_->Emit(device + "9", deviceInterface, "StateChanged", "uuu", {120u, 100u, 0u});
+    if (&s.interface == &deviceInterface) {
+      mock_->Emit(s.path, s.interface, "StateChanged", "uuu", {s.state, 0u, 0u});
+    } else {
+      mock_->Emit(s.path, s.interface, &s.interface == &vpn ? "VpnStateChanged" : "StateChanged",
+                  "uu", {s.state, 0u});
+    }
     ASSERT_TRUE(EventCountIs(before + 1));
-    EXPECT_EQ(events_.back(), std::make_pair(handle, s.expected));
+    EXPECT_EQ(events_.back(), Event(handle, s.expected));
   }
 }
 
-TEST_F(NetworkManagerAccessTest, HangingUpDeactivatesTheDialedLineOnly) {
-  const QString wired = mock_->AddProfile("802-3-ethernet", "Wired");
+TEST_F(NetworkManagerAccessTest, HangingUpDeactivatesTheDialedLine) {
+  mock_->Activate(mock_->AddProfile("802-3-ethernet", "Wired"));
   mock_->AddProfile("vpn", "Office VPN");
-  mock_->ActivateProfile(wired);
   EXPECT_TRUE(service_->ActiveConnections().isEmpty()) << "a wired line is no dial-up line";
 
   const QString handle = service_->Dial("Office VPN");
   ASSERT_TRUE(EventCountIs(1));
-  EXPECT_EQ(events_[0], std::make_pair(handle, DialState::Connected));
+  EXPECT_EQ(events_[0], Event(handle, DialState::Connected));
   ASSERT_EQ(service_->CountActiveConnections(), 1);
   service_->HangUp(handle);
   EXPECT_TRUE(WaitFor([&] { return service_->CountActiveConnections() == 0; }));
 }
 
-TEST_F(NetworkManagerAccessTest, AnUnknownEntryFailsWithoutBlockingTheCaller) {
+TEST_F(NetworkManagerAccessTest, AnEntryThatIsNotOfferedFailsAfterDialReturns) {
   mock_->AddProfile("802-3-ethernet", "Wired");
   const QString handle = service_->Dial("Wired");
-  EXPECT_TRUE(events_.empty()) << "never reported from inside Dial";
+  EXPECT_TRUE(events_.empty());
   ASSERT_TRUE(EventCountIs(1));
-  EXPECT_EQ(events_[0], std::make_pair(handle, DialState::Disconnected));
+  EXPECT_EQ(events_[0], Event(handle, DialState::Disconnected));
+}
+
+// kivo-cli patrol --dial: the list is saved only after a patrol, so Kivo.dat
+// tells whether one ran.
+TEST_F(NetworkManagerAccessTest, KivoCliPatrolsOnlyOverALineItDialedAndHangsItUpAfter) {
+  mock_->AddProfile("gsm", "Mobile");
+  const struct {
+    const char16_t* entry;
+    int exitCode;
+    QStringList statuses;
+  } kCases[] = {
+      {u"Nowhere", 4, {"Nowhereに接続中...", "接続できませんでした."}},
+      {u"Mobile", 0, {"Mobileに接続中...", "接続しました.", "切断しました."}},
+  };
+  for (const auto& c : kCases) {
+    SCOPED_TRACE(QString::fromUtf16(c.entry).toStdString());
+    test::TempDir home;
+    test::ScopedEnv config("XDG_CONFIG_HOME", home.Path());
+    RegKey key;
+    ASSERT_TRUE(key.OpenForWrite(RegRoot::CurrentUser, kSettingsKeyPath));
+    WriteDwordSetting(key, Setting::DialupConnect, 1);
+    WriteStringSetting(key, Setting::DialupEntry, c.entry);
+    QProcess cli;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert("KIVO_HOME", QString::fromStdString(home.Path()));
+    environment.insert("DBUS_SYSTEM_BUS_ADDRESS", mock_->Address());
+    cli.setProcessEnvironment(environment);
+    cli.start(KIVO_CLI_PATH, {"patrol", "--dial"});
+    ASSERT_TRUE(cli.waitForFinished(120000));
+    const QString errors = QString::fromUtf8(cli.readAllStandardError());
+    EXPECT_EQ(cli.exitCode(), c.exitCode) << errors.toStdString();
+    for (const QString& status : c.statuses) {
+      EXPECT_TRUE(errors.contains(status + u'\n')) << errors.toStdString();
+    }
+    EXPECT_EQ(QFile::exists(QString::fromStdString(home.File("Kivo.dat"))), c.exitCode == 0);
+    EXPECT_EQ(service_->CountActiveConnections(), 0);
+  }
 }
 
 // Without NetworkManager there is nothing to dial, and dial-up stays off.
@@ -162,8 +176,7 @@ TEST(NetworkManagerAbsentTest, ThereAreNoEntriesAndNoLines) {
     QDBusConnection bus;
   } kBuses[] = {
       {"bus without the service", bare.Bus()},
-      {"no bus", QDBusConnection::connectToBus(QStringLiteral("unix:path=/nonexistent/bus"),
-                                               QStringLiteral("kivo-no-bus"))},
+      {"no bus", QDBusConnection::connectToBus("unix:path=/nonexistent/bus", "kivo-no-bus")},
   };
   for (const auto& b : kBuses) {
     SCOPED_TRACE(b.name);
@@ -172,7 +185,7 @@ TEST(NetworkManagerAbsentTest, ThereAreNoEntriesAndNoLines) {
     EXPECT_TRUE(service.ListEntries().isEmpty());
     EXPECT_TRUE(service.ActiveConnections().isEmpty());
   }
-  QDBusConnection::disconnectFromBus(QStringLiteral("kivo-no-bus"));
+  QDBusConnection::disconnectFromBus("kivo-no-bus");
 }
 
 }  // namespace
