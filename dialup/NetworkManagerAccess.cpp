@@ -333,7 +333,11 @@ void NetworkManagerAccess::Follow(const QString& handle, const QString& activePa
     return;
   }
   const QVariantMap values = qdbus_cast<QVariantMap>(reply.arguments().at(0));
-  dials_[handle].Devices = PathsOf(values.value(QStringLiteral("Devices")));
+  // A VPN runs over a device that is already up and may serve other lines;
+  // its own progress comes from its VPN states instead.
+  if (!values.value(QStringLiteral("Vpn")).toBool()) {
+    dials_[handle].Devices = PathsOf(values.value(QStringLiteral("Devices")));
+  }
   if (std::optional<DialState> state =
           FromActiveState(values.value(QStringLiteral("State")).toUInt())) {
     Report(handle, *state);
