@@ -11,6 +11,7 @@
 
 #include "cli/CliArguments.h"
 #include "cli/ConsoleView.h"
+#include "cli/DialCommand.h"
 #include "cli/SettingCommands.h"
 #include "patrol/PatrolList.h"
 #include "patrol/PatrolRunning.h"
@@ -290,6 +291,13 @@ int RunCli(const std::vector<std::string>& args, const PatrolLimits& limits) {
   if (command.Kind == CommandKind::List) {
     PrintList(list);
     return kExitOk;
+  }
+  if (command.Kind == CommandKind::Patrol && command.Dial) {
+    // Rows are checked before dialing, so that a typo costs no call.
+    if (!RowIndexes(command.Rows, list)) {
+      return kExitUsage;
+    }
+    return RunWithDialup([&] { return ChangeList(command, list, file, limits); });
   }
   return ChangeList(command, list, file, limits);
 }

@@ -1,5 +1,6 @@
 #include "cli/CliArguments.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <limits>
 #include <string_view>
@@ -36,6 +37,8 @@ const char* const kCliHelp =
     "                        after 10 seconds), the pages stored so far are\n"
     "                        still rewritten and the list is saved. A second\n"
     "                        Ctrl-C, or SIGTERM, gives that download up at once\n"
+    "      --dial            dial DialupEntry first when DialupConnect is 1 and\n"
+    "                        no dial-up line is up, and hang it up afterwards\n"
     "  get [NAME]            print one setting, or all of them as NAME=VALUE\n"
     "  set NAME VALUE        change a setting; time-outs are clamped to\n"
     "                        10..600 seconds, folders get a final \"/\";\n"
@@ -56,7 +59,9 @@ const char* const kCliHelp =
     "is running or the list could not be saved, 2 bad command line (nothing\n"
     "was changed), 3 \"Internet open error.\" (no HTTP session could be opened),\n"
     "4 the patrol stopped because a disk was full or had less than 64 MiB free\n"
-    "(the pages stored so far are rewritten and the list is saved).\n";
+    "(the pages stored so far are rewritten and the list is saved),\n"
+    "6 patrol --dial: the dial failed or was cancelled (nothing was patrolled),\n"
+    "or the line was still up after the patrol.\n";
 
 namespace {
 
@@ -175,6 +180,18 @@ ParseOutcome ParseRows(CommandKind kind, const std::vector<std::string>& args, b
   return ParseOutcome{std::move(command), {}};
 }
 
+// "patrol" takes row numbers and, anywhere among them, --dial.
+ParseOutcome ParsePatrol(std::vector<std::string> args) {
+  const auto dialOptions = std::remove(args.begin() + 1, args.end(), std::string("--dial"));
+  const bool dial = dialOptions != args.end();
+  args.erase(dialOptions, args.end());
+  ParseOutcome outcome = ParseRows(CommandKind::Patrol, args, false);
+  if (outcome.Command) {
+    outcome.Command->Dial = dial;
+  }
+  return outcome;
+}
+
 }  // namespace
 
 std::optional<int32_t> ParseLinkLevel(const std::string& text) {
@@ -226,7 +243,7 @@ ParseOutcome ParseArguments(const std::vector<std::string>& args) {
     return ParseRows(CommandKind::Reset, args, true);
   }
   if (name == "patrol") {
-    return ParseRows(CommandKind::Patrol, args, false);
+    return ParsePatrol(args);
   }
   if (name == "get") {
     if (args.size() > 2) {

@@ -15,6 +15,7 @@ inline constexpr int kExitFailure = 1;       // lock held, list not saved, and t
 inline constexpr int kExitUsage = 2;         // bad command line; nothing was changed
 inline constexpr int kExitInternetOpen = 3;  // "Internet open error."
 inline constexpr int kExitOutOfSpace = 4;    // the patrol stopped for lack of disk space
+inline constexpr int kExitDialup = 6;        // patrol --dial: no line, or it stayed up
 
 enum class CommandKind { Help, Version, List, Add, Remove, Reset, Patrol, Get, Set };
 
@@ -38,6 +39,8 @@ struct CliCommand {
   std::vector<int64_t> Rows;
   std::optional<std::u16string> Name;
   std::u16string Value;
+  // patrol --dial: dial before the patrol and hang up after it.
+  bool Dial = false;
 };
 
 // The result of parsing: a command, or a one-line message for bad input.

@@ -36,9 +36,7 @@ class NoDialup final : public DialupFlow {
  public:
   QStringList ListEntries() override { return {}; }
   bool ShouldDial() override { return false; }
-  void BeginDial(QWidget* /*mainWindow*/, std::function<void()> runPatrol) override {
-    runPatrol();
-  }
+  void BeginDial(QWidget* /*mainWindow*/, std::function<void()> runPatrol) override { runPatrol(); }
   void HangUpIfDialed(QWidget* /*mainWindow*/) override {}
 };
 

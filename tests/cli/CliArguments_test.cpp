@@ -96,6 +96,12 @@ TEST(CliArguments, RowsAreKeptAsTyped) {
   EXPECT_EQ(outcome.Command->Rows,
             (std::vector<int64_t>{3, 1, 3, std::numeric_limits<int64_t>::max()}));
   EXPECT_TRUE(ParseArguments({"patrol"}).Command->Rows.empty());
+  EXPECT_FALSE(ParseArguments({"patrol"}).Command->Dial);
+  // --dial may stand anywhere among the rows.
+  ParseOutcome dial = ParseArguments({"patrol", "2", "--dial", "5"});
+  ASSERT_TRUE(dial.Command.has_value());
+  EXPECT_TRUE(dial.Command->Dial);
+  EXPECT_EQ(dial.Command->Rows, (std::vector<int64_t>{2, 5}));
 }
 
 TEST(CliArguments, HelpVersionGetAndSet) {

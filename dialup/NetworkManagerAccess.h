@@ -1,0 +1,73 @@
+#pragma once
+
+#include <QDBusConnection>
+#include <QString>
+#include <QStringList>
+#include <cstdint>
+#include <map>
+#include <optional>
+#include <vector>
+
+#include "dialup/RemoteAccess.h"
+
+class QDBusMessage;
+class QDBusPendingCallWatcher;
+class QDBusServiceWatcher;
+
+namespace kivo {
+
+// The remote-access service over NetworkManager's D-Bus API. The entries are
+// the saved connection profiles of the on-demand kinds (mobile broadband,
+// PPPoE, Bluetooth dial-up, VPN and WireGuard), named by their id; wired and
+// Wi-Fi profiles are never offered, or a machine that is simply online
+// would always count as connected. Credentials stay with NetworkManager.
+class NetworkManagerAccess final : public RemoteAccess {
+  Q_OBJECT
+
+ public:
+  // Talks to NetworkManager on `bus` (the system bus in the program, a
+  // private bus in tests).
+  explicit NetworkManagerAccess(const QDBusConnection& bus, QObject* parent = nullptr);
+
+  bool IsAvailable() override;
+  QStringList ListEntries() override;
+  QList<ActiveConnection> ActiveConnections() override;
+  QString Dial(const QString& entryName) override;
+  void HangUp(const QString& handle) override;
+
+ private slots:
+  void OnActiveStateChanged(const QDBusMessage& message);
+  void OnVpnStateChanged(const QDBusMessage& message);
+  void OnDeviceStateChanged(const QDBusMessage& message);
+  void OnServiceGone();
+
+ private:
+  struct Profile {
+    QString Path;
+    QString Id;
+  };
+  // One dial of ours, from the request until it is hung up.
+  struct DialRecord {
+    QString ActivePath;  // empty until NetworkManager answers the request
+    QStringList Devices;
+    bool HangUpWhenKnown = false;
+  };
+
+  std::vector<Profile> OnDemandProfiles();
+  std::optional<Profile> FindProfile(const QString& entryName);
+  void OnActivateReply(const QString& handle, QDBusPendingCallWatcher* watcher);
+  void Follow(const QString& handle, const QString& activePath);
+  void Report(const QString& handle, DialState state);
+  void ReportLater(const QString& handle, DialState state);
+  std::optional<QString> HandleOfActivePath(const QString& activePath) const;
+  void Deactivate(const QString& activePath);
+  QDBusMessage Call(const QString& path, const QString& interface, const QString& method,
+                    const QVariantList& arguments = {});
+
+  QDBusConnection bus_;
+  QDBusServiceWatcher* serviceWatcher_;
+  std::map<QString, DialRecord> dials_;
+  uint64_t nextDial_ = 1;
+};
+
+}  // namespace kivo

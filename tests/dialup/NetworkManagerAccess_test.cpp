@@ -1,0 +1,192 @@
+#include <gtest/gtest.h>
+
+#include <QFile>
+#include <memory>
+#include <utility>
+#include <vector>
+
+#include "FakeRemoteAccess.h"
+#include "MockNetworkManager.h"
+#include "common/QtTestApp.h"
+#include "common/ScopedEnv.h"
+#include "common/TempDir.h"
+#include "dialup/NetworkManagerAccess.h"
+#include "urllist/Settings.h"
+
+namespace kivo {
+namespace {
+
+using test::MockNetworkManager;
+using test::WaitFor;
+using Event = std::pair<QString, DialState>;
+
+// The NetworkManager service against python3-dbusmock's template on a
+// private bus, recording every dial event.
+class NetworkManagerAccessTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    test::QtTestApp();
+    if (MockNetworkManager::Python().isEmpty()) {
+      GTEST_SKIP() << "python3-dbusmock is not installed (scripts/setup installs it)";
+    }
+    mock_ = std::make_unique<MockNetworkManager>(MockNetworkManager::Service::Running);
+    ASSERT_TRUE(mock_->Started()) << "the private bus or the mock did not start";
+    service_ = std::make_unique<NetworkManagerAccess>(mock_->Bus());
+    QObject::connect(
+        service_.get(), &RemoteAccess::DialEvent,
+        [this](const QString& handle, DialState state) { events_.emplace_back(handle, state); });
+  }
+  bool EventCountIs(size_t count) {
+    return WaitFor([&] { return events_.size() >= count; }) && events_.size() == count;
+  }
+
+  std::unique_ptr<MockNetworkManager> mock_;
+  std::unique_ptr<NetworkManagerAccess> service_;
+  std::vector<Event> events_;
+};
+
+TEST_F(NetworkManagerAccessTest, ListsOnlyTheOnDemandKindsInTheServicesOrder) {
+  const char* profiles[][2] = {
+      {"gsm", "Mobile"},      {"802-3-ethernet", "Wired"},
+      {"vpn", "Office VPN"},  {"802-11-wireless", "Home"},
+      {"pppoe", "DSL"},       {"wireguard", "wg0"},
+      {"bluetooth", "Phone"}, {"cdma", "CDMA"},
+      {"bridge", "br0"},
+  };
+  for (const auto& [type, id] : profiles) {
+    mock_->AddProfile(type, id);
+  }
+  EXPECT_TRUE(service_->IsAvailable());
+  EXPECT_EQ(service_->ListEntries(),
+            (QStringList{"Mobile", "Office VPN", "DSL", "wg0", "Phone", "CDMA"}));
+}
+
+TEST_F(NetworkManagerAccessTest, ADialFollowsTheStateSignalsOfItsOwnLine) {
+  mock_->AddProfile("gsm", "Mobile");
+  mock_->ActivateSlowly();
+  const QString handle = service_->Dial("Mobile");
+  ASSERT_TRUE(EventCountIs(1));
+  EXPECT_EQ(events_[0], Event(handle, DialState::OpenPort)) << "activating";
+  const QList<ActiveConnection> lines = service_->ActiveConnections();
+  ASSERT_EQ(lines.size(), 1);
+  EXPECT_EQ(lines[0].EntryName, "Mobile");
+
+  const QString device = MockNetworkManager::DevicePath(), line = lines[0].Handle;
+  const QString active = "org.freedesktop.NetworkManager.Connection.Active";
+  const QString vpn = "org.freedesktop.NetworkManager.VPN.Connection";
+  const QString deviceInterface = "org.freedesktop.NetworkManager.Device";
+  const struct {
+    const char* name;
+    const QString& path;
+    const QString& interface;
+    uint state;
+    DialState expected;
+  } kSignals[] = {
+      {"device prepares", device, deviceInterface, 40, DialState::OpenPort},
+      {"device configures", device, deviceInterface, 50, DialState::ConnectDevice},
+      {"device needs secrets", device, deviceInterface, 60, DialState::Authenticate},
+      {"device configures IP", device, deviceInterface, 70, DialState::Authenticated},
+      {"VPN connects", line, vpn, 3, DialState::ConnectDevice},
+      {"line activated", line, active, 2, DialState::Connected},
+      {"line deactivated", line, active, 4, DialState::Disconnected},
+  };
+  for (const auto& s : kSignals) {
+    SCOPED_TRACE(s.name);
+    const size_t before = events_.size();
+    // Signals of other lines and devices come first, in bus order, and are
+    // left out.
+    mock_->Emit(line + "9", active, "StateChanged", "uu", {4u, 0u});
+    mock_->Emit(device + "9", deviceInterface, "StateChanged", "uuu", {120u, 100u, 0u});
+    if (&s.interface == &deviceInterface) {
+      mock_->Emit(s.path, s.interface, "StateChanged", "uuu", {s.state, 0u, 0u});
+    } else {
+      mock_->Emit(s.path, s.interface, &s.interface == &vpn ? "VpnStateChanged" : "StateChanged",
+                  "uu", {s.state, 0u});
+    }
+    ASSERT_TRUE(EventCountIs(before + 1));
+    EXPECT_EQ(events_.back(), Event(handle, s.expected));
+  }
+}
+
+TEST_F(NetworkManagerAccessTest, HangingUpDeactivatesTheDialedLine) {
+  mock_->Activate(mock_->AddProfile("802-3-ethernet", "Wired"));
+  mock_->AddProfile("vpn", "Office VPN");
+  EXPECT_TRUE(service_->ActiveConnections().isEmpty()) << "a wired line is no dial-up line";
+
+  const QString handle = service_->Dial("Office VPN");
+  ASSERT_TRUE(EventCountIs(1));
+  EXPECT_EQ(events_[0], Event(handle, DialState::Connected));
+  ASSERT_EQ(service_->CountActiveConnections(), 1);
+  service_->HangUp(handle);
+  EXPECT_TRUE(WaitFor([&] { return service_->CountActiveConnections() == 0; }));
+}
+
+TEST_F(NetworkManagerAccessTest, AnEntryThatIsNotOfferedFailsAfterDialReturns) {
+  mock_->AddProfile("802-3-ethernet", "Wired");
+  const QString handle = service_->Dial("Wired");
+  EXPECT_TRUE(events_.empty());
+  ASSERT_TRUE(EventCountIs(1));
+  EXPECT_EQ(events_[0], Event(handle, DialState::Disconnected));
+}
+
+// kivo-cli patrol --dial: the list is saved only after a patrol, so Kivo.dat
+// tells whether one ran.
+TEST_F(NetworkManagerAccessTest, KivoCliPatrolsOnlyOverALineItDialedAndHangsItUpAfter) {
+  mock_->AddProfile("gsm", "Mobile");
+  const struct {
+    const char16_t* entry;
+    int exitCode;
+    QStringList statuses;
+  } kCases[] = {
+      {u"Nowhere", 6, {"Nowhereに接続中...", "接続できませんでした."}},
+      {u"Mobile", 0, {"Mobileに接続中...", "接続しました.", "切断しました."}},
+  };
+  for (const auto& c : kCases) {
+    SCOPED_TRACE(QString::fromUtf16(c.entry).toStdString());
+    test::TempDir home;
+    test::ScopedEnv config("XDG_CONFIG_HOME", home.Path());
+    RegKey key;
+    ASSERT_TRUE(key.OpenForWrite(RegRoot::CurrentUser, kSettingsKeyPath));
+    WriteDwordSetting(key, Setting::DialupConnect, 1);
+    WriteStringSetting(key, Setting::DialupEntry, c.entry);
+    QProcess cli;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert("KIVO_HOME", QString::fromStdString(home.Path()));
+    environment.insert("DBUS_SYSTEM_BUS_ADDRESS", mock_->Address());
+    cli.setProcessEnvironment(environment);
+    cli.start(KIVO_CLI_PATH, {"patrol", "--dial"});
+    ASSERT_TRUE(cli.waitForFinished(120000));
+    const QString errors = QString::fromUtf8(cli.readAllStandardError());
+    EXPECT_EQ(cli.exitCode(), c.exitCode) << errors.toStdString();
+    for (const QString& status : c.statuses) {
+      EXPECT_TRUE(errors.contains(status + u'\n')) << errors.toStdString();
+    }
+    EXPECT_EQ(QFile::exists(QString::fromStdString(home.File("Kivo.dat"))), c.exitCode == 0);
+    EXPECT_EQ(service_->CountActiveConnections(), 0);
+  }
+}
+
+// Without NetworkManager there is nothing to dial, and dial-up stays off.
+TEST(NetworkManagerAbsentTest, ThereAreNoEntriesAndNoLines) {
+  test::QtTestApp();
+  MockNetworkManager bare(MockNetworkManager::Service::Absent);
+  ASSERT_TRUE(bare.Started());
+  const struct {
+    const char* name;
+    QDBusConnection bus;
+  } kBuses[] = {
+      {"bus without the service", bare.Bus()},
+      {"no bus", QDBusConnection::connectToBus("unix:path=/nonexistent/bus", "kivo-no-bus")},
+  };
+  for (const auto& b : kBuses) {
+    SCOPED_TRACE(b.name);
+    NetworkManagerAccess service(b.bus);
+    EXPECT_FALSE(service.IsAvailable());
+    EXPECT_TRUE(service.ListEntries().isEmpty());
+    EXPECT_TRUE(service.ActiveConnections().isEmpty());
+  }
+  QDBusConnection::disconnectFromBus("kivo-no-bus");
+}
+
+}  // namespace
+}  // namespace kivo
