@@ -248,7 +248,7 @@ int RunCli(const std::vector<std::string>& args) {
   if (lock == nullptr) {
     Message("another Kivo or kivo-cli is running with the program folder " +
             Utf8(platform::ProgramFolder()) + "; nothing was changed");
-    return kExitFailure;
+    return kExitLocked;
   }
   if (command.Kind == CommandKind::Get) {
     return GetSettings(command.Name, stdout);

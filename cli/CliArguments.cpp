@@ -47,9 +47,10 @@ const char* const kCliHelp =
     "$XDG_CONFIG_HOME/kivo/settings.reg (or ~/.config/kivo/settings.reg).\n"
     "Only one kivo-cli or Kivo runs at a time.\n"
     "\n"
-    "Exit status: 0 done (also after a cancelled patrol), 1 another instance\n"
-    "is running or the list could not be saved, 2 bad command line (nothing\n"
-    "was changed), 3 \"Internet open error.\" (no HTTP session could be opened).\n";
+    "Exit status: 0 done (also after a cancelled patrol), 1 the list could not\n"
+    "be saved, 2 bad command line (nothing was changed), 3 \"Internet open\n"
+    "error.\" (no HTTP session could be opened), 5 another Kivo or kivo-cli is\n"
+    "running (nothing was changed).\n";
 
 namespace {
 

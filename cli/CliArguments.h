@@ -9,9 +9,12 @@ namespace kivo {
 
 // The exit statuses of kivo-cli.
 inline constexpr int kExitOk = 0;
-inline constexpr int kExitFailure = 1;       // lock held, list not saved, and the like
+inline constexpr int kExitFailure = 1;       // list not saved, and the like
 inline constexpr int kExitUsage = 2;         // bad command line; nothing was changed
 inline constexpr int kExitInternetOpen = 3;  // "Internet open error."
+// Another Kivo or kivo-cli holds the instance lock. It has a status of its own
+// so that a scheduled patrol can treat it as a skipped run, not a failure.
+inline constexpr int kExitLocked = 5;
 
 enum class CommandKind { Help, Version, List, Add, Remove, Reset, Patrol, Get, Set };
 
