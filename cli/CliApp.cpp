@@ -274,7 +274,7 @@ int RunCli(const std::vector<std::string>& args, const PatrolLimits& limits) {
   platform::LockAttempt lock = platform::InstanceLock::Attempt();
   if (lock.Lock == nullptr) {
     Message(LockFailureText(lock));
-    return kExitFailure;
+    return lock.Failure == platform::LockFailure::HeldElsewhere ? kExitLocked : kExitFailure;
   }
   if (command.Kind == CommandKind::Get) {
     return GetSettings(command.Name, stdout);

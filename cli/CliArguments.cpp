@@ -55,13 +55,14 @@ const char* const kCliHelp =
     "$XDG_CONFIG_HOME/kivo/settings.reg (or ~/.config/kivo/settings.reg).\n"
     "Only one kivo-cli or Kivo runs at a time.\n"
     "\n"
-    "Exit status: 0 done (also after a cancelled patrol), 1 another instance\n"
-    "is running or the list could not be saved, 2 bad command line (nothing\n"
-    "was changed), 3 \"Internet open error.\" (no HTTP session could be opened),\n"
-    "4 the patrol stopped because a disk was full or had less than 64 MiB free\n"
-    "(the pages stored so far are rewritten and the list is saved),\n"
-    "6 patrol --dial: the dial failed or was cancelled (nothing was patrolled),\n"
-    "or the line was still up after the patrol.\n";
+    "Exit status: 0 done (also after a cancelled patrol), 1 the list could not\n"
+    "be saved or the program folder or its lock file cannot be used, 2 bad\n"
+    "command line (nothing was changed), 3 \"Internet open error.\" (no HTTP\n"
+    "session could be opened), 4 the patrol stopped because a disk was full or\n"
+    "had less than 64 MiB free (the pages stored so far are rewritten and the\n"
+    "list is saved), 5 another Kivo or kivo-cli is running (nothing was\n"
+    "changed), 6 patrol --dial: the dial failed or was cancelled (nothing was\n"
+    "patrolled), or the line was still up after the patrol.\n";
 
 namespace {
 

@@ -11,11 +11,14 @@ namespace kivo {
 
 // The exit statuses of kivo-cli.
 inline constexpr int kExitOk = 0;
-inline constexpr int kExitFailure = 1;       // lock held, list not saved, and the like
+inline constexpr int kExitFailure = 1;       // list not saved, and the like
 inline constexpr int kExitUsage = 2;         // bad command line; nothing was changed
 inline constexpr int kExitInternetOpen = 3;  // "Internet open error."
 inline constexpr int kExitOutOfSpace = 4;    // the patrol stopped for lack of disk space
 inline constexpr int kExitDialup = 6;        // patrol --dial: no line, or it stayed up
+// Another Kivo or kivo-cli holds the instance lock. It has a status of its own
+// so that a scheduled patrol can treat it as a skipped run, not a failure.
+inline constexpr int kExitLocked = 5;
 
 enum class CommandKind { Help, Version, List, Add, Remove, Reset, Patrol, Get, Set };
 

@@ -201,7 +201,7 @@ TEST_F(KivoCliTest, RefusesWhileAnotherInstanceHoldsTheLock) {
     std::unique_ptr<platform::InstanceLock> lock = platform::InstanceLock::TryAcquire();
     ASSERT_NE(lock, nullptr);
     CliResult result = Run({"add", Url("/b.html")});
-    EXPECT_EQ(result.Status, 1);
+    EXPECT_EQ(result.Status, 5);
     EXPECT_THAT(result.Err, HasSubstr("another Kivo or kivo-cli is running"));
     EXPECT_EQ(ListFile(), before);
   }
