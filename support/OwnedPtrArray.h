@@ -52,8 +52,8 @@ class OwnedPtrArray {
     array_.RemoveAt(index);
     return owned;
   }
-  // Makes room for at least `slots` elements without growing on each 8th Add.
-  void Reserve(int32_t slots) { array_.Reserve(slots); }
+  // Makes room for at least `slotCount` elements without growing on each 8th Add.
+  void Reserve(int32_t slotCount) { array_.Reserve(slotCount); }
   // Destroys every element and empties the array.
   void Clear() { DeleteElements(array_); }
 

@@ -56,13 +56,13 @@ class PtrArray {
   }
 
   // Grows the slot buffer, still in steps of 8, until it holds at least
-  // `slots` slots, so that adding a known number of elements costs one
+  // `slotCount` slots, so that adding a known number of elements costs one
   // allocation instead of one per 8 elements.
-  void Reserve(int32_t slots) {
-    if (slots <= allocated_) {
+  void Reserve(int32_t slotCount) {
+    if (slotCount <= allocated_) {
       return;
     }
-    const int32_t steps = (slots - allocated_ + kGrowStep - 1) / kGrowStep;
+    const int32_t steps = (slotCount - allocated_ + kGrowStep - 1) / kGrowStep;
     GrowBy(steps * kGrowStep);
   }
 
@@ -93,11 +93,11 @@ class PtrArray {
  private:
   void Grow() { GrowBy(kGrowStep); }
 
-  void GrowBy(int32_t slots) {
-    auto grown = std::make_unique<T*[]>(static_cast<size_t>(allocated_) + slots);
+  void GrowBy(int32_t slotCount) {
+    auto grown = std::make_unique<T*[]>(static_cast<size_t>(allocated_) + slotCount);
     std::copy_n(items_.get(), allocated_, grown.get());
     items_ = std::move(grown);
-    allocated_ += slots;
+    allocated_ += slotCount;
   }
 
   std::unique_ptr<T*[]> items_;
