@@ -80,15 +80,27 @@ BandValues CommandBands::Values() const {
   return values;
 }
 
+void CommandBands::showEvent(QShowEvent* event) {
+  QSplitter::showEvent(event);
+  PlacePendingGrip();
+}
+
 void CommandBands::resizeEvent(QResizeEvent* event) {
   QSplitter::resizeEvent(event);
+  if (isVisible()) {
+    PlacePendingGrip();
+  }
+}
+
+void CommandBands::PlacePendingGrip() {
   // QSplitter shares out a new width by the weight of the old widths; the
   // first real width must instead go to the tool band, so that the stored
   // menu width comes back unchanged.
-  if (pendingMenuWidth_ && isVisible() && event->size().width() > 0) {
-    PlaceGrip(applied_.ToolMaximized != 0 ? MenuMinimum() : *pendingMenuWidth_);
-    pendingMenuWidth_.reset();
+  if (!pendingMenuWidth_ || width() <= 0) {
+    return;
   }
+  PlaceGrip(applied_.ToolMaximized != 0 ? MenuMinimum() : *pendingMenuWidth_);
+  pendingMenuWidth_.reset();
 }
 
 int CommandBands::MenuMinimum() const {

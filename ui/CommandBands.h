@@ -59,10 +59,12 @@ class CommandBands final : public QSplitter {
   BandValues Values() const;
 
  protected:
+  void showEvent(QShowEvent* event) override;
   void resizeEvent(QResizeEvent* event) override;
 
  private:
   int MenuMinimum() const;
+  void PlacePendingGrip();
   void PlaceGrip(int menuWidth);
 
   QMenuBar* menuBand_;

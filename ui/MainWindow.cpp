@@ -6,6 +6,7 @@
 #include <QHeaderView>
 #include <QMenu>
 #include <QMenuBar>
+#include <QProcess>
 #include <QStyle>
 #include <QToolBar>
 #include <QToolButton>
@@ -55,6 +56,15 @@ std::u16string ToWide(const QString& text) {
                         static_cast<size_t>(text.size()));
 }
 
+// Hands `path` to the desktop's default opener. Platforms without desktop
+// services (the offscreen and minimal ones) get xdg-open directly, which is
+// what the services run on a generic desktop. Failures are not reported.
+void OpenWithDesktop(const QString& path) {
+  if (!QDesktopServices::openUrl(QUrl::fromLocalFile(path))) {
+    QProcess::startDetached(QStringLiteral("xdg-open"), {path});
+  }
+}
+
 }  // namespace
 
 MainWindow::MainWindow(DialupFlow& dialup, QWidget* parent)
@@ -95,6 +105,8 @@ QMenuBar* MainWindow::BuildMenus() {
   // The menu bar lives in the band row, not in the window's own menu slot,
   // so it must never become a global menu elsewhere on the desktop.
   menuBar->setNativeMenuBar(false);
+  // The band may be narrowed down to the menu bar's "»" button.
+  menuBar->setSizePolicy(QSizePolicy::Preferred, menuBar->sizePolicy().verticalPolicy());
 
   const auto addMenu = [&](const QString& title, const QString& objectName) {
     QMenu* menu = menuBar->addMenu(title);
@@ -372,7 +384,7 @@ void MainWindow::ViewEntry() {
   // A copy that is gone, or an entry that names none, opens nothing rather
   // than whatever the desktop makes of an empty or dangling path.
   if (!entry.LocalFile.IsEmpty() && FileExists(entry.LocalFile.View())) {
-    QDesktopServices::openUrl(QUrl::fromLocalFile(FromWide(entry.LocalFile.View())));
+    OpenWithDesktop(FromWide(entry.LocalFile.View()));
   }
   entry.Status = 2;
   model_->RowChanged(rows.front());
