@@ -83,7 +83,9 @@ int RunGui(int argc, char** argv) {
   QuitSignals quitSignals;
   InstanceServer server;
   if (!server.Listen(serverName)) {
-    std::fprintf(stderr, "kivo: cannot listen for later starts; they will be refused\n");
+    std::fprintf(stderr,
+                 "kivo: cannot listen for later starts; they cannot bring this window to the "
+                 "front\n");
   }
 
   std::unique_ptr<DialupFlow> dialup = CreateDialupFlow();

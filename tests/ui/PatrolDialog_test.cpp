@@ -1,6 +1,7 @@
 // The patrol progress dialog with a real worker against the loopback server.
 #include <gtest/gtest.h>
 
+#include <QMessageBox>
 #include <QPushButton>
 #include <QThread>
 #include <QTimer>
@@ -13,6 +14,7 @@
 #include "platform/Utf8.h"
 #include "ui/PatrolDialog.h"
 #include "ui/StartOptions.h"
+#include "urllist/Settings.h"
 
 namespace kivo {
 namespace {
@@ -62,6 +64,38 @@ TEST(PatrolDialogTest, CancelStopsBeforeTheNextEntryAndTheDialogClosesWhenTheWor
   EXPECT_EQ(test::ReadBytes(platform::Utf8FromUtf16(first.LocalFile.View())), "<html>first</html>");
   EXPECT_EQ(second.Status, 0);
   EXPECT_EQ(server.RequestCount(), 1u);
+}
+
+TEST(PatrolDialogTest, InternetOpenErrorIsAStopBoxOwnedByTheDialog) {
+  test::QtTestApp();
+  test::TempDir home;
+  test::ScopedEnv programFolder("KIVO_HOME", home.Path());
+  test::ScopedEnv settings("XDG_CONFIG_HOME", home.File("config"));
+  {
+    // A proxy name that cannot be read: no HTTP session can be opened.
+    RegKey key;
+    ASSERT_TRUE(key.OpenForWrite(RegRoot::CurrentUser, kSettingsKeyPath));
+    WriteDwordSetting(key, Setting::UseProxy, 1);
+    WriteStringSetting(key, Setting::ProxyName, u"proxy:port");
+  }
+  UrlEntry entry;
+  PatrolList list;
+  list.Add(&entry);
+  PatrolDialog dialog(list, nullptr, nullptr);
+  QString shown;
+  QTimer poll;
+  QObject::connect(&poll, &QTimer::timeout, [&] {
+    auto* box = dialog.findChild<QMessageBox*>(QStringLiteral("patrolErrorBox"));
+    if (box != nullptr && box->isVisible()) {
+      shown = box->windowTitle() + "|" + box->text() + "|" +
+              QString::number(box->icon() == QMessageBox::Critical);
+      box->button(QMessageBox::Ok)->click();
+    }
+  });
+  poll.start(10);
+  EXPECT_EQ(dialog.Run(), -1);
+  EXPECT_EQ(shown, QStringLiteral("Kivo|Internet open error.|1"));
+  EXPECT_FALSE(dialog.isVisible());
 }
 
 TEST(StartOptionsTest, SlashOptionsInEitherCaseAndAnyOrder) {
