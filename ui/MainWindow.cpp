@@ -1,8 +1,10 @@
 #include "ui/MainWindow.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QCloseEvent>
 #include <QDesktopServices>
+#include <QDialog>
 #include <QHeaderView>
 #include <QMenu>
 #include <QMenuBar>
@@ -464,6 +466,16 @@ void MainWindow::ShowOptions() {
 }
 
 void MainWindow::RequestClose() {
+  // An open sheet or message box would keep the program alive after the
+  // window has gone, waiting for a user who may not be there; each is
+  // cancelled as Escape would cancel it. The patrol dialog is cancelled
+  // through its patrol instead.
+  for (QWidget* widget : QApplication::topLevelWidgets()) {
+    auto* dialog = qobject_cast<QDialog*>(widget);
+    if (dialog != nullptr && dialog->isVisible() && dialog != patrolDialog_) {
+      dialog->reject();
+    }
+  }
   if (patrolling_) {
     closeRequested_ = true;
     if (patrolDialog_ != nullptr) {
@@ -471,7 +483,8 @@ void MainWindow::RequestClose() {
     }
     return;
   }
-  close();
+  // Queued, so that the dialogs cancelled above have returned first.
+  QMetaObject::invokeMethod(this, &QWidget::close, Qt::QueuedConnection);
 }
 
 void MainWindow::BringToFront() {

@@ -2,9 +2,11 @@
 #include <gtest/gtest.h>
 
 #include <QAction>
+#include <QDialog>
 #include <QHeaderView>
 #include <QSignalSpy>
 #include <QTest>
+#include <QTimer>
 #include <QTreeView>
 #include <filesystem>
 #include <string>
@@ -246,6 +248,24 @@ TEST_F(MainWindowTest, KeysReachTheirCommandsWhileTheListHasTheFocus) {
   // by a type-ahead search.
   EXPECT_EQ(dialup_.Dials, 3);
   EXPECT_EQ(edits_, 2);
+}
+
+TEST_F(MainWindowTest, ACloseRequestCancelsAnOpenSheetFirst) {
+  WriteSixEntries();
+  std::unique_ptr<MainWindow> window = Open();
+  int sheetResult = -1;
+  window->SetEditEntry([&](QWidget* parent, UrlEntry&) {
+    QDialog sheet(parent);
+    QTimer::singleShot(0, window.get(), &MainWindow::RequestClose);
+    sheetResult = sheet.exec();
+    return false;
+  });
+  window->show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(window.get()));
+  window->Execute(Command::NewEntry);
+  EXPECT_EQ(sheetResult, QDialog::Rejected);
+  QTRY_VERIFY(!window->isVisible());
+  EXPECT_EQ(SavedSummary(), "e0:0:T e1:1:T e2:2:T e3:1:T e4:0:T e5:1:T ");
 }
 
 TEST_F(MainWindowTest, LayoutValuesComeBackAtTheNextStart) {
