@@ -161,38 +161,53 @@ void PatrolDialog::SetPercent(int32_t percent) {
 
 void PatrolDialog::ShowError(std::u16string_view message) {
   const QString text = FromWide(message);
-  QMetaObject::invokeMethod(
-      this,
-      [this, text] {
-        QMessageBox box(QMessageBox::Critical, QStringLiteral("Kivo"), text, QMessageBox::Ok, this);
-        box.setObjectName(QStringLiteral("patrolErrorBox"));
-        box.setAccessibleName(text);
-        box.exec();
-      },
-      Qt::BlockingQueuedConnection);
+  CallOnGuiThread([this, &text] {
+    QMessageBox box(QMessageBox::Critical, QStringLiteral("Kivo"), text, QMessageBox::Ok, this);
+    box.setObjectName(QStringLiteral("patrolErrorBox"));
+    box.setAccessibleName(text);
+    box.exec();
+  });
 }
 
 void PatrolDialog::UpdateEntry(UrlEntry& entry, const EntryUpdate& update) {
-  QMetaObject::invokeMethod(
-      this,
-      [this, &entry, &update] {
-        ApplyEntryUpdate(entry, update);
-        if (entryUpdated_) {
-          entryUpdated_(entry);
-        }
-      },
-      Qt::BlockingQueuedConnection);
+  CallOnGuiThread([this, &entry, &update] {
+    ApplyEntryUpdate(entry, update);
+    if (entryUpdated_) {
+      entryUpdated_(entry);
+    }
+  });
 }
 
 void PatrolDialog::Finished() {
-  QMetaObject::invokeMethod(
-      this,
-      [this] {
-        finished_ = true;
-        Refresh();
-        accept();
-      },
-      Qt::QueuedConnection);
+  CallOnGuiThread([this] {
+    finished_ = true;
+    Refresh();
+    accept();
+  });
+}
+
+void PatrolDialog::CallOnGuiThread(const std::function<void()>& call) {
+  std::unique_lock<std::mutex> lock(mutex_);
+  call_ = &call;
+  QMetaObject::invokeMethod(this, &PatrolDialog::ServeCall, Qt::QueuedConnection);
+  callServed_.wait(lock, [this] { return call_ == nullptr; });
+}
+
+void PatrolDialog::ServeCall() {
+  const std::function<void()>* call = nullptr;
+  {
+    const std::lock_guard<std::mutex> lock(mutex_);
+    call = call_;
+  }
+  if (call == nullptr) {
+    return;
+  }
+  (*call)();
+  {
+    const std::lock_guard<std::mutex> lock(mutex_);
+    call_ = nullptr;
+  }
+  callServed_.notify_one();
 }
 
 void PatrolDialog::Refresh() {

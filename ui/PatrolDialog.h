@@ -2,6 +2,7 @@
 
 #include <QDialog>
 #include <QString>
+#include <condition_variable>
 #include <functional>
 #include <mutex>
 
@@ -86,6 +87,11 @@ class PatrolDialog final : public QDialog, public PatrolView {
   };
 
   void Record(unsigned change, QString Shown::*field, std::u16string_view text);
+  // Runs `call` on the GUI thread and returns once it has run there. The
+  // hand-over goes through mutex_, so that the worker's data is seen whole on
+  // the other side whatever Qt's event queue does.
+  void CallOnGuiThread(const std::function<void()>& call);
+  void ServeCall();
 
   PatrolList& list_;
   EntryUpdated entryUpdated_;
@@ -100,6 +106,9 @@ class PatrolDialog final : public QDialog, public PatrolView {
   std::mutex mutex_;
   Shown pending_;
   unsigned changes_ = 0;
+  // The one call the worker waits for, if any.
+  std::condition_variable callServed_;
+  const std::function<void()>* call_ = nullptr;
 
   PatrolThread worker_;
   bool finished_ = false;

@@ -8,6 +8,7 @@
 #include <QTest>
 #include <filesystem>
 
+#include "SanitizerOptions.h"
 #include "common/QtTestApp.h"
 #include "common/ScopedEnv.h"
 #include "common/TempDir.h"
@@ -29,7 +30,8 @@ class KivoProgramTest : public testing::Test {
   void SetUp() override {
     test::QtTestApp();
     ASSERT_TRUE(server_.IsListening());
-    test::WriteBytes(home_.File("lsan.supp"), "leak:libfontconfig.so\n");
+    test::WriteBytes(home_.File("lsan.supp"), test::kLeakSuppressions);
+    test::WriteBytes(home_.File("tsan.supp"), test::kThreadSuppressions);
   }
 
   // Starts kivo with `arguments` in the test's program folder and settings.
@@ -38,6 +40,9 @@ class KivoProgramTest : public testing::Test {
     environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
     environment.insert(QStringLiteral("LSAN_OPTIONS"),
                        QString::fromStdString("suppressions=" + home_.File("lsan.supp")));
+    environment.insert(
+        QStringLiteral("TSAN_OPTIONS"),
+        QString::fromStdString("halt_on_error=1 suppressions=" + home_.File("tsan.supp")));
     auto process = std::make_unique<QProcess>();
     process->setProcessEnvironment(environment);
     process->start(QStringLiteral(KIVO_GUI_PATH), arguments);
