@@ -23,9 +23,10 @@ namespace kivo {
 // The worker's calls arrive on the worker thread. Texts and progress are
 // only recorded there, under a lock, and shown by the GUI thread at most once
 // per refresh interval, so that the worker never waits for a repaint, however
-// many pieces a download arrives in. Entry updates and the error box are
-// carried over to the GUI thread, and the worker waits for them there: the
-// entries belong to the GUI thread, and the box must be answered.
+// many pieces a download arrives in. Entry updates, the error box and the
+// end of the patrol are carried over to the GUI thread, and the worker waits
+// for them there: the entries belong to the GUI thread, and the box must be
+// answered.
 class PatrolDialog final : public QDialog, public PatrolView {
   Q_OBJECT
 
