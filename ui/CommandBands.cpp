@@ -27,14 +27,6 @@ BandValues ReadBandValues(RegKey& key) {
   return values;
 }
 
-void WriteBandValues(RegKey& key, const BandValues& values) {
-  WriteDwordSetting(key, Setting::CommandBandMenuWidth, values.MenuWidth);
-  WriteDwordSetting(key, Setting::CommandBandMenuStyle, values.MenuStyle);
-  WriteDwordSetting(key, Setting::CommandBandToolWidth, values.ToolWidth);
-  WriteDwordSetting(key, Setting::CommandBandToolStyle, values.ToolStyle);
-  WriteDwordSetting(key, Setting::CommandBandToolMaximized, values.ToolMaximized != 0 ? 1 : 0);
-}
-
 CommandBands::CommandBands(QMenuBar* menuBand, QToolBar* toolBand, QWidget* parent)
     : QSplitter(Qt::Horizontal, parent), menuBand_(menuBand), toolBand_(toolBand) {
   setObjectName(QStringLiteral("commandBands"));

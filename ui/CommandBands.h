@@ -25,8 +25,6 @@ struct BandValues {
 
 // Reads the five values from `key`, each with its default when missing.
 BandValues ReadBandValues(RegKey& key);
-// Writes the five values to `key` as 32-bit numbers.
-void WriteBandValues(RegKey& key, const BandValues& values);
 
 // The band row at the top of the main window: the menu band and the tool
 // band side by side, as on the handheld, with a grip between them that the

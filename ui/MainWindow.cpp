@@ -85,7 +85,8 @@ MainWindow::MainWindow(DialupFlow& dialup, QWidget* parent)
   bands_ = new CommandBands(menuBand, toolBand, this);
   setMenuWidget(bands_);
 
-  if (!file_.Load(list_)) {
+  listSaved_ = file_.Load(list_);
+  if (!listSaved_) {
     std::fprintf(stderr,
                  "kivo: %s could not be read whole; %d entries were read, and the file is kept "
                  "as Kivo.dat.bak when the list is saved\n",
@@ -235,37 +236,57 @@ void MainWindow::BuildListView() {
 void MainWindow::ReadLayout() {
   RegKey key;
   key.OpenForRead(RegRoot::CurrentUser, kSettingsKeyPath);
-  bands_->Apply(ReadBandValues(key));
+  stored_.Bands = ReadBandValues(key);
+  bands_->Apply(stored_.Bands);
   for (int column = 0; column < UrlListModel::kColumnCount; ++column) {
-    const uint32_t width = ReadDwordSetting(key, kColumnWidthSettings[column]);
-    listView_->header()->resizeSection(column, static_cast<int>(std::min(width, kMaxColumnWidth)));
+    stored_.Columns[column] = ReadDwordSetting(key, kColumnWidthSettings[column]);
+    listView_->header()->resizeSection(
+        column, static_cast<int>(std::min(stored_.Columns[column], kMaxColumnWidth)));
   }
   resize(kDefaultSize);
   char16_t geometry[kGeometryCapacity] = {};
   if (key.ReadString(kGeometryValue, geometry, sizeof geometry) != nullptr) {
-    restoreGeometry(QByteArray::fromBase64(FromWide(geometry).toLatin1()));
+    stored_.Geometry = geometry;
+    restoreGeometry(QByteArray::fromBase64(FromWide(stored_.Geometry).toLatin1()));
   }
   key.Close();
 }
 
 void MainWindow::WriteLayout() {
   RegKey key;
-  if (!key.OpenForWrite(RegRoot::CurrentUser, kSettingsKeyPath)) {
-    return;
-  }
-  WriteBandValues(key, bands_->Values());
+  // The key is opened (and created) only when a value has changed.
+  const auto write = [&key](Setting setting, uint32_t value, uint32_t& stored) {
+    if (value == stored) {
+      return;
+    }
+    if (key.IsOpen() || key.OpenForWrite(RegRoot::CurrentUser, kSettingsKeyPath)) {
+      WriteDwordSetting(key, setting, value);
+      stored = value;
+    }
+  };
+  const BandValues bands = bands_->Values();
+  write(Setting::CommandBandMenuWidth, bands.MenuWidth, stored_.Bands.MenuWidth);
+  write(Setting::CommandBandMenuStyle, bands.MenuStyle, stored_.Bands.MenuStyle);
+  write(Setting::CommandBandToolWidth, bands.ToolWidth, stored_.Bands.ToolWidth);
+  write(Setting::CommandBandToolStyle, bands.ToolStyle, stored_.Bands.ToolStyle);
+  write(Setting::CommandBandToolMaximized, bands.ToolMaximized != 0 ? 1 : 0,
+        stored_.Bands.ToolMaximized);
   for (int column = 0; column < UrlListModel::kColumnCount; ++column) {
-    WriteDwordSetting(key, kColumnWidthSettings[column],
-                      static_cast<uint32_t>(listView_->header()->sectionSize(column)));
+    write(kColumnWidthSettings[column],
+          static_cast<uint32_t>(listView_->header()->sectionSize(column)), stored_.Columns[column]);
   }
   const std::u16string geometry = ToWide(QString::fromLatin1(saveGeometry().toBase64()));
-  key.WriteValue(kGeometryValue, kRegSz, geometry.c_str(),
-                 static_cast<uint32_t>((geometry.size() + 1) * sizeof(char16_t)));
-  key.Close();
+  if (geometry != stored_.Geometry &&
+      (key.IsOpen() || key.OpenForWrite(RegRoot::CurrentUser, kSettingsKeyPath))) {
+    key.WriteValue(kGeometryValue, kRegSz, geometry.c_str(),
+                   static_cast<uint32_t>((geometry.size() + 1) * sizeof(char16_t)));
+    stored_.Geometry = geometry;
+  }
 }
 
 bool MainWindow::SaveList() {
-  if (file_.Save(list_)) {
+  listSaved_ = file_.Save(list_);
+  if (listSaved_) {
     return true;
   }
   std::fprintf(stderr, "kivo: could not save %s; the file on disk is unchanged\n",
@@ -442,14 +463,22 @@ void MainWindow::RunPatrol() {
     }
   }
   platform::InstallPlaceholderImage();
+  int32_t updatedEntries = 0;
   {
     PatrolDialog dialog(
-        patrolList, [this](UrlEntry& entry) { model_->RowChanged(entry.ListIndex); }, this);
+        patrolList,
+        [this, &updatedEntries](UrlEntry& entry) {
+          ++updatedEntries;
+          model_->RowChanged(entry.ListIndex);
+        },
+        this);
     patrolDialog_ = &dialog;
     dialog.Run();
   }
   patrolling_ = false;
-  SaveList();
+  if (updatedEntries > 0 || !listSaved_) {
+    SaveList();
+  }
   dialup_.HangUpIfDialed(this);
   if (afterPatrol_ == AfterPatrol::Quit || closeRequested_) {
     Post(Command::Exit);
@@ -497,7 +526,9 @@ void MainWindow::BringToFront() {
 }
 
 void MainWindow::SaveAll() {
-  SaveList();
+  if (!listSaved_) {
+    SaveList();
+  }
   WriteLayout();
 }
 

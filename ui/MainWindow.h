@@ -3,12 +3,15 @@
 #include <QMainWindow>
 #include <QPointer>
 #include <QStringList>
+#include <array>
 #include <cstdint>
 #include <functional>
 #include <map>
+#include <string>
 #include <vector>
 
 #include "ui/Command.h"
+#include "ui/CommandBands.h"
 #include "urllist/UrlList.h"
 #include "urllist/UrlListFile.h"
 
@@ -20,7 +23,6 @@ class QTreeView;
 
 namespace kivo {
 
-class CommandBands;
 class DialupFlow;
 class PatrolDialog;
 class UrlListModel;
@@ -35,10 +37,12 @@ enum class AfterPatrol { Stay, Quit };
 // menu item, key and tool button into a Command, and runs patrols.
 //
 // The list file is saved atomically after every command that changes the
-// list and after every patrol, and once more when the window closes, so
-// that a crash or a kill loses nothing that a command had finished. The
-// layout (column widths, band values and the window's own geometry) is read
-// when the window is made and written when it closes.
+// list and after every patrol that changed an entry, so that a crash or a
+// kill loses nothing that a command had finished; the close saves it again
+// only when such a save failed. The layout (column widths, band values and
+// the window's own geometry) is read when the window is made and written
+// when it closes, value by value and only where it changed, because every
+// value written rewrites and syncs the whole settings file.
 class MainWindow final : public QMainWindow {
   Q_OBJECT
 
@@ -117,6 +121,15 @@ class MainWindow final : public QMainWindow {
   QTreeView* listView_ = nullptr;
   CommandBands* bands_ = nullptr;
   std::map<Command, QAction*> actions_;
+  // The layout values as the settings store holds them.
+  struct StoredLayout {
+    BandValues Bands;
+    std::array<uint32_t, 4> Columns = {};
+    std::u16string Geometry;
+  };
+  StoredLayout stored_;
+  // False while the list holds changes that the list file lacks.
+  bool listSaved_ = true;
 
   PatrolScope patrolScope_ = PatrolScope::All;
   AfterPatrol afterPatrol_ = AfterPatrol::Stay;
