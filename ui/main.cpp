@@ -1,6 +1,5 @@
-#include <QApplication>
+#include "ui/GuiApp.h"
 
 int main(int argc, char** argv) {
-  QApplication app(argc, argv);
-  return 0;
+  return kivo::RunGui(argc, argv);
 }

@@ -1,0 +1,170 @@
+// Runs the kivo program as a user or a scheduler would, offscreen, with its
+// own program folder and settings.
+#include <gtest/gtest.h>
+#include <signal.h>
+
+#include <QProcess>
+#include <QSignalSpy>
+#include <QTest>
+#include <filesystem>
+
+#include "SanitizerOptions.h"
+#include "common/QtTestApp.h"
+#include "common/ScopedEnv.h"
+#include "common/TempDir.h"
+#include "httpserver/TestHttpServer.h"
+#include "platform/InstanceLock.h"
+#include "platform/ProgramFolder.h"
+#include "platform/Utf8.h"
+#include "ui/InstanceServer.h"
+#include "urllist/Settings.h"
+#include "urllist/UrlListFile.h"
+
+namespace kivo {
+namespace {
+
+constexpr int kFinishMs = 120000;
+
+class KivoProgramTest : public testing::Test {
+ protected:
+  void SetUp() override {
+    test::QtTestApp();
+    ASSERT_TRUE(server_.IsListening());
+    test::WriteBytes(home_.File("lsan.supp"), test::kLeakSuppressions);
+    test::WriteBytes(home_.File("tsan.supp"), test::kThreadSuppressions);
+  }
+
+  // Starts kivo with `arguments` in the test's program folder and settings.
+  std::unique_ptr<QProcess> Start(const QStringList& arguments) {
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    environment.insert(QStringLiteral("LSAN_OPTIONS"),
+                       QString::fromStdString("suppressions=" + home_.File("lsan.supp")));
+    environment.insert(
+        QStringLiteral("TSAN_OPTIONS"),
+        QString::fromStdString("halt_on_error=1 suppressions=" + home_.File("tsan.supp")));
+    auto process = std::make_unique<QProcess>();
+    process->setProcessEnvironment(environment);
+    process->start(QStringLiteral(KIVO_GUI_PATH), arguments);
+    EXPECT_TRUE(process->waitForStarted());
+    return process;
+  }
+
+  // Waits for `process` while this thread serves its own events.
+  static void WaitForEnd(QProcess& process) {
+    QSignalSpy finished(&process, &QProcess::finished);
+    if (process.state() != QProcess::NotRunning) {
+      ASSERT_TRUE(finished.wait(kFinishMs));
+    }
+  }
+
+  // One entry for the server's /page.html.
+  void WriteList() {
+    UrlList list;
+    auto entry = std::make_unique<UrlEntry>();
+    entry->Name.Assign(u"page");
+    entry->Url.Assign(server_.WideUrl("/page.html"));
+    list.Add(std::move(entry));
+    ASSERT_TRUE(ListFile().Save(list));
+  }
+
+  static UrlListFile ListFile() { return UrlListFile(platform::ProgramFile(u"Kivo.dat")); }
+  static std::string ListBytes() {
+    return test::ReadBytes(platform::Utf8FromUtf16(ListFile().Path()));
+  }
+
+  test::TempDir home_;
+  test::ScopedEnv programFolder_{"KIVO_HOME", home_.File("prog")};
+  test::ScopedEnv settings_{"XDG_CONFIG_HOME", home_.File("config")};
+  test::TestHttpServer server_;
+};
+
+TEST_F(KivoProgramTest, PatrolsSavesAndExitsWithPQ) {
+  test::ScriptedResponse page = test::ScriptedResponse::Ok("<html><body>news</body></html>");
+  page.Headers = {{"Last-Modified", "Sat, 05 Dec 2026 10:30:00 GMT"}};
+  server_.Script("/page.html", page);
+  {
+    RegKey key;
+    ASSERT_TRUE(key.OpenForWrite(RegRoot::CurrentUser, kSettingsKeyPath));
+    WriteStringSetting(key, Setting::SaveFolder, test::U16(home_.File("out") + "/"));
+  }
+  std::filesystem::create_directories(home_.File("out"));
+  WriteList();
+
+  std::unique_ptr<QProcess> kivo = Start({QStringLiteral("/q"), QStringLiteral("/P")});
+  WaitForEnd(*kivo);
+  EXPECT_EQ(kivo->exitStatus(), QProcess::NormalExit);
+  EXPECT_EQ(kivo->exitCode(), 0) << kivo->readAllStandardError().toStdString();
+
+  UrlList list;
+  ASSERT_TRUE(ListFile().Load(list));
+  ASSERT_EQ(list.Count(), 1);
+  EXPECT_EQ(list[0]->Status, 1);
+  EXPECT_EQ(list[0]->HasLastTime, 1);
+  EXPECT_EQ(list[0]->LastTime.Minute, 30);
+  EXPECT_EQ(test::ReadBytes(platform::Utf8FromUtf16(list[0]->LocalFile.View())),
+            "<html><body>news</body></html>");
+}
+
+TEST_F(KivoProgramTest, ASecondStartOnlyRaisesTheFirstOrIsRefusedBesideKivoCli) {
+  struct Case {
+    const char* Name;
+    bool FirstListens;  // a running kivo, or kivo-cli that only holds the lock
+    int ExitCode;
+    int Raises;
+    const char* Error;
+  };
+  const Case cases[] = {
+      {"kivo is running", true, 0, 1, ""},
+      {"kivo-cli is running", false, 1, 0, "kivo-cli is working on the program folder"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.Name);
+    WriteList();
+    const std::string before = ListBytes();
+    std::unique_ptr<platform::InstanceLock> lock = platform::InstanceLock::TryAcquire();
+    ASSERT_NE(lock, nullptr);
+    InstanceServer first;
+    QSignalSpy raises(&first, &InstanceServer::activationRequested);
+    if (c.FirstListens) {
+      ASSERT_TRUE(first.Listen(InstanceServerName(platform::ProgramFolder())));
+    }
+    // Options given to a second start are not passed on: no patrol runs.
+    std::unique_ptr<QProcess> kivo = Start({QStringLiteral("/P"), QStringLiteral("/Q")});
+    WaitForEnd(*kivo);
+    EXPECT_EQ(kivo->exitCode(), c.ExitCode);
+    EXPECT_NE(kivo->readAllStandardError().toStdString().find(c.Error), std::string::npos);
+    EXPECT_EQ(raises.count(), c.Raises);
+    EXPECT_EQ(server_.RequestCount(), 0u);
+    EXPECT_EQ(ListBytes(), before);
+  }
+}
+
+TEST_F(KivoProgramTest, SignalsCloseTheWindowTheOrderlyWay) {
+  for (int signal : {SIGTERM, SIGHUP}) {
+    SCOPED_TRACE(signal);
+    std::filesystem::remove_all(home_.File("config"));
+    WriteList();
+    std::unique_ptr<QProcess> kivo = Start({});
+    // The program answers on its socket once its window is up.
+    const QString name = InstanceServerName(platform::ProgramFolder());
+    while (kivo->state() == QProcess::Running && !RaiseRunningInstance(name)) {
+      QTest::qWait(50);
+    }
+    ::kill(static_cast<pid_t>(kivo->processId()), signal);
+    WaitForEnd(*kivo);
+    EXPECT_EQ(kivo->exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(kivo->exitCode(), 0);
+    UrlList list;
+    EXPECT_TRUE(ListFile().Load(list));
+    EXPECT_EQ(list.Count(), 1);
+    // The layout was written at the close: the window's geometry is new.
+    RegKey key;
+    ASSERT_TRUE(key.OpenForRead(RegRoot::CurrentUser, kSettingsKeyPath));
+    char16_t geometry[8] = {};
+    EXPECT_NE(key.ReadString(u"MainWindowGeometry", geometry, sizeof geometry), nullptr);
+  }
+}
+
+}  // namespace
+}  // namespace kivo

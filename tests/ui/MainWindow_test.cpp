@@ -1,0 +1,344 @@
+// The main window's commands, keys and layout on a small list, offscreen.
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QDialog>
+#include <QHeaderView>
+#include <QSignalSpy>
+#include <QTest>
+#include <QTimer>
+#include <QTreeView>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "common/QtTestApp.h"
+#include "common/ScopedEnv.h"
+#include "common/TempDir.h"
+#include "dialup/DialupFlow.h"
+#include "platform/ProgramFolder.h"
+#include "ui/CommandBands.h"
+#include "ui/MainWindow.h"
+#include "ui/UrlListModel.h"
+#include "urllist/Settings.h"
+#include "urllist/UrlListFile.h"
+
+namespace kivo {
+namespace {
+
+using test::TempDir;
+
+// A flow that always wants to dial and never connects, so that a patrol
+// command shows up as one dial and runs no patrol.
+class RecordingDialup final : public DialupFlow {
+ public:
+  QStringList ListEntries() override { return {}; }
+  bool ShouldDial() override { return true; }
+  void BeginDial(QWidget*, std::function<void()>) override { ++Dials; }
+  void HangUpIfDialed(QWidget*) override {}
+  int Dials = 0;
+};
+
+class MainWindowTest : public testing::Test {
+ protected:
+  void SetUp() override {
+    test::QtTestApp().setQuitOnLastWindowClosed(false);
+    test::WriteBytes(home_.File("copy1.html"), "<p>one</p>");
+  }
+
+  // Six entries e0..e5. Status 0, 1, 2, 1, 0, 1; e1's copy exists, e3's is
+  // gone, e5 names none. Every entry has an update time.
+  void WriteSixEntries() {
+    UrlList list;
+    const int32_t statuses[] = {0, 1, 2, 1, 0, 1};
+    const std::string copies[] = {"", "copy1.html", "copy2.html", "gone.html", "", ""};
+    for (int i = 0; i < 6; ++i) {
+      auto entry = std::make_unique<UrlEntry>();
+      entry->Name.Assign(test::U16("e" + std::to_string(i)));
+      entry->Url.Assign(test::U16("http://example.com/" + std::to_string(i)));
+      entry->Status = statuses[i];
+      if (!copies[i].empty()) {
+        entry->LocalFile.Assign(home_.Wide(copies[i]));
+      }
+      entry->HasLastTime = 1;
+      entry->LastTime = SystemTime{2026, 12, 5, 5, 10, 30, 0, 0};
+      list.Add(std::move(entry));
+    }
+    ListFile().Save(list);
+  }
+
+  static UrlListFile ListFile() { return UrlListFile(platform::ProgramFile(u"Kivo.dat")); }
+
+  // "name:status:time" per entry, time "-" when there is none, as the list
+  // file holds them.
+  static std::string SavedSummary() {
+    UrlList list;
+    ListFile().Load(list);
+    std::string summary;
+    for (const UrlEntry* entry : list) {
+      summary += QString::fromUtf16(entry->Name.View().data(), entry->Name.Length()).toStdString();
+      summary += ":" + std::to_string(entry->Status) + (entry->HasLastTime ? ":T " : ":- ");
+    }
+    return summary;
+  }
+
+  std::unique_ptr<MainWindow> Open() {
+    auto window = std::make_unique<MainWindow>(dialup_);
+    window->SetEditEntry([this](QWidget*, UrlEntry& entry) {
+      ++edits_;
+      if (editAnswer_) {
+        entry.Name.Assign(u"edited");
+      }
+      return editAnswer_;
+    });
+    return window;
+  }
+
+  static void Select(MainWindow& window, const std::vector<int>& rows) {
+    QItemSelectionModel* selection = window.ListView()->selectionModel();
+    selection->clearSelection();
+    for (int row : rows) {
+      selection->select(window.ListView()->model()->index(row, 0),
+                        QItemSelectionModel::Select | QItemSelectionModel::Rows);
+    }
+  }
+
+  static std::vector<int> Selected(MainWindow& window) {
+    std::vector<int> rows;
+    for (const QModelIndex& index : window.ListView()->selectionModel()->selectedRows()) {
+      rows.push_back(index.row());
+    }
+    std::sort(rows.begin(), rows.end());
+    return rows;
+  }
+
+  TempDir home_;
+  test::ScopedEnv programFolder_{"KIVO_HOME", home_.File("prog")};
+  test::ScopedEnv settings_{"XDG_CONFIG_HOME", home_.File("config")};
+  RecordingDialup dialup_;
+  bool editAnswer_ = false;
+  int edits_ = 0;
+};
+
+TEST_F(MainWindowTest, CommandsChangeTheListAndSaveIt) {
+  // The fake desktop opener records the paths it is given.
+  std::filesystem::create_directories(home_.File("bin"));
+  test::WriteBytes(home_.File("bin/xdg-open"), "#!/bin/sh\necho \"$1\" >> \"$0.log\"\n");
+  std::filesystem::permissions(home_.File("bin/xdg-open"), std::filesystem::perms::owner_all);
+  test::ScopedEnv path("PATH", home_.File("bin") + ":" + std::getenv("PATH"));
+
+  const std::string unchanged = "e0:0:T e1:1:T e2:2:T e3:1:T e4:0:T e5:1:T ";
+  struct Case {
+    const char* Name;
+    std::vector<int> Selected;
+    Command Run;
+    bool EditAnswer;
+    std::string Saved;
+    std::vector<int> SelectedAfter;
+  };
+  const Case cases[] = {
+      {"new, then Cancel", {1}, Command::NewEntry, false, unchanged, {1}},
+      {"new, then OK", {1}, Command::NewEntry, true, unchanged + "edited:0:- ", {6}},
+      {"edit takes the first selected row",
+       {4, 2},
+       Command::EditEntry,
+       true,
+       "e0:0:T e1:1:T edited:2:T e3:1:T e4:0:T e5:1:T ",
+       {2, 4}},
+      {"delete rows 2 and 4 of six",
+       {2, 4},
+       Command::DeleteEntries,
+       false,
+       "e0:0:T e1:1:T e3:1:T e5:1:T ",
+       {2}},
+      {"delete the last two rows",
+       {4, 5},
+       Command::DeleteEntries,
+       false,
+       "e0:0:T e1:1:T e2:2:T e3:1:T ",
+       {3}},
+      {"delete with no row selected", {}, Command::DeleteEntries, false, unchanged, {}},
+      {"reset on several rows",
+       {1, 3, 4},
+       Command::ResetUpdateTime,
+       false,
+       "e0:0:T e1:1:- e2:2:T e3:1:- e4:0:- e5:1:T ",
+       {1, 3, 4}},
+      {"view a row never fetched", {0}, Command::ViewEntry, false, unchanged, {0}},
+      {"view a row whose copy is gone",
+       {3},
+       Command::ViewEntry,
+       false,
+       "e0:0:T e1:1:T e2:2:T e3:2:T e4:0:T e5:1:T ",
+       {3}},
+      {"view a row without a copy",
+       {5},
+       Command::ViewEntry,
+       false,
+       "e0:0:T e1:1:T e2:2:T e3:1:T e4:0:T e5:2:T ",
+       {5}},
+      {"view a fetched row",
+       {1},
+       Command::ViewEntry,
+       false,
+       "e0:0:T e1:2:T e2:2:T e3:1:T e4:0:T e5:1:T ",
+       {1}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.Name);
+    WriteSixEntries();
+    editAnswer_ = c.EditAnswer;
+    std::unique_ptr<MainWindow> window = Open();
+    Select(*window, c.Selected);
+    window->Execute(c.Run);
+    EXPECT_EQ(SavedSummary(), c.Saved);
+    EXPECT_EQ(Selected(*window), c.SelectedAfter);
+    // The view shows what the list holds, row for row.
+    const std::string reset = "----/--/-- --:--";
+    for (int row = 0; row < window->List().Count(); ++row) {
+      const QString time = window->ListView()->model()->index(row, 3).data().toString();
+      EXPECT_EQ(time == QString::fromStdString(reset), window->List()[row]->HasLastTime == 0);
+    }
+  }
+  // Only the fetched row with an existing copy reached the opener, once.
+  const std::string log = home_.File("bin/xdg-open.log");
+  for (int i = 0; i < 200 && !std::filesystem::exists(log); ++i) {
+    QTest::qWait(50);
+  }
+  EXPECT_EQ(test::ReadBytes(log), home_.File("copy1.html") + "\n");
+}
+
+TEST_F(MainWindowTest, KeysReachTheirCommandsWhileTheListHasTheFocus) {
+  struct Case {
+    const char* Name;
+    Qt::Key Key;
+    Qt::KeyboardModifiers Modifiers;
+    const char* Action;
+  };
+  const Case cases[] = {
+      {"slash", Qt::Key_Slash, Qt::NoModifier, "patrolAllAction"},
+      {"P", Qt::Key_P, Qt::NoModifier, "patrolAllAction"},
+      {"Shift+P", Qt::Key_P, Qt::ShiftModifier, "patrolSelectedAction"},
+      {"Ctrl+N", Qt::Key_N, Qt::ControlModifier, "newAction"},
+      {"Delete", Qt::Key_Delete, Qt::NoModifier, "deleteAction"},
+      {"Enter", Qt::Key_Return, Qt::NoModifier, "viewAction"},
+      {"keypad Enter", Qt::Key_Enter, Qt::KeypadModifier, "viewAction"},
+      {"Alt+Enter", Qt::Key_Return, Qt::AltModifier, "editAction"},
+      {"Alt+X", Qt::Key_X, Qt::AltModifier, "exitAction"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.Name);
+    WriteSixEntries();
+    std::unique_ptr<MainWindow> window = Open();
+    window->show();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
+    ASSERT_TRUE(window->ListView()->hasFocus());
+    std::vector<std::unique_ptr<QSignalSpy>> spies;
+    const QList<QAction*> actions = window->findChildren<QAction*>();
+    for (QAction* action : actions) {
+      spies.push_back(std::make_unique<QSignalSpy>(action, &QAction::triggered));
+    }
+    QTest::keyClick(window->ListView(), c.Key, c.Modifiers);
+    for (int i = 0; i < actions.size(); ++i) {
+      const bool expected = actions[i]->objectName() == QLatin1String(c.Action);
+      EXPECT_EQ(spies[i]->count(), expected ? 1 : 0) << actions[i]->objectName().toStdString();
+    }
+  }
+  // The patrol keys went as far as dialing, with a list that was not moved
+  // by a type-ahead search.
+  EXPECT_EQ(dialup_.Dials, 3);
+  EXPECT_EQ(edits_, 2);
+}
+
+TEST_F(MainWindowTest, ACloseRequestCancelsAnOpenSheetFirst) {
+  WriteSixEntries();
+  std::unique_ptr<MainWindow> window = Open();
+  int sheetResult = -1;
+  window->SetEditEntry([&](QWidget* parent, UrlEntry&) {
+    QDialog sheet(parent);
+    QTimer::singleShot(0, window.get(), &MainWindow::RequestClose);
+    sheetResult = sheet.exec();
+    return false;
+  });
+  window->show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(window.get()));
+  window->Execute(Command::NewEntry);
+  EXPECT_EQ(sheetResult, QDialog::Rejected);
+  QTRY_VERIFY(!window->isVisible());
+  EXPECT_EQ(SavedSummary(), "e0:0:T e1:1:T e2:2:T e3:1:T e4:0:T e5:1:T ");
+}
+
+TEST_F(MainWindowTest, LayoutValuesComeBackAtTheNextStart) {
+  struct Case {
+    const char* Name;
+    std::vector<std::pair<Setting, uint32_t>> Stored;
+    std::vector<int> Columns;
+    int MenuBandWidth;  // 0: the menu band's minimum
+  };
+  const Case cases[] = {
+      {"defaults", {}, {200, 266, 39, 116}, 174},
+      {"changed by the user",
+       {{Setting::NameWidth, 150},
+        {Setting::UrlWidth, 300},
+        {Setting::LinkLevelWidth, 50},
+        {Setting::LastTimeWidth, 120},
+        {Setting::CommandBandMenuWidth, 130},
+        {Setting::CommandBandToolStyle, 4 | CommandBands::kStyleNoGripper}},
+       {150, 300, 50, 120},
+       130},
+      {"tool band maximised",
+       {{Setting::CommandBandMenuWidth, 130}, {Setting::CommandBandToolMaximized, 1}},
+       {200, 266, 39, 116},
+       0},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.Name);
+    std::filesystem::remove_all(home_.File("config"));
+    {
+      RegKey key;
+      ASSERT_TRUE(key.OpenForWrite(RegRoot::CurrentUser, kSettingsKeyPath));
+      for (const auto& [setting, value] : c.Stored) {
+        WriteDwordSetting(key, setting, value);
+      }
+    }
+    QSize size;
+    BandValues written;
+    // The first run shows what was stored and writes it back at the close;
+    // the second must show the same again, window size included.
+    for (int run = 0; run < 2; ++run) {
+      SCOPED_TRACE(run);
+      std::unique_ptr<MainWindow> window = Open();
+      if (run == 0) {
+        window->resize(720 + 10 * static_cast<int>(c.Stored.size()), 380);
+      }
+      window->show();
+      ASSERT_TRUE(QTest::qWaitForWindowExposed(window.get()));
+      for (int column = 0; column < 4; ++column) {
+        EXPECT_EQ(window->ListView()->header()->sectionSize(column), c.Columns[column]);
+      }
+      auto* bands = window->findChild<CommandBands*>();
+      const int menuWidth = bands->sizes()[0];
+      if (c.MenuBandWidth == 0) {
+        EXPECT_EQ(menuWidth, bands->widget(0)->minimumSizeHint().width());
+      } else {
+        EXPECT_EQ(menuWidth, c.MenuBandWidth);
+      }
+      if (run == 1) {
+        EXPECT_EQ(window->size(), size);
+        EXPECT_EQ(bands->Values(), written);
+      }
+      size = window->size();
+      written = bands->Values();
+      window->close();
+    }
+    RegKey key;
+    ASSERT_TRUE(key.OpenForRead(RegRoot::CurrentUser, kSettingsKeyPath));
+    EXPECT_EQ(ReadBandValues(key), written);
+    for (const auto& [setting, value] : c.Stored) {
+      EXPECT_EQ(ReadDwordSetting(key, setting), value) << static_cast<int>(setting);
+    }
+  }
+}
+
+}  // namespace
+}  // namespace kivo

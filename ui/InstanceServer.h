@@ -1,0 +1,44 @@
+#pragma once
+
+#include <QObject>
+#include <QString>
+#include <string_view>
+
+class QLocalServer;
+
+namespace kivo {
+
+// Returns the name of the running program's local socket for a program
+// folder: per user and per folder, in the user's runtime folder when there
+// is one.
+QString InstanceServerName(std::u16string_view programFolder);
+
+// Asks a program already running under `name` to come to the front; true
+// when one answered. Nothing else is passed on.
+bool RaiseRunningInstance(const QString& name);
+
+// The local socket on which the running program hears of later starts. Each
+// connection is a request to come to the front and carries nothing; it is
+// closed at once after activationRequested.
+//
+// Only the holder of the instance lock may listen: it then knows that a
+// socket file left under the name is stale, and replaces it.
+class InstanceServer final : public QObject {
+  Q_OBJECT
+
+ public:
+  explicit InstanceServer(QObject* parent = nullptr);
+
+  // Starts listening under `name`; false when the socket cannot be made.
+  bool Listen(const QString& name);
+
+ signals:
+  void activationRequested();
+
+ private:
+  void Accept();
+
+  QLocalServer* server_;
+};
+
+}  // namespace kivo

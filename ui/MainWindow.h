@@ -1,0 +1,142 @@
+#pragma once
+
+#include <QMainWindow>
+#include <QPointer>
+#include <QStringList>
+#include <array>
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "ui/Command.h"
+#include "ui/CommandBands.h"
+#include "urllist/UrlList.h"
+#include "urllist/UrlListFile.h"
+
+class QAction;
+class QMenu;
+class QMenuBar;
+class QToolBar;
+class QTreeView;
+
+namespace kivo {
+
+class DialupFlow;
+class PatrolDialog;
+class UrlListModel;
+
+// Which entries a patrol takes.
+enum class PatrolScope { All, Selected };
+// What happens after a patrol: the /Q option closes the program.
+enum class AfterPatrol { Stay, Quit };
+
+// The main window "Kivo": the band row with the menus and the tool bar, and
+// the list of URL entries. It owns the UrlList for the whole run, turns every
+// menu item, key and tool button into a Command, and runs patrols.
+//
+// The list file is saved atomically after every command that changes the
+// list and after every patrol that changed an entry, so that a crash or a
+// kill loses nothing that a command had finished; the close saves it again
+// only when such a save failed. The layout (column widths, band values and
+// the window's own geometry) is read when the window is made and written
+// when it closes, value by value and only where it changed, because every
+// value written rewrites and syncs the whole settings file.
+class MainWindow final : public QMainWindow {
+  Q_OBJECT
+
+ public:
+  using EditEntryFunction = std::function<bool(QWidget* parent, UrlEntry& entry)>;
+  using OptionsFunction = std::function<void(QWidget* parent, const QStringList& dialupEntries)>;
+
+  // Builds the window, reads its layout and loads the list file of the
+  // program folder. `dialup` must outlive the window.
+  explicit MainWindow(DialupFlow& dialup, QWidget* parent = nullptr);
+  ~MainWindow() override;
+
+  // Replaces the entry sheet (EditUrlEntry by default), for tests.
+  void SetEditEntry(EditEntryFunction editEntry) { editEntry_ = std::move(editEntry); }
+  // Replaces the options sheet (ShowOptionsSheet by default), for tests.
+  void SetShowOptions(OptionsFunction showOptions) { showOptions_ = std::move(showOptions); }
+  // Sets what happens after each patrol.
+  void SetAfterPatrol(AfterPatrol afterPatrol) { afterPatrol_ = afterPatrol; }
+
+  // Carries out `command` now.
+  void Execute(Command command);
+  // Queues `command`, to be carried out once control is back in the event
+  // loop.
+  void Post(Command command);
+
+  // Closes the window the orderly way, from a signal or the session: a
+  // running patrol is cancelled first, and the window closes once it ended.
+  void RequestClose();
+  // Brings the window to the front, for a second start of the program.
+  void BringToFront();
+  // Saves the list file and the layout without closing, for a session that
+  // is about to end.
+  void SaveAll();
+  // Saves the list and the layout once, as closing does; later calls do
+  // nothing. The program calls it when its event loop has ended.
+  void Shutdown();
+
+  const UrlList& List() const { return list_; }
+  QTreeView* ListView() const { return listView_; }
+  // The action of a command with a menu item, or null.
+  QAction* ActionFor(Command command) const;
+
+ protected:
+  void closeEvent(QCloseEvent* event) override;
+  void changeEvent(QEvent* event) override;
+
+ private:
+  QMenuBar* BuildMenus();
+  QToolBar* BuildToolBar();
+  QAction* AddAction(QMenu* menu, const QString& text, Command command,
+                     const QList<QKeySequence>& keys, const QString& objectName);
+  void BuildListView();
+  void ReadLayout();
+  void WriteLayout();
+  bool SaveList();
+
+  void NewEntry();
+  void EditEntry();
+  void DeleteEntries();
+  void ViewEntry();
+  void ResetUpdateTime();
+  void StartPatrol(PatrolScope scope);
+  void RunPatrol();
+  void ShowAbout();
+  void ShowOptions();
+
+  std::vector<int32_t> SelectedRows() const;
+  void SelectOnly(int32_t row);
+
+  DialupFlow& dialup_;
+  EditEntryFunction editEntry_;
+  OptionsFunction showOptions_;
+  UrlList list_;
+  UrlListFile file_;
+  UrlListModel* model_ = nullptr;
+  QTreeView* listView_ = nullptr;
+  CommandBands* bands_ = nullptr;
+  std::map<Command, QAction*> actions_;
+  // The layout values as the settings store holds them.
+  struct StoredLayout {
+    BandValues Bands;
+    std::array<uint32_t, 4> Columns = {};
+    std::u16string Geometry;
+  };
+  StoredLayout stored_;
+  // False while the list holds changes that the list file lacks.
+  bool listSaved_ = true;
+
+  PatrolScope patrolScope_ = PatrolScope::All;
+  AfterPatrol afterPatrol_ = AfterPatrol::Stay;
+  QPointer<PatrolDialog> patrolDialog_;
+  bool patrolling_ = false;
+  bool closeRequested_ = false;
+  bool shutDown_ = false;
+};
+
+}  // namespace kivo

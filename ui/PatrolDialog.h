@@ -1,0 +1,118 @@
+#pragma once
+
+#include <QDialog>
+#include <QString>
+#include <condition_variable>
+#include <functional>
+#include <mutex>
+
+#include "patrol/PatrolList.h"
+#include "patrol/PatrolView.h"
+#include "patrol/PatrolWorker.h"
+
+class QLabel;
+class QProgressBar;
+class QPushButton;
+class QTimer;
+
+namespace kivo {
+
+// The modal patrol progress dialog "巡回". It runs the patrol worker on a
+// thread of its own and is that worker's PatrolView.
+//
+// The worker's calls arrive on the worker thread. Texts and progress are
+// only recorded there, under a lock, and shown by the GUI thread at most once
+// per refresh interval, so that the worker never waits for a repaint, however
+// many pieces a download arrives in. Entry updates, the error box and the
+// end of the patrol are carried over to the GUI thread, and the worker waits
+// for them there: the entries belong to the GUI thread, and the box must be
+// answered.
+class PatrolDialog final : public QDialog, public PatrolView {
+  Q_OBJECT
+
+ public:
+  // How often the shown texts and progress catch up with the worker.
+  static constexpr int kRefreshMs = 50;
+
+  // Called on the GUI thread after an entry update has been applied, with the
+  // entry whose row must be redrawn.
+  using EntryUpdated = std::function<void(UrlEntry& entry)>;
+
+  // Prepares a patrol of `list`; `list` must outlive the dialog.
+  PatrolDialog(PatrolList& list, EntryUpdated entryUpdated, QWidget* parent);
+  // Waits for a worker that is still running.
+  ~PatrolDialog() override;
+
+  // Starts the worker and shows the dialog modally until the worker has
+  // finished; returns the worker's result (0, or -1 when no HTTP session
+  // could be opened).
+  int32_t Run();
+  // Cancels the patrol as the Cancel button does: the worker stops before
+  // the next entry or image, and the dialog closes once it has finished.
+  void Cancel();
+
+  // PatrolView, called by the worker.
+  void SetTitle(std::u16string_view name) override;
+  void SetUrl(std::u16string_view url) override;
+  void SetState(std::u16string_view state) override;
+  void SetByteText(std::u16string_view text) override;
+  void SetPercent(int32_t percent) override;
+  void ShowError(std::u16string_view message) override;
+  void UpdateEntry(UrlEntry& entry, const EntryUpdate& update) override;
+  void Finished() override;
+
+  // Shows what the worker has reported so far, at once; the refresh timer
+  // calls it, and so may a caller that has fed the view itself.
+  void Refresh();
+
+ protected:
+  // Escape and the window's close button mean Cancel; the dialog itself
+  // closes only when the worker has finished.
+  void reject() override;
+
+ private:
+  // What the worker reported last, waiting to be shown.
+  struct Shown {
+    QString Title;
+    QString Url;
+    QString State;
+    QString Bytes;
+    int Percent = 0;
+  };
+  enum Change : unsigned {
+    kTitleChanged = 1,
+    kUrlChanged = 2,
+    kStateChanged = 4,
+    kBytesChanged = 8,
+    kPercentChanged = 16,
+  };
+
+  void Record(unsigned change, QString Shown::*field, std::u16string_view text);
+  // Runs `call` on the GUI thread and returns once it has run there. The
+  // hand-over goes through mutex_, so that the worker's data is seen whole on
+  // the other side whatever Qt's event queue does.
+  void CallOnGuiThread(const std::function<void()>& call);
+  void ServeCall();
+
+  PatrolList& list_;
+  EntryUpdated entryUpdated_;
+  QLabel* title_;
+  QLabel* url_;
+  QLabel* state_;
+  QLabel* bytes_;
+  QProgressBar* progress_;
+  QPushButton* cancel_;
+  QTimer* refresh_;
+
+  std::mutex mutex_;
+  Shown pending_;
+  unsigned changes_ = 0;
+  // The one call the worker waits for, if any.
+  std::condition_variable callServed_;
+  const std::function<void()>* call_ = nullptr;
+
+  PatrolThread worker_;
+  bool finished_ = false;
+};
+
+}  // namespace kivo
