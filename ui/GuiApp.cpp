@@ -58,7 +58,9 @@ int RunGui(int argc, char** argv) {
   QApplication app(argc, argv);
   QApplication::setApplicationName(QStringLiteral("Kivo"));
   QApplication::setApplicationVersion(QStringLiteral(KIVO_VERSION));
-  QGuiApplication::setDesktopFileName(QStringLiteral("kivo"));
+  // The desktop entry's name, so that a Wayland desktop shows the entry's
+  // name and icon for the window.
+  QGuiApplication::setDesktopFileName(QStringLiteral("com.ostrel.Kivo"));
   QApplication::setWindowIcon(ProgramIcon());
   QTranslator qtTranslator;
   InstallQtTranslation(app, qtTranslator);
