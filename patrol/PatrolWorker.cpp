@@ -19,6 +19,7 @@
 #include "patrol/FetchedUrlList.h"
 #include "patrol/FileType.h"
 #include "patrol/LocalCopy.h"
+#include "patrol/PatrolFolders.h"
 #include "patrol/PatrolRunning.h"
 #include "patrol/PatrolSettings.h"
 #include "platform/CodePage.h"
@@ -26,7 +27,6 @@
 #include "platform/NewFile.h"
 #include "platform/ProgramFolder.h"
 #include "platform/StorageSpace.h"
-#include "urllist/EditRules.h"
 #include "urllist/UrlMapping.h"
 
 namespace kivo {
@@ -321,12 +321,7 @@ class Patrol {
   }
 
   WideString FolderOf(const UrlEntry& entry) const {
-    if (entry.UseOwnFolder != 0) {
-      // An empty own folder means the program folder, already resolved.
-      return entry.OwnFolder.IsEmpty() ? WideString(setup_.ProgramFolder)
-                                       : NormaliseFolder(entry.OwnFolder.View());
-    }
-    return settings_.SaveFolder;
+    return EntryFolder(entry, setup_.ProgramFolder, settings_.SaveFolder);
   }
 
   PatrolView& view_;
@@ -379,6 +374,7 @@ int32_t RunPatrol(const PatrolParams& params) {
     view.Finished();
     return kPatrolNoSession;
   }
+  RemoveStaleTemporaries(*params.List, programFolder, settings.SaveFolder);
   bool outOfSpace = false;
   {
     const platform::CodePage ansi(platform::AnsiCodePageName());

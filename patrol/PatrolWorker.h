@@ -34,9 +34,10 @@ std::u16string TemporaryFilePath();
 // Runs one whole patrol over params.List, reporting through params.View:
 // returns kPatrolDone after a completed or cancelled patrol, kPatrolNoSession
 // when no HTTP session could be opened, and kPatrolOutOfSpace when a store
-// failed for lack of space, which ends the patrol the way Cancel does. In
-// every case the last call on the view is Finished, and the list again holds
-// exactly the entries it was given.
+// failed for lack of space, which ends the patrol the way Cancel does. Before
+// it fetches anything it removes the stale temporary files of killed runs
+// from the folders it writes to. In every case the last call on the view is
+// Finished, and the list again holds exactly the entries it was given.
 int32_t RunPatrol(const PatrolParams& params);
 
 // A patrol on a thread of its own, as the progress dialog runs it: Start sets
