@@ -10,13 +10,22 @@
 
 namespace kivo {
 
+// What a patrol tells its starter besides its result.
+struct PatrolReport {
+  // True when a cancel stopped work: it left an entry, an image or a queued
+  // frame or link unfetched, or gave a download up. A cancel during the last
+  // download, which then finished, or during the rewrite pass stopped nothing.
+  bool StoppedByCancel = false;
+};
+
 // What the patrol worker is started with: where it reports, the entries it
-// patrols and, optionally, other bounds than the program's own. All three
-// outlive the worker.
+// patrols, optionally other bounds than the program's own, and optionally
+// where it reports how it ended. All of them outlive the worker.
 struct PatrolParams {
   PatrolView* View = nullptr;
   PatrolList* List = nullptr;
   const PatrolLimits* Limits = nullptr;  // null: the defaults of PatrolLimits
+  PatrolReport* Report = nullptr;        // when set, filled in before Finished
 };
 
 // The results of RunPatrol.
