@@ -4,6 +4,7 @@
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
+#include <time.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -152,16 +153,16 @@ std::optional<std::string> BootTag() {
   return tag;
 }
 
+// When this boot began, in seconds since the epoch: the wall clock less the
+// time since boot, as the kernel reports it in /proc/stat.
 std::optional<int64_t> BootTime() {
-  const std::optional<std::string> stat = ReadSmallFile("/proc/stat");
-  constexpr std::string_view kField = "\nbtime ";
-  const size_t at = stat ? stat->find(kField) : std::string::npos;
-  if (at == std::string::npos) {
+  timespec now{};
+  timespec sinceBoot{};
+  if (::clock_gettime(CLOCK_REALTIME, &now) != 0 ||
+      ::clock_gettime(CLOCK_BOOTTIME, &sinceBoot) != 0) {
     return std::nullopt;
   }
-  const std::string_view rest = std::string_view(*stat).substr(at + kField.size());
-  const std::optional<uint64_t> seconds = Decimal(rest.substr(0, rest.find('\n')), 20);
-  return seconds ? std::optional<int64_t>(static_cast<int64_t>(*seconds)) : std::nullopt;
+  return static_cast<int64_t>(now.tv_sec) - static_cast<int64_t>(sinceBoot.tv_sec);
 }
 
 // True unless it is certain that no process with this id and start time
