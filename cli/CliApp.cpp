@@ -186,15 +186,18 @@ int Patrol(UrlList& list, const std::vector<int32_t>& rows, const PatrolLimits& 
   ConsoleView view(stderr, terminal ? ConsoleStyle::LiveLine : ConsoleStyle::PlainLines,
                    TerminalWidth());
   int32_t result = 0;
+  PatrolReport report;
   {
     CancelOnSignals cancelOnSignals;
     PatrolRunning.store(kPatrolGoing);
-    result = RunPatrol(PatrolParams{&view, &patrolList, &limits});
+    result = RunPatrol(PatrolParams{&view, &patrolList, &limits, &report});
   }
   if (result == kPatrolNoSession) {
     return kExitInternetOpen;
   }
-  if (view.StoppedByCancel()) {
+  // Only a cancel that left work undone is reported; one that came during
+  // the last download, which then finished, changed nothing.
+  if (report.StoppedByCancel) {
     Message("patrol cancelled; the pages stored so far have been rewritten");
   }
   // One line per updated entry: its row and where its offline copy is.

@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <string>
 
-#include "patrol/PatrolRunning.h"
 #include "platform/Utf8.h"
 
 namespace kivo {
@@ -132,12 +131,6 @@ void ConsoleView::SetUrl(std::u16string_view url) {
 }
 
 void ConsoleView::SetState(std::u16string_view state) {
-  if (state == kStateRewriting) {
-    // The worker stops at its next check of PatrolRunning and goes straight
-    // to the rewrite pass, so a cancel seen here stopped work; one that comes
-    // during the rewrite pass stops nothing.
-    stoppedByCancel_ = PatrolRunning.load() != kPatrolGoing;
-  }
   state_ = Printable(state);
   if (style_ == ConsoleStyle::PlainLines) {
     // Every state is a line of its own, also the same one again: each

@@ -36,9 +36,6 @@ class ConsoleView : public PatrolView {
 
   // The user entries updated so far, in the order the patrol stored them.
   const std::vector<const UrlEntry*>& UpdatedEntries() const { return updatedEntries_; }
-  // True when a cancel came before the rewrite pass began, so that it
-  // stopped downloads; false for one that came during the rewrite pass.
-  bool StoppedByCancel() const { return stoppedByCancel_; }
 
  private:
   enum class Redraw { Now, WhenDue };
@@ -57,7 +54,6 @@ class ConsoleView : public PatrolView {
   std::u16string bytes_;
   int32_t percent_ = 0;
   bool lineShown_ = false;
-  bool stoppedByCancel_ = false;
   std::vector<const UrlEntry*> updatedEntries_;
   std::chrono::steady_clock::time_point lastDraw_{};
 };

@@ -19,6 +19,7 @@
 #include "patrol/FetchedUrlList.h"
 #include "patrol/FileType.h"
 #include "patrol/LocalCopy.h"
+#include "patrol/PatrolFolders.h"
 #include "patrol/PatrolRunning.h"
 #include "patrol/PatrolSettings.h"
 #include "platform/CodePage.h"
@@ -26,7 +27,6 @@
 #include "platform/NewFile.h"
 #include "platform/ProgramFolder.h"
 #include "platform/StorageSpace.h"
-#include "urllist/EditRules.h"
 #include "urllist/UrlMapping.h"
 
 namespace kivo {
@@ -53,18 +53,24 @@ class CancelWatch {
       return false;
     }
     if (state != kPatrolCancelled) {
+      gaveUp_ = true;
       return true;
     }
     const Clock::time_point now = Clock::now();
     if (!cancelSeen_) {
       cancelSeen_ = now;
     }
-    return now - *cancelSeen_ >= grace_;
+    gaveUp_ = now - *cancelSeen_ >= grace_;
+    return gaveUp_;
   }
+
+  // True once a download has been given up for a cancel.
+  bool GaveUp() const { return gaveUp_; }
 
  private:
   const std::chrono::milliseconds grace_;
   std::optional<Clock::time_point> cancelSeen_;
+  bool gaveUp_ = false;
 };
 
 // Makes the temporary entry for a frame or link url found on parent's page:
@@ -114,9 +120,11 @@ class Patrol {
   // count is read again at every step because processing inserts after
   // position i.
   void RunMainLoop() {
-    for (int32_t i = 0; i < list_.Count() && KeepsGoing(); ++i) {
+    int32_t i = 0;
+    for (; i < list_.Count() && KeepsGoing(); ++i) {
       ProcessEntry(i);
     }
+    NoteStop(i < list_.Count());
   }
 
   // Rewrites the links of every page stored so far, also after a cancel.
@@ -150,9 +158,13 @@ class Patrol {
   }
 
   bool RanOutOfSpace() const { return spaceFolder_.has_value(); }
+  // True when a cancel left an entry, a queued frame or link or an image unfetched.
+  bool CancelLeftWork() const { return cancelLeftWork_; }
 
  private:
   bool KeepsGoing() const { return IsRunning() && !spaceFolder_; }
+  // Records whether a stop that left work undone came from a cancel.
+  void NoteStop(bool workLeft) { cancelLeftWork_ = cancelLeftWork_ || (workLeft && !IsRunning()); }
 
   void ProcessEntry(int32_t index) {
     UrlEntry& entry = *list_[index];
@@ -261,6 +273,7 @@ class Patrol {
   void FetchImages(const PageLinks& links, const WideString& folder) {
     for (const WideString* image : links.ImageUrls) {
       if (!KeepsGoing()) {
+        NoteStop(true);
         return;
       }
       if (image == nullptr || fetchedUrls_.Contains(image->View())) {
@@ -321,12 +334,7 @@ class Patrol {
   }
 
   WideString FolderOf(const UrlEntry& entry) const {
-    if (entry.UseOwnFolder != 0) {
-      // An empty own folder means the program folder, already resolved.
-      return entry.OwnFolder.IsEmpty() ? WideString(setup_.ProgramFolder)
-                                       : NormaliseFolder(entry.OwnFolder.View());
-    }
-    return settings_.SaveFolder;
+    return EntryFolder(entry, setup_.ProgramFolder, settings_.SaveFolder);
   }
 
   PatrolView& view_;
@@ -347,6 +355,7 @@ class Patrol {
   std::vector<std::u16string> folderMessages_;
   // The folder whose file system ran out of space, once the patrol stops for it.
   std::optional<std::u16string> spaceFolder_;
+  bool cancelLeftWork_ = false;
 };
 
 }  // namespace
@@ -360,6 +369,9 @@ int32_t RunPatrol(const PatrolParams& params) {
     return kPatrolNoSession;
   }
   PatrolView& view = *params.View;
+  PatrolReport unused;
+  PatrolReport& report = params.Report != nullptr ? *params.Report : unused;
+  report = PatrolReport{};
   const PatrolLimits defaults;
   const PatrolLimits& limits = params.Limits != nullptr ? *params.Limits : defaults;
   const std::u16string programFolder = platform::ProgramFolder();
@@ -379,6 +391,7 @@ int32_t RunPatrol(const PatrolParams& params) {
     view.Finished();
     return kPatrolNoSession;
   }
+  RemoveStaleTemporaries(*params.List, programFolder, settings.SaveFolder);
   bool outOfSpace = false;
   {
     const platform::CodePage ansi(platform::AnsiCodePageName());
@@ -389,6 +402,7 @@ int32_t RunPatrol(const PatrolParams& params) {
     patrol.RewritePages();
     patrol.ShowProblems();
     outOfSpace = patrol.RanOutOfSpace();
+    report.StoppedByCancel = patrol.CancelLeftWork() || cancelWatch.GaveUp();
   }
   params.List->RemoveTemporaries();
   platform::RemoveFile(tempPath);

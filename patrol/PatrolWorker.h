@@ -10,13 +10,22 @@
 
 namespace kivo {
 
+// What a patrol tells its starter besides its result.
+struct PatrolReport {
+  // True when a cancel stopped work: it left an entry, an image or a queued
+  // frame or link unfetched, or gave a download up. A cancel during the last
+  // download, which then finished, or during the rewrite pass stopped nothing.
+  bool StoppedByCancel = false;
+};
+
 // What the patrol worker is started with: where it reports, the entries it
-// patrols and, optionally, other bounds than the program's own. All three
-// outlive the worker.
+// patrols, optionally other bounds than the program's own, and optionally
+// where it reports how it ended. All of them outlive the worker.
 struct PatrolParams {
   PatrolView* View = nullptr;
   PatrolList* List = nullptr;
   const PatrolLimits* Limits = nullptr;  // null: the defaults of PatrolLimits
+  PatrolReport* Report = nullptr;        // when set, filled in before Finished
 };
 
 // The results of RunPatrol.
@@ -34,9 +43,10 @@ std::u16string TemporaryFilePath();
 // Runs one whole patrol over params.List, reporting through params.View:
 // returns kPatrolDone after a completed or cancelled patrol, kPatrolNoSession
 // when no HTTP session could be opened, and kPatrolOutOfSpace when a store
-// failed for lack of space, which ends the patrol the way Cancel does. In
-// every case the last call on the view is Finished, and the list again holds
-// exactly the entries it was given.
+// failed for lack of space, which ends the patrol the way Cancel does. Before
+// it fetches anything it removes the stale temporary files of killed runs
+// from the folders it writes to. In every case the last call on the view is
+// Finished, and the list again holds exactly the entries it was given.
 int32_t RunPatrol(const PatrolParams& params);
 
 // A patrol on a thread of its own, as the progress dialog runs it: Start sets

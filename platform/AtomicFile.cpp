@@ -1,15 +1,16 @@
 #include "platform/AtomicFile.h"
 
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
-#include <random>
 #include <string>
 
 #include "platform/HostFile.h"
 #include "platform/ReplacementFile.h"
+#include "platform/TemporaryNames.h"
 
 namespace kivo::platform {
 namespace {
@@ -42,19 +43,17 @@ SiblingFile CreateSiblingFile(const std::string& hostTarget) {
   if (!IsUsableHostPath(hostTarget)) {
     return sibling;
   }
-  static constexpr char kLetters[] = "abcdefghijklmnopqrstuvwxyz0123456789";
-  std::random_device entropy;
-  std::uniform_int_distribution<int> pick(0, static_cast<int>(sizeof(kLetters)) - 2);
   for (int attempt = 0; attempt < kNameAttempts; ++attempt) {
-    std::string candidate = hostTarget + ".tmp-";
-    for (int i = 0; i < 8; ++i) {
-      candidate.push_back(kLetters[pick(entropy)]);
-    }
+    std::string candidate = TemporaryNameFor(hostTarget);
     int fd = -1;
     do {
       fd = ::open(candidate.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
     } while (fd < 0 && errno == EINTR);
     if (fd >= 0) {
+      // The lock tells a sweep that the file is in use even where its
+      // writer cannot be looked up; a file system without locks only loses
+      // that second safeguard.
+      ::flock(fd, LOCK_EX | LOCK_NB);
       sibling.File = UniqueFd(fd);
       sibling.HostPath = std::move(candidate);
       return sibling;

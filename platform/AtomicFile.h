@@ -15,8 +15,9 @@
 // flushed after the rename. What a caller can rely on:
 //  - After the process dies at any point (a crash, a kill), the target holds
 //    either its old contents or the complete new ones, never a mix or a
-//    shortened file. At worst a temporary file "<name>.tmp-XXXXXXXX" is left
-//    beside it; nothing ever reads such a file.
+//    shortened file. At worst a temporary file "<name>.tmp-..." is left
+//    beside it; nothing ever reads such a file, and RemoveStaleTemporaries
+//    (platform/TemporaryNames.h) removes it once its writer is gone.
 //  - After a power cut, the same holds; and once a replacement has reported
 //    success, the new contents are the ones that survive.
 namespace kivo::platform {
@@ -27,9 +28,10 @@ struct SiblingFile {
   std::string HostPath;  // its host path; empty when none was created
 };
 
-// Creates a new file named "<hostTarget>.tmp-" plus eight random letters and
-// digits, never reusing an existing name. New files get mode 0666 less the
-// umask. A target that is empty, ends with "/" or holds a NUL gives none.
+// Creates a new file beside `hostTarget`, named and locked as
+// platform/TemporaryNames.h describes, never reusing an existing name. New
+// files get mode 0666 less the umask. A target that is empty, ends with "/"
+// or holds a NUL gives none.
 SiblingFile CreateSiblingFile(const std::string& hostTarget);
 
 // Copies the rest of the file open at `from` to the file open at `to`. False

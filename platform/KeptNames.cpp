@@ -8,19 +8,20 @@
 #include "platform/HostFile.h"
 #include "platform/ProgramFolder.h"
 #include "platform/SettingsStore.h"
+#include "platform/TemporaryNames.h"
 
 namespace kivo::platform {
 namespace {
 
-// The program folder's names. The list file's temporary siblings are
-// matched by IsTemporarySibling.
+// The program folder's names. The list file's temporary siblings of earlier
+// versions are matched by IsTemporarySibling.
 constexpr std::u16string_view kListFileName = u"Kivo.dat";
 constexpr std::u16string_view kProgramNames[] = {u"Kivo.dat", u"Kivo.dat.bak", u"Kivo.lock",
                                                  u"Kivo0000.tmp", u"null.gif"};
-// The length of the random tail of a temporary sibling (see AtomicFile.cpp).
+// The length of the random tail of an earlier version's temporary sibling.
 constexpr size_t kSiblingTailLength = 8;
 
-// True for the temporary sibling of `file` that a replacement writes first:
+// True for the temporary sibling of `file` that earlier versions wrote:
 // the file's name, ".tmp-" and eight lower-case letters or digits. Only the
 // exact form is matched, so that a name with a suffix inserted is free again.
 bool IsTemporarySibling(std::u16string_view name, std::u16string_view file) {
@@ -35,8 +36,8 @@ bool IsTemporarySibling(std::u16string_view name, std::u16string_view file) {
          });
 }
 
-// True for the link rewriter's temporary files: ".kivo-rewrite-", numbers
-// joined by "-", and ".tmp" (see ReplacementFile.cpp).
+// True for the link rewriter's temporary files of earlier versions:
+// ".kivo-rewrite-", numbers joined by "-", and ".tmp".
 bool IsRewriteTemporary(std::u16string_view name) {
   constexpr std::u16string_view kPrefix = u".kivo-rewrite-";
   constexpr std::u16string_view kSuffix = u".tmp";
@@ -72,7 +73,9 @@ KeptNames::KeptNames(std::u16string_view folder) {
 }
 
 bool KeptNames::Contains(std::u16string_view name) const {
-  if (IsRewriteTemporary(name)) {
+  // A stored file must never take a temporary name: the sweep of stale
+  // temporaries would remove it while an entry still names it.
+  if (IsRewriteTemporary(name) || IsTemporaryName(HostPath(name))) {
     return true;
   }
   if (programFolder_ && (std::find(std::begin(kProgramNames), std::end(kProgramNames), name) !=

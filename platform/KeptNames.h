@@ -13,7 +13,8 @@ namespace kivo::platform {
 //   placeholder image;
 // - in the settings folder the settings file with its lock, its backup and
 //   its temporary siblings;
-// - in every folder the link rewriter's temporary files.
+// - in every folder the temporary files of durable writes
+//   (platform/TemporaryNames.h) and those of earlier versions.
 class KeptNames {
  public:
   // Finds out once whether `folder` is the program folder or the settings

@@ -7,6 +7,7 @@
 #include "platform/BufferedFile.h"
 #include "platform/HostFile.h"
 #include "platform/ProgramFolder.h"
+#include "platform/TemporaryNames.h"
 
 namespace kivo {
 namespace {
@@ -236,6 +237,9 @@ bool UrlListFile::Load(UrlList& list) {
 }
 
 bool UrlListFile::Save(const UrlList& list) {
+  // Saves of killed runs may have left temporary files beside the list; they
+  // carry the same name scheme as the ones this save writes.
+  platform::RemoveStaleTemporaries(std::u16string_view(path_).substr(0, path_.rfind(u'/') + 1));
   if (keepBackup_ && platform::PathExists(path_)) {
     if (!platform::KeepBackupCopy(path_, BackupPath())) {
       return false;

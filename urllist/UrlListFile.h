@@ -29,7 +29,8 @@ class UrlListFile {
   // Saves `list` atomically, replacing the file only once the new one is
   // complete on disk. When the last Load found the file damaged, the file is
   // first kept as "<path>.bak". True on success; on failure the previous file
-  // is untouched.
+  // is untouched. Stale temporary files of killed runs in the file's folder
+  // are removed first.
   bool Save(const UrlList& list);
 
   // Returns the file's contents for `list` in the version-3 layout.

@@ -8,7 +8,6 @@
 #include <vector>
 
 #include "cli/ConsoleView.h"
-#include "patrol/PatrolRunning.h"
 
 namespace kivo {
 namespace {
@@ -184,21 +183,6 @@ TEST(ConsoleView, PlainLinesShowTitleUrlStateAndBytes) {
             "  10\n"
             "URL: http://h/j.gif\n"
             "状態: ﾀﾞｳﾝﾛｰﾄﾞ中...\n");
-  std::fclose(file);
-}
-
-// Only a cancel that comes before the rewrite pass stopped work.
-TEST(ConsoleView, CancelCountsOnlyBeforeTheRewritePass) {
-  std::FILE* file = std::tmpfile();
-  ASSERT_NE(file, nullptr);
-  for (const bool cancelFirst : {true, false}) {
-    SCOPED_TRACE(cancelFirst);
-    ConsoleView view(file, ConsoleStyle::PlainLines, 80);
-    PatrolRunning.store(cancelFirst ? 0 : 1);
-    view.SetState(kStateRewriting);
-    PatrolRunning.store(0);
-    EXPECT_EQ(view.StoppedByCancel(), cancelFirst);
-  }
   std::fclose(file);
 }
 

@@ -92,7 +92,7 @@ class PatrolFaultTest : public testing::Test {
       list.Add(entry.get());
     }
     PatrolRunning.store(kPatrolGoing);
-    return RunPatrol(PatrolParams{&view_, &list, &limits_});
+    return RunPatrol(PatrolParams{&view_, &list, &limits_, &report_});
   }
   std::vector<std::string> Targets() const {
     std::vector<std::string> targets;
@@ -109,6 +109,7 @@ class PatrolFaultTest : public testing::Test {
   std::vector<std::unique_ptr<UrlEntry>> entries_;
   FaultView view_;
   PatrolLimits limits_;
+  PatrolReport report_;
   std::atomic<uint64_t> free_{uint64_t{1} << 40};
 };
 
@@ -178,6 +179,7 @@ struct CancelCase {
   int GraceMs;
   bool Release;
   bool Stored;
+  bool Last = false;  // the held page is the last of the patrol
 };
 
 class CancelInFlight : public PatrolFaultTest, public testing::WithParamInterface<CancelCase> {};
@@ -189,7 +191,9 @@ TEST_P(CancelInFlight, EndsTheDownloadOnlyAsTheRulesSay) {
   server_.Script("/p.html", held);
   Page("/q.html", "q");
   UrlEntry& p = Add("/p.html");
-  Add("/q.html");
+  if (!c.Last) {
+    Add("/q.html");
+  }
   limits_.CancelGrace = std::chrono::milliseconds(c.GraceMs);
   std::future<int32_t> patrol = std::async(std::launch::async, [this] { return Patrol(); });
   ASSERT_TRUE(server_.WaitUntilHeld("p"));
@@ -202,13 +206,17 @@ TEST_P(CancelInFlight, EndsTheDownloadOnlyAsTheRulesSay) {
   EXPECT_EQ(p.Status, c.Stored ? 1 : 0);
   EXPECT_THAT(Targets(), ElementsAre("/p.html"));
   EXPECT_EQ(view_.lastState, "書換中...");
+  // Work was left undone unless the last page came whole.
+  EXPECT_EQ(report_.StoppedByCancel, !c.Last || !c.Stored);
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Table, CancelInFlight,
     testing::Values(CancelCase{"CancelLetsItFinish", kPatrolCancelled, 10000, true, true},
                     CancelCase{"CancelGivesUpAfterTheGrace", kPatrolCancelled, 50, false, false},
-                    CancelCase{"AbandonGivesUpAtOnce", kPatrolAbandoned, 10000, false, false}),
+                    CancelCase{"AbandonGivesUpAtOnce", kPatrolAbandoned, 10000, false, false},
+                    CancelCase{"CancelInTheLastDownloadStopsNothing", kPatrolCancelled, 10000, true,
+                               true, true}),
     [](const testing::TestParamInfo<CancelCase>& info) { return info.param.Name; });
 
 // ---- What a server makes the patrol follow.

@@ -1,0 +1,261 @@
+#include "platform/TemporaryNames.h"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <time.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <array>
+#include <cerrno>
+#include <charconv>
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <random>
+#include <vector>
+
+#include "platform/HostFile.h"
+#include "platform/UniqueFd.h"
+
+namespace kivo::platform {
+namespace {
+
+constexpr std::string_view kTag = ".tmp-";
+constexpr std::string_view kUnknownBoot = "00000000";
+constexpr size_t kBootLength = 8;
+constexpr size_t kRandomLength = 6;
+constexpr size_t kMaxPidDigits = 10;
+constexpr size_t kMaxStartDigits = 20;
+// The start time is the 22nd field of /proc/<pid>/stat, the 20th after the
+// command name in parentheses.
+constexpr size_t kStartFieldAfterName = 19;
+
+// The writer a temporary name records.
+struct Writer {
+  uint64_t Pid = 0;
+  uint64_t Start = 0;
+  std::string_view Boot;
+};
+
+// What the sweep knows about the running boot; either may be unknown.
+struct ThisBoot {
+  std::optional<std::string> Tag;
+  std::optional<int64_t> StartedAt;  // seconds since the epoch
+};
+
+struct DirCloser {
+  void operator()(DIR* dir) const { ::closedir(dir); }
+};
+
+bool IsDigit(char c) {
+  return c >= '0' && c <= '9';
+}
+
+bool IsLowerHex(std::string_view text) {
+  for (char c : text) {
+    if (!IsDigit(c) && !(c >= 'a' && c <= 'f')) {
+      return false;
+    }
+  }
+  return true;
+}
+
+// A decimal number of at most maxDigits digits, without leading zeros.
+std::optional<uint64_t> Decimal(std::string_view text, size_t maxDigits) {
+  if (text.empty() || text.size() > maxDigits || (text.size() > 1 && text[0] == '0')) {
+    return std::nullopt;
+  }
+  uint64_t value = 0;
+  const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+  if (error != std::errc() || end != text.data() + text.size()) {
+    return std::nullopt;
+  }
+  return value;
+}
+
+std::optional<Writer> ParseTemporaryName(std::string_view name) {
+  const size_t tag = name.rfind(kTag);
+  if (tag == std::string_view::npos || tag == 0) {
+    return std::nullopt;
+  }
+  std::string_view rest = name.substr(tag + kTag.size());
+  std::array<std::string_view, 4> fields;
+  for (size_t i = 0; i + 1 < fields.size(); ++i) {
+    const size_t dash = rest.find('-');
+    if (dash == std::string_view::npos) {
+      return std::nullopt;
+    }
+    fields[i] = rest.substr(0, dash);
+    rest.remove_prefix(dash + 1);
+  }
+  fields[3] = rest;
+  const std::optional<uint64_t> pid = Decimal(fields[0], kMaxPidDigits);
+  const std::optional<uint64_t> start = Decimal(fields[1], kMaxStartDigits);
+  const bool randomOk = fields[3].size() == kRandomLength &&
+                        std::all_of(fields[3].begin(), fields[3].end(),
+                                    [](char c) { return IsDigit(c) || (c >= 'a' && c <= 'z'); });
+  if (!pid || *pid == 0 || !start || fields[2].size() != kBootLength || !IsLowerHex(fields[2]) ||
+      !randomOk) {
+    return std::nullopt;
+  }
+  return Writer{*pid, *start, fields[2]};
+}
+
+// Reads the start of a small file such as one under /proc; empty on error.
+std::string ReadStart(const UniqueFd& file) {
+  std::string text(4096, '\0');
+  const int64_t got = ReadSome(file.Get(), text.data(), static_cast<int64_t>(text.size()));
+  text.resize(got > 0 ? static_cast<size_t>(got) : 0);
+  return text;
+}
+
+// The start of the file at `path`; nothing when it cannot be opened.
+std::optional<std::string> ReadSmallFile(const std::string& path) {
+  const UniqueFd file(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+  if (!file.IsValid()) {
+    return std::nullopt;
+  }
+  return ReadStart(file);
+}
+
+// The start time in a /proc/<pid>/stat text. The command name may hold
+// spaces and parentheses, so the fields are counted after its last ")".
+std::optional<uint64_t> StartOfStat(std::string_view stat) {
+  const size_t nameEnd = stat.rfind(')');
+  if (nameEnd == std::string_view::npos) {
+    return std::nullopt;
+  }
+  std::string_view rest = stat.substr(nameEnd + 1);
+  for (size_t field = 0; field <= kStartFieldAfterName; ++field) {
+    rest.remove_prefix(std::min(rest.find_first_not_of(' '), rest.size()));
+    const std::string_view value = rest.substr(0, rest.find(' '));
+    if (field == kStartFieldAfterName) {
+      return Decimal(value, kMaxStartDigits);
+    }
+    rest.remove_prefix(value.size());
+  }
+  return std::nullopt;
+}
+
+// The first eight hexadecimal digits of the kernel's boot id.
+std::optional<std::string> BootTag() {
+  const std::optional<std::string> id = ReadSmallFile("/proc/sys/kernel/random/boot_id");
+  if (!id || id->size() < kBootLength) {
+    return std::nullopt;
+  }
+  std::string tag = id->substr(0, kBootLength);
+  if (!IsLowerHex(tag) || tag == kUnknownBoot) {
+    return std::nullopt;
+  }
+  return tag;
+}
+
+// When this boot began, in seconds since the epoch: the wall clock less the
+// time since boot, as the kernel reports it in /proc/stat.
+std::optional<int64_t> BootTime() {
+  timespec now{};
+  timespec sinceBoot{};
+  if (::clock_gettime(CLOCK_REALTIME, &now) != 0 ||
+      ::clock_gettime(CLOCK_BOOTTIME, &sinceBoot) != 0) {
+    return std::nullopt;
+  }
+  return static_cast<int64_t>(now.tv_sec) - static_cast<int64_t>(sinceBoot.tv_sec);
+}
+
+// True unless it is certain that no process with this id and start time
+// runs: a process that cannot be looked at may be the writer.
+bool MayStillRun(const Writer& writer) {
+  const std::string path = "/proc/" + std::to_string(writer.Pid) + "/stat";
+  const UniqueFd file(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+  if (!file.IsValid()) {
+    return errno != ENOENT && errno != ESRCH;
+  }
+  const std::optional<uint64_t> start = StartOfStat(ReadStart(file));
+  return !start || *start == writer.Start;
+}
+
+bool WriterIsGone(const Writer& writer, const struct stat& info, const ThisBoot& boot) {
+  if (boot.Tag && writer.Boot == *boot.Tag) {
+    return !MayStillRun(writer);
+  }
+  return boot.StartedAt && info.st_ctim.tv_sec < *boot.StartedAt;
+}
+
+// Removes the temporary file `name` in the open folder when its writer is
+// gone and nobody holds a lock on it.
+void RemoveIfStale(int folder, const std::string& name, const ThisBoot& boot) {
+  const std::optional<Writer> writer = ParseTemporaryName(name);
+  struct stat info {};
+  if (!writer || ::fstatat(folder, name.c_str(), &info, AT_SYMLINK_NOFOLLOW) != 0 ||
+      !S_ISREG(info.st_mode) || info.st_uid != ::geteuid() || !WriterIsGone(*writer, info, boot)) {
+    return;
+  }
+  // A file that cannot be opened cannot be locked either; the verdict on
+  // its writer then stands alone.
+  const UniqueFd file(
+      ::openat(folder, name.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
+  if (file.IsValid()) {
+    struct stat opened {};
+    if (::fstat(file.Get(), &opened) != 0 || opened.st_dev != info.st_dev ||
+        opened.st_ino != info.st_ino) {
+      return;
+    }
+    if (::flock(file.Get(), LOCK_EX | LOCK_NB) != 0 && errno == EWOULDBLOCK) {
+      return;
+    }
+  }
+  ::unlinkat(folder, name.c_str(), 0);
+}
+
+}  // namespace
+
+std::string TemporaryNameFor(const std::string& hostTarget) {
+  static constexpr char kLetters[] = "abcdefghijklmnopqrstuvwxyz0123456789";
+  const std::optional<std::string> selfStat = ReadSmallFile("/proc/self/stat");
+  const std::optional<uint64_t> start = selfStat ? StartOfStat(*selfStat) : std::nullopt;
+  const std::optional<std::string> boot = BootTag();
+  const bool known = start && boot;
+  std::string name = hostTarget;
+  name += kTag;
+  name += std::to_string(::getpid()) + "-" + std::to_string(known ? *start : 0) + "-";
+  name += known ? *boot : std::string(kUnknownBoot);
+  name += '-';
+  std::random_device entropy;
+  std::uniform_int_distribution<int> pick(0, static_cast<int>(sizeof(kLetters)) - 2);
+  for (size_t i = 0; i < kRandomLength; ++i) {
+    name.push_back(kLetters[pick(entropy)]);
+  }
+  return name;
+}
+
+bool IsTemporaryName(std::string_view hostName) {
+  return ParseTemporaryName(hostName).has_value();
+}
+
+void RemoveStaleTemporaries(std::u16string_view folder) {
+  if (folder.empty()) {
+    return;  // never the working directory by accident
+  }
+  const std::unique_ptr<DIR, DirCloser> dir(::opendir(HostPath(folder).c_str()));
+  if (dir == nullptr) {
+    return;
+  }
+  // The names are gathered first, so that removing files does not disturb
+  // the listing.
+  std::vector<std::string> names;
+  while (const dirent* entry = ::readdir(dir.get())) {
+    const std::string_view name = entry->d_name;
+    if (name.find(kTag) != std::string_view::npos && IsTemporaryName(name)) {
+      names.emplace_back(name);
+    }
+  }
+  const ThisBoot boot{BootTag(), BootTime()};
+  for (const std::string& name : names) {
+    RemoveIfStale(::dirfd(dir.get()), name, boot);
+  }
+}
+
+}  // namespace kivo::platform
