@@ -210,6 +210,27 @@ void RemoveIfStale(int folder, const std::string& name, const ThisBoot& boot) {
   ::unlinkat(folder, name.c_str(), 0);
 }
 
+// Returns `hostTarget` with its file name cut, on a character boundary, so
+// that the name plus `suffixBytes` still fits the file system's limit of 255
+// bytes: a target with a long name must still get a temporary beside it.
+std::string ShortenedForSuffix(const std::string& hostTarget, size_t suffixBytes) {
+  constexpr size_t kMaxNameBytes = 255;
+  const size_t slash = hostTarget.rfind('/');
+  const size_t nameStart = slash == std::string::npos ? 0 : slash + 1;
+  const size_t room = kMaxNameBytes > suffixBytes ? kMaxNameBytes - suffixBytes : 1;
+  size_t nameEnd = hostTarget.size();
+  if (nameEnd - nameStart <= room) {
+    return hostTarget;
+  }
+  nameEnd = nameStart + room;
+  // Never end inside a UTF-8 sequence, but always keep one byte.
+  while (nameEnd > nameStart + 1 &&
+         (static_cast<unsigned char>(hostTarget[nameEnd]) & 0xC0) == 0x80) {
+    --nameEnd;
+  }
+  return hostTarget.substr(0, nameEnd);
+}
+
 }  // namespace
 
 std::string TemporaryNameFor(const std::string& hostTarget) {
@@ -218,17 +239,16 @@ std::string TemporaryNameFor(const std::string& hostTarget) {
   const std::optional<uint64_t> start = selfStat ? StartOfStat(*selfStat) : std::nullopt;
   const std::optional<std::string> boot = BootTag();
   const bool known = start && boot;
-  std::string name = hostTarget;
-  name += kTag;
-  name += std::to_string(::getpid()) + "-" + std::to_string(known ? *start : 0) + "-";
-  name += known ? *boot : std::string(kUnknownBoot);
-  name += '-';
+  std::string suffix(kTag);
+  suffix += std::to_string(::getpid()) + "-" + std::to_string(known ? *start : 0) + "-";
+  suffix += known ? *boot : std::string(kUnknownBoot);
+  suffix += '-';
   std::random_device entropy;
   std::uniform_int_distribution<int> pick(0, static_cast<int>(sizeof(kLetters)) - 2);
   for (size_t i = 0; i < kRandomLength; ++i) {
-    name.push_back(kLetters[pick(entropy)]);
+    suffix.push_back(kLetters[pick(entropy)]);
   }
-  return name;
+  return ShortenedForSuffix(hostTarget, suffix.size()) + suffix;
 }
 
 bool IsTemporaryName(std::string_view hostName) {

@@ -112,5 +112,17 @@ TEST(TemporaryNames, SweepRemovesOnlyLeftoversOfGoneWriters) {
       KeptNames(test::U16(other)).Contains(test::U16(fs::path(live.HostPath).filename().string())));
 }
 
+// A file whose name is near the file system's 255-byte limit still gets a
+// temporary beside it, so its durable replacement never fails for the name.
+TEST(TemporaryNames, LongTargetNamesStillGetATemporary) {
+  test::TempDir dir;
+  const std::string name = std::string(246, 'a') + "\u3042.html";  // 254 bytes
+  ASSERT_TRUE(ReplaceFileAtomically(dir.Wide(name), "page"));
+  const std::string temporary = TemporaryNameFor(dir.Path() + "/" + name);
+  const std::string bare = temporary.substr(temporary.rfind('/') + 1);
+  EXPECT_LE(bare.size(), 255u);
+  EXPECT_TRUE(IsTemporaryName(bare));
+}
+
 }  // namespace
 }  // namespace kivo::platform
