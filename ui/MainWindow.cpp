@@ -19,10 +19,10 @@
 
 #include "dialup/DialupFlow.h"
 #include "patrol/PatrolList.h"
+#include "platform/FileExists.h"
 #include "platform/PlaceholderImage.h"
 #include "platform/ProgramFolder.h"
 #include "platform/Utf8.h"
-#include "platform/FileExists.h"
 #include "ui/AboutBox.h"
 #include "ui/AppIcons.h"
 #include "ui/CommandBands.h"
@@ -473,6 +473,11 @@ void MainWindow::RunPatrol() {
           model_->RowChanged(entry.ListIndex);
         },
         this);
+    // An unattended run (/Q) must end by itself, so its stop messages go to
+    // standard error instead of a box that nobody may be there to answer.
+    if (afterPatrol_ == AfterPatrol::Quit) {
+      dialog.SetErrorDelivery(PatrolDialog::ErrorDelivery::StandardError);
+    }
     patrolDialog_ = &dialog;
     dialog.Run();
   }

@@ -1,6 +1,7 @@
 #include "ui/PatrolDialog.h"
 
 #include <algorithm>
+#include <cstdio>
 
 #include <QCoreApplication>
 #include <QGridLayout>
@@ -161,6 +162,10 @@ void PatrolDialog::SetPercent(int32_t percent) {
 
 void PatrolDialog::ShowError(std::u16string_view message) {
   const QString text = FromWide(message);
+  if (errorDelivery_ == ErrorDelivery::StandardError) {
+    std::fprintf(stderr, "kivo: %s\n", text.toUtf8().constData());
+    return;
+  }
   CallOnGuiThread([this, &text] {
     QMessageBox box(QMessageBox::Critical, QStringLiteral("Kivo"), text, QMessageBox::Ok, this);
     box.setObjectName(QStringLiteral("patrolErrorBox"));

@@ -31,6 +31,10 @@ class PatrolDialog final : public QDialog, public PatrolView {
   Q_OBJECT
 
  public:
+  // Where the patrol's stop messages go: a box that someone must answer, or
+  // standard error for an unattended run that nobody may be watching.
+  enum class ErrorDelivery { Box, StandardError };
+
   // How often the shown texts and progress catch up with the worker.
   static constexpr int kRefreshMs = 50;
 
@@ -47,6 +51,8 @@ class PatrolDialog final : public QDialog, public PatrolView {
   // finished; returns the worker's result (0, or -1 when no HTTP session
   // could be opened).
   int32_t Run();
+  // Sends the stop messages to `delivery` from now on (a box by default).
+  void SetErrorDelivery(ErrorDelivery delivery) { errorDelivery_ = delivery; }
   // Cancels the patrol as the Cancel button does: the worker stops before
   // the next entry or image, and the dialog closes once it has finished.
   void Cancel();
@@ -71,6 +77,7 @@ class PatrolDialog final : public QDialog, public PatrolView {
   void reject() override;
 
  private:
+  ErrorDelivery errorDelivery_ = ErrorDelivery::Box;
   // What the worker reported last, waiting to be shown.
   struct Shown {
     QString Title;

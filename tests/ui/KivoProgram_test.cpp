@@ -1,5 +1,6 @@
 // Runs the kivo program as a user or a scheduler would, offscreen, with its
 // own program folder and settings.
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 #include <signal.h>
 
@@ -104,6 +105,22 @@ TEST_F(KivoProgramTest, PatrolsSavesAndExitsWithPQ) {
   EXPECT_EQ(list[0]->LastTime.Minute, 30);
   EXPECT_EQ(test::ReadBytes(platform::Utf8FromUtf16(list[0]->LocalFile.View())),
             "<html><body>news</body></html>");
+}
+
+// An unattended run must end by itself: its stop messages go to stderr, not
+// to a box that nobody is there to answer.
+TEST_F(KivoProgramTest, UnattendedStopMessagesGoToStandardError) {
+  {
+    RegKey key;
+    ASSERT_TRUE(key.OpenForWrite(RegRoot::CurrentUser, kSettingsKeyPath));
+    WriteStringSetting(key, Setting::SaveFolder, test::U16(home_.File("missing") + "/"));
+  }
+  WriteList();
+  std::unique_ptr<QProcess> kivo = Start({QStringLiteral("/P"), QStringLiteral("/Q")});
+  WaitForEnd(*kivo);
+  EXPECT_EQ(kivo->exitCode(), 0);
+  EXPECT_THAT(kivo->readAllStandardError().toStdString(),
+              testing::HasSubstr("Cannot store files in the folder"));
 }
 
 TEST_F(KivoProgramTest, ASecondStartOnlyRaisesTheFirstOrIsRefusedBesideKivoCli) {
