@@ -338,13 +338,34 @@ void NetworkManagerAccess::Follow(const QString& handle, const QString& activePa
   if (!values.value(QStringLiteral("Vpn")).toBool()) {
     dials_[handle].Devices = PathsOf(values.value(QStringLiteral("Devices")));
   }
-  if (std::optional<DialState> state =
-          FromActiveState(values.value(QStringLiteral("State")).toUInt())) {
-    Report(handle, *state);
+  std::optional<DialState> state = FromActiveState(values.value(QStringLiteral("State")).toUInt());
+  if (!state) {
+    return;
   }
+  // Signals sent while we waited for these values are already queued and
+  // tell the finer steps up to now (a VPN's or a device's), while the line's
+  // state says only "activating". So the state read now goes after them and
+  // counts only if they told nothing, or if it is the end of the dial; the
+  // status never steps back. It is dropped if the dial was hung up meanwhile.
+  QMetaObject::invokeMethod(
+      this,
+      [this, handle, state] {
+        auto dial = dials_.find(handle);
+        const bool final = *state == DialState::Connected || *state == DialState::Disconnected;
+        if (dial != dials_.end() && (final || !dial->second.LastReported)) {
+          Report(handle, *state);
+        }
+      },
+      Qt::QueuedConnection);
 }
 
 void NetworkManagerAccess::Report(const QString& handle, DialState state) {
+  if (auto dial = dials_.find(handle); dial != dials_.end()) {
+    if (dial->second.LastReported == state) {
+      return;
+    }
+    dial->second.LastReported = state;
+  }
   emit DialEvent(handle, state);
 }
 

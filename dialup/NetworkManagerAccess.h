@@ -51,6 +51,9 @@ class NetworkManagerAccess final : public RemoteAccess {
     QString ActivePath;  // empty until NetworkManager answers the request
     QStringList Devices;
     bool HangUpWhenKnown = false;
+    // NetworkManager tells most steps twice, through the line and through
+    // its device, so only a change is passed on.
+    std::optional<DialState> LastReported;
   };
 
   std::vector<Profile> OnDemandProfiles();

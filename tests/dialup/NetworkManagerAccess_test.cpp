@@ -2,6 +2,7 @@
 
 #include <QFile>
 #include <memory>
+#include <optional>
 #include <utility>
 #include <vector>
 
@@ -80,19 +81,20 @@ TEST_F(NetworkManagerAccessTest, ADialFollowsTheStateSignalsOfItsOwnLine) {
     const QString& path;
     const QString& interface;
     uint state;
-    DialState expected;
+    std::optional<DialState> expected;  // none: a step already told
   } kSignals[] = {
-      {"device prepares", device, deviceInterface, 40, DialState::OpenPort},
+      {"device prepares, as the line said", device, deviceInterface, 40, std::nullopt},
       {"device configures", device, deviceInterface, 50, DialState::ConnectDevice},
       {"device needs secrets", device, deviceInterface, 60, DialState::Authenticate},
       {"device configures IP", device, deviceInterface, 70, DialState::Authenticated},
+      {"device configures IP again", device, deviceInterface, 70, std::nullopt},
       {"VPN connects", line, vpn, 3, DialState::ConnectDevice},
       {"line activated", line, active, 2, DialState::Connected},
       {"line deactivated", line, active, 4, DialState::Disconnected},
   };
+  size_t expectedCount = events_.size();
   for (const auto& s : kSignals) {
     SCOPED_TRACE(s.name);
-    const size_t before = events_.size();
     // Signals of other lines and devices come first, in bus order, and are
     // left out.
     mock_->Emit(line + "9", active, "StateChanged", "uu", {4u, 0u});
@@ -103,8 +105,12 @@ TEST_F(NetworkManagerAccessTest, ADialFollowsTheStateSignalsOfItsOwnLine) {
       mock_->Emit(s.path, s.interface, &s.interface == &vpn ? "VpnStateChanged" : "StateChanged",
                   "uu", {s.state, 0u});
     }
-    ASSERT_TRUE(EventCountIs(before + 1));
-    EXPECT_EQ(events_.back(), Event(handle, s.expected));
+    // A repeat that slipped through shows at the next row's count, since
+    // the signals arrive in bus order.
+    if (s.expected) {
+      ASSERT_TRUE(EventCountIs(++expectedCount));
+      EXPECT_EQ(events_.back(), Event(handle, *s.expected));
+    }
   }
 }
 
