@@ -9,45 +9,20 @@
 
 #include "html/ByteClasses.h"
 #include "html/CombineUrl.h"
+#include "html/LinkTags.h"
 #include "html/PageBytes.h"
 #include "html/TagTokenizer.h"
 
 namespace kivo {
 namespace {
 
-enum class ValueRule {
-  Plain,   // the value is resolved as it stands
-  Anchor,  // cut at the first "#"; a value beginning with "mailto:" is dropped
-};
-
-// One of the ten tags whose attribute carries a URL.
-struct TagRule {
-  std::string_view Name;       // upper case, matched exactly
-  std::string_view Attribute;  // upper case, matched ignoring case
-  OwnedPtrArray<WideString> PageLinks::*List;
-  ValueRule Rule;
-};
-
-constexpr TagRule kTagRules[] = {
-    {"IMG", "SRC", &PageLinks::ImageUrls, ValueRule::Plain},
-    {"BODY", "BACKGROUND", &PageLinks::ImageUrls, ValueRule::Plain},
-    {"TABLE", "BACKGROUND", &PageLinks::ImageUrls, ValueRule::Plain},
-    {"INPUT", "SRC", &PageLinks::ImageUrls, ValueRule::Plain},
-    {"A", "HREF", &PageLinks::LinkUrls, ValueRule::Anchor},
-    {"AREA", "HREF", &PageLinks::LinkUrls, ValueRule::Plain},
-    {"FRAME", "SRC", &PageLinks::FrameUrls, ValueRule::Plain},
-    {"IFRAME", "SRC", &PageLinks::FrameUrls, ValueRule::Plain},
-    {"LINK", "HREF", &PageLinks::FrameUrls, ValueRule::Plain},
-    {"SCRIPT", "SRC", &PageLinks::FrameUrls, ValueRule::Plain},
-};
-
-// Tag names are compared after upper-casing their ASCII letters. The pages'
-// code pages are ASCII-compatible, so comparing the bytes is the same as
-// comparing the converted text.
-const TagRule* FindTagRule(std::string_view name) {
-  for (const TagRule& rule : kTagRules) {
-    if (EqualsNoCase(name, rule.Name)) {
-      return &rule;
+// The second pass takes a tag name whole, after upper-casing its ASCII
+// letters. The pages' code pages are ASCII-compatible, so comparing the bytes
+// is the same as comparing the converted text.
+const LinkTag* FindLinkTag(std::string_view name) {
+  for (const LinkTag& tag : kLinkTags) {
+    if (EqualsNoCase(name, tag.Name)) {
+      return &tag;
     }
   }
   return nullptr;
@@ -159,11 +134,11 @@ class LinkCollector {
         pageLinks_(links.LinkUrls),
         frames_(links.FrameUrls) {}
 
-  void Take(const TagRule& rule, std::string_view valueBytes) {
+  void Take(const LinkTag& tag, std::string_view valueBytes) {
     // Tokens already end at a NUL byte, so the value converts whole.
     const std::u16string value = ansi_.Decode(valueBytes);
     std::u16string_view text = value;
-    if (rule.Rule == ValueRule::Anchor) {
+    if (tag.Extract == ExtractRule::Anchor) {
       text = text.substr(0, text.find(u'#'));
       if (text.starts_with(u"mailto:")) {
         return;
@@ -173,15 +148,20 @@ class LinkCollector {
     if (!url.has_value()) {
       return;  // too long to be stored: such a link cannot be fetched either
     }
-    ListFor(rule).Add(std::move(*url));
+    ListFor(tag.List).Add(std::move(*url));
   }
 
  private:
-  UniqueUrlList& ListFor(const TagRule& rule) {
-    if (rule.List == &PageLinks::ImageUrls) {
-      return images_;
+  UniqueUrlList& ListFor(LinkList list) {
+    switch (list) {
+      case LinkList::Images:
+        return images_;
+      case LinkList::Links:
+        return pageLinks_;
+      case LinkList::Frames:
+        break;
     }
-    return rule.List == &PageLinks::LinkUrls ? pageLinks_ : frames_;
+    return frames_;
   }
 
   std::u16string_view pageUrl_;
@@ -201,14 +181,14 @@ void CollectLinks(TokenWindow& tokens, LinkCollector& collector) {
       ++i;
       continue;
     }
-    const TagRule* rule = FindTagRule(*tokens.At(i + 1));
+    const LinkTag* tag = FindLinkTag(*tokens.At(i + 1));
     i += 2;
-    if (rule != nullptr) {
+    if (tag != nullptr) {
       while (tokens.At(i + 2) != nullptr && *tokens.At(i) != ">") {
-        if (EqualsNoCase(*tokens.At(i), rule->Attribute) && *tokens.At(i + 1) == "=" &&
+        if (EqualsNoCase(*tokens.At(i), tag->Attribute) && *tokens.At(i + 1) == "=" &&
             *tokens.At(i + 2) != ">") {
           i += 2;
-          collector.Take(*rule, *tokens.At(i));
+          collector.Take(*tag, *tokens.At(i));
           break;
         }
         ++i;

@@ -6,32 +6,11 @@
 
 #include "html/ByteClasses.h"
 #include "html/CombineUrl.h"
+#include "html/LinkTags.h"
 #include "urllist/UrlMapping.h"
 
 namespace kivo {
 namespace {
-
-enum class RowKind {
-  Image,   // looked up in the images; the placeholder when not fetched
-  Anchor,  // looked up in the pages without the fragment, which is put back after the name
-  Link,    // looked up in the pages as resolved; the absolute URL when not fetched
-};
-
-// One row of the tag table. Tag tests are prefix tests on the bytes after
-// "<" and its blanks: FRAMESET passes as FRAME, IMGX as IMG.
-struct TagRow {
-  std::string_view Tag;  // upper case
-  std::string_view Attribute;
-  RowKind Kind;
-};
-
-constexpr TagRow kTagRows[] = {
-    {"IMG", "SRC", RowKind::Image},          {"BODY", "BACKGROUND", RowKind::Image},
-    {"TABLE", "BACKGROUND", RowKind::Image}, {"INPUT", "SRC", RowKind::Image},
-    {"A", "HREF", RowKind::Anchor},          {"AREA", "HREF", RowKind::Link},
-    {"FRAME", "SRC", RowKind::Link},         {"IFRAME", "SRC", RowKind::Link},
-    {"LINK", "HREF", RowKind::Link},         {"SCRIPT", "SRC", RowKind::Link},
-};
 
 constexpr std::array<bool, 256> MakeUnquotedEndTable() {
   std::array<bool, 256> table{};
@@ -44,22 +23,24 @@ constexpr std::array<bool, 256> MakeUnquotedEndTable() {
 constexpr std::array<bool, 256> kEndsUnquotedValue = MakeUnquotedEndTable();
 
 struct RowMatch {
-  const TagRow* Row = nullptr;
+  const LinkTag* Row = nullptr;
   size_t TestLength = 0;  // bytes of the tag test, the blank after A included
 };
 
-// Tests the tag table at `pos`, in row order; the first row that matches wins.
+// Tests the tag table at `pos` as prefixes, in row order; the first row that
+// matches wins, so FRAMESET passes as FRAME and IMGX as IMG.
 RowMatch MatchRow(std::string_view page, size_t pos) {
-  for (const TagRow& row : kTagRows) {
-    if (row.Kind == RowKind::Anchor) {
-      // "A" must be followed by one blank, so that ABBR or AREA do not count.
-      if (pos + 1 < page.size() && AsciiUpper(page[pos]) == 'A' && IsBlankByte(page[pos + 1])) {
-        return {&row, 2};
-      }
+  for (const LinkTag& row : kLinkTags) {
+    if (!StartsWithNoCase(page, pos, row.Name)) {
       continue;
     }
-    if (StartsWithNoCase(page, pos, row.Tag)) {
-      return {&row, row.Tag.size()};
+    if (row.Rewrite != RewriteRule::Anchor) {
+      return {&row, row.Name.size()};
+    }
+    // "A" must be followed by one blank, so that ABBR, ADDRESS or AREA do not count.
+    const size_t blank = pos + row.Name.size();
+    if (blank < page.size() && IsBlankByte(page[blank])) {
+      return {&row, row.Name.size() + 1};
     }
   }
   return {};
@@ -97,7 +78,7 @@ class EditFinder {
   // Handles the attribute of one matched tag, starting the byte search at
   // `pos`. Returns where the scan goes on, or nullopt when the rest of the
   // page is to be left unchanged (the tag or a quoted value never ends).
-  std::optional<size_t> RewriteTag(const TagRow& row, size_t pos) {
+  std::optional<size_t> RewriteTag(const LinkTag& row, size_t pos) {
     // A plain byte search: it knows no quotes or word boundaries, so it stops
     // at any ">" and finds SRC inside LOWSRC or inside another value.
     while (true) {
@@ -148,7 +129,7 @@ class EditFinder {
     return close;
   }
 
-  void AddEdit(const TagRow& row, size_t offset, size_t length) {
+  void AddEdit(const LinkTag& row, size_t offset, size_t length) {
     const std::string_view value = page_.substr(offset, length);
     std::optional<std::string> replacement = Replacement(row, value);
     // A URL too long to resolve keeps its bytes; so does a value that would not change.
@@ -158,7 +139,7 @@ class EditFinder {
     edits_.push_back({offset, length, std::move(*replacement)});
   }
 
-  std::optional<std::string> Replacement(const TagRow& row, std::string_view value) {
+  std::optional<std::string> Replacement(const LinkTag& row, std::string_view value) {
     // Values hold no NUL byte (it ends them), so the value converts whole.
     const std::u16string wideValue = targets_.Ansi.Decode(value);
     const std::optional<WideString> resolved = CombineUrl(targets_.PageUrl, wideValue);
@@ -166,14 +147,14 @@ class EditFinder {
       return std::nullopt;
     }
     const std::u16string_view url = resolved->View();
-    switch (row.Kind) {
-      case RowKind::Image: {
+    switch (row.Rewrite) {
+      case RewriteRule::Image: {
         const FetchedFile* image = targets_.ImageFiles.Find(url);
         return image != nullptr ? NameToWrite(*image) : std::string(targets_.PlaceholderPath);
       }
-      case RowKind::Anchor:
+      case RewriteRule::Anchor:
         return AnchorReplacement(url, value);
-      case RowKind::Link: {
+      case RewriteRule::Link: {
         const FetchedFile* linked = targets_.PageFiles.Find(url);
         return linked != nullptr ? NameToWrite(*linked) : targets_.Ansi.Encode(url);
       }
