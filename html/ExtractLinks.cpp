@@ -1,8 +1,6 @@
 #include "html/ExtractLinks.h"
 
-#include <algorithm>
 #include <deque>
-#include <functional>
 #include <memory>
 #include <optional>
 #include <vector>
@@ -12,6 +10,7 @@
 #include "html/LinkTags.h"
 #include "html/PageBytes.h"
 #include "html/TagTokenizer.h"
+#include "support/IndexedList.h"
 
 namespace kivo {
 namespace {
@@ -62,10 +61,8 @@ class TokenWindow {
   bool ended_ = false;
 };
 
-// Collects the URLs of one list, skipping those it already holds. An
-// open-addressing hash table over the collected URLs makes each check cost
-// the same however many URLs a page has, and the vector keeps the order of
-// first occurrence. The list itself grows only 8 slots at a time, so it
+// Collects the URLs of one list in the order they first occur, skipping
+// those it already holds. The list itself grows only 8 slots at a time, so it
 // receives all URLs at once at the end.
 class UniqueUrlList {
  public:
@@ -73,56 +70,18 @@ class UniqueUrlList {
   UniqueUrlList(const UniqueUrlList&) = delete;
   UniqueUrlList& operator=(const UniqueUrlList&) = delete;
   ~UniqueUrlList() {
-    list_.Reserve(list_.Count() + static_cast<int32_t>(urls_.size()));
-    for (std::unique_ptr<WideString>& url : urls_) {
+    std::vector<std::unique_ptr<WideString>> urls = urls_.TakeAll();
+    list_.Reserve(list_.Count() + static_cast<int32_t>(urls.size()));
+    for (std::unique_ptr<WideString>& url : urls) {
       list_.Add(std::move(url));
     }
   }
 
-  void Add(WideString url) {
-    if (2 * (entries_.size() + 1) > slots_.size()) {
-      Rehash(std::max<size_t>(64, 2 * slots_.size()));
-    }
-    const std::u16string_view text = url.View();
-    const size_t hash = std::hash<std::u16string_view>()(text);
-    const uint32_t check = CheckBits(hash);
-    size_t slot = hash & (slots_.size() - 1);
-    for (; slots_[slot].Entry != 0; slot = (slot + 1) & (slots_.size() - 1)) {
-      if (slots_[slot].Check == check && entries_[slots_[slot].Entry - 1] == text) {
-        return;
-      }
-    }
-    urls_.push_back(std::make_unique<WideString>(std::move(url)));
-    entries_.push_back(urls_.back()->View());
-    slots_[slot] = {static_cast<uint32_t>(entries_.size()), check};
-  }
+  void Add(WideString url) { urls_.AddUnique(std::move(url)); }
 
  private:
-  // A slot holds the bits of the hash that did not pick it, so that most
-  // probes are decided without touching the URL itself.
-  struct Slot {
-    uint32_t Entry = 0;  // entry index + 1; 0 is a free slot
-    uint32_t Check = 0;
-  };
-
-  static uint32_t CheckBits(size_t hash) { return static_cast<uint32_t>(hash >> 32); }
-
-  void Rehash(size_t slotCount) {
-    slots_.assign(slotCount, Slot{});
-    for (size_t i = 0; i < entries_.size(); ++i) {
-      const size_t hash = std::hash<std::u16string_view>()(entries_[i]);
-      size_t slot = hash & (slotCount - 1);
-      while (slots_[slot].Entry != 0) {
-        slot = (slot + 1) & (slotCount - 1);
-      }
-      slots_[slot] = {static_cast<uint32_t>(i + 1), CheckBits(hash)};
-    }
-  }
-
   OwnedPtrArray<WideString>& list_;
-  std::vector<std::unique_ptr<WideString>> urls_;
-  std::vector<std::u16string_view> entries_;  // views of the strings that urls_ owns
-  std::vector<Slot> slots_;                   // size a power of two
+  IndexedList<WideString> urls_;
 };
 
 class LinkCollector {
