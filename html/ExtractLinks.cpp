@@ -62,8 +62,8 @@ class TokenWindow {
 };
 
 // Collects the URLs of one list in the order they first occur, skipping
-// those it already holds. The list itself grows only 8 slots at a time, so it
-// receives all URLs at once at the end.
+// those it already holds, up to kMaxUrlsPerList. The list itself grows only
+// 8 slots at a time, so it receives all URLs at once at the end.
 class UniqueUrlList {
  public:
   explicit UniqueUrlList(OwnedPtrArray<WideString>& list) : list_(list) {}
@@ -78,6 +78,8 @@ class UniqueUrlList {
   }
 
   void Add(WideString url) { urls_.AddUnique(std::move(url)); }
+  // True once the list holds all the URLs it may.
+  bool IsFull() const { return urls_.Count() >= kMaxUrlsPerList; }
 
  private:
   OwnedPtrArray<WideString>& list_;
@@ -94,6 +96,10 @@ class LinkCollector {
         frames_(links.FrameUrls) {}
 
   void Take(const LinkTag& tag, std::string_view valueBytes) {
+    UniqueUrlList& list = ListFor(tag.List);
+    if (list.IsFull()) {
+      return;  // neither a new URL nor a repeated one would be added
+    }
     // Tokens already end at a NUL byte, so the value converts whole.
     const std::u16string value = ansi_.Decode(valueBytes);
     std::u16string_view text = value;
@@ -107,7 +113,7 @@ class LinkCollector {
     if (!url.has_value()) {
       return;  // too long to be stored: such a link cannot be fetched either
     }
-    ListFor(tag.List).Add(std::move(*url));
+    list.Add(std::move(*url));
   }
 
  private:

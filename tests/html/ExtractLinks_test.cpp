@@ -161,6 +161,25 @@ TEST(ExtractLinksTest, PagesAboveTheLimitAreNotAnalysed) {
   }
 }
 
+TEST(ExtractLinksTest, EachListKeepsItsFirstUrlsUpToTheCap) {
+  // A dense page must not turn every link into a stored URL: each list stops
+  // at the cap, in page order, and a full list does not stop the others.
+  std::string page;
+  for (int i = 0; i < kMaxUrlsPerList + 10; ++i) {
+    page += "<a href=" + std::to_string(i) + ">";
+  }
+  page += "<img src=a.gif><a href=0>";
+  TempDir dir;
+  ASSERT_TRUE(WriteBytes(dir.File("page.html"), page));
+  PageLinks links;
+  ASSERT_TRUE(Extract(links, kPageUrl, dir.Wide("page.html")));
+  ASSERT_EQ(links.LinkUrls.Count(), kMaxUrlsPerList);
+  EXPECT_EQ(links.LinkUrls[0]->View(), u"http://host/dir/0");
+  EXPECT_EQ(links.LinkUrls[kMaxUrlsPerList - 1]->View(),
+            U16("http://host/dir/" + std::to_string(kMaxUrlsPerList - 1)));
+  EXPECT_EQ(links.ImageUrls.Count(), 1);
+}
+
 TEST(ExtractLinksTest, ManyTokensInOneTagAreHandled) {
   // The second pass looks only a few tokens ahead, so a huge tag costs no
   // token list; the attribute is still found after 100,000 words.
