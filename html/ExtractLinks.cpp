@@ -1,53 +1,27 @@
 #include "html/ExtractLinks.h"
 
-#include <algorithm>
 #include <deque>
-#include <functional>
 #include <memory>
 #include <optional>
 #include <vector>
 
 #include "html/ByteClasses.h"
 #include "html/CombineUrl.h"
+#include "html/LinkTags.h"
 #include "html/PageBytes.h"
 #include "html/TagTokenizer.h"
+#include "support/IndexedList.h"
 
 namespace kivo {
 namespace {
 
-enum class ValueRule {
-  Plain,   // the value is resolved as it stands
-  Anchor,  // cut at the first "#"; a value beginning with "mailto:" is dropped
-};
-
-// One of the ten tags whose attribute carries a URL.
-struct TagRule {
-  std::string_view Name;       // upper case, matched exactly
-  std::string_view Attribute;  // upper case, matched ignoring case
-  OwnedPtrArray<WideString> PageLinks::*List;
-  ValueRule Rule;
-};
-
-constexpr TagRule kTagRules[] = {
-    {"IMG", "SRC", &PageLinks::ImageUrls, ValueRule::Plain},
-    {"BODY", "BACKGROUND", &PageLinks::ImageUrls, ValueRule::Plain},
-    {"TABLE", "BACKGROUND", &PageLinks::ImageUrls, ValueRule::Plain},
-    {"INPUT", "SRC", &PageLinks::ImageUrls, ValueRule::Plain},
-    {"A", "HREF", &PageLinks::LinkUrls, ValueRule::Anchor},
-    {"AREA", "HREF", &PageLinks::LinkUrls, ValueRule::Plain},
-    {"FRAME", "SRC", &PageLinks::FrameUrls, ValueRule::Plain},
-    {"IFRAME", "SRC", &PageLinks::FrameUrls, ValueRule::Plain},
-    {"LINK", "HREF", &PageLinks::FrameUrls, ValueRule::Plain},
-    {"SCRIPT", "SRC", &PageLinks::FrameUrls, ValueRule::Plain},
-};
-
-// Tag names are compared after upper-casing their ASCII letters. The pages'
-// code pages are ASCII-compatible, so comparing the bytes is the same as
-// comparing the converted text.
-const TagRule* FindTagRule(std::string_view name) {
-  for (const TagRule& rule : kTagRules) {
-    if (EqualsNoCase(name, rule.Name)) {
-      return &rule;
+// The second pass takes a tag name whole, after upper-casing its ASCII
+// letters. The pages' code pages are ASCII-compatible, so comparing the bytes
+// is the same as comparing the converted text.
+const LinkTag* FindLinkTag(std::string_view name) {
+  for (const LinkTag& tag : kLinkTags) {
+    if (EqualsNoCase(name, tag.Name)) {
+      return &tag;
     }
   }
   return nullptr;
@@ -87,67 +61,29 @@ class TokenWindow {
   bool ended_ = false;
 };
 
-// Collects the URLs of one list, skipping those it already holds. An
-// open-addressing hash table over the collected URLs makes each check cost
-// the same however many URLs a page has, and the vector keeps the order of
-// first occurrence. The list itself grows only 8 slots at a time, so it
-// receives all URLs at once at the end.
+// Collects the URLs of one list in the order they first occur, skipping
+// those it already holds, up to kMaxUrlsPerList. The list itself grows only
+// 8 slots at a time, so it receives all URLs at once at the end.
 class UniqueUrlList {
  public:
   explicit UniqueUrlList(OwnedPtrArray<WideString>& list) : list_(list) {}
   UniqueUrlList(const UniqueUrlList&) = delete;
   UniqueUrlList& operator=(const UniqueUrlList&) = delete;
   ~UniqueUrlList() {
-    list_.Reserve(list_.Count() + static_cast<int32_t>(urls_.size()));
-    for (std::unique_ptr<WideString>& url : urls_) {
+    std::vector<std::unique_ptr<WideString>> urls = urls_.TakeAll();
+    list_.Reserve(list_.Count() + static_cast<int32_t>(urls.size()));
+    for (std::unique_ptr<WideString>& url : urls) {
       list_.Add(std::move(url));
     }
   }
 
-  void Add(WideString url) {
-    if (2 * (entries_.size() + 1) > slots_.size()) {
-      Rehash(std::max<size_t>(64, 2 * slots_.size()));
-    }
-    const std::u16string_view text = url.View();
-    const size_t hash = std::hash<std::u16string_view>()(text);
-    const uint32_t check = CheckBits(hash);
-    size_t slot = hash & (slots_.size() - 1);
-    for (; slots_[slot].Entry != 0; slot = (slot + 1) & (slots_.size() - 1)) {
-      if (slots_[slot].Check == check && entries_[slots_[slot].Entry - 1] == text) {
-        return;
-      }
-    }
-    urls_.push_back(std::make_unique<WideString>(std::move(url)));
-    entries_.push_back(urls_.back()->View());
-    slots_[slot] = {static_cast<uint32_t>(entries_.size()), check};
-  }
+  void Add(WideString url) { urls_.AddUnique(std::move(url)); }
+  // True once the list holds all the URLs it may.
+  bool IsFull() const { return urls_.Count() >= kMaxUrlsPerList; }
 
  private:
-  // A slot holds the bits of the hash that did not pick it, so that most
-  // probes are decided without touching the URL itself.
-  struct Slot {
-    uint32_t Entry = 0;  // entry index + 1; 0 is a free slot
-    uint32_t Check = 0;
-  };
-
-  static uint32_t CheckBits(size_t hash) { return static_cast<uint32_t>(hash >> 32); }
-
-  void Rehash(size_t slotCount) {
-    slots_.assign(slotCount, Slot{});
-    for (size_t i = 0; i < entries_.size(); ++i) {
-      const size_t hash = std::hash<std::u16string_view>()(entries_[i]);
-      size_t slot = hash & (slotCount - 1);
-      while (slots_[slot].Entry != 0) {
-        slot = (slot + 1) & (slotCount - 1);
-      }
-      slots_[slot] = {static_cast<uint32_t>(i + 1), CheckBits(hash)};
-    }
-  }
-
   OwnedPtrArray<WideString>& list_;
-  std::vector<std::unique_ptr<WideString>> urls_;
-  std::vector<std::u16string_view> entries_;  // views of the strings that urls_ owns
-  std::vector<Slot> slots_;                   // size a power of two
+  IndexedList<WideString> urls_;
 };
 
 class LinkCollector {
@@ -159,11 +95,15 @@ class LinkCollector {
         pageLinks_(links.LinkUrls),
         frames_(links.FrameUrls) {}
 
-  void Take(const TagRule& rule, std::string_view valueBytes) {
+  void Take(const LinkTag& tag, std::string_view valueBytes) {
+    UniqueUrlList& list = ListFor(tag.List);
+    if (list.IsFull()) {
+      return;  // neither a new URL nor a repeated one would be added
+    }
     // Tokens already end at a NUL byte, so the value converts whole.
     const std::u16string value = ansi_.Decode(valueBytes);
     std::u16string_view text = value;
-    if (rule.Rule == ValueRule::Anchor) {
+    if (tag.Extract == ExtractRule::Anchor) {
       text = text.substr(0, text.find(u'#'));
       if (text.starts_with(u"mailto:")) {
         return;
@@ -173,15 +113,20 @@ class LinkCollector {
     if (!url.has_value()) {
       return;  // too long to be stored: such a link cannot be fetched either
     }
-    ListFor(rule).Add(std::move(*url));
+    list.Add(std::move(*url));
   }
 
  private:
-  UniqueUrlList& ListFor(const TagRule& rule) {
-    if (rule.List == &PageLinks::ImageUrls) {
-      return images_;
+  UniqueUrlList& ListFor(LinkList list) {
+    switch (list) {
+      case LinkList::Images:
+        return images_;
+      case LinkList::Links:
+        return pageLinks_;
+      case LinkList::Frames:
+        break;
     }
-    return rule.List == &PageLinks::LinkUrls ? pageLinks_ : frames_;
+    return frames_;
   }
 
   std::u16string_view pageUrl_;
@@ -201,14 +146,14 @@ void CollectLinks(TokenWindow& tokens, LinkCollector& collector) {
       ++i;
       continue;
     }
-    const TagRule* rule = FindTagRule(*tokens.At(i + 1));
+    const LinkTag* tag = FindLinkTag(*tokens.At(i + 1));
     i += 2;
-    if (rule != nullptr) {
+    if (tag != nullptr) {
       while (tokens.At(i + 2) != nullptr && *tokens.At(i) != ">") {
-        if (EqualsNoCase(*tokens.At(i), rule->Attribute) && *tokens.At(i + 1) == "=" &&
+        if (EqualsNoCase(*tokens.At(i), tag->Attribute) && *tokens.At(i + 1) == "=" &&
             *tokens.At(i + 2) != ">") {
           i += 2;
-          collector.Take(*rule, *tokens.At(i));
+          collector.Take(*tag, *tokens.At(i));
           break;
         }
         ++i;

@@ -9,9 +9,10 @@ namespace kivo {
 
 // Empties `links` and fills it with the absolute URLs that the page stored at
 // `filePath` refers to, resolved against `pageUrl`, reading attribute values in
-// the code page `ansi`. Returns false when the
-// file cannot be opened; a page larger than kMaxAnalysedPageBytes is not
-// analysed and gives true with empty lists.
+// the code page `ansi`. Each list keeps the first kMaxUrlsPerList distinct
+// URLs of the page. Returns false when the file cannot be opened; a page
+// larger than kMaxAnalysedPageBytes is not analysed and gives true with
+// empty lists.
 bool ExtractLinks(PageLinks& links, std::u16string_view pageUrl, std::u16string_view filePath,
                   const platform::CodePage& ansi);
 

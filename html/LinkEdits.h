@@ -1,11 +1,12 @@
 #pragma once
 
 #include <cstddef>
+#include <optional>
 #include <string>
 #include <string_view>
-#include <vector>
 
 #include "html/FetchedFileList.h"
+#include "html/LinkTags.h"
 #include "platform/CodePage.h"
 
 namespace kivo {
@@ -29,23 +30,54 @@ struct RewriteTargets {
   const platform::CodePage& Ansi;    // the code page the page is written in
 };
 
-// Scans `page` for the tags the rewriter knows and returns, in page order,
-// the edits that make the page refer to the local copies. Edits never
-// overlap and never reach past the page; values that would not change are
-// left out, as are values whose resolved URL is too long to store.
-std::vector<LinkEdit> FindLinkEdits(std::string_view page, const RewriteTargets& targets);
+// Scans a page for the tags the rewriter knows and yields, in page order and
+// one at a time, the edits that make the page refer to the local copies.
+// Edits never overlap and never reach past the page; values that would not
+// change are left out, as are values whose resolved URL is too long to store.
+// Yielding them one by one lets the rewriter write the new page while it
+// scans, so that no list of edits is held: a dense page has as many edits as
+// links, each far larger than the few bytes of its tag.
+class LinkEditScanner {
+ public:
+  // Both `page` and `targets` must outlive the scanner.
+  LinkEditScanner(std::string_view page, const RewriteTargets& targets)
+      : page_(page), targets_(targets) {}
 
-// Passes the edited page to `write` in pieces, in order: the runs of
-// unchanged bytes between the edits and the replacements.
+  // Returns the next edit, or nullopt when the page holds no more.
+  std::optional<LinkEdit> Next();
+
+ private:
+  std::optional<size_t> RewriteTag(const LinkTag& row, size_t pos);
+  std::optional<size_t> FindClosingQuote(char quote, size_t start) const;
+  void TakeValue(const LinkTag& row, size_t offset, size_t length);
+  std::optional<std::string> Replacement(const LinkTag& row, std::string_view value) const;
+  std::string AnchorReplacement(std::u16string_view url, std::string_view value) const;
+  std::string NameToWrite(const FetchedFile& file) const;
+
+  std::string_view page_;
+  const RewriteTargets& targets_;
+  size_t pos_ = 0;                 // where the scan goes on
+  std::optional<LinkEdit> found_;  // the edit of the tag just scanned, if any
+};
+
+// Passes the edited page to `write` in pieces while scanning it: the runs of
+// unchanged bytes between the edits and the replacements. Returns false, and
+// never calls `write`, when no value of the page changes.
 template <class Write>
-void ForEachEditedPiece(std::string_view page, const std::vector<LinkEdit>& edits, Write&& write) {
+bool WriteEditedPage(std::string_view page, const RewriteTargets& targets, Write&& write) {
+  LinkEditScanner edits(page, targets);
+  std::optional<LinkEdit> edit = edits.Next();
+  if (!edit.has_value()) {
+    return false;
+  }
   size_t pos = 0;
-  for (const LinkEdit& edit : edits) {
-    write(page.substr(pos, edit.Offset - pos));
-    write(std::string_view(edit.Replacement));
-    pos = edit.Offset + edit.Length;
+  for (; edit.has_value(); edit = edits.Next()) {
+    write(page.substr(pos, edit->Offset - pos));
+    write(std::string_view(edit->Replacement));
+    pos = edit->Offset + edit->Length;
   }
   write(page.substr(pos));
+  return true;
 }
 
 }  // namespace kivo

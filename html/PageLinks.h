@@ -1,9 +1,18 @@
 #pragma once
 
+#include <cstdint>
+
 #include "support/OwnedPtrArray.h"
 #include "support/WideString.h"
 
 namespace kivo {
+
+// The most URLs one page contributes to each list of its PageLinks; the
+// page's later URLs of that kind are left out. Real pages stay far below it.
+// Without it, the resolved URLs of a dense page (each stored as UTF-16 with
+// its scheme, server and path) take many times the page's own size, and a
+// page of a million links would also queue a million pages to fetch.
+inline constexpr int32_t kMaxUrlsPerList = 10000;
 
 // The absolute URLs that one stored page refers to, in three lists.
 //

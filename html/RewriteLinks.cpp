@@ -1,7 +1,7 @@
 #include "html/RewriteLinks.h"
 
+#include <optional>
 #include <string>
-#include <vector>
 
 #include "html/LinkEdits.h"
 #include "html/PageBytes.h"
@@ -23,20 +23,24 @@ void Rewrite(std::u16string_view pagePath, const FetchedFile& page,
   }
   const RewriteTargets targets{page.Url.View(), FolderOfPath(pagePath), imageFiles,
                                pageFiles,       setup.PlaceholderPath,  setup.Ansi};
-  const std::vector<LinkEdit> edits = FindLinkEdits(bytes.Bytes, targets);
-  if (edits.empty()) {
-    return;  // the page would come out byte for byte the same
-  }
-  platform::ReplacementFile output(pagePath);
-  if (!output.IsOpen()) {
+  // The new page is written while the old one is scanned, and its file is
+  // only created once the first value changes: a page that would come out
+  // byte for byte the same is left alone.
+  std::optional<platform::ReplacementFile> output;
+  const bool changed =
+      WriteEditedPage(bytes.Bytes, targets, [&output, pagePath](std::string_view piece) {
+        if (!output.has_value()) {
+          output.emplace(pagePath);
+        }
+        output->Write(piece);
+      });
+  if (!changed || !output->IsOpen()) {
     return;
   }
-  ForEachEditedPiece(bytes.Bytes, edits,
-                     [&output](std::string_view piece) { output.Write(piece); });
   if (pending != nullptr) {
-    output.Stage(*pending);
+    output->Stage(*pending);
   } else {
-    output.Commit();
+    output->Commit();
   }
 }
 

@@ -4,13 +4,10 @@
 #include <cstring>
 
 #include "html/ByteClasses.h"
+#include "html/LinkTags.h"
 
 namespace kivo {
 namespace {
-
-constexpr std::string_view kAdmittedPrefixes[] = {
-    "IMG", "BODY", "TABLE", "INPUT", "A", "FRAME", "IFRAME", "LINK", "SCRIPT",
-};
 
 constexpr std::array<bool, 256> MakeDelimiterTable() {
   std::array<bool, 256> table{};
@@ -29,9 +26,11 @@ std::string_view CutAtNul(std::string_view bytes) {
 
 }  // namespace
 
+// A tag is admitted when its name begins with a listed name; the second pass
+// then sorts out the exact names. AREA needs no test of its own, since A admits it.
 bool TagTokenizer::AtAdmittedTagName() const {
-  for (const std::string_view prefix : kAdmittedPrefixes) {
-    if (StartsWithNoCase(page_, pos_, prefix)) {
+  for (const LinkTag& tag : kLinkTags) {
+    if (StartsWithNoCase(page_, pos_, tag.Name)) {
       return true;
     }
   }

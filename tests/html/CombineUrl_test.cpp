@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <span>
 #include <string>
 
 #include "common/TempDir.h"
@@ -113,23 +114,15 @@ const Case kPageCases[] = {
     {"http://host/dir/page.html?a=b/c", "x", "http://host/dir/x"},
 };
 
-void ExpectCases(const Case* begin, const Case* end) {
-  for (const Case* c = begin; c != end; ++c) {
-    EXPECT_EQ(Combined(c->base, c->relative), c->expected)
-        << "base " << c->base << ", relative " << c->relative;
+TEST(CombineUrlTest, Cases) {
+  for (const auto& table :
+       {std::span<const Case>(kRfcNormalExamples), std::span<const Case>(kRfcAbnormalExamples),
+        std::span<const Case>(kPageCases)}) {
+    for (const Case& c : table) {
+      EXPECT_EQ(Combined(c.base, c.relative), c.expected)
+          << "base " << c.base << ", relative " << c.relative;
+    }
   }
-}
-
-TEST(CombineUrlTest, RfcNormalExamples) {
-  ExpectCases(std::begin(kRfcNormalExamples), std::end(kRfcNormalExamples));
-}
-
-TEST(CombineUrlTest, RfcAbnormalExamples) {
-  ExpectCases(std::begin(kRfcAbnormalExamples), std::end(kRfcAbnormalExamples));
-}
-
-TEST(CombineUrlTest, PageRules) {
-  ExpectCases(std::begin(kPageCases), std::end(kPageCases));
 }
 
 TEST(CombineUrlTest, ResultsAboveTheLimitAreNoResult) {

@@ -138,8 +138,8 @@ TEST(FetchedUrlList, KeepsOrderAndAnswersMembershipExactly) {
   urls.Add(u"http://h/a");
   urls.Add(u"http://h/b");
   ASSERT_EQ(urls.Count(), 3);
-  EXPECT_EQ(urls[0].View(), u"http://h/b");
-  EXPECT_EQ(urls[1].View(), u"http://h/a");
+  EXPECT_EQ(urls[0]->View(), u"http://h/b");
+  EXPECT_EQ(urls[1]->View(), u"http://h/a");
   EXPECT_TRUE(urls.Contains(u"http://h/a"));
   EXPECT_FALSE(urls.Contains(u"http://H/a"));
   EXPECT_FALSE(urls.Contains(u"http://h/"));
