@@ -40,7 +40,7 @@ enum class RewriteRule {
 // row needs a blank after the name, or ABBR, ADDRESS and AREA would all be
 // taken for A. The broader reading costs the rewriter little: an extra value
 // is pointed at a local copy, the placeholder image or its absolute URL, all
-// of which still work offline.
+// of which a reader can still follow.
 struct LinkTag {
   std::string_view Name;       // upper case
   std::string_view Attribute;  // upper case; both passes ignore the letter case of the page
