@@ -53,4 +53,8 @@ std::u16string U16(const std::string& utf8) {
   return platform::Utf16FromUtf8(utf8);
 }
 
+std::string Utf8(std::u16string_view text) {
+  return platform::Utf8FromUtf16(text);
+}
+
 }  // namespace kivo::test

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 
 namespace kivo::test {
 
@@ -30,5 +31,7 @@ bool WriteBytes(const std::string& path, const std::string& bytes);
 std::string ReadBytes(const std::string& path);
 // Widens ASCII or UTF-8 text for tests.
 std::u16string U16(const std::string& utf8);
+// Narrows UTF-16 text to UTF-8, for messages and comparisons.
+std::string Utf8(std::u16string_view text);
 
 }  // namespace kivo::test

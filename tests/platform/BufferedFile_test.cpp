@@ -114,27 +114,9 @@ TEST(BufferedFileTest, WriteDiscardsTheReadBuffer) {
   EXPECT_EQ(file.BufferFill(), 0);
 }
 
-TEST(FileExistsTest, CountsFilesFoldersAndDanglingLinks) {
-  TempDir dir;
-  ASSERT_TRUE(WriteBytes(dir.File("file"), ""));
-  ASSERT_EQ(::mkdir(dir.File("folder").c_str(), 0755), 0);
-  ASSERT_EQ(::symlink(dir.File("nowhere").c_str(), dir.File("dangling").c_str()), 0);
-  struct Case {
-    const char* name;
-    bool exists;
-  };
-  const Case cases[] = {
-      {"file", true}, {"folder", true}, {"dangling", true}, {"nowhere", false}, {"file/x", false}};
-  for (const Case& c : cases) {
-    EXPECT_EQ(FileExists(dir.Wide(c.name)), c.exists) << c.name;
-  }
-  EXPECT_FALSE(FileExists(u""));
-}
-
-TEST(FileExistsTest, NonAsciiPathsBecomeUtf8) {
+TEST(BufferedFileTest, NonAsciiPathsBecomeUtf8) {
   TempDir dir;
   ASSERT_TRUE(WriteBytes(dir.File("\xe6\x97\xa5\xe6\x9c\xac.html"), "x"));  // 日本.html
-  EXPECT_TRUE(FileExists(dir.Wide("") + u"\u65e5\u672c.html"));
   BufferedFile file;
   EXPECT_TRUE(file.Open(dir.Wide("") + u"\u65e5\u672c.html", OpenMode::ReadExisting));
 }
