@@ -16,7 +16,6 @@ namespace kivo {
 namespace {
 
 using test::LengthHeader;
-using test::ResponseOutcome;
 using test::ScriptedResponse;
 using test::TestHttpServer;
 
@@ -60,6 +59,7 @@ TEST(SplitUrlTest, HostAndPathAreSplitAtTheFirstSlash) {
       {u"", u"", u"/", UrlScheme::None},
   };
   for (const Case& c : cases) {
+    SCOPED_TRACE(test::Utf8(c.url));
     WideString host(u"stale");
     WideString path(u"stale");
     const SplitUrlResult result = SplitUrl(c.url, host, path);
@@ -110,55 +110,50 @@ class FetchUrlTest : public ::testing::Test {
   RecordingProgress progress_;
 };
 
-TEST_F(FetchUrlTest, ABodyIsWrittenWholeWithCountsAndPercentages) {
-  const std::string body(2500, 'b');
-  server_.Script("/page.html", ScriptedResponse::Ok(body));
-  EXPECT_EQ(Fetch("/page.html"), 1);
-  EXPECT_EQ(Output(), body);
-  // One text and one percentage per piece read, after the two initial texts and the 0.
-  ASSERT_GE(progress_.texts.size(), 5u);
-  EXPECT_EQ(progress_.texts[0], u"");
-  EXPECT_EQ(progress_.texts[1], u"0/2500");
-  EXPECT_EQ(progress_.texts.back(), u"2500/2500");
-  ASSERT_EQ(progress_.percents.size() + 1, progress_.texts.size());
-  EXPECT_EQ(progress_.percents.front(), 0);
-  EXPECT_EQ(progress_.percents.back(), 100);
-  EXPECT_TRUE(std::is_sorted(progress_.percents.begin(), progress_.percents.end()));
-}
-
-TEST_F(FetchUrlTest, WithoutContentLengthOnlyTheRunningCountIsShown) {
-  ScriptedResponse response = ScriptedResponse::Ok(std::string(1500, 'n'));
-  response.Length = LengthHeader::Absent;
-  server_.Script("/nolength", response);
-  EXPECT_EQ(Fetch("/nolength"), 1);
-  EXPECT_EQ(Output().size(), 1500u);
-  ASSERT_GE(progress_.texts.size(), 4u);
-  EXPECT_EQ(progress_.texts[0], u"");
-  EXPECT_EQ(progress_.texts[1], u"0");
-  EXPECT_EQ(progress_.texts.back(), u"1500");
-  EXPECT_EQ(progress_.percents, (std::vector<int32_t>{0}));
-}
-
-TEST_F(FetchUrlTest, AContentLengthSmallerThanTheDataCapsThePercentageAt100) {
-  // A chunked body frames itself, so the data runs past the stated length.
-  ScriptedResponse response = ScriptedResponse::Ok(std::string(3000, 's'));
-  response.Chunked = true;
-  response.Length = LengthHeader::TooSmall;
-  response.LengthError = 2000;
-  server_.Script("/small", response);
-  EXPECT_EQ(Fetch("/small"), 1);
-  EXPECT_EQ(Output().size(), 3000u);
-  EXPECT_EQ(progress_.percents.back(), 100);
-  for (int32_t percent : progress_.percents) {
-    EXPECT_LE(percent, 100);
+// One text and one percentage per piece read, after the two initial texts and the 0; without a
+// Content-Length only the running count.
+TEST_F(FetchUrlTest, ProgressShowsCountsAndPercentages) {
+  struct Case {
+    const char* name;
+    LengthHeader length;
+    size_t lengthError;
+    const char16_t* firstCount;
+    const char16_t* lastCount;
+    int32_t lastPercent;
+  };
+  const Case cases[] = {
+      {"exact", LengthHeader::Exact, 0, u"0/3000", u"3000/3000", 100},
+      {"no length", LengthHeader::Absent, 0, u"0", u"3000", 0},
+      // A chunked body frames itself, so the data runs past the stated length.
+      {"length too small", LengthHeader::TooSmall, 2000, u"0/1000", u"3000/1000", 100},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    ScriptedResponse response = ScriptedResponse::Ok(std::string(3000, 'b'));
+    response.Length = c.length;
+    response.LengthError = c.lengthError;
+    response.ChunkSize = c.length == LengthHeader::TooSmall ? 1024 : 0;
+    server_.Script("/page.html", response);
+    progress_.texts.clear();
+    progress_.percents.clear();
+    EXPECT_EQ(Fetch("/page.html"), 1);
+    EXPECT_EQ(Output(), response.Body);
+    const std::vector<std::u16string>& texts = progress_.texts;
+    const std::vector<int32_t>& percents = progress_.percents;
+    ASSERT_GE(texts.size(), 5u);
+    EXPECT_EQ(texts[0], u"");
+    EXPECT_EQ(texts[1], c.firstCount);
+    EXPECT_EQ(texts.back(), c.lastCount);
+    EXPECT_EQ(percents.size(), c.lastPercent == 0 ? 1 : texts.size() - 1);
+    EXPECT_EQ(percents.front(), 0);
+    EXPECT_EQ(percents.back(), c.lastPercent);
+    EXPECT_TRUE(std::is_sorted(percents.begin(), percents.end()));
   }
-  EXPECT_EQ(progress_.texts.back(), u"3000/1000");
 }
 
 TEST_F(FetchUrlTest, AnEqualTimeToTheSecondIsUnchangedAndTheBodyIsNotTransferred) {
   ScriptedResponse response = ScriptedResponse::Ok(std::string(1000, 'u'));
   response.Headers = {{"Last-Modified", kLastModified}};
-  response.BodyDelayMs = 3000;  // the client must close well before the body would follow
   server_.Script("/same", response);
   test::WriteBytes(dir_.File("Kivo0000.tmp"), "previous");
   int32_t hasTime = 1;
@@ -170,8 +165,6 @@ TEST_F(FetchUrlTest, AnEqualTimeToTheSecondIsUnchangedAndTheBodyIsNotTransferred
   EXPECT_EQ(hasTime, 1);
   EXPECT_EQ(stored, before);
   EXPECT_EQ(Output(), "previous");
-  ASSERT_TRUE(server_.WaitForOutcomes(1));
-  EXPECT_EQ(server_.Requests()[0].Outcome, ResponseOutcome::ClientClosed);
 }
 
 TEST_F(FetchUrlTest, ADownloadRecordsTheServersTimeOrClearsTheFlagWithoutOne) {
@@ -189,6 +182,7 @@ TEST_F(FetchUrlTest, ADownloadRecordsTheServersTimeOrClearsTheFlagWithoutOne) {
       {"a header that has gone keeps the time", nullptr, 1, 0, 37},
   };
   for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
     ScriptedResponse response = ScriptedResponse::Ok(c.name);
     if (c.lastModified != nullptr) {
       response.Headers = {{"Last-Modified", c.lastModified}};
@@ -198,19 +192,11 @@ TEST_F(FetchUrlTest, ADownloadRecordsTheServersTimeOrClearsTheFlagWithoutOne) {
     SystemTime stored = StoredTime();
     SystemTime expected = StoredTime();
     expected.Second = c.secondAfter;
-    EXPECT_EQ(Fetch("/page", &hasTime, &stored), 1) << c.name;
+    EXPECT_EQ(Fetch("/page", &hasTime, &stored), 1);
     EXPECT_EQ(Output(), c.name);
-    EXPECT_EQ(hasTime, c.hasTimeAfter) << c.name;
-    EXPECT_EQ(stored, expected) << c.name;
+    EXPECT_EQ(hasTime, c.hasTimeAfter);
+    EXPECT_EQ(stored, expected);
   }
-}
-
-TEST_F(FetchUrlTest, ImagesAreFetchedUnconditionally) {
-  ScriptedResponse response = ScriptedResponse::Ok("GIF89a");
-  response.Headers = {{"Last-Modified", kLastModified}};
-  server_.Script("/logo.gif", response);
-  EXPECT_EQ(Fetch("/logo.gif"), 1);
-  EXPECT_EQ(Output(), "GIF89a");
 }
 
 TEST_F(FetchUrlTest, TheOutputIsReplacedSoASecondNameKeepsTheOldBytes) {
@@ -223,56 +209,48 @@ TEST_F(FetchUrlTest, TheOutputIsReplacedSoASecondNameKeepsTheOldBytes) {
   EXPECT_EQ(test::ReadBytes(dir_.File("copy.html")), "previous download");
 }
 
+// How the transfer fails is HttpSession's; here a body cut short stands for them all.
 TEST_F(FetchUrlTest, ABodyCutShortFailsAndLeavesNoPartialDownloadNorTime) {
-  ScriptedResponse reset = ScriptedResponse::Ok(std::string(5000, 'r'));
-  reset.ResetAtByte = 3000;
   ScriptedResponse truncated = ScriptedResponse::Ok(std::string(2000, 't'));
   truncated.Length = LengthHeader::TooLarge;
   truncated.LengthError = 1000;
-  ScriptedResponse stalls = ScriptedResponse::Ok(std::string(3000, 'w'));
-  stalls.BodyDelayMs = 5000;
-  stalls.DelayAtByte = 1024;
-  for (ScriptedResponse* response : {&reset, &truncated, &stalls}) {
-    response->Headers = {{"Last-Modified", kLastModified}};
-    server_.Script("/cut", *response);
-    int32_t hasTime = 0;
-    SystemTime stored;
-    EXPECT_EQ(Fetch("/cut", &hasTime, &stored), 0);
-    EXPECT_FALSE(OutputExists());
-    EXPECT_EQ(hasTime, 0);  // a later patrol must not skip the page as unchanged
-    EXPECT_EQ(stored, SystemTime());
-  }
+  truncated.Headers = {{"Last-Modified", kLastModified}};
+  server_.Script("/cut", truncated);
+  int32_t hasTime = 0;
+  SystemTime stored;
+  EXPECT_EQ(Fetch("/cut", &hasTime, &stored), 0);
+  EXPECT_FALSE(OutputExists());
+  EXPECT_EQ(hasTime, 0);  // a later patrol must not skip the page as unchanged
+  EXPECT_EQ(stored, SystemTime());
 }
 
-TEST_F(FetchUrlTest, HttpErrorStatusesFailAndStoreNothing) {
-  for (int status : {400, 404, 500, 503}) {
-    ScriptedResponse response = ScriptedResponse::Ok("error page");
+// Only a 200 carries the page: not an error page, a 204 or a 304 that nobody asked for, nor a
+// redirect without a Location.
+TEST_F(FetchUrlTest, AnyOtherStatusFailsAndStoresNothing) {
+  test::WriteBytes(dir_.File("Kivo0000.tmp"), "previous");
+  for (int status : {204, 302, 304, 404, 503}) {
+    SCOPED_TRACE(status);
+    ScriptedResponse response;
     response.Status = status;
     response.Headers = {{"Last-Modified", kLastModified}};
-    server_.Script("/error", response);
-    test::WriteBytes(dir_.File("Kivo0000.tmp"), "previous");
+    server_.Script("/status", response);
     int32_t hasTime = 0;
     SystemTime stored;
-    EXPECT_EQ(Fetch("/error", &hasTime, &stored), 0) << status;
-    EXPECT_EQ(Output(), "previous") << status;
-    EXPECT_EQ(hasTime, 0) << status;
+    EXPECT_EQ(Fetch("/status", &hasTime, &stored), 0);
+    EXPECT_EQ(Output(), "previous");
+    EXPECT_EQ(hasTime, 0);
   }
 }
 
-TEST_F(FetchUrlTest, ARedirectIsFollowedToTheFinalBody) {
+TEST_F(FetchUrlTest, ARedirectIsFollowedToTheFinalBodyAndReported) {
   server_.Script("/moved", ScriptedResponse::Redirect(302, "/here"));
   server_.Script("/here", ScriptedResponse::Ok("final"));
-  EXPECT_EQ(Fetch("/moved"), 1);
+  FetchReport report;
+  EXPECT_EQ(FetchUrl(*session_, server_.WideUrl("/moved"), output_, nullptr, nullptr, nullptr,
+                     nullptr, &report),
+            1);
   EXPECT_EQ(Output(), "final");
-}
-
-TEST_F(FetchUrlTest, RedirectsThatGoNowhereOrElsewhereFail) {
-  test::WriteBytes(dir_.File("secret"), "secret");
-  server_.Script("/loop", ScriptedResponse::Redirect(302, "/loop"));
-  server_.Script("/local", ScriptedResponse::Redirect(301, "file://" + dir_.File("secret")));
-  EXPECT_EQ(Fetch("/loop"), 0);
-  EXPECT_EQ(Fetch("/local"), 0);
-  EXPECT_FALSE(OutputExists());
+  EXPECT_EQ(report.RedirectedUrl, server_.WideUrl("/here"));
 }
 
 TEST_F(FetchUrlTest, TheRequestLineIsTheRootForABareHostAndThePathAsWritten) {
@@ -285,6 +263,7 @@ TEST_F(FetchUrlTest, TheRequestLineIsTheRootForABareHostAndThePathAsWritten) {
       {"/cgi/list?page=2&sort=a#entry5", "/cgi/list?page=2&sort=a#entry5"},
   };
   for (const Case& c : cases) {
+    SCOPED_TRACE(c.target);
     server_.Script(c.target, ScriptedResponse::Ok("body " + c.target));
     const std::string url = "http://" + server_.Authority() + c.suffix;
     // No progress sink and no stored time are needed.
@@ -317,8 +296,6 @@ TEST_F(FetchUrlTest, UrlsThatCouldSplitTheRequestBeCutDownOrLeaveHttpAreRefused)
   server_.Script(longPath.substr(0, 1023), ScriptedResponse::Ok("cut down"));
   const std::u16string urls[] = {
       server_.WideUrl("/a\r\nHost: evil"),
-      server_.WideUrl("/a\nb"),
-      server_.WideUrl("/a\rb"),
       server_.WideUrl(std::string("/a\0b", 4)),
       server_.WideUrl(longPath),
       u"http://" + std::u16string(256, u'h') + u"/",
@@ -327,6 +304,7 @@ TEST_F(FetchUrlTest, UrlsThatCouldSplitTheRequestBeCutDownOrLeaveHttpAreRefused)
       u"HTTP://" + test::U16(server_.Authority()) + u"/",
   };
   for (const std::u16string& url : urls) {
+    SCOPED_TRACE(test::Utf8(url));
     EXPECT_EQ(FetchUrl(*session_, url, output_, nullptr, nullptr, nullptr), 0);
   }
   EXPECT_EQ(server_.RequestCount(), 0u);
