@@ -255,6 +255,8 @@ TEST_P(PatrolStops, StoresWhatCameWholeSavesTheListAndSaysWhy) {
   EXPECT_EQ(result.Status, c.Status) << result.Err;
   EXPECT_THAT(result.Err, HasSubstr(c.Message));
   EXPECT_THAT(result.Err, HasSubstr("状態: 書換中...\n"));
+  // Without a save folder the pages go to the program folder.
+  EXPECT_THAT(result.Out, StartsWith("1\t" + home_.File("prog/a.html") + "\n"));
   EXPECT_EQ(Targets(), (std::vector<std::string>{"/a.html", "/b.html"}));
   const std::string list = Run({"list"}).Out;
   EXPECT_THAT(list, HasSubstr("1\t1\t"));

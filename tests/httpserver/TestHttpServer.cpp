@@ -57,9 +57,8 @@ std::string Hex(size_t value) {
 }
 
 // Parses a request head into its line, target and headers.
-RecordedRequest ParseHead(const std::string& head, int connectionId) {
+RecordedRequest ParseHead(const std::string& head) {
   RecordedRequest request;
-  request.ConnectionId = connectionId;
   size_t lineEnd = head.find("\r\n");
   request.RequestLine = head.substr(0, lineEnd);
   const size_t firstSpace = request.RequestLine.find(' ');
@@ -166,10 +165,8 @@ void TestHttpServer::Release(const std::string& name) {
 void TestHttpServer::AcceptLoop() {
   while (!stop_) {
     pollfd entry{listenFd_, POLLIN, 0};
-    if (::poll(&entry, 1, kTickMs) <= 0) {
-      continue;
-    }
-    const int fd = ::accept4(listenFd_, nullptr, nullptr, SOCK_CLOEXEC);
+    const int fd =
+        ::poll(&entry, 1, kTickMs) > 0 ? ::accept4(listenFd_, nullptr, nullptr, SOCK_CLOEXEC) : -1;
     if (fd < 0) {
       continue;
     }
@@ -177,29 +174,26 @@ void TestHttpServer::AcceptLoop() {
     // small write back for tens of milliseconds.
     const int noDelay = 1;
     ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &noDelay, sizeof noDelay);
-    const int id = ++connections_;
+    ++connections_;
     std::lock_guard lock(mutex_);
-    workers_.emplace_back([this, fd, id] { Serve(fd, id); });
+    workers_.emplace_back([this, fd] { Serve(fd); });
   }
 }
 
-void TestHttpServer::Serve(int fd, int connectionId) {
+void TestHttpServer::Serve(int fd) {
   std::string pending;
   std::string head;
   bool open = true;
   while (open && ReadHead(fd, pending, head)) {
-    RecordedRequest request = ParseHead(head, connectionId);
-    ScriptedResponse response;
+    ScriptedResponse response = ScriptedResponse::Ok("not found");
+    response.Status = 404;
     {
       std::lock_guard lock(mutex_);
-      const auto script = scripts_.find(request.Target);
+      requests_.push_back(ParseHead(head));
+      const auto script = scripts_.find(requests_.back().Target);
       if (script != scripts_.end()) {
         response = script->second;
-      } else {
-        response.Status = 404;
-        response.Body = "not found";
       }
-      requests_.push_back(std::move(request));
     }
     open = Respond(fd, response);
   }

@@ -55,7 +55,6 @@ struct RecordedRequest {
   std::string RequestLine;  // e.g. "GET /a?b#c HTTP/1.1"
   std::string Target;
   std::vector<std::pair<std::string, std::string>> Headers;  // in the order sent
-  int ConnectionId = 0;  // requests on one connection share the id
 
   // The first header of that name (case-insensitive), if any.
   std::optional<std::string> Header(std::string_view name) const;
@@ -94,6 +93,7 @@ class TestHttpServer {
 
   std::vector<RecordedRequest> Requests() const;
   size_t RequestCount() const;
+  // The connections accepted so far.
   int ConnectionCount() const { return connections_.load(); }
   // Waits up to timeoutMs until a response scripted with HoldName `name` has reached its hold.
   bool WaitUntilHeld(const std::string& name, int timeoutMs = 5000) const;
@@ -102,7 +102,7 @@ class TestHttpServer {
 
  private:
   void AcceptLoop();
-  void Serve(int fd, int connectionId);
+  void Serve(int fd);
   bool Respond(int fd, const ScriptedResponse& response);
   bool ReadHead(int fd, std::string& pending, std::string& head);
   bool Pause(int fd, int delayMs, const std::string& holdName);

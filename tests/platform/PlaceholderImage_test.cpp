@@ -10,7 +10,7 @@
 namespace kivo::platform {
 namespace {
 
-TEST(PlaceholderImageTest, IsTheOnePixelTransparentGifOfTheResources) {
+TEST(PlaceholderImageTest, IsTheResourcesTransparentGifInstalledOnlyWhenMissing) {
   const std::span<const unsigned char> bytes = PlaceholderImageBytes();
   const std::string image(reinterpret_cast<const char*>(bytes.data()), bytes.size());
   EXPECT_EQ(image, test::ReadBytes(std::string(KIVO_TESTDATA) + "/../../resources/null.gif"));
@@ -21,16 +21,13 @@ TEST(PlaceholderImageTest, IsTheOnePixelTransparentGifOfTheResources) {
   ASSERT_NE(control, std::string::npos);
   EXPECT_EQ(image[control + 3] & 1, 1);
   EXPECT_EQ(image.back(), ';');
-}
 
-TEST(PlaceholderImageTest, IsInstalledOnlyWhenMissing) {
+  // It is installed only when missing.
   test::TempDir dir;
   test::ScopedEnv home("KIVO_HOME", dir.Path());
   EXPECT_EQ(PlaceholderImagePath(), test::U16(dir.File("null.gif")));
   ASSERT_TRUE(InstallPlaceholderImage());
-  const std::span<const unsigned char> bytes = PlaceholderImageBytes();
-  EXPECT_EQ(test::ReadBytes(dir.File("null.gif")),
-            std::string(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
+  EXPECT_EQ(test::ReadBytes(dir.File("null.gif")), image);
   ASSERT_TRUE(test::WriteBytes(dir.File("null.gif"), "mine"));
   EXPECT_TRUE(InstallPlaceholderImage());
   EXPECT_EQ(test::ReadBytes(dir.File("null.gif")), "mine");

@@ -15,12 +15,13 @@ TEST(PtrArrayTest, GrowsByEightSlots) {
   const Case cases[] = {{0, 8}, {1, 8}, {8, 8}, {9, 16}, {16, 16}, {17, 24}, {100, 104}};
   int dummy = 0;
   for (const Case& c : cases) {
+    SCOPED_TRACE(c.adds);
     PtrArray<int> array;
     for (int i = 0; i < c.adds; ++i) {
       array.Add(&dummy);
     }
     EXPECT_EQ(array.Count(), c.adds);
-    EXPECT_EQ(array.Allocated(), c.allocated) << c.adds << " adds";
+    EXPECT_EQ(array.Allocated(), c.allocated);
   }
 }
 

@@ -22,15 +22,9 @@ namespace {
 // Builds list-file bytes field by field, little-endian.
 class Bytes {
  public:
-  Bytes& U32(uint32_t v) {
-    for (int shift = 0; shift < 32; shift += 8) {
-      text_.push_back(static_cast<char>((v >> shift) & 0xFF));
-    }
-    return *this;
-  }
+  Bytes& U32(uint32_t v) { return U16(v & 0xFFFF).U16(static_cast<uint16_t>(v >> 16)); }
   Bytes& U16(uint16_t v) {
-    text_.push_back(static_cast<char>(v & 0xFF));
-    text_.push_back(static_cast<char>(v >> 8));
+    text_ += {static_cast<char>(v & 0xFF), static_cast<char>(v >> 8)};
     return *this;
   }
   // A counted string as the writer stores it: N = length + 1, then the NUL.
@@ -41,7 +35,7 @@ class Bytes {
     }
     return U16(0);
   }
-  Bytes& Time(std::vector<uint16_t> words) {
+  Bytes& Time(std::initializer_list<uint16_t> words) {
     for (uint16_t w : words) {
       U16(w);
     }
@@ -86,22 +80,6 @@ class UrlListFileTest : public ::testing::Test {
   test::TempDir dir_;
   test::ScopedEnv home_;
 };
-
-TEST_F(UrlListFileTest, DefaultEntryGivesTheExactBytes) {
-  UrlList list;
-  list.Add(std::make_unique<UrlEntry>(Folder()));
-  Bytes expected;
-  expected.U32(3).U32(0);
-  // Name, Url: empty strings are a count of 1 and two zero bytes.
-  expected.Raw(std::string("\x01\0\0\0\0\0", 6)).Raw(std::string("\x01\0\0\0\0\0", 6));
-  expected.U32(0).Raw(std::string("\x01\0\0\0\0\0", 6)).U32(0).Time({0, 0, 0, 0, 0, 0, 0, 0});
-  expected.U32(1).U32(1).U32(0).U32(0).Str(Folder());
-  EXPECT_EQ(UrlListFile::Encode(list), expected.Get());
-
-  UrlListFile file(test::U16(DatPath()));
-  ASSERT_TRUE(file.Save(list));
-  EXPECT_EQ(test::ReadBytes(DatPath()), expected.Get());
-}
 
 TEST_F(UrlListFileTest, VersionGatesDecideWhichFieldsAreRead) {
   struct Case {
@@ -152,16 +130,22 @@ TEST_F(UrlListFileTest, VersionGatesDecideWhichFieldsAreRead) {
   }
 }
 
-TEST_F(UrlListFileTest, VersionZeroFileIsSavedAsVersionThree) {
+// The fields a version 0 record lacks, and a new entry, get the editor's defaults.
+TEST_F(UrlListFileTest, VersionZeroFileIsSavedAsVersionThreeWithTheDefaults) {
   Bytes b;
   CommonFields(b.U32(0), 2, u"old");
   UrlList list;
   ASSERT_TRUE(LoadBytes(b.Get(), list));
+  list.Add(std::make_unique<UrlEntry>(Folder()));
   UrlListFile file(test::U16(DatPath()));
   ASSERT_TRUE(file.Save(list));
 
   Bytes expected;
   CommonFields(expected.U32(3), 2, u"old").U32(1).U32(1).U32(0).U32(0).Str(Folder());
+  // Empty strings are a count of 1 and two zero bytes.
+  expected.U32(0).Str(u"").Str(u"").U32(0).Str(u"").U32(0).Time({0, 0, 0, 0, 0, 0, 0, 0});
+  expected.U32(1).U32(1).U32(0).U32(0).Str(Folder());
+  EXPECT_EQ(UrlListFile::Encode(list), expected.Get());
   EXPECT_EQ(test::ReadBytes(DatPath()), expected.Get());
 }
 
@@ -202,16 +186,6 @@ TEST_F(UrlListFileTest, TinyFilesGiveAnEmptyList) {
     EXPECT_EQ(LoadBytes(c.bytes, list), c.whole);
     EXPECT_EQ(list.Count(), 0);
   }
-}
-
-TEST_F(UrlListFileTest, MissingFileIsAnEmptyListAndNeedsNoBackup) {
-  UrlList list;
-  UrlListFile file(test::U16(DatPath()));
-  EXPECT_TRUE(file.Load(list));
-  EXPECT_EQ(list.Count(), 0);
-  ASSERT_TRUE(file.Save(list));
-  EXPECT_FALSE(FileExists(file.BackupPath()));
-  EXPECT_EQ(test::ReadBytes(DatPath()), std::string("\x03\0\0\0", 4));
 }
 
 // Record 1 is whole; record 2 is damaged in the way the case says.
@@ -272,15 +246,23 @@ TEST_F(UrlListFileTest, StoredTextEndsAtItsFirstNulOrItsCount) {
   EXPECT_EQ(list[0]->Url.View(), u"uv");
 }
 
+// A missing file is an empty list that needs no backup; a damaged one is kept.
 TEST_F(UrlListFileTest, DamagedFileIsKeptAsBackupBeforeTheFirstSave) {
-  const std::string damaged = std::string("\x03\0\0\0\x01\0", 6);
+  const std::string empty("\x03\0\0\0", 4);
   UrlList list;
+  UrlListFile missing(test::U16(DatPath()));
+  EXPECT_TRUE(missing.Load(list));
+  ASSERT_TRUE(missing.Save(list));
+  EXPECT_FALSE(FileExists(missing.BackupPath()));
+  EXPECT_EQ(test::ReadBytes(DatPath()), empty);
+
+  const std::string damaged = empty + std::string("\x01\0", 2);
   UrlListFile file(test::U16(DatPath()));
   ASSERT_TRUE(test::WriteBytes(DatPath(), damaged));
   EXPECT_FALSE(file.Load(list));
   ASSERT_TRUE(file.Save(list));
   EXPECT_EQ(test::ReadBytes(dir_.File("home/Kivo.dat.bak")), damaged);
-  EXPECT_EQ(test::ReadBytes(DatPath()), std::string("\x03\0\0\0", 4));
+  EXPECT_EQ(test::ReadBytes(DatPath()), empty);
 
   // The next save replaces only the list file.
   list.Add(std::make_unique<UrlEntry>());
