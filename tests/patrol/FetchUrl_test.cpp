@@ -215,17 +215,6 @@ TEST_F(FetchUrlTest, AFailedFetchStoresNeitherBytesNorTime) {
   }
 }
 
-TEST_F(FetchUrlTest, ARedirectIsFollowedToTheFinalBodyAndReported) {
-  server_.Script("/moved", ScriptedResponse::Redirect(302, "/here"));
-  server_.Script("/here", ScriptedResponse::Ok("final"));
-  FetchReport report;
-  EXPECT_EQ(FetchUrl(*session_, server_.WideUrl("/moved"), output_, nullptr, nullptr, nullptr,
-                     nullptr, &report),
-            1);
-  EXPECT_EQ(Output(), "final");
-  EXPECT_EQ(report.RedirectedUrl, server_.WideUrl("/here"));
-}
-
 TEST_F(FetchUrlTest, TheRequestLineIsTheRootForABareHostAndThePathAsWritten) {
   for (const std::string target : {"/", "/cgi/list?page=2&sort=a#entry5"}) {
     SCOPED_TRACE(target);

@@ -106,6 +106,8 @@ TEST_F(PatrolTest, FramesStopEightHopsAfterTheLastHyperlink) {
   EXPECT_EQ(Targets(), expected);
 }
 
+// How redirects are followed is HttpSession's; FetchUrl reports the final URL, and the patrol
+// reads the page against it.
 TEST_F(PatrolTest, ARedirectedPageIsReadAgainstItsFinalUrl) {
   server_.Script("/old", ScriptedResponse::Redirect(301, "/new/"));
   Page("/new/", "<img src=i.gif><a href=sub.html>s</a><a href=/old>o</a><a href=/new/>n</a>");
