@@ -7,6 +7,7 @@
 #include <functional>
 #include <string>
 
+#include "common/TempDir.h"
 #include "patrol/PatrolRunning.h"
 
 namespace kivo {
@@ -35,21 +36,10 @@ TEST(ConsoleView, FitsTextToTheTerminalWidth) {
 
 // Shows what `calls` make a view of `style` print.
 std::string Printed(ConsoleStyle style, const std::function<void(ConsoleView&)>& calls) {
-  std::FILE* file = std::tmpfile();
-  if (file == nullptr) {
-    return "no temporary file";
-  }
-  {
+  return test::Written([&](std::FILE* file) {
     ConsoleView view(file, style, 60);
     calls(view);
-  }
-  std::rewind(file);
-  std::string text;
-  for (int ch = std::fgetc(file); ch != EOF; ch = std::fgetc(file)) {
-    text.push_back(static_cast<char>(ch));
-  }
-  std::fclose(file);
-  return text;
+  });
 }
 
 TEST(ConsoleView, PlainLinesShowTitleUrlStateAndBytes) {

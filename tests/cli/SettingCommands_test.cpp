@@ -13,23 +13,6 @@
 namespace kivo {
 namespace {
 
-// Whatever the function wrote to its stream.
-template <typename Function>
-std::string Written(Function&& write) {
-  std::FILE* file = std::tmpfile();
-  if (file == nullptr) {
-    return "no temporary file";
-  }
-  write(file);
-  std::rewind(file);
-  std::string text;
-  for (int ch = std::fgetc(file); ch != EOF; ch = std::fgetc(file)) {
-    text.push_back(static_cast<char>(ch));
-  }
-  std::fclose(file);
-  return text;
-}
-
 class SettingCommands : public testing::Test {
  protected:
   test::TempDir home_;
@@ -58,11 +41,12 @@ TEST_F(SettingCommands, SetFollowsTheOptionPagesRules) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.Name + " " + c.Value);
-    const std::string message = Written([&](std::FILE* err) {
+    const std::string message = test::Written([&](std::FILE* err) {
       EXPECT_EQ(SetSetting(test::U16(c.Name), test::U16(c.Value), err), c.Status);
     });
     EXPECT_EQ(message.empty(), c.Status == 0) << message;
-    const std::string got = Written([&](std::FILE* out) { GetSettings(test::U16(c.Name), out); });
+    const std::string got =
+        test::Written([&](std::FILE* out) { GetSettings(test::U16(c.Name), out); });
     EXPECT_EQ(got, c.Name == "NoSuchSetting" ? "" : c.Stored + "\n");
   }
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <cstdio>
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -33,5 +35,7 @@ std::string ReadBytes(const std::string& path);
 std::u16string U16(const std::string& utf8);
 // Narrows UTF-16 text to UTF-8, for messages and comparisons.
 std::string Utf8(std::u16string_view text);
+// Returns what `write` writes to a stream (a temporary file).
+std::string Written(const std::function<void(std::FILE*)>& write);
 
 }  // namespace kivo::test

@@ -10,8 +10,8 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <charconv>
 #include <chrono>
-#include <cstdio>
 
 namespace kivo::test {
 namespace {
@@ -21,14 +21,6 @@ using Clock = std::chrono::steady_clock;
 constexpr int kTickMs = 20;
 constexpr size_t kMaxHeadBytes = 64 * 1024;
 constexpr size_t kSendSlice = 64 * 1024;
-
-std::string_view Trim(std::string_view text) {
-  const size_t first = text.find_first_not_of(" \t");
-  if (first == std::string_view::npos) {
-    return {};
-  }
-  return text.substr(first, text.find_last_not_of(" \t\r") + 1 - first);
-}
 
 // Binds a TCP socket to 127.0.0.1 with an ephemeral port and listens; returns the descriptor
 // and port, or -1.
@@ -50,12 +42,6 @@ int ListenOnLoopback(uint16_t& port) {
   return fd;
 }
 
-std::string Hex(size_t value) {
-  char text[32];
-  std::snprintf(text, sizeof text, "%zx", value);
-  return text;
-}
-
 // Parses a request head into its line, target and headers.
 RecordedRequest ParseHead(const std::string& head) {
   RecordedRequest request;
@@ -72,7 +58,9 @@ RecordedRequest ParseHead(const std::string& head) {
     const std::string_view line = std::string_view(head).substr(start, lineEnd - start);
     const size_t colon = line.find(':');
     if (colon != std::string_view::npos) {
-      request.Headers.emplace_back(line.substr(0, colon), Trim(line.substr(colon + 1)));
+      const size_t value = line.find_first_not_of(' ', colon + 1);
+      request.Headers.emplace_back(line.substr(0, colon),
+                                   line.substr(std::min(value, line.size())));
     }
   }
   return request;
@@ -259,7 +247,9 @@ bool TestHttpServer::Respond(int fd, const ScriptedResponse& response) {
     const size_t next = std::min(
         {body.size(), pos + (chunked ? response.ChunkSize : kSendSlice), nextDelay, resetAt});
     const std::string piece = body.substr(pos, next - pos);
-    if (!SendAll(fd, chunked ? Hex(piece.size()) + "\r\n" + piece + "\r\n" : piece)) {
+    char size[20];
+    char* sizeEnd = std::to_chars(size, size + sizeof size, piece.size(), 16).ptr;
+    if (!SendAll(fd, chunked ? std::string(size, sizeEnd) + "\r\n" + piece + "\r\n" : piece)) {
       return false;
     }
     pos = next;
