@@ -100,16 +100,6 @@ TEST_F(RegKeyTest, ReadStringAlwaysTerminatesWithinTheBuffer) {
   EXPECT_EQ(key.ReadString(u"Long", buffer, 1), nullptr);
 }
 
-TEST_F(RegKeyTest, CloseReportsWhetherAKeyWasOpen) {
-  RegKey key;
-  EXPECT_FALSE(key.Close());
-  ASSERT_TRUE(key.OpenForWrite(RegRoot::CurrentUser, kSettingsKeyPath));
-  EXPECT_TRUE(key.Close());
-  EXPECT_FALSE(key.Close());
-  EXPECT_EQ(key.ReadDword(u"UseProxy", 9), 9u);
-  EXPECT_FALSE(WriteDwordSetting(key, Setting::UseProxy, 1));
-}
-
 TEST_F(RegKeyTest, MalformedFileNeitherCrashesNorBlocksWriters) {
   const std::string garbage = std::string("\xff\x00junk\n[unclosed\n", 17) + kKeyLine +
                               "\"UrlWidth\"=dword:0000012c\n"
@@ -158,8 +148,10 @@ TEST_F(RegKeyTest, WritesFromTwoThreadsLoseNothing) {
   }
 }
 
-TEST_F(RegKeyTest, NamesThatWouldBreakTheFileAreRefused) {
+// Close reports whether a key was open, and a closed key neither reads nor writes.
+TEST_F(RegKeyTest, NamesThatWouldBreakTheFileAreRefusedAndCloseEndsAccess) {
   RegKey key;
+  EXPECT_FALSE(key.Close());
   ASSERT_TRUE(key.OpenForWrite(RegRoot::CurrentUser, kSettingsKeyPath));
   const uint32_t one = 1;
   EXPECT_FALSE(key.WriteValue(u"two\nlines", kRegDword, &one, 4));
@@ -168,6 +160,10 @@ TEST_F(RegKeyTest, NamesThatWouldBreakTheFileAreRefused) {
   EXPECT_EQ(key.ReadDword(u"", 0), 1u);
   RegKey bad;
   EXPECT_FALSE(bad.OpenForWrite(RegRoot::CurrentUser, u"Software\r\nX"));
+  EXPECT_TRUE(key.Close());
+  EXPECT_FALSE(key.Close());
+  EXPECT_EQ(key.ReadDword(u"", 9), 9u);
+  EXPECT_FALSE(WriteDwordSetting(key, Setting::UseProxy, 1));
 }
 
 }  // namespace
