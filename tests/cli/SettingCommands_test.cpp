@@ -1,30 +1,64 @@
 #include "cli/SettingCommands.h"
 
 #include <gtest/gtest.h>
-#include <unistd.h>
 
-#include <cstdlib>
+#include <cstdio>
 #include <filesystem>
 #include <string>
 
 #include "common/ScopedEnv.h"
 #include "common/TempDir.h"
-#include "platform/Utf8.h"
 #include "urllist/EditRules.h"
 
 namespace kivo {
 namespace {
 
-TEST(SettingCommands, TypedFoldersBecomeAbsoluteWithAFinalSlash) {
-  test::TempDir home;
-  test::ScopedEnv programFolder("KIVO_HOME", home.File("prog"));
-  const std::u16string cwd = platform::Utf16FromUtf8(std::filesystem::current_path().string());
+class SettingCommands : public testing::Test {
+ protected:
+  test::TempDir home_;
+  test::ScopedEnv programFolder_{"KIVO_HOME", home_.File("prog")};
+  test::ScopedEnv settingsFolder_{"XDG_CONFIG_HOME", home_.File("config")};
+};
+
+// A value that is refused leaves the setting as it was.
+TEST_F(SettingCommands, SetFollowsTheOptionPagesRules) {
+  struct Case {
+    std::string Name;
+    std::string Value;
+    int Status;
+    std::string Stored;  // what "get" prints then
+  };
+  const Case cases[] = {
+      {"ConnectTimeout", "5", 0, "10"},
+      {"ReceiveTimeout", "1000", 0, "600"},
+      {"ReceiveTimeout", "45", 0, "45"},
+      {"ReceiveTimeout", "soon", 2, "45"},
+      {"UseProxy", "7", 0, "1"},
+      {"SaveFolder", home_.Path(), 0, home_.Path() + "/"},
+      {"DialupEntry", std::string(21, 'x'), 2, ""},
+      {"DialupEntry", std::string(20, 'x'), 0, std::string(20, 'x')},
+      {"NoSuchSetting", "1", 2, ""},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.Name + " " + c.Value);
+    const std::string message = test::Written([&](std::FILE* err) {
+      EXPECT_EQ(SetSetting(test::U16(c.Name), test::U16(c.Value), err), c.Status);
+    });
+    EXPECT_EQ(message.empty(), c.Status == 0) << message;
+    const std::string got =
+        test::Written([&](std::FILE* out) { GetSettings(test::U16(c.Name), out); });
+    EXPECT_EQ(got, c.Name == "NoSuchSetting" ? "" : c.Stored + "\n");
+  }
+}
+
+TEST_F(SettingCommands, TypedFoldersBecomeAbsoluteWithAFinalSlash) {
+  const std::u16string cwd = test::U16(std::filesystem::current_path().string());
   struct Case {
     std::u16string Typed;
     std::optional<std::u16string> Stored;
   };
   const Case cases[] = {
-      {u"", test::U16(home.File("prog") + "/")},
+      {u"", test::U16(home_.File("prog") + "/")},
       {u"/srv/web", u"/srv/web/"},
       {u"/srv/web/", u"/srv/web/"},
       {u"web", cwd + u"/web/"},
@@ -33,7 +67,8 @@ TEST(SettingCommands, TypedFoldersBecomeAbsoluteWithAFinalSlash) {
       {u"/" + std::u16string(kMaxFolderChars, u'a'), std::nullopt},
   };
   for (const Case& c : cases) {
-    EXPECT_EQ(NormaliseTypedFolder(c.Typed), c.Stored) << platform::Utf8FromUtf16(c.Typed);
+    SCOPED_TRACE(c.Typed.size());
+    EXPECT_EQ(NormaliseTypedFolder(c.Typed), c.Stored);
   }
 }
 

@@ -53,4 +53,23 @@ std::u16string U16(const std::string& utf8) {
   return platform::Utf16FromUtf8(utf8);
 }
 
+std::string Utf8(std::u16string_view text) {
+  return platform::Utf8FromUtf16(text);
+}
+
+std::string Written(const std::function<void(std::FILE*)>& write) {
+  std::FILE* file = std::tmpfile();
+  if (file == nullptr) {
+    return "no temporary file";
+  }
+  write(file);
+  std::rewind(file);
+  std::string text;
+  for (int ch = std::fgetc(file); ch != EOF; ch = std::fgetc(file)) {
+    text.push_back(static_cast<char>(ch));
+  }
+  std::fclose(file);
+  return text;
+}
+
 }  // namespace kivo::test

@@ -1,6 +1,9 @@
 #pragma once
 
+#include <cstdio>
+#include <functional>
 #include <string>
+#include <string_view>
 
 namespace kivo::test {
 
@@ -30,5 +33,9 @@ bool WriteBytes(const std::string& path, const std::string& bytes);
 std::string ReadBytes(const std::string& path);
 // Widens ASCII or UTF-8 text for tests.
 std::u16string U16(const std::string& utf8);
+// Narrows UTF-16 text to UTF-8, for messages and comparisons.
+std::string Utf8(std::u16string_view text);
+// Returns what `write` writes to a stream (a temporary file).
+std::string Written(const std::function<void(std::FILE*)>& write);
 
 }  // namespace kivo::test

@@ -1,19 +1,17 @@
 #include "httpserver/TestHttpServer.h"
 
 #include <arpa/inet.h>
-#include <fcntl.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
 #include <poll.h>
+#include <strings.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
+#include <charconv>
 #include <chrono>
-#include <cstdint>
-#include <cstdio>
-#include <iterator>
 
 namespace kivo::test {
 namespace {
@@ -24,89 +22,48 @@ constexpr int kTickMs = 20;
 constexpr size_t kMaxHeadBytes = 64 * 1024;
 constexpr size_t kSendSlice = 64 * 1024;
 
-char LowerAscii(char ch) {
-  return (ch >= 'A' && ch <= 'Z') ? static_cast<char>(ch - 'A' + 'a') : ch;
-}
-
-bool EqualsNoCase(std::string_view a, std::string_view b) {
-  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-           return LowerAscii(x) == LowerAscii(y);
-         });
-}
-
-std::string_view Trim(std::string_view text) {
-  while (!text.empty() && (text.front() == ' ' || text.front() == '\t')) {
-    text.remove_prefix(1);
-  }
-  while (!text.empty() && (text.back() == ' ' || text.back() == '\t' || text.back() == '\r')) {
-    text.remove_suffix(1);
-  }
-  return text;
-}
-
-const char* ReasonPhrase(int status) {
-  switch (status) {
-    case 200:
-      return "OK";
-    case 301:
-      return "Moved Permanently";
-    case 302:
-      return "Found";
-    case 303:
-      return "See Other";
-    case 307:
-      return "Temporary Redirect";
-    case 308:
-      return "Permanent Redirect";
-    case 403:
-      return "Forbidden";
-    case 404:
-      return "Not Found";
-    case 503:
-      return "Service Unavailable";
-    default:
-      return "Status";
-  }
-}
-
 // Binds a TCP socket to 127.0.0.1 with an ephemeral port and listens; returns the descriptor
 // and port, or -1.
-int ListenOnLoopback(int backlog, uint16_t& port) {
+int ListenOnLoopback(uint16_t& port) {
   const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-  if (fd < 0) {
-    return -1;
-  }
   sockaddr_in address{};
   address.sin_family = AF_INET;
   address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  address.sin_port = 0;
   socklen_t length = sizeof address;
-  if (::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
-      ::listen(fd, backlog) != 0 ||
+  if (fd < 0 || ::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
+      ::listen(fd, 64) != 0 ||
       ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length) != 0) {
-    ::close(fd);
+    if (fd >= 0) {
+      ::close(fd);
+    }
     return -1;
   }
   port = ntohs(address.sin_port);
   return fd;
 }
 
-std::string LoopbackAuthority(uint16_t port) {
-  return "127.0.0.1:" + std::to_string(port);
-}
-
-std::string Hex(size_t value) {
-  char text[32];
-  std::snprintf(text, sizeof text, "%zx", value);
-  return text;
-}
-
-// Closes with a reset instead of an orderly shutdown.
-void ResetConnection(int fd) {
-  linger option{};
-  option.l_onoff = 1;
-  option.l_linger = 0;
-  ::setsockopt(fd, SOL_SOCKET, SO_LINGER, &option, sizeof option);
+// Parses a request head into its line, target and headers.
+RecordedRequest ParseHead(const std::string& head) {
+  RecordedRequest request;
+  size_t lineEnd = head.find("\r\n");
+  request.RequestLine = head.substr(0, lineEnd);
+  const size_t firstSpace = request.RequestLine.find(' ');
+  const size_t lastSpace = request.RequestLine.rfind(' ');
+  if (firstSpace != std::string::npos && lastSpace > firstSpace) {
+    request.Target = request.RequestLine.substr(firstSpace + 1, lastSpace - firstSpace - 1);
+  }
+  while (lineEnd != std::string::npos) {
+    const size_t start = lineEnd + 2;
+    lineEnd = head.find("\r\n", start);
+    const std::string_view line = std::string_view(head).substr(start, lineEnd - start);
+    const size_t colon = line.find(':');
+    if (colon != std::string_view::npos) {
+      const size_t value = line.find_first_not_of(' ', colon + 1);
+      request.Headers.emplace_back(line.substr(0, colon),
+                                   line.substr(std::min(value, line.size())));
+    }
+  }
+  return request;
 }
 
 }  // namespace
@@ -127,7 +84,7 @@ ScriptedResponse ScriptedResponse::Redirect(int status, std::string location) {
 
 std::optional<std::string> RecordedRequest::Header(std::string_view name) const {
   for (const auto& [key, value] : Headers) {
-    if (EqualsNoCase(key, name)) {
+    if (key.size() == name.size() && ::strncasecmp(key.data(), name.data(), name.size()) == 0) {
       return value;
     }
   }
@@ -135,7 +92,7 @@ std::optional<std::string> RecordedRequest::Header(std::string_view name) const 
 }
 
 TestHttpServer::TestHttpServer() {
-  listenFd_ = ListenOnLoopback(64, port_);
+  listenFd_ = ListenOnLoopback(port_);
   if (listenFd_ >= 0) {
     acceptThread_ = std::thread([this] { AcceptLoop(); });
   }
@@ -146,13 +103,8 @@ TestHttpServer::~TestHttpServer() {
   if (acceptThread_.joinable()) {
     acceptThread_.join();
   }
-  std::vector<Worker> workers;
-  {
-    std::lock_guard<std::mutex> lock(mutex_);
-    workers.swap(workers_);
-  }
-  for (Worker& worker : workers) {
-    worker.Thread.join();
+  for (std::thread& worker : workers_) {
+    worker.join();
   }
   if (listenFd_ >= 0) {
     ::close(listenFd_);
@@ -160,7 +112,7 @@ TestHttpServer::~TestHttpServer() {
 }
 
 std::string TestHttpServer::Authority() const {
-  return LoopbackAuthority(port_);
+  return "127.0.0.1:" + std::to_string(port_);
 }
 
 std::string TestHttpServer::Url(std::string_view target) const {
@@ -173,38 +125,36 @@ std::u16string TestHttpServer::WideUrl(std::string_view target) const {
 }
 
 void TestHttpServer::Script(std::string target, ScriptedResponse response) {
-  std::lock_guard<std::mutex> lock(mutex_);
+  std::lock_guard lock(mutex_);
   scripts_[std::move(target)] = std::move(response);
 }
 
 std::vector<RecordedRequest> TestHttpServer::Requests() const {
-  std::lock_guard<std::mutex> lock(mutex_);
+  std::lock_guard lock(mutex_);
   return requests_;
 }
 
 size_t TestHttpServer::RequestCount() const {
-  std::lock_guard<std::mutex> lock(mutex_);
+  std::lock_guard lock(mutex_);
   return requests_.size();
 }
 
-bool TestHttpServer::WaitForOutcomes(size_t count, int timeoutMs) const {
-  std::unique_lock<std::mutex> lock(mutex_);
-  return changed_.wait_for(lock, std::chrono::milliseconds(timeoutMs), [&] {
-    const auto done = std::count_if(requests_.begin(), requests_.end(), [](const auto& request) {
-      return request.Outcome != ResponseOutcome::Pending;
-    });
-    return static_cast<size_t>(done) >= count;
-  });
+bool TestHttpServer::WaitUntilHeld(const std::string& name, int timeoutMs) const {
+  std::unique_lock lock(mutex_);
+  return held_.wait_for(lock, std::chrono::milliseconds(timeoutMs),
+                        [&] { return heldNames_.contains(name); });
+}
+
+void TestHttpServer::Release(const std::string& name) {
+  std::lock_guard lock(mutex_);
+  releasedNames_.insert(name);
 }
 
 void TestHttpServer::AcceptLoop() {
-  int nextId = 1;
   while (!stop_) {
     pollfd entry{listenFd_, POLLIN, 0};
-    if (::poll(&entry, 1, kTickMs) <= 0) {
-      continue;
-    }
-    const int fd = ::accept4(listenFd_, nullptr, nullptr, SOCK_CLOEXEC);
+    const int fd =
+        ::poll(&entry, 1, kTickMs) > 0 ? ::accept4(listenFd_, nullptr, nullptr, SOCK_CLOEXEC) : -1;
     if (fd < 0) {
       continue;
     }
@@ -212,180 +162,99 @@ void TestHttpServer::AcceptLoop() {
     // small write back for tens of milliseconds.
     const int noDelay = 1;
     ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &noDelay, sizeof noDelay);
-    JoinFinishedWorkers();
-    std::lock_guard<std::mutex> lock(mutex_);
-    if (workers_.size() >= kMaxConnections) {
-      ::close(fd);
-      continue;
-    }
     ++connections_;
-    const int id = nextId++;
-    auto done = std::make_shared<std::atomic<bool>>(false);
-    workers_.push_back(Worker{std::thread([this, fd, id, done] {
-                                Serve(fd, id);
-                                *done = true;
-                              }),
-                              done});
+    std::lock_guard lock(mutex_);
+    workers_.emplace_back([this, fd] { Serve(fd); });
   }
 }
 
-void TestHttpServer::JoinFinishedWorkers() {
-  std::vector<Worker> finished;
-  {
-    std::lock_guard<std::mutex> lock(mutex_);
-    const auto split = std::stable_partition(workers_.begin(), workers_.end(),
-                                             [](const Worker& worker) { return !*worker.Done; });
-    std::move(split, workers_.end(), std::back_inserter(finished));
-    workers_.erase(split, workers_.end());
-  }
-  for (Worker& worker : finished) {
-    worker.Thread.join();
-  }
-}
-
-void TestHttpServer::Serve(int fd, int connectionId) {
+void TestHttpServer::Serve(int fd) {
   std::string pending;
-  for (;;) {
-    std::string head;
-    if (!ReadHead(fd, pending, head)) {
-      break;
-    }
-    RecordedRequest request;
-    request.ConnectionId = connectionId;
-    size_t lineEnd = head.find("\r\n");
-    request.RequestLine = head.substr(0, lineEnd);
-    const size_t firstSpace = request.RequestLine.find(' ');
-    const size_t lastSpace = request.RequestLine.rfind(' ');
-    if (firstSpace != std::string::npos && lastSpace > firstSpace) {
-      request.Method = request.RequestLine.substr(0, firstSpace);
-      request.Target = request.RequestLine.substr(firstSpace + 1, lastSpace - firstSpace - 1);
-      request.Version = request.RequestLine.substr(lastSpace + 1);
-    }
-    while (lineEnd != std::string::npos && lineEnd + 2 < head.size()) {
-      const size_t start = lineEnd + 2;
-      lineEnd = head.find("\r\n", start);
-      const std::string_view line(head.data() + start,
-                                  (lineEnd == std::string::npos ? head.size() : lineEnd) - start);
-      const size_t colon = line.find(':');
-      if (colon != std::string_view::npos) {
-        request.Headers.emplace_back(std::string(line.substr(0, colon)),
-                                     std::string(Trim(line.substr(colon + 1))));
-      }
-    }
-    ScriptedResponse response;
-    size_t index = 0;
+  std::string head;
+  bool open = true;
+  while (open && ReadHead(fd, pending, head)) {
+    ScriptedResponse response = ScriptedResponse::Ok("not found");
+    response.Status = 404;
     {
-      std::lock_guard<std::mutex> lock(mutex_);
-      const auto script = scripts_.find(request.Target);
+      std::lock_guard lock(mutex_);
+      requests_.push_back(ParseHead(head));
+      const auto script = scripts_.find(requests_.back().Target);
       if (script != scripts_.end()) {
         response = script->second;
-      } else {
-        response.Status = 404;
-        response.Body = "not found";
       }
-      requests_.push_back(request);
-      index = requests_.size() - 1;
     }
-    changed_.notify_all();
-    bool keepOpen = false;
-    const ResponseOutcome outcome = Respond(fd, response, keepOpen);
-    Finish(index, outcome);
-    if (outcome == ResponseOutcome::Reset) {
-      break;
-    }
-    if (!keepOpen || outcome != ResponseOutcome::Completed) {
-      break;
-    }
+    open = Respond(fd, response);
   }
   ::close(fd);
 }
 
-ResponseOutcome TestHttpServer::Respond(int fd, const ScriptedResponse& response, bool& keepOpen) {
-  if (!WaitWatchingClient(fd, response.HeaderDelayMs)) {
-    return ResponseOutcome::ClientClosed;
-  }
+// Returns true when the response went out whole and the connection stays open for the next.
+bool TestHttpServer::Respond(int fd, const ScriptedResponse& response) {
   const std::string& body = response.Body;
-  std::string head =
-      "HTTP/1.1 " + std::to_string(response.Status) + " " + ReasonPhrase(response.Status) + "\r\n";
+  std::string head = "HTTP/1.1 " + std::to_string(response.Status) + " Scripted\r\n";
+  if (!Pause(fd, response.HeaderDelayMs, "")) {
+    return false;
+  }
   for (const auto& [name, value] : response.Headers) {
     head += name + ": " + value + "\r\n";
-    if (response.HeaderLineDelayMs > 0) {
-      if (!SendAll(fd, head) || !WaitWatchingClient(fd, response.HeaderLineDelayMs)) {
-        return ResponseOutcome::ClientClosed;
-      }
-      head.clear();
+    if (response.HeaderLineDelayMs > 0 &&
+        !(SendAll(fd, std::exchange(head, "")) && Pause(fd, response.HeaderLineDelayMs, ""))) {
+      return false;
     }
   }
-  switch (response.Length) {
-    case LengthHeader::Exact:
-      head += "Content-Length: " + std::to_string(body.size()) + "\r\n";
-      break;
-    case LengthHeader::Absent:
-      break;
-    case LengthHeader::TooSmall:
-      head += "Content-Length: " +
-              std::to_string(body.size() - std::min(response.LengthError, body.size())) + "\r\n";
-      break;
-    case LengthHeader::TooLarge:
-      head += "Content-Length: " + std::to_string(body.size() + response.LengthError) + "\r\n";
-      break;
+  if (response.Length != LengthHeader::Absent) {
+    const size_t error = response.Length == LengthHeader::Exact ? 0 : response.LengthError;
+    const size_t stated = response.Length == LengthHeader::TooLarge
+                              ? body.size() + error
+                              : body.size() - std::min(error, body.size());
+    head += "Content-Length: " + std::to_string(stated) + "\r\n";
   }
-  if (response.Chunked) {
-    head += "Transfer-Encoding: chunked\r\n";
-  }
-  keepOpen = !response.Close && (response.Length == LengthHeader::Exact || response.Chunked);
-  if (!keepOpen) {
-    head += "Connection: close\r\n";
-  }
-  head += "\r\n";
+  const bool chunked = response.ChunkSize > 0;
+  const bool keepOpen = response.Length == LengthHeader::Exact || chunked;
+  head += chunked ? "Transfer-Encoding: chunked\r\n" : "";
+  head += keepOpen ? "\r\n" : "Connection: close\r\n\r\n";
   if (!SendAll(fd, head)) {
-    return ResponseOutcome::ClientClosed;
+    return false;
+  }
+  if (!response.HoldName.empty()) {
+    {
+      std::lock_guard lock(mutex_);
+      heldNames_.insert(response.HoldName);
+    }
+    held_.notify_all();
+    if (!Pause(fd, kMaxHoldMs, response.HoldName)) {
+      return false;
+    }
   }
 
-  const size_t chunkSize = std::max<size_t>(response.ChunkSize, 1);
-  size_t nextDelay = response.DelayAtByte;
-  size_t pos = 0;
-  for (;;) {
-    if (!response.HoldName.empty() && pos == response.HoldAtByte &&
-        !HoldWatchingClient(fd, response.HoldName)) {
-      return ResponseOutcome::ClientClosed;
-    }
-    if (response.BodyDelayMs > 0 && pos == nextDelay) {
-      if (!WaitWatchingClient(fd, response.BodyDelayMs)) {
-        return ResponseOutcome::ClientClosed;
+  size_t nextDelay = response.BodyDelayMs > 0 ? response.DelayAtByte : SIZE_MAX;
+  const size_t resetAt = response.ResetAtByte.value_or(SIZE_MAX);
+  for (size_t pos = 0;;) {
+    if (pos == nextDelay) {
+      if (!Pause(fd, response.BodyDelayMs, "")) {
+        return false;
       }
-      nextDelay = response.DelayEveryBytes > 0 ? nextDelay + response.DelayEveryBytes : SIZE_MAX;
+      nextDelay = response.DelayEveryBytes > 0 ? pos + response.DelayEveryBytes : SIZE_MAX;
     }
-    if (response.ResetAtByte && pos == *response.ResetAtByte) {
-      ResetConnection(fd);
-      return ResponseOutcome::Reset;
+    if (pos == resetAt) {
+      const linger reset{1, 0};  // close with a reset instead of an orderly shutdown
+      ::setsockopt(fd, SOL_SOCKET, SO_LINGER, &reset, sizeof reset);
+      return false;
     }
     if (pos >= body.size()) {
       break;
     }
-    size_t next = std::min(body.size(), pos + (response.Chunked ? chunkSize : kSendSlice));
-    if (nextDelay > pos) {
-      next = std::min(next, nextDelay);
-    }
-    if (!response.HoldName.empty() && response.HoldAtByte > pos) {
-      next = std::min(next, response.HoldAtByte);
-    }
-    if (response.ResetAtByte && *response.ResetAtByte > pos) {
-      next = std::min(next, *response.ResetAtByte);
-    }
-    const std::string_view piece(body.data() + pos, next - pos);
-    const bool sent = response.Chunked
-                          ? SendAll(fd, Hex(piece.size()) + "\r\n" + std::string(piece) + "\r\n")
-                          : SendAll(fd, piece);
-    if (!sent) {
-      return ResponseOutcome::ClientClosed;
+    const size_t next = std::min(
+        {body.size(), pos + (chunked ? response.ChunkSize : kSendSlice), nextDelay, resetAt});
+    const std::string piece = body.substr(pos, next - pos);
+    char size[20];
+    char* sizeEnd = std::to_chars(size, size + sizeof size, piece.size(), 16).ptr;
+    if (!SendAll(fd, chunked ? std::string(size, sizeEnd) + "\r\n" + piece + "\r\n" : piece)) {
+      return false;
     }
     pos = next;
   }
-  if (response.Chunked && !SendAll(fd, "0\r\n\r\n")) {
-    return ResponseOutcome::ClientClosed;
-  }
-  return ResponseOutcome::Completed;
+  return (!chunked || SendAll(fd, "0\r\n\r\n")) && keepOpen;
 }
 
 bool TestHttpServer::ReadHead(int fd, std::string& pending, std::string& head) {
@@ -413,54 +282,19 @@ bool TestHttpServer::ReadHead(int fd, std::string& pending, std::string& head) {
   }
 }
 
-bool TestHttpServer::WaitUntilHeld(const std::string& name, int timeoutMs) const {
-  std::unique_lock lock(mutex_);
-  return changed_.wait_for(lock, std::chrono::milliseconds(timeoutMs), [&] {
-    const auto found = held_.find(name);
-    return found != held_.end() && found->second > 0;
-  });
-}
-
-void TestHttpServer::Release(const std::string& name) {
-  {
-    std::lock_guard lock(mutex_);
-    released_[name] = true;
-  }
-  changed_.notify_all();
-}
-
-bool TestHttpServer::HoldWatchingClient(int fd, const std::string& name) {
-  {
-    std::lock_guard lock(mutex_);
-    ++held_[name];
-  }
-  changed_.notify_all();
-  const Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(kMaxHoldMs);
-  while (Clock::now() < deadline) {
-    {
-      std::unique_lock lock(mutex_);
-      if (changed_.wait_for(lock, std::chrono::milliseconds(kTickMs),
-                            [&] { return released_[name] || stop_; })) {
-        return !stop_;
-      }
-    }
-    if (!WaitWatchingClient(fd, 0)) {
-      return false;
-    }
-    pollfd entry{fd, POLLIN | POLLRDHUP, 0};
-    if (::poll(&entry, 1, 0) > 0 && (entry.revents & (POLLRDHUP | POLLHUP | POLLERR)) != 0) {
-      return false;
-    }
-  }
-  return false;
-}
-
-bool TestHttpServer::WaitWatchingClient(int fd, int delayMs) {
-  const Clock::time_point deadline =
-      Clock::now() + std::chrono::milliseconds(std::clamp(delayMs, 0, kMaxDelayMs));
+// Waits delayMs, or with a hold name until that name is released (giving up after delayMs).
+// False when the client closed the connection, the server stops or a hold gave up.
+bool TestHttpServer::Pause(int fd, int delayMs, const std::string& holdName) {
+  const Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(delayMs);
   while (Clock::now() < deadline) {
     if (stop_) {
       return false;
+    }
+    if (!holdName.empty()) {
+      std::lock_guard lock(mutex_);
+      if (releasedNames_.contains(holdName)) {
+        return true;
+      }
     }
     pollfd entry{fd, POLLIN | POLLRDHUP, 0};
     if (::poll(&entry, 1, kTickMs) <= 0) {
@@ -469,14 +303,10 @@ bool TestHttpServer::WaitWatchingClient(int fd, int delayMs) {
     if ((entry.revents & (POLLRDHUP | POLLHUP | POLLERR)) != 0) {
       return false;
     }
-    char probe = 0;
-    if (::recv(fd, &probe, 1, MSG_PEEK | MSG_DONTWAIT) == 0) {
-      return false;
-    }
     // Data from the client (a next request) is left for later; keep waiting without spinning.
     std::this_thread::sleep_for(std::chrono::milliseconds(kTickMs));
   }
-  return true;
+  return holdName.empty();
 }
 
 bool TestHttpServer::SendAll(int fd, std::string_view bytes) {
@@ -489,9 +319,6 @@ bool TestHttpServer::SendAll(int fd, std::string_view bytes) {
     if (::poll(&entry, 1, kTickMs) <= 0) {
       continue;
     }
-    if ((entry.revents & (POLLHUP | POLLERR)) != 0) {
-      return false;
-    }
     const ssize_t count = ::send(fd, bytes.data(), bytes.size(), MSG_NOSIGNAL | MSG_DONTWAIT);
     if (count < 0 && (errno == EAGAIN || errno == EINTR)) {
       continue;
@@ -502,50 +329,6 @@ bool TestHttpServer::SendAll(int fd, std::string_view bytes) {
     bytes.remove_prefix(static_cast<size_t>(count));
   }
   return true;
-}
-
-void TestHttpServer::Finish(size_t index, ResponseOutcome outcome) {
-  {
-    std::lock_guard<std::mutex> lock(mutex_);
-    requests_[index].Outcome = outcome;
-  }
-  changed_.notify_all();
-}
-
-StalledListener::StalledListener() {
-  listenFd_ = ListenOnLoopback(0, port_);
-  if (listenFd_ < 0) {
-    return;
-  }
-  // Fill the listen queue with connections that are never accepted; the kernel then drops
-  // further connection attempts, which keeps them waiting.
-  sockaddr_in address{};
-  address.sin_family = AF_INET;
-  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  address.sin_port = htons(port_);
-  for (int i = 0; i < 4; ++i) {
-    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
-    if (fd < 0) {
-      break;
-    }
-    ::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
-    fillers_.push_back(fd);
-  }
-  // Give the handshakes of the fillers a moment to land in the queue.
-  std::this_thread::sleep_for(std::chrono::milliseconds(50));
-}
-
-StalledListener::~StalledListener() {
-  for (int fd : fillers_) {
-    ::close(fd);
-  }
-  if (listenFd_ >= 0) {
-    ::close(listenFd_);
-  }
-}
-
-std::string StalledListener::Authority() const {
-  return LoopbackAuthority(port_);
 }
 
 }  // namespace kivo::test

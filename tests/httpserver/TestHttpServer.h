@@ -5,9 +5,9 @@
 #include <cstddef>
 #include <cstdint>
 #include <map>
-#include <memory>
 #include <mutex>
 #include <optional>
+#include <set>
 #include <string>
 #include <string_view>
 #include <thread>
@@ -32,48 +32,29 @@ struct ScriptedResponse {
   std::string Body;
   LengthHeader Length = LengthHeader::Exact;
   size_t LengthError = 1;
-  // Sends the body in chunks of ChunkSize bytes (any Content-Length is sent as well).
-  bool Chunked = false;
-  size_t ChunkSize = 1024;
-  // Waits before the status line.
+  // Sends the body chunked, in chunks of this many bytes; 0 sends it plain.
+  size_t ChunkSize = 0;
+  // Waits before the status line, and before each header line of Headers.
   int HeaderDelayMs = 0;
-  // Waits before each header line of Headers, so that the head itself drips.
   int HeaderLineDelayMs = 0;
-  // Waits before body byte DelayAtByte (0: between the headers and the body).
+  // Waits before body byte DelayAtByte, and again every DelayEveryBytes bytes after it (0: once).
   int BodyDelayMs = 0;
   size_t DelayAtByte = 0;
-  // Repeats that wait every DelayEveryBytes body bytes after DelayAtByte (0: only once).
   size_t DelayEveryBytes = 0;
   // Aborts the connection with a reset once this many body bytes have been sent.
   std::optional<size_t> ResetAtByte;
-  // Closes the connection after this response even when its length is exact.
-  bool Close = false;
-  // Holds the response before body byte HoldAtByte (0: between the headers and the body) until
-  // Release(HoldName) is called, so that a test can line up events without wall-clock margins.
-  // Empty: no hold.
+  // Holds the response between its headers and its body until Release(HoldName), so that a
+  // test can line up events without wall-clock margins. Empty: no hold.
   std::string HoldName;
-  size_t HoldAtByte = 0;
 
   static ScriptedResponse Ok(std::string body);
   static ScriptedResponse Redirect(int status, std::string location);
 };
 
-// How the server's answer to one request ended.
-enum class ResponseOutcome {
-  Pending,       // still being answered
-  Completed,     // sent whole
-  ClientClosed,  // the client closed the connection before the response was sent whole
-  Reset,         // the script reset the connection
-};
-
 struct RecordedRequest {
   std::string RequestLine;  // e.g. "GET /a?b#c HTTP/1.1"
-  std::string Method;
   std::string Target;
-  std::string Version;
   std::vector<std::pair<std::string, std::string>> Headers;  // in the order sent
-  int ConnectionId = 0;  // requests on one connection share the id
-  ResponseOutcome Outcome = ResponseOutcome::Pending;
 
   // The first header of that name (case-insensitive), if any.
   std::optional<std::string> Header(std::string_view name) const;
@@ -85,14 +66,12 @@ struct RecordedRequest {
 // proxy, the server sees absolute-URI targets ("http://host/path") and CONNECT targets
 // ("host:443"), so scripting those targets makes it answer as a proxy would (a CONNECT is
 // answered with the scripted status and never tunnelled). Every request line and its headers
-// are recorded. Each connection runs on its own thread; all waits are bounded (no delay over
-// kMaxDelayMs, idle connections end after kIdleLimitMs) and the destructor stops everything
-// within a fraction of a second. At most kMaxConnections connections are open at once.
+// are recorded. Each connection runs on its own thread; every wait ends when the client goes
+// away, idle connections end after kIdleLimitMs, and the destructor stops everything within a
+// fraction of a second.
 class TestHttpServer {
  public:
-  static constexpr int kMaxDelayMs = 10000;
   static constexpr int kIdleLimitMs = 10000;
-  static constexpr size_t kMaxConnections = 64;
   // A held response gives up waiting for its release after this long.
   static constexpr int kMaxHoldMs = 30000;
 
@@ -114,9 +93,8 @@ class TestHttpServer {
 
   std::vector<RecordedRequest> Requests() const;
   size_t RequestCount() const;
+  // The connections accepted so far.
   int ConnectionCount() const { return connections_.load(); }
-  // Waits up to timeoutMs until at least `count` requests have an outcome other than Pending.
-  bool WaitForOutcomes(size_t count, int timeoutMs = 5000) const;
   // Waits up to timeoutMs until a response scripted with HoldName `name` has reached its hold.
   bool WaitUntilHeld(const std::string& name, int timeoutMs = 5000) const;
   // Lets every response held under `name` go on, now and from now on.
@@ -124,14 +102,11 @@ class TestHttpServer {
 
  private:
   void AcceptLoop();
-  void JoinFinishedWorkers();
-  void Serve(int fd, int connectionId);
-  ResponseOutcome Respond(int fd, const ScriptedResponse& response, bool& keepOpen);
+  void Serve(int fd);
+  bool Respond(int fd, const ScriptedResponse& response);
   bool ReadHead(int fd, std::string& pending, std::string& head);
-  bool WaitWatchingClient(int fd, int delayMs);
-  bool HoldWatchingClient(int fd, const std::string& name);
+  bool Pause(int fd, int delayMs, const std::string& holdName);
   bool SendAll(int fd, std::string_view bytes);
-  void Finish(size_t index, ResponseOutcome outcome);
 
   int listenFd_ = -1;
   uint16_t port_ = 0;
@@ -140,35 +115,12 @@ class TestHttpServer {
   std::thread acceptThread_;
 
   mutable std::mutex mutex_;
-  mutable std::condition_variable changed_;
+  mutable std::condition_variable held_;
   std::map<std::string, ScriptedResponse> scripts_;
   std::vector<RecordedRequest> requests_;
-  std::map<std::string, int> held_;  // responses that reached their hold, per name
-  std::map<std::string, bool> released_;
-  // One per open connection; finished ones are joined as new connections come in.
-  struct Worker {
-    std::thread Thread;
-    std::shared_ptr<std::atomic<bool>> Done;
-  };
-  std::vector<Worker> workers_;
-};
-
-// A loopback port whose listen queue is full, so that a connect to it hangs until the client's
-// own time-out. Used to test connect time-outs without leaving the machine.
-class StalledListener {
- public:
-  StalledListener();
-  StalledListener(const StalledListener&) = delete;
-  StalledListener& operator=(const StalledListener&) = delete;
-  ~StalledListener();
-
-  uint16_t Port() const { return port_; }
-  std::string Authority() const;
-
- private:
-  int listenFd_ = -1;
-  uint16_t port_ = 0;
-  std::vector<int> fillers_;
+  std::set<std::string> heldNames_;
+  std::set<std::string> releasedNames_;
+  std::vector<std::thread> workers_;  // one per connection, joined by the destructor
 };
 
 }  // namespace kivo::test

@@ -37,6 +37,7 @@ TEST(AdmissionTest, TheServerRuleDecidesWhichLinksPass) {
       {"any server ignores the list", kH, 0, {"http://x/"}, "http://g/x.html", true},
   };
   for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
     UrlEntry entry;
     entry.Url.Assign(test::U16(c.entryUrl));
     entry.OnlyListedServers = c.onlyListedServers;
@@ -44,7 +45,7 @@ TEST(AdmissionTest, TheServerRuleDecidesWhichLinksPass) {
       entry.Servers.Add(std::make_unique<WideString>(test::U16(server)));
     }
     const WideString entryServer = ServerOfUrl(entry.Url.View());
-    EXPECT_EQ(PassesServerRule(entry, entryServer.View(), test::U16(c.link)), c.passes) << c.name;
+    EXPECT_EQ(PassesServerRule(entry, entryServer.View(), test::U16(c.link)), c.passes);
   }
 }
 

@@ -16,7 +16,6 @@ namespace kivo {
 namespace {
 
 using test::LengthHeader;
-using test::ResponseOutcome;
 using test::ScriptedResponse;
 using test::TestHttpServer;
 
@@ -37,62 +36,52 @@ SystemTime StoredTime() {
   return SystemTime{1994, 11, 0, 6, 8, 49, 37, 0};
 }
 
+// Over-long parts are cut to 255 and 1023 characters and reported.
 TEST(SplitUrlTest, HostAndPathAreSplitAtTheFirstSlash) {
+  const std::u16string h255(255, u'h');
+  const std::u16string p1023 = u"/" + std::u16string(1022, u'p');
   struct Case {
     std::u16string url;
     std::u16string host;
     std::u16string path;
     UrlScheme scheme;
+    bool truncated;
   };
   const Case cases[] = {
-      {u"http://www.example.com", u"www.example.com", u"/", UrlScheme::Http},
-      {u"http://www.example.com/", u"www.example.com", u"/", UrlScheme::Http},
-      {u"http://host:8080/a/b?q=1#top", u"host:8080", u"/a/b?q=1#top", UrlScheme::Http},
-      {u"https://host/x", u"host", u"/x", UrlScheme::Https},
+      {u"http://www.example.com", u"www.example.com", u"/", UrlScheme::Http, false},
+      {u"http://www.example.com/", u"www.example.com", u"/", UrlScheme::Http, false},
+      {u"http://host:8080/a/b?q=1#top", u"host:8080", u"/a/b?q=1#top", UrlScheme::Http, false},
+      {u"https://host/x", u"host", u"/x", UrlScheme::Https, false},
       // The host also ends at a query or a fragment.
-      {u"http://example.com?id=3", u"example.com", u"/?id=3", UrlScheme::Http},
-      {u"http://host:81#top", u"host:81", u"/#top", UrlScheme::Http},
+      {u"http://example.com?id=3", u"example.com", u"/?id=3", UrlScheme::Http, false},
+      {u"http://host:81#top", u"host:81", u"/#top", UrlScheme::Http, false},
       // The prefix test is case-sensitive: the text before the first slash is the host.
-      {u"HTTP://host/x", u"HTTP:", u"//host/x", UrlScheme::None},
-      {u"ftp://host/x", u"ftp:", u"//host/x", UrlScheme::None},
-      {u"file:///etc/passwd", u"file:", u"///etc/passwd", UrlScheme::None},
-      {u"host/page", u"host", u"/page", UrlScheme::None},
-      {u"", u"", u"/", UrlScheme::None},
+      {u"HTTP://host/x", u"HTTP:", u"//host/x", UrlScheme::None, false},
+      {u"ftp://host/x", u"ftp:", u"//host/x", UrlScheme::None, false},
+      {u"file:///etc/passwd", u"file:", u"///etc/passwd", UrlScheme::None, false},
+      {u"host/page", u"host", u"/page", UrlScheme::None, false},
+      {u"", u"", u"/", UrlScheme::None, false},
+      {u"http://" + h255 + p1023, h255, p1023, UrlScheme::Http, false},
+      {u"http://" + h255 + u"h/", h255, u"/", UrlScheme::Http, true},
+      {u"http://h" + p1023 + u"p", u"h", p1023, UrlScheme::Http, true},
   };
   for (const Case& c : cases) {
+    SCOPED_TRACE(test::Utf8(c.url.substr(0, 40)));
     WideString host(u"stale");
     WideString path(u"stale");
     const SplitUrlResult result = SplitUrl(c.url, host, path);
     EXPECT_EQ(host.View(), c.host);
     EXPECT_EQ(path.View(), c.path);
     EXPECT_EQ(result.Scheme, c.scheme);
-    EXPECT_FALSE(result.Truncated);
+    EXPECT_EQ(result.Truncated, c.truncated);
   }
-}
-
-TEST(SplitUrlTest, OverLongPartsAreCutAndReported) {
-  const std::u16string host255(255, u'h');
-  const std::u16string path1023 = u"/" + std::u16string(1022, u'p');
-  WideString host;
-  WideString path;
-  EXPECT_FALSE(SplitUrl(u"http://" + host255 + path1023, host, path).Truncated);
-  EXPECT_EQ(host.Length(), 255);
-  EXPECT_EQ(path.Length(), 1023);
-  EXPECT_TRUE(SplitUrl(u"http://" + host255 + u"h/", host, path).Truncated);
-  EXPECT_EQ(host.Length(), 255);
-  EXPECT_TRUE(SplitUrl(u"http://h" + path1023 + u"p", host, path).Truncated);
-  EXPECT_EQ(path.Length(), 1023);
-  EXPECT_TRUE(SplitUrl(u"http://" + host255 + u"h", host, path).Truncated);
 }
 
 class FetchUrlTest : public ::testing::Test {
  protected:
   void SetUp() override {
     ASSERT_TRUE(server_.IsListening());
-    HttpSessionOptions options;
-    options.ConnectTimeoutMs = 500;
-    options.ReceiveTimeoutMs = 500;
-    session_ = HttpSession::Open(options);
+    session_ = HttpSession::Open(HttpSessionOptions());
     ASSERT_NE(session_, nullptr);
     output_ = dir_.Wide("Kivo0000.tmp");
   }
@@ -110,107 +99,87 @@ class FetchUrlTest : public ::testing::Test {
   RecordingProgress progress_;
 };
 
-TEST_F(FetchUrlTest, ABodyIsWrittenWholeWithCountsAndPercentages) {
-  const std::string body(2500, 'b');
-  server_.Script("/page.html", ScriptedResponse::Ok(body));
-  EXPECT_EQ(Fetch("/page.html"), 1);
-  EXPECT_EQ(Output(), body);
-  // One text and one percentage per piece read, after the two initial texts and the 0.
-  ASSERT_GE(progress_.texts.size(), 5u);
-  EXPECT_EQ(progress_.texts[0], u"");
-  EXPECT_EQ(progress_.texts[1], u"0/2500");
-  EXPECT_EQ(progress_.texts.back(), u"2500/2500");
-  ASSERT_EQ(progress_.percents.size() + 1, progress_.texts.size());
-  EXPECT_EQ(progress_.percents.front(), 0);
-  EXPECT_EQ(progress_.percents.back(), 100);
-  EXPECT_TRUE(std::is_sorted(progress_.percents.begin(), progress_.percents.end()));
-}
-
-TEST_F(FetchUrlTest, WithoutContentLengthOnlyTheRunningCountIsShown) {
-  ScriptedResponse response = ScriptedResponse::Ok(std::string(1500, 'n'));
-  response.Length = LengthHeader::Absent;
-  server_.Script("/nolength", response);
-  EXPECT_EQ(Fetch("/nolength"), 1);
-  EXPECT_EQ(Output().size(), 1500u);
-  ASSERT_GE(progress_.texts.size(), 4u);
-  EXPECT_EQ(progress_.texts[0], u"");
-  EXPECT_EQ(progress_.texts[1], u"0");
-  EXPECT_EQ(progress_.texts.back(), u"1500");
-  EXPECT_EQ(progress_.percents, (std::vector<int32_t>{0}));
-}
-
-TEST_F(FetchUrlTest, AContentLengthSmallerThanTheDataCapsThePercentageAt100) {
-  // A chunked body frames itself, so the data runs past the stated length.
-  ScriptedResponse response = ScriptedResponse::Ok(std::string(3000, 's'));
-  response.Chunked = true;
-  response.Length = LengthHeader::TooSmall;
-  response.LengthError = 2000;
-  server_.Script("/small", response);
-  EXPECT_EQ(Fetch("/small"), 1);
-  EXPECT_EQ(Output().size(), 3000u);
-  EXPECT_EQ(progress_.percents.back(), 100);
-  for (int32_t percent : progress_.percents) {
-    EXPECT_LE(percent, 100);
+// One text and one percentage per piece read, after the two initial texts and the 0; without a
+// Content-Length only the running count.
+TEST_F(FetchUrlTest, ProgressShowsCountsAndPercentages) {
+  struct Case {
+    const char* name;
+    LengthHeader length;
+    size_t lengthError;
+    const char16_t* firstCount;
+    const char16_t* lastCount;
+    int32_t lastPercent;
+  };
+  const Case cases[] = {
+      {"exact", LengthHeader::Exact, 0, u"0/3000", u"3000/3000", 100},
+      {"no length", LengthHeader::Absent, 0, u"0", u"3000", 0},
+      // A chunked body frames itself, so the data runs past the stated length.
+      {"length too small", LengthHeader::TooSmall, 2000, u"0/1000", u"3000/1000", 100},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    ScriptedResponse response = ScriptedResponse::Ok(std::string(3000, 'b'));
+    response.Length = c.length;
+    response.LengthError = c.lengthError;
+    response.ChunkSize = c.length == LengthHeader::TooSmall ? 1024 : 0;
+    server_.Script("/page.html", response);
+    progress_.texts.clear();
+    progress_.percents.clear();
+    EXPECT_EQ(Fetch("/page.html"), 1);
+    EXPECT_EQ(Output(), response.Body);
+    const std::vector<std::u16string>& texts = progress_.texts;
+    const std::vector<int32_t>& percents = progress_.percents;
+    ASSERT_GE(texts.size(), 5u);
+    EXPECT_EQ(texts[0], u"");
+    EXPECT_EQ(texts[1], c.firstCount);
+    EXPECT_EQ(texts.back(), c.lastCount);
+    EXPECT_EQ(percents.size(), c.lastPercent == 0 ? 1 : texts.size() - 1);
+    EXPECT_EQ(percents.front(), 0);
+    EXPECT_EQ(percents.back(), c.lastPercent);
+    EXPECT_TRUE(std::is_sorted(percents.begin(), percents.end()));
   }
-  EXPECT_EQ(progress_.texts.back(), u"3000/1000");
 }
 
-TEST_F(FetchUrlTest, AnEqualTimeToTheSecondIsUnchangedAndTheBodyIsNotTransferred) {
-  ScriptedResponse response = ScriptedResponse::Ok(std::string(1000, 'u'));
-  response.Headers = {{"Last-Modified", kLastModified}};
-  response.BodyDelayMs = 3000;  // the client must close well before the body would follow
-  server_.Script("/same", response);
-  test::WriteBytes(dir_.File("Kivo0000.tmp"), "previous");
-  int32_t hasTime = 1;
-  SystemTime stored = StoredTime();
-  stored.DayOfWeek = 3;       // takes no part in the comparison
-  stored.Milliseconds = 500;  // nor does this
-  const SystemTime before = stored;
-  EXPECT_EQ(Fetch("/same", &hasTime, &stored), 0);
-  EXPECT_EQ(hasTime, 1);
-  EXPECT_EQ(stored, before);
-  EXPECT_EQ(Output(), "previous");
-  ASSERT_TRUE(server_.WaitForOutcomes(1));
-  EXPECT_EQ(server_.Requests()[0].Outcome, ResponseOutcome::ClientClosed);
-}
-
-TEST_F(FetchUrlTest, ADownloadRecordsTheServersTimeOrClearsTheFlagWithoutOne) {
+// An equal time to the second leaves the page unchanged and its body unread; a download
+// stores the server's time, or clears the flag without one.
+TEST_F(FetchUrlTest, TheServersTimeDecidesAndIsRecorded) {
   struct Case {
     const char* name;
     const char* lastModified;  // nullptr: no header
     int32_t hasTimeBefore;
+    int result;
     int32_t hasTimeAfter;
-    uint16_t secondAfter;  // the rest of the stored time stays StoredTime()
+    uint16_t secondAfter;  // 0: the stored time stays as it was
   };
   const Case cases[] = {
-      {"a different time is stored", "Sun, 06 Nov 1994 08:49:38 GMT", 1, 1, 38},
+      {"an equal time is unchanged", kLastModified, 1, 0, 1, 0},
+      {"a different time is stored", "Sun, 06 Nov 1994 08:49:38 GMT", 1, 1, 1, 38},
       // An equal time must not matter while the flag is clear.
-      {"a first fetch sets the flag", kLastModified, 0, 1, 37},
-      {"a header that has gone keeps the time", nullptr, 1, 0, 37},
+      {"a first fetch sets the flag", kLastModified, 0, 1, 1, 37},
+      {"a header that has gone keeps the time", nullptr, 1, 1, 0, 0},
   };
   for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
     ScriptedResponse response = ScriptedResponse::Ok(c.name);
     if (c.lastModified != nullptr) {
       response.Headers = {{"Last-Modified", c.lastModified}};
     }
     server_.Script("/page", response);
+    test::WriteBytes(dir_.File("Kivo0000.tmp"), "previous");
     int32_t hasTime = c.hasTimeBefore;
     SystemTime stored = StoredTime();
-    SystemTime expected = StoredTime();
-    expected.Second = c.secondAfter;
-    EXPECT_EQ(Fetch("/page", &hasTime, &stored), 1) << c.name;
-    EXPECT_EQ(Output(), c.name);
-    EXPECT_EQ(hasTime, c.hasTimeAfter) << c.name;
-    EXPECT_EQ(stored, expected) << c.name;
+    stored.DayOfWeek = 3;       // takes no part in the comparison
+    stored.Milliseconds = 500;  // nor does this
+    SystemTime expected = stored;
+    if (c.secondAfter != 0) {
+      expected = StoredTime();
+      expected.Second = c.secondAfter;
+    }
+    EXPECT_EQ(Fetch("/page", &hasTime, &stored), c.result);
+    EXPECT_EQ(Output(), c.result == 1 ? c.name : "previous");
+    EXPECT_EQ(hasTime, c.hasTimeAfter);
+    EXPECT_EQ(stored, expected);
   }
-}
-
-TEST_F(FetchUrlTest, ImagesAreFetchedUnconditionally) {
-  ScriptedResponse response = ScriptedResponse::Ok("GIF89a");
-  response.Headers = {{"Last-Modified", kLastModified}};
-  server_.Script("/logo.gif", response);
-  EXPECT_EQ(Fetch("/logo.gif"), 1);
-  EXPECT_EQ(Output(), "GIF89a");
 }
 
 TEST_F(FetchUrlTest, TheOutputIsReplacedSoASecondNameKeepsTheOldBytes) {
@@ -223,91 +192,51 @@ TEST_F(FetchUrlTest, TheOutputIsReplacedSoASecondNameKeepsTheOldBytes) {
   EXPECT_EQ(test::ReadBytes(dir_.File("copy.html")), "previous download");
 }
 
-TEST_F(FetchUrlTest, ABodyCutShortFailsAndLeavesNoPartialDownloadNorTime) {
-  ScriptedResponse reset = ScriptedResponse::Ok(std::string(5000, 'r'));
-  reset.ResetAtByte = 3000;
-  ScriptedResponse truncated = ScriptedResponse::Ok(std::string(2000, 't'));
-  truncated.Length = LengthHeader::TooLarge;
-  truncated.LengthError = 1000;
-  ScriptedResponse stalls = ScriptedResponse::Ok(std::string(3000, 'w'));
-  stalls.BodyDelayMs = 5000;
-  stalls.DelayAtByte = 1024;
-  for (ScriptedResponse* response : {&reset, &truncated, &stalls}) {
-    response->Headers = {{"Last-Modified", kLastModified}};
-    server_.Script("/cut", *response);
+// Only a 200 carries the page: not an error page, a 204 or a 304 that nobody asked for, nor a
+// redirect without a Location. A body cut short (the 200 here; how transfers fail is
+// HttpSession's) is thrown away, so that a later patrol cannot take it for the page.
+TEST_F(FetchUrlTest, AFailedFetchStoresNeitherBytesNorTime) {
+  for (int status : {204, 302, 304, 404, 503, 200}) {
+    SCOPED_TRACE(status);
+    ScriptedResponse response = ScriptedResponse::Ok(status == 200 ? std::string(2000, 't') : "");
+    response.Status = status;
+    response.Length = status == 200 ? LengthHeader::TooLarge : LengthHeader::Exact;
+    response.LengthError = 1000;
+    response.Headers = {{"Last-Modified", kLastModified}};
+    server_.Script("/fail", response);
+    test::WriteBytes(dir_.File("Kivo0000.tmp"), "previous");
     int32_t hasTime = 0;
     SystemTime stored;
-    EXPECT_EQ(Fetch("/cut", &hasTime, &stored), 0);
-    EXPECT_FALSE(OutputExists());
-    EXPECT_EQ(hasTime, 0);  // a later patrol must not skip the page as unchanged
+    EXPECT_EQ(Fetch("/fail", &hasTime, &stored), 0);
+    EXPECT_EQ(OutputExists(), status != 200);
+    EXPECT_EQ(Output(), status != 200 ? "previous" : "");
+    EXPECT_EQ(hasTime, 0);
     EXPECT_EQ(stored, SystemTime());
   }
 }
 
-TEST_F(FetchUrlTest, HttpErrorStatusesFailAndStoreNothing) {
-  for (int status : {400, 404, 500, 503}) {
-    ScriptedResponse response = ScriptedResponse::Ok("error page");
-    response.Status = status;
-    response.Headers = {{"Last-Modified", kLastModified}};
-    server_.Script("/error", response);
-    test::WriteBytes(dir_.File("Kivo0000.tmp"), "previous");
-    int32_t hasTime = 0;
-    SystemTime stored;
-    EXPECT_EQ(Fetch("/error", &hasTime, &stored), 0) << status;
-    EXPECT_EQ(Output(), "previous") << status;
-    EXPECT_EQ(hasTime, 0) << status;
-  }
-}
-
-TEST_F(FetchUrlTest, ARedirectIsFollowedToTheFinalBody) {
-  server_.Script("/moved", ScriptedResponse::Redirect(302, "/here"));
-  server_.Script("/here", ScriptedResponse::Ok("final"));
-  EXPECT_EQ(Fetch("/moved"), 1);
-  EXPECT_EQ(Output(), "final");
-}
-
-TEST_F(FetchUrlTest, RedirectsThatGoNowhereOrElsewhereFail) {
-  test::WriteBytes(dir_.File("secret"), "secret");
-  server_.Script("/loop", ScriptedResponse::Redirect(302, "/loop"));
-  server_.Script("/local", ScriptedResponse::Redirect(301, "file://" + dir_.File("secret")));
-  EXPECT_EQ(Fetch("/loop"), 0);
-  EXPECT_EQ(Fetch("/local"), 0);
-  EXPECT_FALSE(OutputExists());
-}
-
 TEST_F(FetchUrlTest, TheRequestLineIsTheRootForABareHostAndThePathAsWritten) {
-  struct Case {
-    std::string suffix;  // after "http://host:port"
-    std::string target;
-  };
-  const Case cases[] = {
-      {"", "/"},
-      {"/cgi/list?page=2&sort=a#entry5", "/cgi/list?page=2&sort=a#entry5"},
-  };
-  for (const Case& c : cases) {
-    server_.Script(c.target, ScriptedResponse::Ok("body " + c.target));
-    const std::string url = "http://" + server_.Authority() + c.suffix;
+  for (const std::string target : {"/", "/cgi/list?page=2&sort=a#entry5"}) {
+    SCOPED_TRACE(target);
+    server_.Script(target, ScriptedResponse::Ok("body " + target));
+    const std::string url = "http://" + server_.Authority() + (target == "/" ? "" : target);
     // No progress sink and no stored time are needed.
     EXPECT_EQ(FetchUrl(*session_, test::U16(url), output_, nullptr, nullptr, nullptr), 1);
-    EXPECT_EQ(Output(), "body " + c.target);
-  }
-  const auto requests = server_.Requests();
-  ASSERT_EQ(requests.size(), std::size(cases));
-  for (size_t i = 0; i < std::size(cases); ++i) {
-    EXPECT_EQ(requests[i].RequestLine, "GET " + cases[i].target + " HTTP/1.1");
-    EXPECT_EQ(requests[i].Header("Host"), server_.Authority());
+    EXPECT_EQ(Output(), "body " + target);
+    EXPECT_EQ(server_.Requests().back().RequestLine, "GET " + target + " HTTP/1.1");
+    EXPECT_EQ(server_.Requests().back().Header("Host"), server_.Authority());
   }
 }
 
 TEST_F(FetchUrlTest, AnOutputFileThatCannotBeCreatedFails) {
   server_.Script("/page", ScriptedResponse::Ok("body"));
-  const std::u16string missingFolder = dir_.Wide("missing/Kivo0000.tmp");
-  EXPECT_EQ(FetchUrl(*session_, server_.WideUrl("/page"), missingFolder, nullptr, nullptr, nullptr),
-            0);
   ::mkdir(dir_.File("folder").c_str(), 0755);
-  EXPECT_EQ(
-      FetchUrl(*session_, server_.WideUrl("/page"), dir_.Wide("folder"), nullptr, nullptr, nullptr),
-      0);
+  for (const char* output : {"missing/Kivo0000.tmp", "folder"}) {
+    SCOPED_TRACE(output);
+    EXPECT_EQ(
+        FetchUrl(*session_, server_.WideUrl("/page"), dir_.Wide(output), nullptr, nullptr, nullptr),
+        0);
+  }
 }
 
 TEST_F(FetchUrlTest, UrlsThatCouldSplitTheRequestBeCutDownOrLeaveHttpAreRefused) {
@@ -317,8 +246,6 @@ TEST_F(FetchUrlTest, UrlsThatCouldSplitTheRequestBeCutDownOrLeaveHttpAreRefused)
   server_.Script(longPath.substr(0, 1023), ScriptedResponse::Ok("cut down"));
   const std::u16string urls[] = {
       server_.WideUrl("/a\r\nHost: evil"),
-      server_.WideUrl("/a\nb"),
-      server_.WideUrl("/a\rb"),
       server_.WideUrl(std::string("/a\0b", 4)),
       server_.WideUrl(longPath),
       u"http://" + std::u16string(256, u'h') + u"/",
@@ -327,6 +254,7 @@ TEST_F(FetchUrlTest, UrlsThatCouldSplitTheRequestBeCutDownOrLeaveHttpAreRefused)
       u"HTTP://" + test::U16(server_.Authority()) + u"/",
   };
   for (const std::u16string& url : urls) {
+    SCOPED_TRACE(test::Utf8(url));
     EXPECT_EQ(FetchUrl(*session_, url, output_, nullptr, nullptr, nullptr), 0);
   }
   EXPECT_EQ(server_.RequestCount(), 0u);
@@ -341,8 +269,6 @@ TEST(FetchUrlProxyTest, HttpsUrlsAreFetchedOnPort443) {
   HttpSessionOptions options;
   options.UseProxy = true;
   options.ProxyName = test::U16(proxy.Authority());
-  options.ConnectTimeoutMs = 500;
-  options.ReceiveTimeoutMs = 500;
   auto session = HttpSession::Open(options);
   test::TempDir dir;
   EXPECT_EQ(FetchUrl(*session, u"https://www.example.test/index.html", dir.Wide("out"), nullptr,

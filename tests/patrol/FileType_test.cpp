@@ -31,6 +31,7 @@ TEST(FileTypeTest, ListedExtensionsDecideWithoutOpeningTheFile) {
       {u"/no/such.gif/noext", false},
   };
   for (const Case& c : cases) {
+    SCOPED_TRACE(test::Utf8(c.path));
     EXPECT_EQ(IsBinaryFile(c.path), c.binary);
   }
 }
@@ -61,8 +62,9 @@ TEST(FileTypeTest, OtherFilesAreToldByTheirFirstBytes) {
   };
   test::TempDir dir;
   for (const Case& c : cases) {
+    SCOPED_TRACE(c.bytes);
     ASSERT_TRUE(test::WriteBytes(dir.File("Kivo0000.tmp"), c.bytes));
-    EXPECT_EQ(IsBinaryFile(dir.Wide("Kivo0000.tmp")), c.binary) << c.bytes;
+    EXPECT_EQ(IsBinaryFile(dir.Wide("Kivo0000.tmp")), c.binary);
   }
   EXPECT_FALSE(IsBinaryFile(dir.Wide("missing.tmp")));
 }

@@ -23,9 +23,10 @@ TEST(LocalCopySuffixTest, TheSequenceKeepsItsStrictThresholds) {
       {677, u"BAB"}, {17576, u"A"}, {17577, u"BAAB"}, {456975, u"ZZZZ"},
   };
   for (const Case& c : cases) {
+    SCOPED_TRACE(c.k);
     const auto suffix = LocalCopySuffix(c.k);
-    ASSERT_TRUE(suffix.has_value()) << c.k;
-    EXPECT_EQ(suffix->View(), c.suffix) << c.k;
+    ASSERT_TRUE(suffix.has_value());
+    EXPECT_EQ(suffix->View(), c.suffix);
   }
 }
 
@@ -33,8 +34,9 @@ TEST(LocalCopySuffixTest, TheSearchEndsWhereTheLettersWouldLeaveAToZ) {
   EXPECT_EQ(LocalCopySuffix(kMaxLocalCopySuffix + 1), std::nullopt);
   EXPECT_EQ(LocalCopySuffix(-1), std::nullopt);
   for (int32_t k = 0; k <= kMaxLocalCopySuffix; k += 997) {
-    const WideString suffix = *LocalCopySuffix(k);
-    for (char16_t ch : suffix.View()) {
+    const auto suffix = LocalCopySuffix(k);
+    ASSERT_TRUE(suffix.has_value()) << k;
+    for (char16_t ch : suffix->View()) {
       ASSERT_TRUE(ch >= u'A' && ch <= u'Z') << k;
     }
   }
@@ -55,6 +57,7 @@ class LocalCopyTest : public ::testing::Test {
   std::u16string folder_;  // ends with '/'
 };
 
+// Successive copies of one URL take the next free suffix.
 TEST_F(LocalCopyTest, NamesComeFromTheUrlWithAspAndShtmlBecomingHtml) {
   struct Case {
     std::u16string url;
@@ -62,6 +65,8 @@ TEST_F(LocalCopyTest, NamesComeFromTheUrlWithAspAndShtmlBecomingHtml) {
   };
   const Case cases[] = {
       {u"http://h/news/index.asp?id=3", "index.html"},
+      {u"http://h/news/index.asp?id=3", "indexA.html"},
+      {u"http://h/index.html", "indexB.html"},
       {u"http://h/list.ASP", "list.html"},
       {u"http://h/a.Shtml", "a.html"},
       {u"http://h/logo", "logo"},
@@ -70,19 +75,11 @@ TEST_F(LocalCopyTest, NamesComeFromTheUrlWithAspAndShtmlBecomingHtml) {
       {u"http://h/archive.tar.gz", "archive.tar.gz"},
   };
   for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
     WideString localPath;
     EXPECT_TRUE(Save(c.url, localPath));
     EXPECT_EQ(localPath.View(), dir_.Wide(c.name));
     EXPECT_EQ(test::ReadBytes(dir_.File(c.name)), "downloaded");
-  }
-}
-
-TEST_F(LocalCopyTest, SuccessiveCopiesTakeTheNextFreeSuffix) {
-  const char* expected[] = {"index.html", "indexA.html", "indexB.html", "indexC.html"};
-  for (const char* name : expected) {
-    WideString localPath;
-    EXPECT_TRUE(Save(u"http://h/news/index.asp?id=3", localPath));
-    EXPECT_EQ(localPath.View(), dir_.Wide(name));
   }
 }
 
@@ -117,6 +114,7 @@ TEST_F(LocalCopyTest, ATakenNameIsSkippedAndNeverOverwritten) {
   ASSERT_EQ(::mkdir(dir_.File("folder.html").c_str(), 0755), 0);
   ASSERT_EQ(::symlink(elsewhere.c_str(), dir_.File("link.html").c_str()), 0);
   for (const std::string name : {"file", "folder", "link"}) {
+    SCOPED_TRACE(name);
     WideString localPath;
     EXPECT_TRUE(Save(test::U16("http://h/" + name + ".html"), localPath));
     EXPECT_EQ(localPath.View(), dir_.Wide(name + "A.html"));
@@ -137,15 +135,12 @@ TEST_F(LocalCopyTest, ARepeatedSuffixIsSkippedAsTaken) {
   EXPECT_EQ(localPath.View(), dir_.Wide("aBB"));
 }
 
+// A copy that fails, from a missing download or into a missing folder, still names its path.
 TEST_F(LocalCopyTest, AFailedCopyStillNamesTheChosenPath) {
   WideString localPath;
   EXPECT_FALSE(SaveAsLocalCopy(dir_.Wide("missing.tmp"), folder_, u"http://h/x.html", localPath));
   EXPECT_EQ(localPath.View(), dir_.Wide("x.html"));
   EXPECT_FALSE(FileExists(localPath.View()));
-}
-
-TEST_F(LocalCopyTest, AMissingFolderFailsWithThePathSet) {
-  WideString localPath;
   EXPECT_FALSE(SaveAsLocalCopy(dir_.Wide("Kivo0000.tmp"), dir_.Wide("nofolder/"),
                                u"http://h/x.html", localPath));
   EXPECT_EQ(localPath.View(), dir_.Wide("nofolder/x.html"));

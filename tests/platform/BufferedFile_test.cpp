@@ -65,9 +65,11 @@ TEST(BufferedFileTest, ShortReadsAcrossBufferBoundaries) {
   EXPECT_EQ(read, content);
 }
 
+// Non-ASCII paths become UTF-8.
 TEST(BufferedFileTest, OpenModes) {
   TempDir dir;
   ASSERT_TRUE(WriteBytes(dir.File("existing"), "old content"));
+  ASSERT_TRUE(WriteBytes(dir.File("\xe6\x97\xa5\xe6\x9c\xac.html"), "x"));
   ASSERT_EQ(::mkdir(dir.File("folder").c_str(), 0755), 0);
   struct Case {
     const char* name;
@@ -75,18 +77,24 @@ TEST(BufferedFileTest, OpenModes) {
     bool opens;
   };
   const Case cases[] = {
-      {"missing", OpenMode::ReadExisting, false}, {"existing", OpenMode::ReadExisting, true},
-      {"folder", OpenMode::ReadExisting, false},  {"folder", OpenMode::CreateForWrite, false},
-      {"new", OpenMode::CreateForWrite, true},    {"nofolder/new", OpenMode::CreateForWrite, false},
+      {"missing", OpenMode::ReadExisting, false},
+      {"existing", OpenMode::ReadExisting, true},
+      {"folder", OpenMode::ReadExisting, false},
+      {"folder", OpenMode::CreateForWrite, false},
+      {"new", OpenMode::CreateForWrite, true},
+      {"nofolder/new", OpenMode::CreateForWrite, false},
+      {"日本.html", OpenMode::ReadExisting, true},
   };
   for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
     BufferedFile file;
-    EXPECT_EQ(file.Open(dir.Wide(c.name), c.mode), c.opens) << c.name;
+    EXPECT_EQ(file.Open(dir.Wide(c.name), c.mode), c.opens);
     EXPECT_TRUE(file.Close());
   }
   EXPECT_FALSE(FileExists(dir.Wide("missing")));
 }
 
+// A write goes straight to the file, and discards what a read had buffered.
 TEST(BufferedFileTest, CreateForWriteTruncatesAndWritesThrough) {
   TempDir dir;
   ASSERT_TRUE(WriteBytes(dir.File("f"), "a much longer old content"));
@@ -99,12 +107,6 @@ TEST(BufferedFileTest, CreateForWriteTruncatesAndWritesThrough) {
   file.Close();
   EXPECT_FALSE(file.Write("x", 1));
   EXPECT_EQ(file.Read(nullptr, 0), 0);
-}
-
-TEST(BufferedFileTest, WriteDiscardsTheReadBuffer) {
-  TempDir dir;
-  ASSERT_TRUE(WriteBytes(dir.File("f"), "abc"));
-  BufferedFile file;
   ASSERT_TRUE(file.Open(dir.Wide("f"), OpenMode::ReadExisting));
   char c = 0;
   EXPECT_EQ(file.Read(&c, 1), 1);
@@ -112,31 +114,6 @@ TEST(BufferedFileTest, WriteDiscardsTheReadBuffer) {
   EXPECT_FALSE(file.Write("x", 1));  // read-only handle
   EXPECT_EQ(file.ReadPos(), -1);
   EXPECT_EQ(file.BufferFill(), 0);
-}
-
-TEST(FileExistsTest, CountsFilesFoldersAndDanglingLinks) {
-  TempDir dir;
-  ASSERT_TRUE(WriteBytes(dir.File("file"), ""));
-  ASSERT_EQ(::mkdir(dir.File("folder").c_str(), 0755), 0);
-  ASSERT_EQ(::symlink(dir.File("nowhere").c_str(), dir.File("dangling").c_str()), 0);
-  struct Case {
-    const char* name;
-    bool exists;
-  };
-  const Case cases[] = {
-      {"file", true}, {"folder", true}, {"dangling", true}, {"nowhere", false}, {"file/x", false}};
-  for (const Case& c : cases) {
-    EXPECT_EQ(FileExists(dir.Wide(c.name)), c.exists) << c.name;
-  }
-  EXPECT_FALSE(FileExists(u""));
-}
-
-TEST(FileExistsTest, NonAsciiPathsBecomeUtf8) {
-  TempDir dir;
-  ASSERT_TRUE(WriteBytes(dir.File("\xe6\x97\xa5\xe6\x9c\xac.html"), "x"));  // 日本.html
-  EXPECT_TRUE(FileExists(dir.Wide("") + u"\u65e5\u672c.html"));
-  BufferedFile file;
-  EXPECT_TRUE(file.Open(dir.Wide("") + u"\u65e5\u672c.html", OpenMode::ReadExisting));
 }
 
 }  // namespace

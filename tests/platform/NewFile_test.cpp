@@ -12,7 +12,7 @@ namespace {
 
 // These cases stand for a name that appears between the existence test of a local copy and
 // its creation: the create itself must refuse it.
-TEST(NewFileTest, OnlyANameThatIsFreeIsCreated) {
+TEST(NewFileTest, OnlyANameThatIsFreeIsCreatedAndRemoveFileTakesItAway) {
   test::TempDir dir;
   ASSERT_TRUE(test::WriteBytes(dir.File("file"), "keep"));
   ASSERT_EQ(::mkdir(dir.File("folder").c_str(), 0755), 0);
@@ -20,7 +20,8 @@ TEST(NewFileTest, OnlyANameThatIsFreeIsCreated) {
   ASSERT_EQ(::symlink(dir.File("file").c_str(), dir.File("link").c_str()), 0);
 
   for (const char* name : {"file", "folder", "dangling", "link"}) {
-    EXPECT_EQ(CreateNewFile(dir.Wide(name)).Outcome, CreateOutcome::Exists) << name;
+    SCOPED_TRACE(name);
+    EXPECT_EQ(CreateNewFile(dir.Wide(name)).Outcome, CreateOutcome::Exists);
   }
   EXPECT_FALSE(FileExists(dir.Wide("target")));
   EXPECT_EQ(test::ReadBytes(dir.File("file")), "keep");
@@ -35,14 +36,10 @@ TEST(NewFileTest, OnlyANameThatIsFreeIsCreated) {
 
   EXPECT_EQ(CreateNewFile(dir.Wide("missing/new")).Outcome, CreateOutcome::Failed);
   EXPECT_EQ(CreateNewFile(u"").Outcome, CreateOutcome::Failed);
-}
 
-TEST(NewFileTest, RemoveFileTakesAwayAFile) {
-  test::TempDir dir;
-  ASSERT_TRUE(test::WriteBytes(dir.File("partial"), "x"));
-  EXPECT_TRUE(RemoveFile(dir.Wide("partial")));
-  EXPECT_FALSE(FileExists(dir.Wide("partial")));
-  EXPECT_TRUE(RemoveFile(dir.Wide("partial")));  // already gone
+  EXPECT_TRUE(RemoveFile(dir.Wide("new")));
+  EXPECT_FALSE(FileExists(dir.Wide("new")));
+  EXPECT_TRUE(RemoveFile(dir.Wide("new")));  // already gone
 }
 
 }  // namespace

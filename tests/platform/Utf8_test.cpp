@@ -26,6 +26,7 @@ TEST(Utf8Test, DecodesWellFormedAndEscapesTheRest) {
       {"\xff", u"\xdcff"},
   };
   for (const Case& c : cases) {
+    SCOPED_TRACE(c.bytes);
     EXPECT_EQ(Utf16FromUtf8(c.bytes), c.text);
     EXPECT_EQ(Utf8FromUtf16(c.text), c.bytes);
   }

@@ -4,19 +4,22 @@
 
 #include <utility>
 
+#include "common/TempDir.h"
+
 namespace kivo {
 namespace {
 
-TEST(WideStringTest, DefaultIsEmptyWithOneUnitBuffer) {
-  WideString s;
-  EXPECT_EQ(s.Length(), 0);
-  EXPECT_TRUE(s.IsEmpty());
-  EXPECT_EQ(s.Capacity(), 1);
-  ASSERT_NE(s.Text(), nullptr);
-  EXPECT_EQ(s.Text()[0], u'\0');
-}
-
+// Text ends at an embedded NUL; the default is empty with a one-unit buffer.
 TEST(WideStringTest, ConstructionAndCopyGetExactCapacity) {
+  const WideString empty;
+  EXPECT_TRUE(empty.IsEmpty());
+  EXPECT_EQ(empty.Capacity(), 1);
+  ASSERT_NE(empty.Text(), nullptr);
+  EXPECT_EQ(empty.Text()[0], u'\0');
+  const char16_t raw[] = {u'a', u'\0', u'b'};
+  const WideString cut{std::u16string_view(raw, 3)};
+  EXPECT_EQ(cut.Length(), 1);
+  EXPECT_EQ(cut.Capacity(), 4);
   WideString s(u"abc");
   EXPECT_EQ(s.Capacity(), 4);
   s.Append(u"defgh").Clear().Append(u"x");  // capacity 9 now, text "x"
@@ -40,9 +43,10 @@ TEST(WideStringTest, AssignReusesOrReallocatesExactly) {
       {u"abc", u"xyz", 4},
   };
   for (const Case& c : cases) {
+    SCOPED_TRACE(test::Utf8(c.initial) + " := " + test::Utf8(c.assigned));
     WideString s(c.initial);
     s.Assign(std::u16string_view(c.assigned));
-    EXPECT_EQ(s.Capacity(), c.capacity) << "assigned " << s.Length();
+    EXPECT_EQ(s.Capacity(), c.capacity);
     EXPECT_TRUE(s.Equals(c.assigned));
   }
 }
@@ -120,24 +124,15 @@ TEST(WideStringTest, ComparisonsFoldAsciiOnly) {
       {u"", u"", true, 0, 0},
   };
   for (const Case& c : cases) {
+    SCOPED_TRACE(test::Utf8(c.a) + " " + test::Utf8(c.b));
     const WideString s(c.a);
     EXPECT_EQ(s.Equals(c.b), c.equals);
     EXPECT_EQ(s.Compare(c.b), c.compare);
     EXPECT_EQ(s.CompareNoCase(c.b), c.compareNoCase);
   }
-}
-
-TEST(WideStringTest, MakeUpperChangesAsciiLettersOnly) {
-  WideString s(u"index.asp?\u00e4\uff41z");
-  s.MakeUpper();
-  EXPECT_TRUE(s.Equals(u"INDEX.ASP?\u00e4\uff41Z"));
-}
-
-TEST(WideStringTest, TextIsCutAtEmbeddedNul) {
-  const char16_t raw[] = {u'a', u'\0', u'b'};
-  const WideString s{std::u16string_view(raw, 3)};
-  EXPECT_EQ(s.Length(), 1);
-  EXPECT_EQ(s.Capacity(), 4);
+  WideString upper(u"index.asp?\u00e4\uff41z");
+  upper.MakeUpper();  // ASCII letters only
+  EXPECT_TRUE(upper.Equals(u"INDEX.ASP?\u00e4\uff41Z"));
 }
 
 }  // namespace

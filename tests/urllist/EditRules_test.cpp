@@ -20,7 +20,8 @@ TEST(EditRules, TimeoutsAreClampedBeforeAnyoneMultipliesThem) {
   const Case cases[] = {{0, 10},    {5, 10},    {10, 10},           {45, 45},
                         {600, 600}, {601, 600}, {0xFFFFFFFFu, 600}, {4294968u, 600}};
   for (const Case& c : cases) {
-    EXPECT_EQ(ClampTimeoutSeconds(c.Stored), c.Used) << c.Stored;
+    SCOPED_TRACE(c.Stored);
+    EXPECT_EQ(ClampTimeoutSeconds(c.Stored), c.Used);
   }
 }
 

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "common/TempDir.h"
+
 namespace kivo {
 namespace {
 
@@ -30,6 +32,7 @@ TEST(UrlMappingTest, FileNameOfUrl) {
       {u"", u""},
   };
   for (const Case& c : cases) {
+    SCOPED_TRACE(test::Utf8(c.url));
     EXPECT_EQ(FileNameOfUrl(c.url).View(), c.name);
   }
 }
@@ -53,6 +56,7 @@ TEST(UrlMappingTest, ServerOfUrl) {
       {u"", u""},
   };
   for (const Case& c : cases) {
+    SCOPED_TRACE(test::Utf8(c.url));
     EXPECT_EQ(ServerOfUrl(c.url).View(), c.server);
   }
 }
