@@ -4,9 +4,9 @@
 #include <filesystem>
 #include <string_view>
 
+#include "platform/FileExists.h"
 #include "platform/ProgramFolder.h"
 #include "platform/Utf8.h"
-#include "platform/FileExists.h"
 #include "urllist/EditRules.h"
 #include "urllist/RegKey.h"
 #include "urllist/Settings.h"

@@ -5,8 +5,8 @@
 #include <string>
 #include <string_view>
 
-#include "platform/Utf8.h"
 #include "platform/AnsiConversion.h"
+#include "platform/Utf8.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (size == 0) {
