@@ -56,6 +56,7 @@ TEST_F(SettingsTest, WithoutAFileEveryReadGivesItsDefault) {
       {Setting::LinkLevelWidth, u"LinkLevelWidth", 39},
       {Setting::LastTimeWidth, u"LastTimeWidth", 116},
       {Setting::MaxFileSize, u"MaxFileSize", 1024},
+      {Setting::Connections, u"Connections", 4},
   };
   RegKey key;
   EXPECT_FALSE(key.OpenForRead(RegRoot::CurrentUser, kSettingsKeyPath));
@@ -68,7 +69,7 @@ TEST_F(SettingsTest, WithoutAFileEveryReadGivesItsDefault) {
     EXPECT_EQ(InfoOf(s).Type, kRegSz);
     EXPECT_TRUE(ReadStringSetting(key, s, 260).IsEmpty());
   }
-  EXPECT_EQ(AllSettings().size(), 17u);
+  EXPECT_EQ(AllSettings().size(), 18u);
   EXPECT_FALSE(FileExists(test::U16(StorePath())));
 }
 
