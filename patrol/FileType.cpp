@@ -1,5 +1,6 @@
 #include "patrol/FileType.h"
 
+#include <algorithm>
 #include <array>
 #include <cstdint>
 #include <cstring>
@@ -51,6 +52,13 @@ bool IsBinaryFile(std::u16string_view path) {
   if (file.Open(path, OpenMode::ReadExisting)) {
     file.Read(head.data(), static_cast<int64_t>(head.size()));
   }
+  return HasBinarySignature(std::string_view(head.data(), head.size()));
+}
+
+bool HasBinarySignature(std::string_view bytes) {
+  // A short body reads as if filled up with zero bytes, as a short file does.
+  std::array<char, kHeadSize> head{};
+  std::memcpy(head.data(), bytes.data(), std::min(bytes.size(), head.size()));
   for (const Signature& signature : kSignatures) {
     if (std::memcmp(head.data() + signature.Offset, signature.Bytes.data(),
                     signature.Bytes.size()) == 0) {

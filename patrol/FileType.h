@@ -9,4 +9,8 @@ namespace kivo {
 // including a missing or unreadable file with an unlisted extension.
 bool IsBinaryFile(std::u16string_view path);
 
+// Returns true when the first bytes of `head` carry an image or archive signature, as
+// IsBinaryFile tests a file whose extension says nothing.
+bool HasBinarySignature(std::string_view head);
+
 }  // namespace kivo

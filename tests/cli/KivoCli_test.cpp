@@ -258,7 +258,7 @@ TEST_F(KivoCliTest, SettingsFollowTheOptionPages) {
   EXPECT_THAT(all.Out, HasSubstr("ConnectTimeout=10\n"));
   EXPECT_THAT(all.Out, HasSubstr("NameWidth=200\n"));
   EXPECT_THAT(all.Out, HasSubstr("MaxFileSize=1024\n"));
-  EXPECT_EQ(std::count(all.Out.begin(), all.Out.end(), '\n'), 17);
+  EXPECT_EQ(std::count(all.Out.begin(), all.Out.end(), '\n'), 18);
 }
 
 TEST_F(KivoCliTest, PatrolStoresPagesAndSavesTheList) {
@@ -303,6 +303,8 @@ TEST_F(KivoCliTest, CtrlCCancelsThePatrolAndSavesTheList) {
   for (const char* path : {"/a.html", "/b.html", "/c.html"}) {
     ASSERT_EQ(Run({"add", Url(path)}).Status, 0);
   }
+  // One request at a time, so that b is the download in progress.
+  ASSERT_EQ(Run({"set", "Connections", "1"}).Status, 0);
   const pid_t pid = Start({"patrol"});
   ASSERT_GT(pid, 0);
   ASSERT_TRUE(server_.WaitUntilHeld("b"));

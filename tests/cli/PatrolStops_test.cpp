@@ -66,6 +66,8 @@ TEST_P(PatrolStops, StoresWhatCameWholeSavesTheListAndSaysWhy) {
   for (const char* path : {"/a.html", "/b.html", "/c.html"}) {
     ASSERT_EQ(Run({"add", server_.Url(path)}).Status, 0);
   }
+  // One request at a time, so that b is the download in progress.
+  ASSERT_EQ(Run({"set", "Connections", "1"}).Status, 0);
   // A cancel alone would wait far longer than the server holds the response.
   limits_.CancelGrace = std::chrono::minutes(10);
   limits_.FreeSpace = [this](std::u16string_view) { return std::optional<uint64_t>(free_); };

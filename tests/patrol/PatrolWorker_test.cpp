@@ -80,6 +80,8 @@ class PatrolTest : public testing::Test {
     settingsFolder_ = std::make_unique<test::ScopedEnv>("XDG_CONFIG_HOME", home_.File("config"));
     ::mkdir(home_.File("save").c_str(), 0755);
     WriteString(Setting::SaveFolder, home_.File("save") + "/");
+    // One request at a time, so that the server sees the patrol's own order.
+    WriteDword(Setting::Connections, 1);
   }
 
   void WriteString(Setting setting, const std::string& value) {
