@@ -285,10 +285,20 @@ void TestHttpServer::Serve(int fd, int connectionId) {
       }
       requests_.push_back(request);
       index = requests_.size() - 1;
+      peakWaiting_ = std::max(peakWaiting_, ++waiting_);
     }
     changed_.notify_all();
+    // The request counts as waiting until its response begins, so that a client which sends
+    // its next request the moment the last one is answered is never counted twice.
+    const bool waited = WaitWatchingClient(fd, response.HeaderDelayMs);
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      --waiting_;
+    }
+    response.HeaderDelayMs = 0;
     bool keepOpen = false;
-    const ResponseOutcome outcome = Respond(fd, response, keepOpen);
+    const ResponseOutcome outcome =
+        waited ? Respond(fd, response, keepOpen) : ResponseOutcome::ClientClosed;
     Finish(index, outcome);
     if (outcome == ResponseOutcome::Reset) {
       break;
@@ -502,6 +512,16 @@ bool TestHttpServer::SendAll(int fd, std::string_view bytes) {
     bytes.remove_prefix(static_cast<size_t>(count));
   }
   return true;
+}
+
+size_t TestHttpServer::PeakWaiting() const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return peakWaiting_;
+}
+
+void TestHttpServer::ResetPeakWaiting() {
+  std::lock_guard<std::mutex> lock(mutex_);
+  peakWaiting_ = waiting_;
 }
 
 void TestHttpServer::Finish(size_t index, ResponseOutcome outcome) {

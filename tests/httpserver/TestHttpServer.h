@@ -115,6 +115,10 @@ class TestHttpServer {
   std::vector<RecordedRequest> Requests() const;
   size_t RequestCount() const;
   int ConnectionCount() const { return connections_.load(); }
+  // The most requests that were waiting at once for their response to begin (after any
+  // HeaderDelayMs). A client never has fewer requests in flight than this.
+  size_t PeakWaiting() const;
+  void ResetPeakWaiting();
   // Waits up to timeoutMs until at least `count` requests have an outcome other than Pending.
   bool WaitForOutcomes(size_t count, int timeoutMs = 5000) const;
   // Waits up to timeoutMs until a response scripted with HoldName `name` has reached its hold.
@@ -143,6 +147,8 @@ class TestHttpServer {
   mutable std::condition_variable changed_;
   std::map<std::string, ScriptedResponse> scripts_;
   std::vector<RecordedRequest> requests_;
+  size_t waiting_ = 0;
+  size_t peakWaiting_ = 0;
   std::map<std::string, int> held_;  // responses that reached their hold, per name
   std::map<std::string, bool> released_;
   // One per open connection; finished ones are joined as new connections come in.
