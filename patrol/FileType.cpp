@@ -37,7 +37,7 @@ bool IsOneOf(std::u16string_view extension, const std::array<std::u16string_view
 
 }  // namespace
 
-bool IsBinaryFile(std::u16string_view path) {
+std::optional<bool> BinaryByExtension(std::u16string_view path) {
   const size_t dot = path.rfind(u'.');
   const std::u16string_view extension =
       dot == std::u16string_view::npos ? std::u16string_view() : path.substr(dot + 1);
@@ -46,6 +46,13 @@ bool IsBinaryFile(std::u16string_view path) {
   }
   if (IsOneOf(extension, kPageExtensions)) {
     return false;
+  }
+  return std::nullopt;
+}
+
+bool IsBinaryFile(std::u16string_view path) {
+  if (const std::optional<bool> byName = BinaryByExtension(path)) {
+    return *byName;
   }
   std::array<char, kHeadSize> head{};
   BufferedFile file;

@@ -134,7 +134,7 @@ class Patrol {
       const FetchedFile* page = pageFiles_[i];
       // A redirected page has a second record under the URL it was asked
       // for; the file is rewritten once, against the URL it came from.
-      if (page != nullptr && !aliases_.contains(page) && !IsBinaryFile(page->LocalPath.View())) {
+      if (page != nullptr && !aliases_.contains(page) && !binaryPages_.contains(page)) {
         RewriteLinks(page->LocalPath.View(), *page, imageFiles_, pageFiles_, setup_.Rewrite,
                      rewritten);
       }
@@ -197,7 +197,13 @@ class Patrol {
     const bool redirected = !report.RedirectedUrl.empty();
     const WideString pageUrl = redirected ? WideString(report.RedirectedUrl) : entry.Url;
     fetchedUrls_.Add(entry.Url.View());
-    pageFiles_.Add(std::make_unique<FetchedFile>(FetchedFile{pageUrl, localPath}));
+    const FetchedFile* record =
+        pageFiles_.Add(std::make_unique<FetchedFile>(FetchedFile{pageUrl, localPath}));
+    // The stored file holds the body's bytes, so its type is known now: by
+    // its name first, as the rewrite pass would test it, then by its bytes.
+    if (BinaryByExtension(localPath.View()).value_or(fetched.Body->IsBinary())) {
+      binaryPages_.insert(record);
+    }
     if (redirected) {
       fetchedUrls_.Add(pageUrl.View());
       aliases_.insert(
@@ -415,6 +421,8 @@ class Patrol {
   FetchedFileList imageFiles_;
   // The second records of redirected pages, which the rewrite pass skips.
   std::unordered_set<const FetchedFile*> aliases_;
+  // The pages stored as images, videos or archives, which it skips too.
+  std::unordered_set<const FetchedFile*> binaryPages_;
   // Frame hops of the temporary entries that came from a frame.
   std::unordered_map<const UrlEntry*, int32_t> frameHops_;
   std::unordered_map<std::u16string, bool> folderUsable_;
