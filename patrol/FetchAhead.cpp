@@ -42,6 +42,8 @@ struct FetchAhead::Download {
   FetchKey Key;
   std::unique_ptr<DownloadBody> Body;
   std::unique_ptr<platform::HttpTransfer> Transfer;  // null: the URL cannot be requested
+  std::unique_ptr<PageLinks> Links;
+  bool Scanned = false;
   bool HeadShown = false;
   uint64_t Shown = 0;  // body bytes whose progress has been reported
 
@@ -50,14 +52,16 @@ struct FetchAhead::Download {
 };
 
 FetchAhead::FetchAhead(platform::HttpConnections& http, BodyStore& store, int32_t connections,
-                       std::function<bool()> cancelled, std::function<bool()> shouldAbandon)
+                       std::function<bool()> cancelled, std::function<bool()> shouldAbandon,
+                       PageScanner scanner)
     : http_(http),
       store_(store),
       // With one connection nothing is fetched ahead. Otherwise a few responses per connection
       // may wait for their turn, so that one slow page does not stop the others.
-      maxAhead_(connections <= 1 ? 1 : std::min(connections * 4, 64)),
+      maxAhead_(connections <= 1 ? 1 : std::min(connections * 8, 64)),
       cancelled_(std::move(cancelled)),
-      shouldAbandon_(std::move(shouldAbandon)) {}
+      shouldAbandon_(std::move(shouldAbandon)),
+      scanner_(std::move(scanner)) {}
 
 FetchAhead::~FetchAhead() {
   DropAll();
@@ -99,25 +103,37 @@ void FetchAhead::Refill() {
   if (cancelled_()) {
     return;
   }
+  // Which download serves which planned request; several requests may be alike (one page
+  // listed twice), so each download serves one.
   std::vector<bool> matched(downloads_.size(), false);
-  for (const FetchKey& key : plan_) {
-    bool found = false;
+  std::vector<bool> served(plan_.size(), false);
+  for (size_t k = 0; k < plan_.size(); ++k) {
     for (size_t i = 0; i < downloads_.size(); ++i) {
-      if (!matched[i] && downloads_[i]->Key == key) {
-        matched[i] = found = true;
+      if (!matched[i] && downloads_[i]->Key == plan_[k]) {
+        matched[i] = served[k] = true;
         break;
       }
     }
-    if (found) {
+  }
+  for (size_t k = 0; k < plan_.size(); ++k) {
+    if (served[k]) {
       continue;
     }
     // The plan is in the order of need, so nothing after a request that cannot start yet is
-    // started either.
-    if (downloads_.size() >= static_cast<size_t>(maxAhead_) || !http_.HasFreeConnection() ||
-        !store_.MayHold(1)) {
+    // started either. A download that the plan no longer names gives way, the newest first.
+    if (downloads_.size() >= static_cast<size_t>(maxAhead_)) {
+      const auto unplanned = std::find(matched.rbegin(), matched.rend(), false);
+      if (unplanned == matched.rend()) {
+        return;
+      }
+      const auto index = static_cast<std::ptrdiff_t>(matched.rend() - unplanned) - 1;
+      downloads_.erase(downloads_.begin() + index);
+      matched.erase(matched.begin() + index);
+    }
+    if (!http_.HasFreeConnection() || !store_.MayHold(1)) {
       return;
     }
-    std::unique_ptr<Download> download = MakeDownload(key);
+    std::unique_ptr<Download> download = MakeDownload(plan_[k]);
     if (download->Transfer != nullptr) {
       http_.Start(*download->Transfer);
     }
@@ -193,6 +209,7 @@ FetchOutcome FetchAhead::Take(const FetchKey& key, FetchProgress* progress) {
     outcome.Report.RedirectedUrl = platform::Utf16FromUtf8(download->Transfer->FinalUrl());
   }
   outcome.Body = std::move(download->Body);
+  outcome.Links = std::move(download->Links);
   return outcome;
 }
 
@@ -222,6 +239,25 @@ void FetchAhead::ShowProgress(Download& download, FetchProgress* progress, bool 
     download.Shown = body.Size();
     show(download.Shown);
   }
+}
+
+const PageLinks* FetchAhead::KnownLinks(const FetchKey& key) {
+  for (const auto& download : downloads_) {
+    if (!(download->Key == key)) {
+      continue;
+    }
+    if (!download->Scanned && download->Key.Entry != nullptr && download->Finished() &&
+        download->Transfer != nullptr && download->Transfer->CompletedWhole() &&
+        download->Body->Outcome() == BodyOutcome::Accepted && !download->Body->InFile()) {
+      download->Scanned = true;
+      const std::u16string pageUrl = download->Transfer->RedirectCount() > 0
+                                         ? platform::Utf16FromUtf8(download->Transfer->FinalUrl())
+                                         : download->Key.Url;
+      download->Links = scanner_(download->Key, pageUrl, *download->Body);
+    }
+    return download->Links.get();
+  }
+  return nullptr;
 }
 
 void FetchAhead::DropFor(const UrlEntry* entry) {

@@ -9,6 +9,7 @@
 #include <string_view>
 #include <vector>
 
+#include "html/PageLinks.h"
 #include "patrol/DownloadBody.h"
 #include "patrol/FetchProgress.h"
 #include "patrol/FetchUrl.h"
@@ -34,7 +35,15 @@ struct FetchOutcome {
   int Result = 0;  // 1 when a 200's body arrived whole
   FetchReport Report;
   std::unique_ptr<DownloadBody> Body;  // set when Result is 1
+  // The page's links, when they were read while it waited for its turn.
+  std::unique_ptr<PageLinks> Links;
 };
+
+// Reads the links of a page that arrived ahead of its turn: the request, the
+// URL the body came from and the body. Null when it is not read (a binary
+// body, or one the reader does not want).
+using PageScanner = std::function<std::unique_ptr<PageLinks>(
+    const FetchKey& key, std::u16string_view pageUrl, const DownloadBody& body)>;
 
 // Fetches what the patrol is about to need ahead of time over up to
 // `connections` connections, and hands each response over only when the
@@ -44,7 +53,8 @@ struct FetchOutcome {
 class FetchAhead {
  public:
   FetchAhead(platform::HttpConnections& http, BodyStore& store, int32_t connections,
-             std::function<bool()> cancelled, std::function<bool()> shouldAbandon);
+             std::function<bool()> cancelled, std::function<bool()> shouldAbandon,
+             PageScanner scanner);
   FetchAhead(const FetchAhead&) = delete;
   FetchAhead& operator=(const FetchAhead&) = delete;
   ~FetchAhead();
@@ -59,6 +69,10 @@ class FetchAhead {
   // a cancel every other download is thrown away, and this one is given up
   // once shouldAbandon says so.
   FetchOutcome Take(const FetchKey& key, FetchProgress* progress);
+  // The links of the page that `key` fetched ahead, once it has arrived whole
+  // and been read; null before that. Reading the pages that wait for their
+  // turn lets their images be fetched ahead too.
+  const PageLinks* KnownLinks(const FetchKey& key);
   // Throws away every download for `entry`, or for images when it is null
   // and every image is dropped.
   void DropFor(const UrlEntry* entry);
@@ -80,6 +94,7 @@ class FetchAhead {
   const int32_t maxAhead_;
   std::function<bool()> cancelled_;
   std::function<bool()> shouldAbandon_;
+  PageScanner scanner_;
   std::deque<std::unique_ptr<Download>> downloads_;  // in the order they were started
   std::vector<FetchKey> plan_;
 };

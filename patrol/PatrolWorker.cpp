@@ -112,7 +112,10 @@ class Patrol {
         bodies_(setup.ProgramFolder, fetchLimits_),
         ahead_(
             http, bodies_, settings.Connections, [] { return !IsRunning(); },
-            [&cancelWatch] { return cancelWatch.ShouldAbandon(); }) {}
+            [&cancelWatch] { return cancelWatch.ShouldAbandon(); },
+            [this](const FetchKey& key, std::u16string_view pageUrl, const DownloadBody& body) {
+              return ScanAhead(key, pageUrl, body);
+            }) {}
 
   // Processes the list in order until its end, a cancel or a full disk. The
   // count is read again at every step because processing inserts after
@@ -177,7 +180,10 @@ class Patrol {
     }
 
     const FetchKey key = KeyOf(entry);
-    ahead_.Plan(UpcomingEntries(index, key));
+    std::vector<FetchKey> upcoming{key};
+    AddKnownImages(key, upcoming);
+    AddUpcomingEntries(index, upcoming);
+    ahead_.Plan(std::move(upcoming));
     FetchOutcome fetched = Take(key);
     if (fetched.Result == 0) {
       return;  // unchanged or unreachable: the entry keeps all its fields
@@ -221,16 +227,23 @@ class Patrol {
       return;
     }
     view_.SetState(kStateAnalysing);
-    PageLinks links;
-    if (fetched.Body->InFile()) {
+    // A page read while it waited for its turn is not read again: the same
+    // bytes and the same URL give the same links.
+    PageLinks read;
+    PageLinks& links = fetched.Links ? *fetched.Links : read;
+    if (!fetched.Links && fetched.Body->InFile()) {
       ExtractLinks(links, pageUrl.View(), fetched.Body->FilePath(), setup_.Rewrite.Ansi);
-    } else {
+    } else if (!fetched.Links) {
       ExtractLinksFromBytes(links, pageUrl.View(), fetched.Body->Bytes(), setup_.Rewrite.Ansi);
     }
     fetched.Body.reset();  // its memory or temporary file is not needed any more
     if (entry.GetImages != 0) {
-      FetchImages(links, folder);
-      ahead_.DropFor(nullptr);
+      FetchImages(index, links, folder);
+      // An image fetched ahead whose URL has been fetched meanwhile will
+      // never be asked for.
+      ahead_.DropWhere([this](const FetchKey& key) {
+        return key.Entry == nullptr && fetchedUrls_.Contains(key.Url);
+      });
     }
     QueueFramesAndLinks(index, entry, links);
     ClearPageLinks(links);
@@ -248,20 +261,48 @@ class Patrol {
 
   // The requests that the entries from index on will make, as far as they are
   // known now: each entry's page, except a queued frame or link that has been
-  // fetched meanwhile, which will be skipped.
-  std::vector<FetchKey> UpcomingEntries(int32_t index, const FetchKey& first) const {
-    std::vector<FetchKey> upcoming{first};
-    const int32_t horizon = ahead_.Horizon();
-    for (int32_t j = index + 1; j < list_.Count() && j <= index + horizon * 4 &&
-                                static_cast<int32_t>(upcoming.size()) < horizon;
-         ++j) {
+  // fetched meanwhile, which will be skipped, and the images of the pages
+  // that have already arrived.
+  void AddUpcomingEntries(int32_t index, std::vector<FetchKey>& upcoming) {
+    const size_t horizon = static_cast<size_t>(ahead_.Horizon());
+    for (int32_t j = index + 1;
+         j < list_.Count() && j <= index + ahead_.Horizon() * 4 && upcoming.size() < horizon; ++j) {
       const UrlEntry& next = *list_[j];
       if (list_.IsTemporary(&next) && fetchedUrls_.Contains(next.Url.View())) {
         continue;
       }
       upcoming.push_back(KeyOf(next));
+      AddKnownImages(upcoming.back(), upcoming);
     }
-    return upcoming;
+  }
+
+  // Adds the images of the page that `page` fetched ahead, when it has
+  // arrived and its entry fetches images, that are not fetched yet.
+  void AddKnownImages(const FetchKey& page, std::vector<FetchKey>& upcoming) {
+    const PageLinks* links = page.Entry->GetImages != 0 ? ahead_.KnownLinks(page) : nullptr;
+    if (links == nullptr) {
+      return;
+    }
+    for (const WideString* image : links->ImageUrls) {
+      if (upcoming.size() >= static_cast<size_t>(ahead_.Horizon())) {
+        return;
+      }
+      if (image != nullptr && !fetchedUrls_.Contains(image->View())) {
+        upcoming.push_back(ImageKey(image->View()));
+      }
+    }
+  }
+
+  // Reads the links of a page that arrived ahead of its turn, unless it is
+  // binary.
+  std::unique_ptr<PageLinks> ScanAhead(const FetchKey& /*key*/, std::u16string_view pageUrl,
+                                       const DownloadBody& body) const {
+    if (body.IsBinary()) {
+      return nullptr;
+    }
+    auto links = std::make_unique<PageLinks>();
+    ExtractLinksFromBytes(*links, pageUrl, body.Bytes(), setup_.Rewrite.Ansi);
+    return links;
   }
 
   // Waits for the download of key, whether fetched ahead or not. A download
@@ -319,9 +360,10 @@ class Patrol {
     return known->second;
   }
 
-  // The images of the page from position on that are still to be fetched.
-  std::vector<FetchKey> UpcomingImages(const PageLinks& links, int32_t position,
-                                       const FetchKey& first) const {
+  // The images of the page from position on that are still to be fetched,
+  // then what the entries after index will ask for.
+  std::vector<FetchKey> UpcomingImages(int32_t index, const PageLinks& links, int32_t position,
+                                       const FetchKey& first) {
     std::vector<FetchKey> upcoming{first};
     const int32_t horizon = ahead_.Horizon();
     for (int32_t j = position + 1;
@@ -331,10 +373,11 @@ class Patrol {
         upcoming.push_back(ImageKey(image->View()));
       }
     }
+    AddUpcomingEntries(index, upcoming);
     return upcoming;
   }
 
-  void FetchImages(const PageLinks& links, const WideString& folder) {
+  void FetchImages(int32_t index, const PageLinks& links, const WideString& folder) {
     for (int32_t position = 0; position < links.ImageUrls.Count(); ++position) {
       const WideString* image = links.ImageUrls[position];
       if (!KeepsGoing()) {
@@ -346,7 +389,7 @@ class Patrol {
       view_.SetUrl(image->View());
       view_.SetState(kStateDownloading);
       const FetchKey key = ImageKey(image->View());
-      ahead_.Plan(UpcomingImages(links, position, key));
+      ahead_.Plan(UpcomingImages(index, links, position, key));
       FetchOutcome fetched = Take(key);
       if (fetched.Result == 0) {
         continue;
