@@ -15,9 +15,9 @@
 namespace kivo {
 
 // A body up to this size stays in memory, as long as the patrol holds less than
-// kHeldBodyBytes in memory in all; a larger one goes to a temporary file.
+// kHeldBodyBytes (4 MiB) in memory in all; a larger one goes to a temporary file.
 inline constexpr uint64_t kMemoryBodyBytes = uint64_t{1} << 20;
-inline constexpr uint64_t kHeldBodyBytes = uint64_t{8} << 20;
+inline constexpr uint64_t kHeldBodyBytes = uint64_t{4} << 20;
 
 // The shared state of the bodies one patrol holds: the bytes held in memory,
 // and the numbered temporary files in the program folder ("Kivo0000.tmp",

@@ -294,5 +294,20 @@ TEST_F(PatrolFetchAhead, CancelStoresNothingThatWasFetchedAhead) {
   EXPECT_TRUE(Temporaries().empty());
 }
 
+// The temporary files are named Kivo0000.tmp, Kivo0001.tmp, ... in the program
+// folder, which is also where pages go by default: a page may not take one
+// of those names, or the next large download would remove it.
+TEST_F(PatrolFetchAhead, APageNeverTakesATemporaryFileName) {
+  server_.Script("/Kivo0001.tmp", test::ScriptedResponse::Ok("planted"));
+  UrlEntry& entry = AddEntry("/Kivo0001.tmp", 0, 0);
+  entry.UseOwnFolder = 1;  // an empty own folder is the program folder
+  std::filesystem::create_directories(home_.File("prog"));
+
+  const Result result = Patrol(4, list_);
+
+  EXPECT_THAT(result.Calls, testing::Contains("update 0 " + home_.File("prog/Kivo0001A.tmp")));
+  EXPECT_EQ(test::ReadBytes(home_.File("prog/Kivo0001A.tmp")), "planted");
+}
+
 }  // namespace
 }  // namespace kivo
