@@ -137,6 +137,9 @@ void ConsoleView::SetState(std::u16string_view state) {
     // download of a run of downloads shows that it started.
     FlushBytes();
     PrintLine("状態: ", state_);
+    if (state == kStateRewriting) {
+      WritePending();  // the rewrite pass may take a while
+    }
   } else {
     DrawLiveLine(Redraw::Now);
   }
@@ -144,7 +147,11 @@ void ConsoleView::SetState(std::u16string_view state) {
 
 void ConsoleView::SetByteText(std::u16string_view text) {
   if (style_ == ConsoleStyle::PlainLines && text.empty()) {
-    FlushBytes();  // a new download starts
+    // A new download starts: what came since the last one, and which one
+    // this is, go out in one write, so that a log costs about one write per
+    // file and still names the download that may be slow.
+    FlushBytes();
+    WritePending();
   }
   bytes_ = Printable(text);
   if (style_ == ConsoleStyle::LiveLine) {
@@ -162,6 +169,7 @@ void ConsoleView::SetPercent(int32_t percent) {
 void ConsoleView::ShowError(std::u16string_view message) {
   ClearLiveLine();
   FlushBytes();
+  WritePending();
   std::fprintf(out_, "%s\n", platform::Utf8FromUtf16(Printable(message)).c_str());
   std::fflush(out_);
 }
@@ -180,6 +188,7 @@ void ConsoleView::Finished() {
     }
   } else {
     FlushBytes();
+    WritePending();
   }
   std::fflush(out_);
 }
@@ -229,9 +238,18 @@ void ConsoleView::FlushBytes() {
 }
 
 void ConsoleView::PrintLine(std::string_view label, std::u16string_view text) {
-  std::fprintf(out_, "%.*s%s\n", static_cast<int>(label.size()), label.data(),
-               platform::Utf8FromUtf16(text).c_str());
+  pending_.append(label);
+  pending_ += platform::Utf8FromUtf16(text);
+  pending_ += '\n';
+}
+
+void ConsoleView::WritePending() {
+  if (pending_.empty()) {
+    return;
+  }
+  std::fwrite(pending_.data(), 1, pending_.size(), out_);
   std::fflush(out_);
+  pending_.clear();
 }
 
 }  // namespace kivo

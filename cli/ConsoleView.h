@@ -43,7 +43,10 @@ class ConsoleView : public PatrolView {
   void DrawLiveLine(Redraw redraw);
   void ClearLiveLine();
   void FlushBytes();
+  // Adds a plain line to the pending output.
   void PrintLine(std::string_view label, std::u16string_view text);
+  // Writes the pending plain lines in one call.
+  void WritePending();
 
   std::FILE* out_;
   ConsoleStyle style_;
@@ -52,6 +55,7 @@ class ConsoleView : public PatrolView {
   std::u16string url_;
   std::u16string state_;
   std::u16string bytes_;
+  std::string pending_;  // plain lines not yet written
   int32_t percent_ = 0;
   bool lineShown_ = false;
   std::vector<const UrlEntry*> updatedEntries_;

@@ -1,5 +1,6 @@
 #include "cli/SettingCommands.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <filesystem>
 #include <string_view>
@@ -131,6 +132,8 @@ int SetSetting(const std::u16string& name, const std::u16string& value, std::FIL
     number = *parsed;
     if (rule->Kind == SettingKind::Timeout) {
       number = ClampTimeoutSeconds(number);
+    } else if (rule->Kind == SettingKind::Count) {
+      number = std::clamp(number, rule->MinValue, rule->MaxValue);
     } else if (rule->Kind == SettingKind::Switch) {
       number = number != 0 ? 1 : 0;
     }

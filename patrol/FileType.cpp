@@ -1,5 +1,6 @@
 #include "patrol/FileType.h"
 
+#include <algorithm>
 #include <array>
 #include <cstdint>
 #include <cstring>
@@ -36,7 +37,7 @@ bool IsOneOf(std::u16string_view extension, const std::array<std::u16string_view
 
 }  // namespace
 
-bool IsBinaryFile(std::u16string_view path) {
+std::optional<bool> BinaryByExtension(std::u16string_view path) {
   const size_t dot = path.rfind(u'.');
   const std::u16string_view extension =
       dot == std::u16string_view::npos ? std::u16string_view() : path.substr(dot + 1);
@@ -46,11 +47,25 @@ bool IsBinaryFile(std::u16string_view path) {
   if (IsOneOf(extension, kPageExtensions)) {
     return false;
   }
+  return std::nullopt;
+}
+
+bool IsBinaryFile(std::u16string_view path) {
+  if (const std::optional<bool> byName = BinaryByExtension(path)) {
+    return *byName;
+  }
   std::array<char, kHeadSize> head{};
   BufferedFile file;
   if (file.Open(path, OpenMode::ReadExisting)) {
     file.Read(head.data(), static_cast<int64_t>(head.size()));
   }
+  return HasBinarySignature(std::string_view(head.data(), head.size()));
+}
+
+bool HasBinarySignature(std::string_view bytes) {
+  // A short body reads as if filled up with zero bytes, as a short file does.
+  std::array<char, kHeadSize> head{};
+  std::memcpy(head.data(), bytes.data(), std::min(bytes.size(), head.size()));
   for (const Signature& signature : kSignatures) {
     if (std::memcmp(head.data() + signature.Offset, signature.Bytes.data(),
                     signature.Bytes.size()) == 0) {

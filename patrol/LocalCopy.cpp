@@ -1,5 +1,7 @@
 #include "patrol/LocalCopy.h"
 
+#include <functional>
+
 #include "platform/AtomicFile.h"
 #include "platform/BufferedFile.h"
 #include "platform/FileExists.h"
@@ -52,8 +54,15 @@ std::optional<WideString> LocalCopySuffix(int32_t k) {
   return suffix;
 }
 
-bool SaveAsLocalCopy(std::u16string_view tempPath, std::u16string_view folder,
-                     std::u16string_view url, WideString& localPath) {
+namespace {
+
+// Tries to create the file at a free candidate path: Created, Exists (the name was taken
+// meanwhile: try the next one) or Failed.
+using CreateAt = std::function<platform::CreateOutcome(std::u16string_view path)>;
+
+// Walks the candidate names of url in folder, in order, until createAt makes one or fails.
+bool StoreUnderFreeName(std::u16string_view folder, std::u16string_view url, WideString& localPath,
+                        const CreateAt& createAt) {
   const WideString name = FileNameOfUrl(url);
   const std::u16string_view nameView = name.View();
   const size_t dot = nameView.rfind(u'.');
@@ -63,10 +72,6 @@ bool SaveAsLocalCopy(std::u16string_view tempPath, std::u16string_view folder,
   if (EqualsNoCase(extension, u".asp") || EqualsNoCase(extension, u".shtml")) {
     extension = u".html";
   }
-
-  const platform::UniqueFd source =
-      platform::OpenWithModeWord(tempPath, static_cast<uint32_t>(OpenMode::ReadExisting));
-  const bool sourceOpen = source.IsValid();
   // The program's own names count as taken even while no such file exists,
   // so that a server can never plant one, e.g. "Kivo.dat.bak".
   const platform::KeptNames kept(folder);
@@ -80,36 +85,65 @@ bool SaveAsLocalCopy(std::u16string_view tempPath, std::u16string_view folder,
     const WideString candidate = CandidateName(base, suffix->View(), extension);
     localPath = WideString(folder);
     localPath.Append(candidate.View());
-    if (kept.Contains(candidate.View()) || FileExists(localPath.View())) {
+    if (kept.Contains(candidate.View())) {
       continue;
     }
-    if (!sourceOpen) {
-      return false;
+    const platform::CreateOutcome outcome = createAt(localPath.View());
+    if (outcome != platform::CreateOutcome::Exists) {
+      return outcome == platform::CreateOutcome::Created;
+    }
+  }
+}
+
+}  // namespace
+
+bool SaveAsLocalCopy(std::u16string_view tempPath, std::u16string_view folder,
+                     std::u16string_view url, WideString& localPath) {
+  const platform::UniqueFd source =
+      platform::OpenWithModeWord(tempPath, static_cast<uint32_t>(OpenMode::ReadExisting));
+  return StoreUnderFreeName(folder, url, localPath, [&](std::u16string_view path) {
+    if (FileExists(path)) {
+      return platform::CreateOutcome::Exists;
+    }
+    if (!source.IsValid()) {
+      return platform::CreateOutcome::Failed;
     }
     // A second name for the download costs no copy and no new file. The
     // fetcher replaces its output file rather than truncating it, so the
     // stored copy keeps its bytes when the next download arrives.
-    const platform::CreateOutcome linked = platform::LinkNewName(tempPath, localPath.View());
-    if (linked == platform::CreateOutcome::Created) {
-      return true;
+    const platform::CreateOutcome linked = platform::LinkNewName(tempPath, path);
+    if (linked != platform::CreateOutcome::Failed) {
+      return linked;
     }
-    if (linked == platform::CreateOutcome::Exists) {
-      continue;
-    }
-    platform::NewFile target = platform::CreateNewFile(localPath.View());
-    if (target.Outcome == platform::CreateOutcome::Exists) {
-      continue;
-    }
+    platform::NewFile target = platform::CreateNewFile(path);
     if (target.Outcome != platform::CreateOutcome::Created) {
-      return false;
+      return target.Outcome;
     }
     if (!platform::CopyFileContents(source.Get(), target.File.Get()) || !target.File.Reset()) {
       target.File.Reset();
-      platform::RemoveFile(localPath.View());
-      return false;
+      platform::RemoveFile(path);
+      return platform::CreateOutcome::Failed;
     }
-    return true;
-  }
+    return platform::CreateOutcome::Created;
+  });
+}
+
+bool SaveBytesAsLocalCopy(std::string_view bytes, std::u16string_view folder,
+                          std::u16string_view url, WideString& localPath) {
+  return StoreUnderFreeName(folder, url, localPath, [&](std::u16string_view path) {
+    // The exclusive create is the existence test: a taken name gives Exists.
+    platform::NewFile target = platform::CreateNewFile(path);
+    if (target.Outcome != platform::CreateOutcome::Created) {
+      return target.Outcome;
+    }
+    if (!platform::WriteAll(target.File.Get(), bytes.data(), static_cast<int64_t>(bytes.size())) ||
+        !target.File.Reset()) {
+      target.File.Reset();
+      platform::RemoveFile(path);
+      return platform::CreateOutcome::Failed;
+    }
+    return platform::CreateOutcome::Created;
+  });
 }
 
 }  // namespace kivo

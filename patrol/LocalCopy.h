@@ -29,4 +29,10 @@ std::optional<WideString> LocalCopySuffix(int32_t k);
 bool SaveAsLocalCopy(std::u16string_view tempPath, std::u16string_view folder,
                      std::u16string_view url, WideString& localPath);
 
+// Stores `bytes` under a free name in folder, as SaveAsLocalCopy does: the file is created
+// exclusively under the first free candidate name and written in one call. True when it was
+// stored; a file that could not be written whole is removed again.
+bool SaveBytesAsLocalCopy(std::string_view bytes, std::u16string_view folder,
+                          std::u16string_view url, WideString& localPath);
+
 }  // namespace kivo

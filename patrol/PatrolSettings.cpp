@@ -36,6 +36,8 @@ PatrolSettings ReadPatrolSettings() {
   settings.Session.ReceiveTimeoutMs =
       ClampTimeoutSeconds(ReadDwordSetting(key, Setting::ReceiveTimeout)) * 1000;
   settings.MaxFileBytes = ReadDwordSetting(key, Setting::MaxFileSize) * kBytesPerMiB;
+  settings.Connections =
+      static_cast<int32_t>(ClampConnections(ReadDwordSetting(key, Setting::Connections)));
   key.Close();
   return settings;
 }

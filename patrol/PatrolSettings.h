@@ -15,11 +15,14 @@ struct PatrolSettings {
   HttpSessionOptions Session;
   // The largest download that is stored, in bytes (MaxFileSize); 0 sets no limit.
   uint64_t MaxFileBytes = 0;
+  // How many requests may be in flight at once (Connections), 1..16.
+  int32_t Connections = kDefaultConnections;
 };
 
 // Opens the settings key for reading, reads the save folder (whole, however
-// long), the proxy, the two time-outs (clamped, in milliseconds) and the size
-// limit, and closes the key again. A missing key or value gives the defaults.
+// long), the proxy, the two time-outs (clamped, in milliseconds), the size
+// limit and the connection count (clamped), and closes the key again. A
+// missing key or value gives the defaults.
 PatrolSettings ReadPatrolSettings();
 
 }  // namespace kivo

@@ -15,6 +15,8 @@
 #include "html/PageLinks.h"
 #include "html/RewriteLinks.h"
 #include "patrol/AdmissionTest.h"
+#include "patrol/DownloadBody.h"
+#include "patrol/FetchAhead.h"
 #include "patrol/FetchUrl.h"
 #include "patrol/FetchedUrlList.h"
 #include "patrol/FileType.h"
@@ -23,7 +25,7 @@
 #include "patrol/PatrolRunning.h"
 #include "patrol/PatrolSettings.h"
 #include "platform/CodePage.h"
-#include "platform/HttpSession.h"
+#include "platform/HttpConnections.h"
 #include "platform/NewFile.h"
 #include "platform/ProgramFolder.h"
 #include "platform/StorageSpace.h"
@@ -98,7 +100,6 @@ std::unique_ptr<UrlEntry> MakeTemporaryEntry(const UrlEntry& parent, std::u16str
 // entry or page looks up the environment or the disk for it again.
 struct PatrolSetup {
   std::u16string ProgramFolder;  // with its final "/"
-  std::u16string TempPath;       // the temporary download file in it
   RewriteSetup Rewrite;          // the pages' code page and the placeholder image
 };
 
@@ -107,24 +108,32 @@ struct PatrolSetup {
 class Patrol {
  public:
   Patrol(PatrolView& view, PatrolList& list, const PatrolSettings& settings,
-         const PatrolLimits& limits, HttpSession& session, const PatrolSetup& setup)
+         const PatrolLimits& limits, platform::HttpConnections& http, CancelWatch& cancelWatch,
+         const PatrolSetup& setup)
       : view_(view),
         list_(list),
         settings_(settings),
-        session_(session),
         setup_(setup),
-        tempPath_(setup.TempPath),
-        fetchLimits_{settings.MaxFileBytes, limits.MinFreeBytes, limits.FreeSpace} {}
+        fetchLimits_{settings.MaxFileBytes, limits.MinFreeBytes, limits.FreeSpace},
+        bodies_(setup.ProgramFolder, fetchLimits_),
+        ahead_(
+            http, bodies_, settings.Connections, [] { return !IsRunning(); },
+            [&cancelWatch] { return cancelWatch.ShouldAbandon(); },
+            [this](const FetchKey& key, std::u16string_view pageUrl, const DownloadBody& body) {
+              return ScanAhead(key, pageUrl, body);
+            }) {}
 
   // Processes the list in order until its end, a cancel or a full disk. The
   // count is read again at every step because processing inserts after
-  // position i.
+  // position i. What was fetched ahead and not taken is thrown away unseen.
   void RunMainLoop() {
     int32_t i = 0;
     for (; i < list_.Count() && KeepsGoing(); ++i) {
       ProcessEntry(i);
+      ahead_.DropFor(list_[i]);
     }
     NoteStop(i < list_.Count());
+    ahead_.DropAll();
   }
 
   // Rewrites the links of every page stored so far, also after a cancel.
@@ -136,7 +145,7 @@ class Patrol {
       const FetchedFile* page = pageFiles_[i];
       // A redirected page has a second record under the URL it was asked
       // for; the file is rewritten once, against the URL it came from.
-      if (page != nullptr && !aliases_.contains(page) && !IsBinaryFile(page->LocalPath.View())) {
+      if (page != nullptr && !aliases_.contains(page) && !binaryPages_.contains(page)) {
         RewriteLinks(page->LocalPath.View(), *page, imageFiles_, pageFiles_, setup_.Rewrite,
                      rewritten);
       }
@@ -182,17 +191,23 @@ class Patrol {
       return;  // nothing could be stored: the entry keeps all its fields
     }
 
-    int32_t hasTime = entry.HasLastTime;
-    SystemTime lastTime = entry.LastTime;
-    FetchReport report;
-    if (Fetch(entry.Url.View(), &hasTime, &lastTime, report) == 0) {
+    const FetchKey key = KeyOf(entry);
+    std::vector<FetchKey> upcoming{key};
+    AddKnownImages(key, upcoming);
+    AddUpcomingEntries(index, upcoming);
+    ahead_.Plan(std::move(upcoming));
+    FetchOutcome fetched = Take(key);
+    if (fetched.Result == 0) {
       return;  // unchanged or unreachable: the entry keeps all its fields
     }
+    const FetchReport& report = fetched.Report;
+    const int32_t hasTime = fetched.Body->NewHasTime();
+    const SystemTime lastTime = fetched.Body->NewTime();
     WideString localPath;
     // A failed copy counts as a failed fetch. Recording it would leave a
     // record without a file, and the next URL would be given the same free
     // name, so two records would share one file.
-    if (!Store(folder, entry.Url.View(), localPath)) {
+    if (!Store(*fetched.Body, folder, entry.Url.View(), localPath)) {
       return;
     }
     // A redirected page is read as coming from its final URL, as browsers
@@ -200,7 +215,13 @@ class Patrol {
     const bool redirected = !report.RedirectedUrl.empty();
     const WideString pageUrl = redirected ? WideString(report.RedirectedUrl) : entry.Url;
     fetchedUrls_.Add(entry.Url.View());
-    pageFiles_.Add(std::make_unique<FetchedFile>(FetchedFile{pageUrl, localPath}));
+    const FetchedFile* record =
+        pageFiles_.Add(std::make_unique<FetchedFile>(FetchedFile{pageUrl, localPath}));
+    // The stored file holds the body's bytes, so its type is known now: by
+    // its name first, as the rewrite pass would test it, then by its bytes.
+    if (BinaryByExtension(localPath.View()).value_or(fetched.Body->IsBinary())) {
+      binaryPages_.insert(record);
+    }
     if (redirected) {
       fetchedUrls_.Add(pageUrl.View());
       aliases_.insert(
@@ -214,42 +235,123 @@ class Patrol {
       view_.UpdateEntry(entry, EntryUpdate{1, localPath, hasTime, lastTime});
     }
 
-    if (IsBinaryFile(tempPath_)) {
+    if (fetched.Body->IsBinary()) {
       return;
     }
     view_.SetState(kStateAnalysing);
-    PageLinks links;
-    ExtractLinks(links, pageUrl.View(), tempPath_, setup_.Rewrite.Ansi);
+    // A page read while it waited for its turn is not read again: the same
+    // bytes and the same URL give the same links.
+    PageLinks read;
+    PageLinks& links = fetched.Links ? *fetched.Links : read;
+    if (!fetched.Links && fetched.Body->InFile()) {
+      ExtractLinks(links, pageUrl.View(), fetched.Body->FilePath(), setup_.Rewrite.Ansi);
+    } else if (!fetched.Links) {
+      ExtractLinksFromBytes(links, pageUrl.View(), fetched.Body->Bytes(), setup_.Rewrite.Ansi);
+    }
+    fetched.Body.reset();  // its memory or temporary file is not needed any more
     if (entry.GetImages != 0) {
-      FetchImages(links, folder);
+      FetchImages(index, links, folder);
+      // An image fetched ahead whose URL has been fetched meanwhile will
+      // never be asked for.
+      ahead_.DropWhere([this](const FetchKey& key) {
+        return key.Entry == nullptr && fetchedUrls_.Contains(key.Url);
+      });
     }
     QueueFramesAndLinks(index, entry, links);
     ClearPageLinks(links);
   }
 
-  // Downloads url into the temporary file. The fetcher replaces the file
-  // rather than truncating it, which also spares file systems such as ext4
-  // the flush they do when a truncated file is written again. A download
-  // that found the disk (nearly) full stops the patrol.
-  int Fetch(std::u16string_view url, int32_t* hasTime, SystemTime* lastTime, FetchReport& report) {
-    const int result =
-        FetchUrl(session_, url, tempPath_, hasTime, lastTime, &view_, &fetchLimits_, &report);
-    if (report.Failure == FetchFailure::OutOfSpace) {
-      spaceFolder_ = std::u16string(FolderOfPath(tempPath_));
+  // The request for an image, made whatever its time.
+  static FetchKey ImageKey(std::u16string_view url) {
+    return FetchKey{std::u16string(url), nullptr, 0, SystemTime()};
+  }
+
+  // The request for entry's page, conditional on its Last-Modified time.
+  static FetchKey KeyOf(const UrlEntry& entry) {
+    return FetchKey{std::u16string(entry.Url.View()), &entry, entry.HasLastTime, entry.LastTime};
+  }
+
+  // The requests that the entries from index on will make, as far as they are
+  // known now: each entry's page, except a queued frame or link that has been
+  // fetched meanwhile, which will be skipped, and the images of the pages
+  // that have already arrived.
+  void AddUpcomingEntries(int32_t index, std::vector<FetchKey>& upcoming) {
+    const size_t horizon = static_cast<size_t>(ahead_.Horizon());
+    for (int32_t j = index + 1;
+         j < list_.Count() && j <= index + ahead_.Horizon() * 4 && upcoming.size() < horizon; ++j) {
+      const UrlEntry& next = *list_[j];
+      if (list_.IsTemporary(&next) && fetchedUrls_.Contains(next.Url.View())) {
+        continue;
+      }
+      upcoming.push_back(KeyOf(next));
+      AddKnownImages(upcoming.back(), upcoming);
     }
-    return result;
+  }
+
+  // Adds the images of the page that `page` fetched ahead, when it has
+  // arrived and its entry fetches images, that are not fetched yet.
+  void AddKnownImages(const FetchKey& page, std::vector<FetchKey>& upcoming) {
+    const PageLinks* links = page.Entry->GetImages != 0 ? ahead_.KnownLinks(page) : nullptr;
+    if (links == nullptr) {
+      return;
+    }
+    for (const WideString* image : links->ImageUrls) {
+      if (upcoming.size() >= static_cast<size_t>(ahead_.Horizon())) {
+        return;
+      }
+      if (image != nullptr && !fetchedUrls_.Contains(image->View())) {
+        upcoming.push_back(ImageKey(image->View()));
+      }
+    }
+  }
+
+  // Reads the links of a page that arrived ahead of its turn, unless it is
+  // binary.
+  std::unique_ptr<PageLinks> ScanAhead(const FetchKey& /*key*/, std::u16string_view pageUrl,
+                                       const DownloadBody& body) const {
+    if (body.IsBinary()) {
+      return nullptr;
+    }
+    auto links = std::make_unique<PageLinks>();
+    ExtractLinksFromBytes(*links, pageUrl, body.Bytes(), setup_.Rewrite.Ansi);
+    return links;
+  }
+
+  // Waits for the download of key, whether fetched ahead or not. A download
+  // that found the disk (nearly) full stops the patrol.
+  FetchOutcome Take(const FetchKey& key) {
+    FetchOutcome outcome = ahead_.Take(key, &view_);
+    if (outcome.Report.Failure == FetchFailure::OutOfSpace) {
+      spaceFolder_ = std::u16string(setup_.ProgramFolder);
+    }
+    return outcome;
   }
 
   // Stores the download under a free name in folder. When that fails on a
   // file system that is (nearly) full, the patrol stops; any other failure
-  // costs only this file.
-  bool Store(const WideString& folder, std::u16string_view url, WideString& localPath) {
-    if (SaveAsLocalCopy(tempPath_, folder.View(), url, localPath)) {
+  // costs only this file. A body held in memory is written straight to its
+  // new name, once the free-space floor allows it.
+  bool Store(DownloadBody& body, const WideString& folder, std::u16string_view url,
+             WideString& localPath) {
+    const auto freeBytes = [&]() {
+      return fetchLimits_.FreeSpace ? fetchLimits_.FreeSpace(folder.View())
+                                    : platform::FreeBytes(folder.View());
+    };
+    if (!body.InFile()) {
+      const std::optional<uint64_t> free = freeBytes();
+      if (fetchLimits_.MinFreeBytes != 0 && free &&
+          *free < fetchLimits_.MinFreeBytes + body.Size()) {
+        spaceFolder_ = std::u16string(folder.View());
+        return false;
+      }
+    }
+    const bool stored = body.InFile()
+                            ? SaveAsLocalCopy(body.FilePath(), folder.View(), url, localPath)
+                            : SaveBytesAsLocalCopy(body.Bytes(), folder.View(), url, localPath);
+    if (stored) {
       return true;
     }
-    const std::optional<uint64_t> free = fetchLimits_.FreeSpace
-                                             ? fetchLimits_.FreeSpace(folder.View())
-                                             : platform::FreeBytes(folder.View());
+    const std::optional<uint64_t> free = freeBytes();
     if (free && *free < fetchLimits_.MinFreeBytes) {
       spaceFolder_ = std::u16string(folder.View());
     }
@@ -270,8 +372,26 @@ class Patrol {
     return known->second;
   }
 
-  void FetchImages(const PageLinks& links, const WideString& folder) {
-    for (const WideString* image : links.ImageUrls) {
+  // The images of the page from position on that are still to be fetched,
+  // then what the entries after index will ask for.
+  std::vector<FetchKey> UpcomingImages(int32_t index, const PageLinks& links, int32_t position,
+                                       const FetchKey& first) {
+    std::vector<FetchKey> upcoming{first};
+    const int32_t horizon = ahead_.Horizon();
+    for (int32_t j = position + 1;
+         j < links.ImageUrls.Count() && static_cast<int32_t>(upcoming.size()) < horizon; ++j) {
+      const WideString* image = links.ImageUrls[j];
+      if (image != nullptr && !fetchedUrls_.Contains(image->View())) {
+        upcoming.push_back(ImageKey(image->View()));
+      }
+    }
+    AddUpcomingEntries(index, upcoming);
+    return upcoming;
+  }
+
+  void FetchImages(int32_t index, const PageLinks& links, const WideString& folder) {
+    for (int32_t position = 0; position < links.ImageUrls.Count(); ++position) {
+      const WideString* image = links.ImageUrls[position];
       if (!KeepsGoing()) {
         NoteStop(true);
         return;
@@ -281,12 +401,15 @@ class Patrol {
       }
       view_.SetUrl(image->View());
       view_.SetState(kStateDownloading);
-      FetchReport report;
-      if (Fetch(image->View(), nullptr, nullptr, report) == 0) {
+      const FetchKey key = ImageKey(image->View());
+      ahead_.Plan(UpcomingImages(index, links, position, key));
+      FetchOutcome fetched = Take(key);
+      if (fetched.Result == 0) {
         continue;
       }
+      const FetchReport& report = fetched.Report;
       WideString localPath;
-      if (!Store(folder, image->View(), localPath)) {
+      if (!Store(*fetched.Body, folder, image->View(), localPath)) {
         continue;  // as for pages: no record for a file that was not stored
       }
       fetchedUrls_.Add(image->View());
@@ -340,15 +463,17 @@ class Patrol {
   PatrolView& view_;
   PatrolList& list_;
   const PatrolSettings& settings_;
-  HttpSession& session_;
   const PatrolSetup& setup_;
-  const std::u16string& tempPath_;
   const FetchLimits fetchLimits_;
+  BodyStore bodies_;
+  FetchAhead ahead_;
   FetchedUrlList fetchedUrls_;
   FetchedFileList pageFiles_;
   FetchedFileList imageFiles_;
   // The second records of redirected pages, which the rewrite pass skips.
   std::unordered_set<const FetchedFile*> aliases_;
+  // The pages stored as images, videos or archives, which it skips too.
+  std::unordered_set<const FetchedFile*> binaryPages_;
   // Frame hops of the temporary entries that came from a frame.
   std::unordered_map<const UrlEntry*, int32_t> frameHops_;
   std::unordered_map<std::u16string, bool> folderUsable_;
@@ -380,11 +505,11 @@ int32_t RunPatrol(const PatrolParams& params) {
   if (limits.ReceiveTimeoutMs) {
     settings.Session.ReceiveTimeoutMs = *limits.ReceiveTimeoutMs;
   }
-  // The watch outlives the session that asks it.
+  // The watch outlives the connections that ask it.
   CancelWatch cancelWatch(limits.CancelGrace);
-  settings.Session.ShouldAbandon = [&cancelWatch] { return cancelWatch.ShouldAbandon(); };
-  std::unique_ptr<HttpSession> session = HttpSession::Open(settings.Session);
-  if (session == nullptr) {
+  std::unique_ptr<platform::HttpConnections> http =
+      platform::HttpConnections::Open(settings.Session, settings.Connections);
+  if (http == nullptr) {
     view.ShowError(kInternetOpenError);
     // The view must still learn that the patrol is over, or the dialog
     // would wait for ever.
@@ -395,9 +520,9 @@ int32_t RunPatrol(const PatrolParams& params) {
   bool outOfSpace = false;
   {
     const platform::CodePage ansi(platform::AnsiCodePageName());
-    const PatrolSetup setup{programFolder, tempPath,
+    const PatrolSetup setup{programFolder,
                             RewriteSetup{ansi, ansi.Encode(programFolder + u"null.gif")}};
-    Patrol patrol(view, *params.List, settings, limits, *session, setup);
+    Patrol patrol(view, *params.List, settings, limits, *http, cancelWatch, setup);
     patrol.RunMainLoop();
     patrol.RewritePages();
     patrol.ShowProblems();
@@ -405,8 +530,10 @@ int32_t RunPatrol(const PatrolParams& params) {
     report.StoppedByCancel = patrol.CancelLeftWork() || cancelWatch.GaveUp();
   }
   params.List->RemoveTemporaries();
+  // The bodies removed their own temporary files; one under the old single
+  // name may be left from an earlier version.
   platform::RemoveFile(tempPath);
-  session.reset();
+  http.reset();
   view.Finished();
   return outOfSpace ? kPatrolOutOfSpace : kPatrolDone;
 }

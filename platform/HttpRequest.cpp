@@ -17,56 +17,6 @@ using Clock = std::chrono::steady_clock;
 
 // libcurl's receive buffer, and so the largest piece it hands over at once.
 constexpr long kCurlBufferSize = 16384;
-// Longest decimal number that fits in 64 bits without overflow checks.
-constexpr size_t kMaxLengthDigits = 18;
-
-// Reads the status code from "HTTP/1.1 200 OK".
-int32_t ParseStatus(std::string_view line) {
-  const size_t space = line.find(' ');
-  if (space == std::string_view::npos || line.size() < space + 4) {
-    return 0;
-  }
-  int32_t status = 0;
-  for (size_t i = space + 1; i < space + 4; ++i) {
-    if (line[i] < '0' || line[i] > '9') {
-      return 0;
-    }
-    status = status * 10 + (line[i] - '0');
-  }
-  return status;
-}
-
-bool IsRedirectStatus(int32_t status) {
-  return status == 301 || status == 302 || status == 303 || status == 307 || status == 308;
-}
-
-// Escapes what cannot stand in a URL, so that a Location with spaces or raw bytes still parses;
-// controls are left for the URL parser to refuse.
-std::string EscapeLocation(std::string_view location) {
-  static constexpr char kHex[] = "0123456789ABCDEF";
-  std::string out;
-  for (char ch : location) {
-    const auto byte = static_cast<unsigned char>(ch);
-    if (byte == ' ' || byte >= 0x80) {
-      out += '%';
-      out += kHex[byte >> 4];
-      out += kHex[byte & 0xF];
-    } else {
-      out += ch;
-    }
-  }
-  return out;
-}
-
-std::optional<std::string> UrlPart(CURLU* url, CURLUPart part) {
-  char* text = nullptr;
-  if (curl_url_get(url, part, &text, 0) != CURLUE_OK || text == nullptr) {
-    return std::nullopt;
-  }
-  CurlText owned(text);
-  return std::string(owned.get());
-}
-
 }  // namespace
 
 HttpRequest::HttpRequest(Key /*key*/, HttpSession& session, HttpScheme scheme,
@@ -104,7 +54,7 @@ bool HttpRequest::Send() {
     if (!PumpUntilHeaders()) {
       return false;
     }
-    if (!IsRedirectStatus(head_.Status) || !head_.Location || head_.Location->empty()) {
+    if (!head_.IsRedirect()) {
       break;
     }
     if (!FollowRedirect()) {
@@ -116,28 +66,17 @@ bool HttpRequest::Send() {
 }
 
 std::optional<SystemTime> HttpRequest::QueryLastModified() const {
-  if (status_ == 0 || !head_.LastModified) {
+  if (status_ == 0) {
     return std::nullopt;
   }
-  return ParseHttpDate(*head_.LastModified);
+  return head_.LastModifiedTime();
 }
 
 std::optional<uint64_t> HttpRequest::QueryContentLength() const {
-  if (status_ == 0 || !head_.ContentLength) {
+  if (status_ == 0) {
     return std::nullopt;
   }
-  const std::string_view text = TrimHeaderSpace(*head_.ContentLength);
-  if (text.empty() || text.size() > kMaxLengthDigits) {
-    return std::nullopt;
-  }
-  uint64_t value = 0;
-  for (char ch : text) {
-    if (ch < '0' || ch > '9') {
-      return std::nullopt;
-    }
-    value = value * 10 + static_cast<uint64_t>(ch - '0');
-  }
-  return value;
+  return head_.ContentLengthValue();
 }
 
 int32_t HttpRequest::Read(uint8_t* buffer, int32_t capacity) {
@@ -207,7 +146,7 @@ bool HttpRequest::StartTransfer(const std::string& url, const std::string* reque
   paused_ = false;
   awaitingData_ = false;
   connected_ = false;
-  head_ = ResponseHead();
+  head_ = HttpResponseHead();
   lastActivity_ = Clock::now();
   windowWaited_ = Clock::duration::zero();
   windowBytes_ = 0;
@@ -232,25 +171,15 @@ bool HttpRequest::FollowRedirect() {
     Fail(HttpError::Redirect);
     return false;
   }
-  CurlUrl url(curl_url());
-  const std::string location = EscapeLocation(*head_.Location);
-  if (!url || curl_url_set(url.get(), CURLUPART_URL, currentUrl_.c_str(), 0) != CURLUE_OK ||
-      curl_url_set(url.get(), CURLUPART_URL, location.c_str(), 0) != CURLUE_OK ||
-      curl_url_set(url.get(), CURLUPART_FRAGMENT, nullptr, 0) != CURLUE_OK) {
-    Fail(HttpError::Redirect);
-    return false;
-  }
-  const auto schemeText = UrlPart(url.get(), CURLUPART_SCHEME);
-  const auto next = UrlPart(url.get(), CURLUPART_URL);
-  if (!schemeText || !next || (*schemeText != "http" && *schemeText != "https")) {
+  const std::optional<HttpRedirectTarget> next = ResolveRedirect(currentUrl_, *head_.Location);
+  if (!next) {
     Fail(HttpError::Redirect);
     return false;
   }
   StopTransfer();
   ++redirects_;
-  currentUrl_ = *next;
-  return StartTransfer(currentUrl_, nullptr,
-                       *schemeText == "https" ? HttpScheme::Https : HttpScheme::Http);
+  currentUrl_ = next->Url;
+  return StartTransfer(currentUrl_, nullptr, next->Scheme);
 }
 
 bool HttpRequest::PumpUntilHeaders() {
@@ -380,33 +309,7 @@ size_t HttpRequest::OnHeader(char* data, size_t size, size_t count, void* self) 
   const size_t length = size * count;
   request.lastActivity_ = Clock::now();
   request.windowBytes_ += length;
-  const std::string_view line = TrimHeaderSpace(std::string_view(data, length));
-  ResponseHead& head = request.head_;
-  if (line.substr(0, 5) == "HTTP/") {
-    head = ResponseHead();
-    head.Status = ParseStatus(line);
-    return length;
-  }
-  if (line.empty()) {
-    // An informational response (1xx) is followed by another status line.
-    if (head.Status >= 200) {
-      head.Complete = true;
-    }
-    return length;
-  }
-  const size_t colon = line.find(':');
-  if (colon == std::string_view::npos) {
-    return length;
-  }
-  const std::string_view name = line.substr(0, colon);
-  const std::string value(TrimHeaderSpace(line.substr(colon + 1)));
-  if (EqualsNoCase(name, "Last-Modified") && !head.LastModified) {
-    head.LastModified = value;
-  } else if (EqualsNoCase(name, "Content-Length") && !head.ContentLength) {
-    head.ContentLength = value;
-  } else if (EqualsNoCase(name, "Location") && !head.Location) {
-    head.Location = value;
-  }
+  request.head_.AddLine(std::string_view(data, length));
   return length;
 }
 

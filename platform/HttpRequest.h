@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "platform/CurlHandles.h"
+#include "platform/HttpResponseHead.h"
 #include "platform/HttpTarget.h"
 #include "support/SystemTime.h"
 
@@ -79,15 +80,6 @@ class HttpRequest {
  private:
   friend class HttpSession;
 
-  // The headers of one response, reset at every status line.
-  struct ResponseHead {
-    int32_t Status = 0;
-    std::optional<std::string> LastModified;
-    std::optional<std::string> ContentLength;
-    std::optional<std::string> Location;
-    bool Complete = false;
-  };
-
   bool StartTransfer(const std::string& url, const std::string* requestTarget, HttpScheme scheme);
   void StopTransfer();
   bool FollowRedirect();
@@ -124,7 +116,7 @@ class HttpRequest {
   std::chrono::steady_clock::duration windowWaited_{};
   uint64_t windowBytes_ = 0;
 
-  ResponseHead head_;
+  HttpResponseHead head_;
   int32_t status_ = 0;
   int32_t redirects_ = 0;
   HttpError error_ = HttpError::None;

@@ -17,7 +17,7 @@ namespace {
 // versions are matched by IsTemporarySibling.
 constexpr std::u16string_view kListFileName = u"Kivo.dat";
 constexpr std::u16string_view kProgramNames[] = {u"Kivo.dat", u"Kivo.dat.bak", u"Kivo.lock",
-                                                 u"Kivo0000.tmp", u"null.gif"};
+                                                 u"null.gif"};
 // The length of the random tail of an earlier version's temporary sibling.
 constexpr size_t kSiblingTailLength = 8;
 
@@ -34,6 +34,21 @@ bool IsTemporarySibling(std::u16string_view name, std::u16string_view file) {
          std::all_of(tail.begin(), tail.end(), [](char16_t unit) {
            return (unit >= u'a' && unit <= u'z') || (unit >= u'0' && unit <= u'9');
          });
+}
+
+// True for the patrol's numbered temporary download files: "Kivo", four or
+// more digits, ".tmp" (Kivo0000.tmp, Kivo0001.tmp, ...).
+bool IsDownloadTemporary(std::u16string_view name) {
+  constexpr std::u16string_view kPrefix = u"Kivo";
+  constexpr std::u16string_view kSuffix = u".tmp";
+  if (name.size() < kPrefix.size() + 4 + kSuffix.size() || !name.starts_with(kPrefix) ||
+      !name.ends_with(kSuffix)) {
+    return false;
+  }
+  const std::u16string_view digits =
+      name.substr(kPrefix.size(), name.size() - kPrefix.size() - kSuffix.size());
+  return std::all_of(digits.begin(), digits.end(),
+                     [](char16_t unit) { return unit >= u'0' && unit <= u'9'; });
 }
 
 // True for the link rewriter's temporary files of earlier versions:
@@ -80,7 +95,7 @@ bool KeptNames::Contains(std::u16string_view name) const {
   }
   if (programFolder_ && (std::find(std::begin(kProgramNames), std::end(kProgramNames), name) !=
                              std::end(kProgramNames) ||
-                         IsTemporarySibling(name, kListFileName))) {
+                         IsDownloadTemporary(name) || IsTemporarySibling(name, kListFileName))) {
     return true;
   }
   if (!settingsFolder_ || settingsName_.empty()) {

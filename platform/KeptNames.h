@@ -9,7 +9,7 @@ namespace kivo::platform {
 // image must never take one of them, or a server could plant a file that the
 // program would later read, replace or remove as its own:
 // - in the program folder the list file with its backup and its temporary
-//   siblings, the instance lock, the temporary download file and the
+//   siblings, the instance lock, the numbered temporary download files and the
 //   placeholder image;
 // - in the settings folder the settings file with its lock, its backup and
 //   its temporary siblings;

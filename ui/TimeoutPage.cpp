@@ -26,19 +26,24 @@ QLabel* MakeSecondsLabel(const char* objectName, QWidget* parent) {
 TimeoutPage::TimeoutPage(QWidget* parent)
     : SheetPage(parent),
       connect_(new NumberEdit(kMinTimeoutSeconds, kMaxTimeoutSeconds, this)),
-      receive_(new NumberEdit(kMinTimeoutSeconds, kMaxTimeoutSeconds, this)) {
+      receive_(new NumberEdit(kMinTimeoutSeconds, kMaxTimeoutSeconds, this)),
+      connections_(new NumberEdit(kMinConnections, kMaxConnections, this)) {
   const QString connectLabel = QStringLiteral("接続(&C):");
   const QString receiveLabel = QStringLiteral("受信(&R):");
+  const QString connectionsLabel = QStringLiteral("同時接続数(&N):");
   NameControl(connect_, "connectTimeoutEdit", connectLabel);
   NameControl(receive_, "receiveTimeoutEdit", receiveLabel);
+  NameControl(connections_, "connectionsEdit", connectionsLabel);
   const int fieldWidth = connect_->fontMetrics().horizontalAdvance(QStringLiteral("00000")) + 48;
   connect_->setFixedWidth(fieldWidth);
   receive_->setFixedWidth(fieldWidth);
+  connections_->setFixedWidth(fieldWidth);
 
   RegKey key;
   key.OpenForRead(RegRoot::CurrentUser, kSettingsKeyPath);
   connect_->SetText(QString::number(ReadDwordSetting(key, Setting::ConnectTimeout)));
   receive_->SetText(QString::number(ReadDwordSetting(key, Setting::ReceiveTimeout)));
+  connections_->SetText(QString::number(ReadDwordSetting(key, Setting::Connections)));
   key.Close();
 
   auto* frame = new QGroupBox(QStringLiteral("ﾀｲﾑｱｳﾄ"), this);
@@ -54,8 +59,19 @@ TimeoutPage::TimeoutPage(QWidget* parent)
   grid->addWidget(MakeSecondsLabel("receiveSecondsLabel", frame), 1, 2);
   grid->setColumnStretch(3, 1);
 
+  // The connection count is no time-out, but it too says how a patrol uses
+  // the network, so it sits on this page in a frame of its own.
+  auto* network = new QGroupBox(QStringLiteral("接続"), this);
+  NameControl(network, "connectionsFrame", network->title());
+  connections_->setParent(network);
+  auto* row = new QGridLayout(network);
+  row->addWidget(MakeBuddyLabel(connectionsLabel, connections_, "connectionsLabel", network), 0, 0);
+  row->addWidget(connections_, 0, 1);
+  row->setColumnStretch(2, 1);
+
   auto* layout = new QVBoxLayout(this);
   layout->addWidget(frame);
+  layout->addWidget(network);
   layout->addStretch(1);
 }
 
@@ -64,6 +80,7 @@ void TimeoutPage::Apply() {
   key.OpenForWrite(RegRoot::CurrentUser, kSettingsKeyPath);
   WriteDwordSetting(key, Setting::ConnectTimeout, TimeoutFromText(ToView(connect_->text())));
   WriteDwordSetting(key, Setting::ReceiveTimeout, TimeoutFromText(ToView(receive_->text())));
+  WriteDwordSetting(key, Setting::Connections, ConnectionsFromText(ToView(connections_->text())));
   key.Close();
 }
 

@@ -7,7 +7,7 @@ namespace kivo {
 class NumberEdit;
 
 // The page "ﾀｲﾑｱｳﾄ" of the options: the connect and receive time-outs in
-// seconds.
+// seconds, and how many requests a patrol keeps in flight.
 class TimeoutPage : public SheetPage {
   Q_OBJECT
 
@@ -16,12 +16,14 @@ class TimeoutPage : public SheetPage {
   explicit TimeoutPage(QWidget* parent);
 
   // Writes ConnectTimeout, then ReceiveTimeout, clamped to 10..600 (a text
-  // that is not a number stores 10).
+  // that is not a number stores 10), then Connections, clamped to 1..16 (a
+  // text that is not a number stores 1).
   void Apply() override;
 
  private:
   NumberEdit* connect_;
   NumberEdit* receive_;
+  NumberEdit* connections_;
 };
 
 }  // namespace kivo

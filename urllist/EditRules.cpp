@@ -40,6 +40,14 @@ uint32_t TimeoutFromText(std::u16string_view text) {
   return ClampTimeoutSeconds(ParseUnsignedDecimal(text).value_or(0));
 }
 
+uint32_t ClampConnections(uint32_t connections) {
+  return std::clamp(connections, kMinConnections, kMaxConnections);
+}
+
+uint32_t ConnectionsFromText(std::u16string_view text) {
+  return ClampConnections(ParseUnsignedDecimal(text).value_or(0));
+}
+
 WideString NormaliseFolder(std::u16string_view folder) {
   if (folder.empty()) {
     return WideString(platform::ProgramFolder());

@@ -32,6 +32,14 @@ uint32_t ClampTimeoutSeconds(uint32_t seconds);
 // number clamped to 10..600; any other text reads as 0 and so stores 10.
 uint32_t TimeoutFromText(std::u16string_view text);
 
+// Clamps a connection count to 1..16.
+uint32_t ClampConnections(uint32_t connections);
+
+// Returns the connection count a number field's text stores: an unsigned
+// decimal number clamped to 1..16; any other text reads as 0, as for the
+// time-outs beside it, and so stores 1.
+uint32_t ConnectionsFromText(std::u16string_view text);
+
 // Returns a folder as it is stored: the program folder when it is empty,
 // otherwise the text with a final "/" appended when it lacks one. Nothing is
 // cut, so a long folder keeps every character.

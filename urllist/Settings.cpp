@@ -31,6 +31,8 @@ constexpr SettingInfo kSettings[] = {
     {Setting::LinkLevelWidth, u"LinkLevelWidth", kRegDword, 39, u"", Number},
     {Setting::LastTimeWidth, u"LastTimeWidth", kRegDword, 116, u"", Number},
     {Setting::MaxFileSize, u"MaxFileSize", kRegDword, 1024, u"", Number},
+    {Setting::Connections, u"Connections", kRegDword, kDefaultConnections, u"", Count, 0,
+     kMinConnections, kMaxConnections},
 };
 
 constexpr bool TableFollowsEnum() {
@@ -42,7 +44,7 @@ constexpr bool TableFollowsEnum() {
   return true;
 }
 static_assert(TableFollowsEnum(), "the settings table must list every Setting in enum order");
-static_assert(std::size(kSettings) == static_cast<size_t>(Setting::MaxFileSize) + 1);
+static_assert(std::size(kSettings) == static_cast<size_t>(Setting::Connections) + 1);
 
 }  // namespace
 

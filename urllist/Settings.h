@@ -29,11 +29,16 @@ enum class Setting {
   LinkLevelWidth,
   LastTimeWidth,
   MaxFileSize,  // the largest download a patrol stores, in MiB; 0 sets no limit
+  Connections,  // how many requests a patrol keeps in flight at most
 };
 
 // Time-outs are kept in 10..600 seconds, whatever the settings file holds.
 inline constexpr uint32_t kMinTimeoutSeconds = 10;
 inline constexpr uint32_t kMaxTimeoutSeconds = 600;
+// A patrol keeps 1..16 requests in flight; 1 fetches strictly one at a time.
+inline constexpr uint32_t kMinConnections = 1;
+inline constexpr uint32_t kMaxConnections = 16;
+inline constexpr uint32_t kDefaultConnections = 4;
 
 // What a setting holds, which decides how a typed value is checked.
 enum class SettingKind {
@@ -41,6 +46,7 @@ enum class SettingKind {
   Text,     // free text of at most MaxChars characters
   Switch,   // 0 or 1; any other number counts as 1
   Timeout,  // seconds, clamped to MinValue..MaxValue
+  Count,    // a count, clamped to MinValue..MaxValue
   Number,   // any unsigned number (window layout)
 };
 
@@ -55,7 +61,7 @@ struct SettingInfo {
   std::u16string_view DefaultString;
   SettingKind Kind;
   int32_t MaxChars = 0;   // Folder and Text: the longest value, terminator not counted
-  uint32_t MinValue = 0;  // Timeout: the range a value is clamped to
+  uint32_t MinValue = 0;  // Timeout and Count: the range a value is clamped to
   uint32_t MaxValue = 0;
 };
 

@@ -122,7 +122,7 @@ TEST_F(KivoCliTest, SettingsGoThroughTheRulesAndReachThePatrol) {
   EXPECT_EQ(Run({"get", "ConnectTimeout"}).Out, "10\n");
   const Output all = Run({"get"});
   EXPECT_THAT(all.Out, HasSubstr("ConnectTimeout=10\n"));
-  EXPECT_EQ(std::count(all.Out.begin(), all.Out.end(), '\n'), 17);
+  EXPECT_EQ(std::count(all.Out.begin(), all.Out.end(), '\n'), 18);
   ASSERT_EQ(Run({"add", Url("/a.html")}).Status, 0);
   ASSERT_EQ(Run({"set", "UseProxy", "1"}).Status, 0);  // with no proxy name
   const Output patrol = Run({"patrol"});
@@ -186,6 +186,8 @@ TEST_F(KivoCliTest, PatrolStoresPagesAndSavesTheList) {
   std::filesystem::create_directory(home_.File("web"));
   ASSERT_EQ(Run({"add", Url("/a.html"), "--title", "A", "--folder", home_.File("web")}).Status, 0);
   ASSERT_EQ(Run({"add", Url("/missing.html"), "--title", "M"}).Status, 0);
+  // One request at a time, so that the server sees the patrol's own order.
+  ASSERT_EQ(Run({"set", "Connections", "1"}).Status, 0);
 
   Output patrol = Run({"patrol"});
   EXPECT_EQ(patrol.Status, 0) << patrol.Err;
@@ -232,6 +234,8 @@ TEST_P(PatrolStops, StoresWhatCameWholeSavesTheListAndSaysWhy) {
   for (const char* path : {"/a.html", "/b.html", "/c.html"}) {
     ASSERT_EQ(Run({"add", Url(path)}).Status, 0);
   }
+  // One request at a time, so that b is the download in progress.
+  ASSERT_EQ(Run({"set", "Connections", "1"}).Status, 0);
   // A cancel alone would wait far longer than the server holds the response.
   limits_.CancelGrace = std::chrono::minutes(10);
   std::atomic<uint64_t> free{uint64_t{1} << 40};

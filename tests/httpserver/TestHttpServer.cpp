@@ -162,13 +162,13 @@ void TestHttpServer::AcceptLoop() {
     // small write back for tens of milliseconds.
     const int noDelay = 1;
     ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &noDelay, sizeof noDelay);
-    ++connections_;
+    const int connectionId = ++connections_;
     std::lock_guard lock(mutex_);
-    workers_.emplace_back([this, fd] { Serve(fd); });
+    workers_.emplace_back([this, fd, connectionId] { Serve(fd, connectionId); });
   }
 }
 
-void TestHttpServer::Serve(int fd) {
+void TestHttpServer::Serve(int fd, int connectionId) {
   std::string pending;
   std::string head;
   bool open = true;
@@ -178,12 +178,27 @@ void TestHttpServer::Serve(int fd) {
     {
       std::lock_guard lock(mutex_);
       requests_.push_back(ParseHead(head));
+      requests_.back().ConnectionId = connectionId;
       const auto script = scripts_.find(requests_.back().Target);
       if (script != scripts_.end()) {
         response = script->second;
       }
+      peakWaiting_ = std::max(peakWaiting_, ++waiting_);
     }
-    open = Respond(fd, response);
+    // The request counts as waiting until its response begins, so that a client which sends
+    // its next request the moment the last one is answered is never counted twice.
+    const bool waited = Pause(fd, response.HeaderDelayMs, "");
+    {
+      std::lock_guard lock(mutex_);
+      --waiting_;
+    }
+    response.HeaderDelayMs = 0;
+    open = waited && Respond(fd, response);
+    {
+      std::lock_guard lock(mutex_);
+      ++answered_;
+    }
+    held_.notify_all();
   }
   ::close(fd);
 }
@@ -329,6 +344,22 @@ bool TestHttpServer::SendAll(int fd, std::string_view bytes) {
     bytes.remove_prefix(static_cast<size_t>(count));
   }
   return true;
+}
+
+size_t TestHttpServer::PeakWaiting() const {
+  std::lock_guard lock(mutex_);
+  return peakWaiting_;
+}
+
+void TestHttpServer::ResetPeakWaiting() {
+  std::lock_guard lock(mutex_);
+  peakWaiting_ = waiting_;
+}
+
+bool TestHttpServer::WaitForOutcomes(size_t count, int timeoutMs) const {
+  std::unique_lock lock(mutex_);
+  return held_.wait_for(lock, std::chrono::milliseconds(timeoutMs),
+                        [&] { return answered_ >= count; });
 }
 
 }  // namespace kivo::test

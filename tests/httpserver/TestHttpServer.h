@@ -55,6 +55,7 @@ struct RecordedRequest {
   std::string RequestLine;  // e.g. "GET /a?b#c HTTP/1.1"
   std::string Target;
   std::vector<std::pair<std::string, std::string>> Headers;  // in the order sent
+  int ConnectionId = 0;  // requests on one connection share the id
 
   // The first header of that name (case-insensitive), if any.
   std::optional<std::string> Header(std::string_view name) const;
@@ -95,6 +96,12 @@ class TestHttpServer {
   size_t RequestCount() const;
   // The connections accepted so far.
   int ConnectionCount() const { return connections_.load(); }
+  // The most requests that were waiting at once for their response to begin (after any
+  // HeaderDelayMs). A client never has fewer requests in flight than this.
+  size_t PeakWaiting() const;
+  void ResetPeakWaiting();
+  // Waits up to timeoutMs until at least `count` responses have ended, sent whole or not.
+  bool WaitForOutcomes(size_t count, int timeoutMs = 5000) const;
   // Waits up to timeoutMs until a response scripted with HoldName `name` has reached its hold.
   bool WaitUntilHeld(const std::string& name, int timeoutMs = 5000) const;
   // Lets every response held under `name` go on, now and from now on.
@@ -102,7 +109,7 @@ class TestHttpServer {
 
  private:
   void AcceptLoop();
-  void Serve(int fd);
+  void Serve(int fd, int connectionId);
   bool Respond(int fd, const ScriptedResponse& response);
   bool ReadHead(int fd, std::string& pending, std::string& head);
   bool Pause(int fd, int delayMs, const std::string& holdName);
@@ -120,6 +127,9 @@ class TestHttpServer {
   std::vector<RecordedRequest> requests_;
   std::set<std::string> heldNames_;
   std::set<std::string> releasedNames_;
+  size_t waiting_ = 0;
+  size_t peakWaiting_ = 0;
+  size_t answered_ = 0;
   std::vector<std::thread> workers_;  // one per connection, joined by the destructor
 };
 

@@ -143,7 +143,7 @@ class Checks:
             ("a command by its start", ["pa"], ["patrol"]),
             ("an option of add", ["add", "http://x/", "--l"], ["--level"]),
             ("nothing for a title", ["add", "--title", ""], []),
-            ("settings to set", ["set", "Conn"], ["ConnectTimeout"]),
+            ("settings to set", ["set", "Conne"], ["ConnectTimeout", "Connections"]),
             ("settings to get", ["get", "Dialup"], ["DialupConnect", "DialupEntry"]),
             ("a switch's values", ["set", "UseProxy", ""], ["0", "1"]),
             ("the list's rows", ["patrol", ""], ["1", "2"]),

@@ -5,16 +5,23 @@
 //
 //   kivo-site-server FOLDER
 //
+//   kivo-site-server --delay MS FOLDER
+//
+// With --delay every response waits MS milliseconds before its status line,
+// as if the server were that far away (at most 10,000).
+//
 // It prints the port it listens on as the first line of its output.
 #include <signal.h>
 #include <sys/stat.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <ctime>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <string>
+#include <string_view>
 
 #include "httpserver/TestHttpServer.h"
 
@@ -43,8 +50,10 @@ std::string ContentTypeOf(const std::filesystem::path& path) {
   return "application/octet-stream";
 }
 
-// Scripts one response per regular file under folder; returns the count.
-int ScriptFolder(kivo::test::TestHttpServer& server, const std::filesystem::path& folder) {
+// Scripts one response per regular file under folder, each held delayMs
+// before its status line; returns the count.
+int ScriptFolder(kivo::test::TestHttpServer& server, const std::filesystem::path& folder,
+                 int delayMs) {
   int count = 0;
   std::error_code error;
   for (const auto& item : std::filesystem::recursive_directory_iterator(folder, error)) {
@@ -56,6 +65,7 @@ int ScriptFolder(kivo::test::TestHttpServer& server, const std::filesystem::path
         std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()));
     struct stat info = {};
     ::stat(item.path().c_str(), &info);
+    response.HeaderDelayMs = delayMs;
     response.Headers.emplace_back("Content-Type", ContentTypeOf(item.path()));
     response.Headers.emplace_back("Last-Modified", HttpDate(info.st_mtime));
     std::string target = "/";
@@ -73,8 +83,19 @@ int ScriptFolder(kivo::test::TestHttpServer& server, const std::filesystem::path
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc != 2) {
-    std::fputs("Usage: kivo-site-server FOLDER\n", stderr);
+  int delayMs = 0;
+  const char* folder = argc == 2 ? argv[1] : nullptr;
+  if (argc == 4 && std::string_view(argv[1]) == "--delay") {
+    char* end = nullptr;
+    const long delay = std::strtol(argv[2], &end, 10);
+    if (end != argv[2] && *end == '\0' && delay >= 0 &&
+        delay <= kivo::test::TestHttpServer::kIdleLimitMs) {
+      delayMs = static_cast<int>(delay);
+      folder = argv[3];
+    }
+  }
+  if (folder == nullptr) {
+    std::fputs("Usage: kivo-site-server [--delay MS] FOLDER\n", stderr);
     return 2;
   }
   // Block the stop signals before any server thread starts, so that only
@@ -90,8 +111,8 @@ int main(int argc, char** argv) {
     std::fputs("kivo-site-server: cannot listen on 127.0.0.1\n", stderr);
     return 1;
   }
-  if (ScriptFolder(server, argv[1]) == 0) {
-    std::fprintf(stderr, "kivo-site-server: no files under %s\n", argv[1]);
+  if (ScriptFolder(server, folder, delayMs) == 0) {
+    std::fprintf(stderr, "kivo-site-server: no files under %s\n", folder);
     return 1;
   }
   std::printf("%u\n", server.Port());

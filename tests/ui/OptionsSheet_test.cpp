@@ -68,6 +68,18 @@ TEST_F(OptionsSheetTest, TypedTimeoutsAreClampedOnOk) {
   }
 }
 
+TEST_F(OptionsSheetTest, TypedConnectionsAreClampedOnOk) {
+  const std::pair<QString, uint32_t> cases[] = {{"0", 1}, {"2", 2}, {"17", 16}, {"x", 1}};
+  for (const auto& [typed, stored] : cases) {
+    SCOPED_TRACE(typed.toStdString());
+    OptionsSheet sheet({}, nullptr);
+    sheet.ShowPage(1);
+    Type(Child<NumberEdit>(sheet, "connectionsEdit"), typed);
+    sheet.accept();
+    EXPECT_EQ(StoredNumber(Setting::Connections), stored);
+  }
+}
+
 TEST_F(OptionsSheetTest, CancelAfterEditingEveryPageStoresNothing) {
   Store(Setting::ProxyName, u"proxy:8080");
   const std::string settingsFile = home_.File("config") + "/kivo/settings.reg";

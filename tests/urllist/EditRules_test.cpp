@@ -31,15 +31,20 @@ TEST(EditRules, TypedNumbersReadAsUnsignedDecimals) {
     std::u16string Text;
     int32_t Level;
     uint32_t Timeout;
+    uint32_t Connections;
   };
   const Case cases[] = {
-      {u"42", 42, 42}, {u" 45 ", 45, 45}, {u"150", 99, 150}, {u"99999999999", 99, 600},
-      {u"", 0, 10},    {u"-3", 0, 10},    {u"4x", 0, 10},    {u"601", 99, 600},
+      {u"42", 42, 42, 16},   {u" 45 ", 45, 45, 16},
+      {u"150", 99, 150, 16}, {u"99999999999", 99, 600, 16},
+      {u"", 0, 10, 1},       {u"-3", 0, 10, 1},
+      {u"4x", 0, 10, 1},     {u"601", 99, 600, 16},
+      {u"3", 3, 10, 3},      {u"0", 0, 10, 1},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(std::string(c.Text.begin(), c.Text.end()));
     EXPECT_EQ(LinkLevelFromText(c.Text), c.Level);
     EXPECT_EQ(TimeoutFromText(c.Text), c.Timeout);
+    EXPECT_EQ(ConnectionsFromText(c.Text), c.Connections);
   }
 }
 

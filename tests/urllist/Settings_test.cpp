@@ -31,6 +31,7 @@ TEST(SettingsTest, WithoutAFileEveryReadGivesItsDefault) {
       {Setting::LinkLevelWidth, u"LinkLevelWidth", 39},
       {Setting::LastTimeWidth, u"LastTimeWidth", 116},
       {Setting::MaxFileSize, u"MaxFileSize", 1024},
+      {Setting::Connections, u"Connections", 4},
   };
   test::TempDir dir;
   test::ScopedEnv config("XDG_CONFIG_HOME", dir.File("config"));
@@ -46,7 +47,7 @@ TEST(SettingsTest, WithoutAFileEveryReadGivesItsDefault) {
     EXPECT_EQ(InfoOf(s).Type, kRegSz);
     EXPECT_TRUE(ReadStringSetting(key, s, 260).IsEmpty());
   }
-  EXPECT_EQ(AllSettings().size(), 17u);
+  EXPECT_EQ(AllSettings().size(), 18u);
   EXPECT_FALSE(FileExists(dir.Wide("config/kivo/settings.reg")));
 }
 

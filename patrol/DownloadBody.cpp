@@ -1,0 +1,191 @@
+#include "patrol/DownloadBody.h"
+
+#include <algorithm>
+#include <array>
+#include <cstring>
+
+#include "patrol/FileType.h"
+#include "platform/HostFile.h"
+#include "platform/NewFile.h"
+
+namespace kivo {
+namespace {
+
+// The free space is asked for again after every stretch of this many bytes, not for each piece.
+constexpr uint64_t kFreeSpaceStride = 1u << 20;
+
+}  // namespace
+
+BodyStore::BodyStore(std::u16string programFolder, const FetchLimits& limits)
+    : programFolder_(std::move(programFolder)), limits_(limits) {}
+
+int32_t BodyStore::TakeNumber() {
+  int32_t number = 0;
+  while (numbers_.contains(number)) {
+    ++number;
+  }
+  numbers_.insert(number);
+  return number;
+}
+
+std::u16string BodyStore::TemporaryPath(int32_t number) const {
+  char name[16];
+  std::snprintf(name, sizeof name, "Kivo%04d.tmp", static_cast<int>(number));
+  std::u16string path = programFolder_;
+  for (const char* c = name; *c != '\0'; ++c) {
+    path.push_back(static_cast<char16_t>(*c));
+  }
+  return path;
+}
+
+DownloadBody::DownloadBody(BodyStore& store, std::optional<std::pair<int32_t, SystemTime>> stored)
+    : store_(store),
+      testTime_(stored.has_value()),
+      storedHasTime_(stored ? stored->first : 0),
+      storedTime_(stored ? stored->second : SystemTime()) {
+  newTime_ = storedTime_;
+}
+
+DownloadBody::~DownloadBody() {
+  store_.Release(held_);
+  if (number_ >= 0) {
+    file_.Reset();
+    platform::RemoveFile(FilePath());
+    store_.ReleaseNumber(number_);
+  }
+}
+
+bool DownloadBody::OnHead(const platform::HttpResponseHead& head) {
+  // Only a 200 carries the page. An error page, a 204 or a 304 that nobody asked for, or a
+  // redirect without a Location is a failed fetch, not a changed page.
+  if (head.Status != 200) {
+    outcome_ = BodyOutcome::Refused;
+    return false;
+  }
+  if (testTime_) {
+    if (const auto received = head.LastModifiedTime()) {
+      if (storedHasTime_ != 0 && SameSecond(*received, storedTime_)) {
+        outcome_ = BodyOutcome::Unchanged;
+        return false;
+      }
+      newHasTime_ = 1;
+      newTime_ = *received;
+    }
+  }
+  total_ = head.ContentLengthValue();
+  const uint64_t maxBytes = store_.Limits().MaxBytes;
+  if (maxBytes != 0 && total_ && *total_ > maxBytes) {
+    return Fail(FetchFailure::TooLarge);
+  }
+  outcome_ = BodyOutcome::Accepted;
+  headAccepted_ = true;
+  if (total_ && *total_ <= kMemoryBodyBytes && store_.MayHold(*total_)) {
+    bytes_.reserve(static_cast<size_t>(*total_));
+  }
+  return true;
+}
+
+bool DownloadBody::OnBody(const uint8_t* data, size_t size) {
+  const FetchLimits& limits = store_.Limits();
+  if (limits.MaxBytes != 0 && size_ + size > limits.MaxBytes) {
+    return Fail(FetchFailure::TooLarge);
+  }
+  if (number_ < 0) {
+    if (size_ + size <= kMemoryBodyBytes && store_.MayHold(size)) {
+      bytes_.insert(bytes_.end(), data, data + size);
+      store_.Hold(size);
+      held_ += size;
+      size_ += size;
+      return true;
+    }
+    if (!SpillToFile()) {
+      return false;
+    }
+  }
+  if (!WriteToFile(data, size)) {
+    return false;
+  }
+  size_ += size;
+  return true;
+}
+
+std::string_view DownloadBody::Bytes() const {
+  return std::string_view(reinterpret_cast<const char*>(bytes_.data()), bytes_.size());
+}
+
+std::u16string DownloadBody::FilePath() const {
+  return store_.TemporaryPath(number_);
+}
+
+bool DownloadBody::FinishFile() {
+  if (number_ < 0 || !file_.IsValid()) {
+    return true;
+  }
+  if (!file_.Reset()) {
+    // A close that fails may have lost the last bytes (e.g. on a full network file system).
+    Fail(platform::LastErrorIsOutOfSpace() ? FetchFailure::OutOfSpace : FetchFailure::None);
+    return false;
+  }
+  return true;
+}
+
+bool DownloadBody::IsBinary() const {
+  if (number_ >= 0) {
+    return IsBinaryFile(FilePath());  // the name ends in .tmp, so its first bytes decide
+  }
+  return HasBinarySignature(Bytes());
+}
+
+bool DownloadBody::Fail(FetchFailure failure) {
+  outcome_ = BodyOutcome::Failed;
+  failure_ = failure;
+  return false;
+}
+
+bool DownloadBody::SpillToFile() {
+  number_ = store_.TakeNumber();
+  const std::u16string path = FilePath();
+  // A file left by an earlier run under this number is replaced, never written through.
+  platform::RemoveFile(path);
+  platform::NewFile output = platform::CreateNewFile(path);
+  if (output.Outcome != platform::CreateOutcome::Created) {
+    return Fail(FetchFailure::None);
+  }
+  file_ = std::move(output.File);
+  const std::vector<uint8_t> inMemory = std::move(bytes_);
+  bytes_ = std::vector<uint8_t>();
+  store_.Release(held_);
+  held_ = 0;
+  const uint64_t before = size_;
+  size_ = 0;
+  if (!inMemory.empty() && !WriteToFile(inMemory.data(), inMemory.size())) {
+    return false;
+  }
+  size_ = before;
+  return true;
+}
+
+bool DownloadBody::WriteToFile(const uint8_t* data, size_t size) {
+  const FetchLimits& limits = store_.Limits();
+  if (limits.MinFreeBytes != 0 && size_ >= nextProbe_) {
+    nextProbe_ = size_ + kFreeSpaceStride;
+    // Room for the next stretch must remain above the floor; a known length may need less.
+    uint64_t coming = kFreeSpaceStride;
+    if (total_ && *total_ > size_) {
+      coming = std::min(coming, *total_ - size_);
+    }
+    coming = std::max<uint64_t>(coming, size);
+    const std::u16string path = FilePath();
+    const std::optional<uint64_t> free =
+        limits.FreeSpace ? limits.FreeSpace(path) : platform::FreeBytes(path);
+    if (free && *free < limits.MinFreeBytes + coming) {
+      return Fail(FetchFailure::OutOfSpace);
+    }
+  }
+  if (!platform::WriteAll(file_.Get(), data, static_cast<int64_t>(size))) {
+    return Fail(platform::LastErrorIsOutOfSpace() ? FetchFailure::OutOfSpace : FetchFailure::None);
+  }
+  return true;
+}
+
+}  // namespace kivo

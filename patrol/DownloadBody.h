@@ -1,0 +1,115 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <set>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "patrol/FetchUrl.h"
+#include "platform/HttpConnections.h"
+#include "platform/UniqueFd.h"
+#include "support/SystemTime.h"
+
+namespace kivo {
+
+// A body up to this size stays in memory, as long as the patrol holds less than
+// kHeldBodyBytes (4 MiB) in memory in all; a larger one goes to a temporary file.
+inline constexpr uint64_t kMemoryBodyBytes = uint64_t{1} << 20;
+inline constexpr uint64_t kHeldBodyBytes = uint64_t{4} << 20;
+
+// The shared state of the bodies one patrol holds: the bytes held in memory,
+// and the numbered temporary files in the program folder ("Kivo0000.tmp",
+// "Kivo0001.tmp", ...) that larger bodies go to.
+class BodyStore {
+ public:
+  BodyStore(std::u16string programFolder, const FetchLimits& limits);
+  BodyStore(const BodyStore&) = delete;
+  BodyStore& operator=(const BodyStore&) = delete;
+
+  const FetchLimits& Limits() const { return limits_; }
+  // True when `count` more bytes may be held in memory.
+  bool MayHold(uint64_t count) const { return held_ + count <= kHeldBodyBytes; }
+  void Hold(uint64_t count) { held_ += count; }
+  void Release(uint64_t count) { held_ -= count; }
+  // Takes the lowest free number and returns it; TemporaryPath names its file.
+  int32_t TakeNumber();
+  void ReleaseNumber(int32_t number) { numbers_.erase(number); }
+  std::u16string TemporaryPath(int32_t number) const;
+
+ private:
+  const std::u16string programFolder_;
+  const FetchLimits limits_;
+  uint64_t held_ = 0;
+  std::set<int32_t> numbers_;
+};
+
+// How a download ended, as far as its body is concerned.
+enum class BodyOutcome {
+  Pending,    // still arriving
+  Accepted,   // a 200 whose body is wanted
+  Refused,    // another status: not a page
+  Unchanged,  // the Last-Modified time equals the stored one
+  Failed,     // over a limit, or could not be kept; Failure() says which
+};
+
+// Receives one response: tests its head the way a single fetch does (only a
+// 200 counts, an unchanged Last-Modified stops it before the body, an
+// announced length over the size limit too) and keeps its body in memory, or
+// in a numbered temporary file once it is large, which it removes again.
+class DownloadBody : public platform::HttpBodySink {
+ public:
+  // hasTime/lastTime are the entry's, for a conditional download; nothing for
+  // an image, which is downloaded whatever its time.
+  DownloadBody(BodyStore& store, std::optional<std::pair<int32_t, SystemTime>> stored);
+  DownloadBody(const DownloadBody&) = delete;
+  DownloadBody& operator=(const DownloadBody&) = delete;
+  ~DownloadBody() override;
+
+  bool OnHead(const platform::HttpResponseHead& head) override;
+  bool OnBody(const uint8_t* data, size_t size) override;
+
+  BodyOutcome Outcome() const { return outcome_; }
+  FetchFailure Failure() const { return failure_; }
+  // True once a 200's head was accepted and its body began to be kept.
+  bool HeadAccepted() const { return headAccepted_; }
+  uint64_t Size() const { return size_; }
+  // The announced length, or nothing.
+  std::optional<uint64_t> Total() const { return total_; }
+  // The Last-Modified state the entry takes when the body is stored.
+  int32_t NewHasTime() const { return newHasTime_; }
+  const SystemTime& NewTime() const { return newTime_; }
+  // True when the body went to a temporary file; else it is in Bytes().
+  bool InFile() const { return number_ >= 0; }
+  std::string_view Bytes() const;
+  std::u16string FilePath() const;
+  // Closes the temporary file for reading by name; false when the last writes failed.
+  bool FinishFile();
+  // True for an image, video or archive, told by its first bytes.
+  bool IsBinary() const;
+
+ private:
+  bool Fail(FetchFailure failure);
+  bool SpillToFile();
+  bool WriteToFile(const uint8_t* data, size_t size);
+
+  BodyStore& store_;
+  const bool testTime_;
+  const int32_t storedHasTime_;
+  const SystemTime storedTime_;
+  BodyOutcome outcome_ = BodyOutcome::Pending;
+  FetchFailure failure_ = FetchFailure::None;
+  bool headAccepted_ = false;
+  std::optional<uint64_t> total_;
+  int32_t newHasTime_ = 0;
+  SystemTime newTime_;
+  std::vector<uint8_t> bytes_;
+  uint64_t held_ = 0;
+  uint64_t size_ = 0;
+  int32_t number_ = -1;
+  platform::UniqueFd file_;
+  uint64_t nextProbe_ = 0;
+};
+
+}  // namespace kivo

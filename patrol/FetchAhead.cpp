@@ -1,0 +1,275 @@
+#include "patrol/FetchAhead.h"
+
+#include <algorithm>
+#include <cstring>
+#include <utility>
+
+#include "platform/Utf8.h"
+#include "support/WideString.h"
+
+namespace kivo {
+namespace {
+
+// The progress steps of a body: one per 1024 bytes, as a single fetch reads it.
+constexpr uint64_t kProgressStep = 1024;
+// How long one wait for the network lasts before the cancel flag is asked again.
+constexpr std::chrono::milliseconds kWaitSlice{200};
+
+std::u16string Decimal(uint64_t value) {
+  const std::string digits = std::to_string(value);
+  return std::u16string(digits.begin(), digits.end());
+}
+
+// Percentages in 64 bits, capped at 100: a Content-Length smaller than the data gives more.
+int32_t Percent(uint64_t received, uint64_t total) {
+  if (received >= total) {
+    return 100;
+  }
+  if (received > UINT64_MAX / 100) {
+    return static_cast<int32_t>(received / (total / 100));
+  }
+  return static_cast<int32_t>(received * 100 / total);
+}
+
+}  // namespace
+
+bool FetchKey::operator==(const FetchKey& other) const {
+  return Entry == other.Entry && HasTime == other.HasTime &&
+         std::memcmp(&LastTime, &other.LastTime, sizeof LastTime) == 0 && Url == other.Url;
+}
+
+struct FetchAhead::Download {
+  FetchKey Key;
+  std::unique_ptr<DownloadBody> Body;
+  std::unique_ptr<platform::HttpTransfer> Transfer;  // null: the URL cannot be requested
+  std::unique_ptr<PageLinks> Links;
+  bool Scanned = false;
+  bool HeadShown = false;
+  uint64_t Shown = 0;  // body bytes whose progress has been reported
+
+  bool Finished() const { return Transfer == nullptr || Transfer->Finished(); }
+  bool InFlight() const { return !Finished(); }
+};
+
+FetchAhead::FetchAhead(platform::HttpConnections& http, BodyStore& store, int32_t connections,
+                       std::function<bool()> cancelled, std::function<bool()> shouldAbandon,
+                       PageScanner scanner)
+    : http_(http),
+      store_(store),
+      // With one connection nothing is fetched ahead. Otherwise a few responses per connection
+      // may wait for their turn, so that one slow page does not stop the others.
+      maxAhead_(connections <= 1 ? 1 : std::min(connections * 8, 64)),
+      cancelled_(std::move(cancelled)),
+      shouldAbandon_(std::move(shouldAbandon)),
+      scanner_(std::move(scanner)) {}
+
+FetchAhead::~FetchAhead() {
+  DropAll();
+}
+
+void FetchAhead::Plan(std::vector<FetchKey> upcoming) {
+  plan_ = std::move(upcoming);
+  if (plan_.size() > static_cast<size_t>(maxAhead_)) {
+    plan_.resize(static_cast<size_t>(maxAhead_));
+  }
+  Refill();
+}
+
+std::unique_ptr<FetchAhead::Download> FetchAhead::MakeDownload(const FetchKey& key) {
+  auto download = std::make_unique<Download>();
+  download->Key = key;
+  std::optional<std::pair<int32_t, SystemTime>> stored;
+  if (key.Entry != nullptr) {
+    stored.emplace(key.HasTime, key.LastTime);
+  }
+  download->Body = std::make_unique<DownloadBody>(store_, stored);
+  // Stored URLs end at their first NUL; a view with one inside would be fetched cut down.
+  if (key.Url.find(u'\0') != std::u16string::npos) {
+    return download;
+  }
+  WideString host;
+  WideString path;
+  const SplitUrlResult split = SplitUrl(key.Url, host, path);
+  if (split.Truncated) {
+    return download;
+  }
+  const auto scheme =
+      split.Scheme == UrlScheme::Https ? platform::HttpScheme::Https : platform::HttpScheme::Http;
+  download->Transfer = http_.Prepare(scheme, host.View(), path.View(), *download->Body);
+  return download;
+}
+
+void FetchAhead::Refill() {
+  if (cancelled_()) {
+    return;
+  }
+  // Which download serves which planned request; several requests may be alike (one page
+  // listed twice), so each download serves one.
+  std::vector<bool> matched(downloads_.size(), false);
+  std::vector<bool> served(plan_.size(), false);
+  for (size_t k = 0; k < plan_.size(); ++k) {
+    for (size_t i = 0; i < downloads_.size(); ++i) {
+      if (!matched[i] && downloads_[i]->Key == plan_[k]) {
+        matched[i] = served[k] = true;
+        break;
+      }
+    }
+  }
+  for (size_t k = 0; k < plan_.size(); ++k) {
+    if (served[k]) {
+      continue;
+    }
+    // The plan is in the order of need, so nothing after a request that cannot start yet is
+    // started either. A download that the plan no longer names gives way, the newest first.
+    if (downloads_.size() >= static_cast<size_t>(maxAhead_)) {
+      const auto unplanned = std::find(matched.rbegin(), matched.rend(), false);
+      if (unplanned == matched.rend()) {
+        return;
+      }
+      const auto index = static_cast<std::ptrdiff_t>(matched.rend() - unplanned) - 1;
+      downloads_.erase(downloads_.begin() + index);
+      matched.erase(matched.begin() + index);
+    }
+    if (!http_.HasFreeConnection() || !store_.MayHold(1)) {
+      return;
+    }
+    std::unique_ptr<Download> download = MakeDownload(plan_[k]);
+    if (download->Transfer != nullptr) {
+      http_.Start(*download->Transfer);
+    }
+    downloads_.push_back(std::move(download));
+    matched.push_back(true);
+  }
+}
+
+bool FetchAhead::MakeRoom() {
+  // The newest downloads are the ones needed last; they give way first.
+  for (size_t i = downloads_.size(); i-- > 0;) {
+    if (downloads_[i]->InFlight()) {
+      downloads_.erase(downloads_.begin() + static_cast<std::ptrdiff_t>(i));
+      return true;
+    }
+  }
+  return false;
+}
+
+FetchOutcome FetchAhead::Take(const FetchKey& key, FetchProgress* progress) {
+  if (progress != nullptr) {
+    progress->SetPercent(0);
+    progress->SetByteText(u"");
+  }
+  auto found = std::find_if(downloads_.begin(), downloads_.end(),
+                            [&key](const auto& download) { return download->Key == key; });
+  std::unique_ptr<Download> download;
+  // The plan's own entry for this request is used up, or a refill would ask for it again.
+  const auto planned = std::find(plan_.begin(), plan_.end(), key);
+  if (planned != plan_.end()) {
+    plan_.erase(planned);
+  }
+  if (found != downloads_.end()) {
+    download = std::move(*found);
+    downloads_.erase(found);
+  } else {
+    download = MakeDownload(key);
+    if (download->Transfer != nullptr) {
+      while (!http_.Start(*download->Transfer) && MakeRoom()) {
+      }
+      // Every connection busy with a download that is needed sooner cannot happen, since the
+      // one taken is always the first needed; should it, the wait below lets one finish.
+    }
+  }
+  while (!download->Finished()) {
+    if (cancelled_()) {
+      // Nothing fetched ahead is stored after a cancel; the download being taken runs on as a
+      // single fetch would.
+      DropAll();
+      if (shouldAbandon_()) {
+        http_.Stop(*download->Transfer, platform::HttpError::Abandoned);
+        break;
+      }
+    }
+    ShowProgress(*download, progress, false);
+    // A transfer that found every connection busy starts as soon as one is free; while it runs
+    // this does nothing.
+    http_.Start(*download->Transfer);
+    http_.Wait(kWaitSlice);
+    Refill();
+  }
+  FetchOutcome outcome;
+  DownloadBody& body = *download->Body;
+  const bool whole = download->Transfer != nullptr && download->Transfer->CompletedWhole() &&
+                     body.Outcome() == BodyOutcome::Accepted && body.FinishFile();
+  ShowProgress(*download, progress, whole);
+  outcome.Report.Failure = body.Failure();
+  if (!whole) {
+    return outcome;
+  }
+  outcome.Result = 1;
+  if (download->Transfer->RedirectCount() > 0) {
+    outcome.Report.RedirectedUrl = platform::Utf16FromUtf8(download->Transfer->FinalUrl());
+  }
+  outcome.Body = std::move(download->Body);
+  outcome.Links = std::move(download->Links);
+  return outcome;
+}
+
+void FetchAhead::ShowProgress(Download& download, FetchProgress* progress, bool final) const {
+  const DownloadBody& body = *download.Body;
+  if (progress == nullptr || !body.HeadAccepted()) {
+    return;
+  }
+  const uint64_t total = body.Total().value_or(0);
+  if (!download.HeadShown) {
+    download.HeadShown = true;
+    progress->SetByteText(body.Total() ? u"0/" + Decimal(total) : std::u16string(u"0"));
+  }
+  const auto show = [&](uint64_t received) {
+    if (total != 0) {
+      progress->SetPercent(Percent(received, total));
+      progress->SetByteText(Decimal(received) + u"/" + Decimal(total));
+    } else {
+      progress->SetByteText(Decimal(received));
+    }
+  };
+  while (download.Shown + kProgressStep <= body.Size()) {
+    download.Shown += kProgressStep;
+    show(download.Shown);
+  }
+  if (final && download.Shown < body.Size()) {
+    download.Shown = body.Size();
+    show(download.Shown);
+  }
+}
+
+const PageLinks* FetchAhead::KnownLinks(const FetchKey& key) {
+  for (const auto& download : downloads_) {
+    if (!(download->Key == key)) {
+      continue;
+    }
+    if (!download->Scanned && download->Key.Entry != nullptr && download->Finished() &&
+        download->Transfer != nullptr && download->Transfer->CompletedWhole() &&
+        download->Body->Outcome() == BodyOutcome::Accepted && !download->Body->InFile()) {
+      download->Scanned = true;
+      const std::u16string pageUrl = download->Transfer->RedirectCount() > 0
+                                         ? platform::Utf16FromUtf8(download->Transfer->FinalUrl())
+                                         : download->Key.Url;
+      download->Links = scanner_(download->Key, pageUrl, *download->Body);
+    }
+    return download->Links.get();
+  }
+  return nullptr;
+}
+
+void FetchAhead::DropFor(const UrlEntry* entry) {
+  DropWhere([entry](const FetchKey& key) { return key.Entry == entry; });
+}
+
+void FetchAhead::DropWhere(const std::function<bool(const FetchKey&)>& unwanted) {
+  std::erase_if(downloads_, [&unwanted](const auto& download) { return unwanted(download->Key); });
+}
+
+void FetchAhead::DropAll() {
+  downloads_.clear();
+}
+
+}  // namespace kivo

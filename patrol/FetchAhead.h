@@ -1,0 +1,102 @@
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+#include <deque>
+#include <functional>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "html/PageLinks.h"
+#include "patrol/DownloadBody.h"
+#include "patrol/FetchProgress.h"
+#include "patrol/FetchUrl.h"
+#include "platform/HttpConnections.h"
+#include "support/SystemTime.h"
+#include "urllist/UrlEntry.h"
+
+namespace kivo {
+
+// One request the patrol makes or expects to make: the page of an entry
+// (conditional on its Last-Modified time) or an image (unconditional).
+struct FetchKey {
+  std::u16string Url;
+  const UrlEntry* Entry = nullptr;  // null for an image
+  int32_t HasTime = 0;
+  SystemTime LastTime;
+
+  bool operator==(const FetchKey& other) const;
+};
+
+// The result of one download when its turn comes, as FetchUrl gives it.
+struct FetchOutcome {
+  int Result = 0;  // 1 when a 200's body arrived whole
+  FetchReport Report;
+  std::unique_ptr<DownloadBody> Body;  // set when Result is 1
+  // The page's links, when they were read while it waited for its turn.
+  std::unique_ptr<PageLinks> Links;
+};
+
+// Reads the links of a page that arrived ahead of its turn: the request, the
+// URL the body came from and the body. Null when it is not read (a binary
+// body, or one the reader does not want).
+using PageScanner = std::function<std::unique_ptr<PageLinks>(
+    const FetchKey& key, std::u16string_view pageUrl, const DownloadBody& body)>;
+
+// Fetches what the patrol is about to need ahead of time over up to
+// `connections` connections, and hands each response over only when the
+// patrol takes it, in the patrol's own order. A download that is not taken
+// is thrown away unseen. With one connection only the download being taken
+// is ever in flight.
+class FetchAhead {
+ public:
+  FetchAhead(platform::HttpConnections& http, BodyStore& store, int32_t connections,
+             std::function<bool()> cancelled, std::function<bool()> shouldAbandon,
+             PageScanner scanner);
+  FetchAhead(const FetchAhead&) = delete;
+  FetchAhead& operator=(const FetchAhead&) = delete;
+  ~FetchAhead();
+
+  // The longest plan that is acted on.
+  int32_t Horizon() const { return maxAhead_; }
+  // Sets the requests expected next, in order, and starts what connections
+  // and the holding limits allow.
+  void Plan(std::vector<FetchKey> upcoming);
+  // Waits for the download of `key` (starting it now when it is not under
+  // way) and returns it, reporting its progress as a single fetch does. After
+  // a cancel every other download is thrown away, and this one is given up
+  // once shouldAbandon says so.
+  FetchOutcome Take(const FetchKey& key, FetchProgress* progress);
+  // The links of the page that `key` fetched ahead, once it has arrived whole
+  // and been read; null before that. Reading the pages that wait for their
+  // turn lets their images be fetched ahead too.
+  const PageLinks* KnownLinks(const FetchKey& key);
+  // Throws away every download for `entry`, or for images when it is null
+  // and every image is dropped.
+  void DropFor(const UrlEntry* entry);
+  // Throws away the downloads that `unwanted` picks.
+  void DropWhere(const std::function<bool(const FetchKey&)>& unwanted);
+  // Throws away every download.
+  void DropAll();
+
+ private:
+  struct Download;
+
+  std::unique_ptr<Download> MakeDownload(const FetchKey& key);
+  void Refill();
+  bool MakeRoom();
+  void ShowProgress(Download& download, FetchProgress* progress, bool final) const;
+
+  platform::HttpConnections& http_;
+  BodyStore& store_;
+  const int32_t maxAhead_;
+  std::function<bool()> cancelled_;
+  std::function<bool()> shouldAbandon_;
+  PageScanner scanner_;
+  std::deque<std::unique_ptr<Download>> downloads_;  // in the order they were started
+  std::vector<FetchKey> plan_;
+};
+
+}  // namespace kivo

@@ -1,0 +1,385 @@
+#include "platform/HttpConnections.h"
+
+#include <algorithm>
+#include <utility>
+
+namespace kivo::platform {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// libcurl's receive buffer, and so the largest piece it hands over at once.
+constexpr long kCurlBufferSize = 16384;
+
+HttpError ErrorOf(CURLcode result, bool connected) {
+  switch (result) {
+    case CURLE_OK:
+      return HttpError::None;
+    case CURLE_COULDNT_RESOLVE_HOST:
+    case CURLE_COULDNT_RESOLVE_PROXY:
+    case CURLE_COULDNT_CONNECT:
+      return HttpError::Connect;
+    case CURLE_OPERATION_TIMEDOUT:
+      return connected ? HttpError::ReceiveTimeout : HttpError::ConnectTimeout;
+    default:
+      return HttpError::Transport;
+  }
+}
+
+}  // namespace
+
+HttpTransfer::HttpTransfer(Key /*key*/, HttpConnections& owner, HttpScheme scheme,
+                           std::string origin, std::string target, HttpBodySink& sink)
+    : owner_(owner),
+      scheme_(scheme),
+      origin_(std::move(origin)),
+      target_(std::move(target)),
+      sink_(sink) {}
+
+HttpTransfer::~HttpTransfer() {
+  if (slot_ >= 0) {
+    owner_.Detach(*this);
+  }
+}
+
+bool HttpTransfer::CompletedWhole() const {
+  return finished_ && error_ == HttpError::None && headTaken_ && !sinkStopped_;
+}
+
+void HttpTransfer::Fail(HttpError error) {
+  if (error_ == HttpError::None) {
+    error_ = error;
+  }
+  finished_ = true;
+}
+
+size_t HttpTransfer::OnHeader(char* data, size_t size, size_t count, void* self) {
+  auto& transfer = *static_cast<HttpTransfer*>(self);
+  const size_t length = size * count;
+  transfer.idle_ = Clock::duration::zero();
+  transfer.windowBytes_ += length;
+  transfer.head_.AddLine(std::string_view(data, length));
+  if (!transfer.head_.Complete) {
+    return length;
+  }
+  // A redirect's body is never read: the transfer stops here and the next
+  // hop starts once libcurl has let go of it.
+  if (transfer.head_.IsRedirect()) {
+    transfer.redirecting_ = true;
+    return 0;
+  }
+  if (!transfer.sink_.OnHead(transfer.head_)) {
+    transfer.sinkStopped_ = true;
+    return 0;
+  }
+  transfer.headTaken_ = true;
+  return length;
+}
+
+size_t HttpTransfer::OnBody(char* data, size_t size, size_t count, void* self) {
+  auto& transfer = *static_cast<HttpTransfer*>(self);
+  const size_t length = size * count;
+  transfer.idle_ = Clock::duration::zero();
+  transfer.windowBytes_ += length;
+  if (!transfer.headTaken_) {
+    return length;  // the body of a response whose head was not complete: not ours
+  }
+  if (!transfer.sink_.OnBody(reinterpret_cast<const uint8_t*>(data), length)) {
+    transfer.sinkStopped_ = true;
+    return 0;
+  }
+  return length;
+}
+
+int HttpTransfer::OnConnected(void* self, char* /*remoteIp*/, char* /*localIp*/, int /*remotePort*/,
+                              int /*localPort*/) {
+  auto& transfer = *static_cast<HttpTransfer*>(self);
+  transfer.connected_ = true;
+  transfer.idle_ = Clock::duration::zero();
+  return CURL_PREREQFUNC_OK;
+}
+
+std::unique_ptr<HttpConnections> HttpConnections::Open(const HttpSessionOptions& options,
+                                                       int32_t connections) {
+  if (!EnsureCurlGlobalInit() || connections < 1) {
+    return nullptr;
+  }
+  ProxyServers proxies;
+  if (options.UseProxy) {
+    auto parsed = ParseProxyName(options.ProxyName);
+    if (!parsed) {
+      return nullptr;
+    }
+    proxies = std::move(*parsed);
+  }
+  CurlMulti multi(curl_multi_init());
+  if (!multi) {
+    return nullptr;
+  }
+  auto result = std::make_unique<HttpConnections>(Key(), std::move(multi), std::move(proxies),
+                                                  options, connections);
+  if (!result->headers_) {
+    return nullptr;
+  }
+  for (const Slot& slot : result->slots_) {
+    if (!slot.Easy) {
+      return nullptr;
+    }
+  }
+  return result;
+}
+
+HttpConnections::HttpConnections(Key /*key*/, CurlMulti multi, ProxyServers proxies,
+                                 const HttpSessionOptions& options, int32_t connections)
+    : multi_(std::move(multi)),
+      proxies_(std::move(proxies)),
+      connectTimeoutMs_(options.ConnectTimeoutMs),
+      receiveTimeoutMs_(options.ReceiveTimeoutMs),
+      headers_(curl_slist_append(nullptr, "Accept: */*")),
+      slots_(static_cast<size_t>(connections)) {
+  for (Slot& slot : slots_) {
+    slot.Easy.reset(curl_easy_init());
+  }
+  // libcurl would otherwise queue more transfers than asked for, or keep
+  // more idle connections than are ever used again.
+  const long limit = connections;
+  curl_multi_setopt(multi_.get(), CURLMOPT_MAX_TOTAL_CONNECTIONS, limit);
+  curl_multi_setopt(multi_.get(), CURLMOPT_MAX_HOST_CONNECTIONS, limit);
+  curl_multi_setopt(multi_.get(), CURLMOPT_MAXCONNECTS, limit);
+}
+
+HttpConnections::~HttpConnections() {
+  for (Slot& slot : slots_) {
+    if (slot.Transfer != nullptr) {
+      Detach(*slot.Transfer);
+    }
+  }
+}
+
+std::unique_ptr<HttpTransfer> HttpConnections::Prepare(HttpScheme scheme, std::u16string_view host,
+                                                       std::u16string_view path,
+                                                       HttpBodySink& sink) {
+  auto authority = ParseAuthority(host);
+  auto target = EncodeRequestTarget(path);
+  if (!authority || !target) {
+    return nullptr;
+  }
+  return std::make_unique<HttpTransfer>(HttpTransfer::Key(), *this, scheme,
+                                        OriginText(scheme, *authority), std::move(*target), sink);
+}
+
+bool HttpConnections::HasFreeConnection() const {
+  return std::any_of(slots_.begin(), slots_.end(),
+                     [](const Slot& slot) { return slot.Transfer == nullptr; });
+}
+
+bool HttpConnections::Start(HttpTransfer& transfer) {
+  if (transfer.slot_ >= 0 || transfer.finished_) {
+    return false;
+  }
+  const auto free = std::find_if(slots_.begin(), slots_.end(),
+                                 [](const Slot& slot) { return slot.Transfer == nullptr; });
+  if (free == slots_.end()) {
+    return false;
+  }
+  transfer.currentUrl_ = transfer.origin_ + transfer.target_;
+  // libcurl drops a URL's fragment, so the request target is given as it is. A plain HTTP proxy
+  // needs the absolute URI; a tunnel (https) carries the origin form.
+  const bool absolute =
+      transfer.scheme_ == HttpScheme::Http && !proxies_.For(transfer.scheme_).empty();
+  const std::string requestTarget = absolute ? transfer.currentUrl_ : transfer.target_;
+  if (!Attach(transfer, static_cast<int32_t>(free - slots_.begin()), transfer.origin_ + "/",
+              &requestTarget, transfer.scheme_)) {
+    transfer.Fail(HttpError::Setup);
+  }
+  return true;
+}
+
+bool HttpConnections::Attach(HttpTransfer& transfer, int32_t slot, const std::string& url,
+                             const std::string* requestTarget, HttpScheme scheme) {
+  CURL* handle = slots_[static_cast<size_t>(slot)].Easy.get();
+  curl_easy_reset(handle);
+  bool ok = true;
+  const auto set = [&](CURLoption option, auto value) {
+    ok = ok && curl_easy_setopt(handle, option, value) == CURLE_OK;
+  };
+  set(CURLOPT_URL, url.c_str());
+  if (requestTarget != nullptr) {
+    set(CURLOPT_REQUEST_TARGET, requestTarget->c_str());
+  }
+  set(CURLOPT_NOSIGNAL, 1L);
+  set(CURLOPT_USERAGENT, kHttpAgent);
+  set(CURLOPT_HTTPHEADER, headers_.get());
+  set(CURLOPT_HTTP_VERSION, static_cast<long>(CURL_HTTP_VERSION_1_1));
+  set(CURLOPT_PROTOCOLS_STR, "http,https");
+  set(CURLOPT_FOLLOWLOCATION, 0L);
+  // An empty proxy text also keeps libcurl from taking one from http_proxy and the like, and
+  // an empty no-proxy list keeps no_proxy from the environment out as well.
+  set(CURLOPT_PROXY, proxies_.For(scheme).c_str());
+  set(CURLOPT_NOPROXY, "");
+  set(CURLOPT_SUPPRESS_CONNECT_HEADERS, 1L);
+  set(CURLOPT_BUFFERSIZE, kCurlBufferSize);
+  set(CURLOPT_SSL_VERIFYPEER, 1L);
+  set(CURLOPT_SSL_VERIFYHOST, 2L);
+  if (connectTimeoutMs_ != 0) {
+    set(CURLOPT_CONNECTTIMEOUT_MS, static_cast<long>(connectTimeoutMs_));
+  }
+  set(CURLOPT_HEADERFUNCTION, &HttpTransfer::OnHeader);
+  set(CURLOPT_HEADERDATA, static_cast<void*>(&transfer));
+  set(CURLOPT_WRITEFUNCTION, &HttpTransfer::OnBody);
+  set(CURLOPT_WRITEDATA, static_cast<void*>(&transfer));
+  set(CURLOPT_PREREQFUNCTION, &HttpTransfer::OnConnected);
+  set(CURLOPT_PREREQDATA, static_cast<void*>(&transfer));
+  if (!ok || curl_multi_add_handle(multi_.get(), handle) != CURLM_OK) {
+    return false;
+  }
+  slots_[static_cast<size_t>(slot)].Transfer = &transfer;
+  transfer.slot_ = slot;
+  transfer.head_ = HttpResponseHead();
+  transfer.redirecting_ = false;
+  transfer.connected_ = false;
+  transfer.idle_ = Clock::duration::zero();
+  transfer.windowWaited_ = Clock::duration::zero();
+  transfer.windowBytes_ = 0;
+  return true;
+}
+
+void HttpConnections::Detach(HttpTransfer& transfer) {
+  if (transfer.slot_ < 0) {
+    return;
+  }
+  Slot& slot = slots_[static_cast<size_t>(transfer.slot_)];
+  // Removing an unfinished transfer closes its connection, so an unread body is never mistaken
+  // for the next response.
+  curl_multi_remove_handle(multi_.get(), slot.Easy.get());
+  slot.Transfer = nullptr;
+  transfer.slot_ = -1;
+}
+
+void HttpConnections::Stop(HttpTransfer& transfer, HttpError error) {
+  Detach(transfer);
+  transfer.Fail(error);
+}
+
+void HttpConnections::Wait(std::chrono::milliseconds wait) {
+  const Clock::time_point before = Clock::now();
+  curl_multi_poll(multi_.get(), nullptr, 0, static_cast<int>(LongestWait(wait).count()), nullptr);
+  CountWaiting(Clock::now() - before);
+  Perform();
+  // Only now are the transfers that got data this time known; the rest may have waited too long.
+  const Clock::duration limit = std::chrono::milliseconds(receiveTimeoutMs_);
+  for (Slot& slot : slots_) {
+    HttpTransfer* transfer = slot.Transfer;
+    if (transfer == nullptr || !transfer->connected_ || receiveTimeoutMs_ == 0) {
+      continue;
+    }
+    if (transfer->idle_ >= limit) {
+      Stop(*transfer, HttpError::ReceiveTimeout);
+      continue;
+    }
+    // A server that drips a byte now and then is never idle, so the rate counts as well. The
+    // windows follow each other without overlap.
+    if (transfer->windowWaited_ >= limit) {
+      if (transfer->windowBytes_ < HttpRequest::kMinBytesPerWindow) {
+        Stop(*transfer, HttpError::TooSlow);
+        continue;
+      }
+      transfer->windowWaited_ = Clock::duration::zero();
+      transfer->windowBytes_ = 0;
+    }
+  }
+}
+
+std::chrono::milliseconds HttpConnections::LongestWait(std::chrono::milliseconds wait) const {
+  const std::chrono::milliseconds limit(receiveTimeoutMs_);
+  for (const Slot& slot : slots_) {
+    const HttpTransfer* transfer = slot.Transfer;
+    if (transfer == nullptr || !transfer->connected_ || receiveTimeoutMs_ == 0) {
+      continue;
+    }
+    wait = std::min(wait, std::chrono::ceil<std::chrono::milliseconds>(limit - transfer->idle_));
+    wait = std::min(wait,
+                    std::chrono::ceil<std::chrono::milliseconds>(limit - transfer->windowWaited_));
+  }
+  return std::max(wait, std::chrono::milliseconds(1));
+}
+
+void HttpConnections::CountWaiting(Clock::duration waited) {
+  for (Slot& slot : slots_) {
+    if (slot.Transfer != nullptr && slot.Transfer->connected_) {
+      slot.Transfer->idle_ += waited;
+      slot.Transfer->windowWaited_ += waited;
+    }
+  }
+}
+
+void HttpConnections::Perform() {
+  int running = 0;
+  if (curl_multi_perform(multi_.get(), &running) != CURLM_OK) {
+    for (Slot& slot : slots_) {
+      if (slot.Transfer != nullptr) {
+        Stop(*slot.Transfer, HttpError::Transport);
+      }
+    }
+    return;
+  }
+  int queued = 0;
+  while (CURLMsg* message = curl_multi_info_read(multi_.get(), &queued)) {
+    if (message->msg != CURLMSG_DONE) {
+      continue;
+    }
+    for (Slot& slot : slots_) {
+      if (slot.Transfer != nullptr && slot.Easy.get() == message->easy_handle) {
+        Finish(*slot.Transfer, message->data.result);
+        break;
+      }
+    }
+  }
+}
+
+void HttpConnections::Finish(HttpTransfer& transfer, CURLcode result) {
+  Detach(transfer);
+  if (transfer.redirecting_) {
+    FollowRedirect(transfer);
+    return;
+  }
+  if (transfer.sinkStopped_) {
+    transfer.finished_ = true;  // the sink knows why it wanted no more
+    return;
+  }
+  const HttpError error = ErrorOf(result, transfer.connected_);
+  if (error != HttpError::None) {
+    transfer.Fail(error);
+    return;
+  }
+  if (!transfer.headTaken_) {
+    transfer.Fail(HttpError::Transport);
+    return;
+  }
+  transfer.finished_ = true;
+}
+
+void HttpConnections::FollowRedirect(HttpTransfer& transfer) {
+  if (transfer.redirects_ >= HttpRequest::kMaxRedirects) {
+    transfer.Fail(HttpError::Redirect);
+    return;
+  }
+  const std::optional<HttpRedirectTarget> next =
+      ResolveRedirect(transfer.currentUrl_, *transfer.head_.Location);
+  if (!next) {
+    transfer.Fail(HttpError::Redirect);
+    return;
+  }
+  ++transfer.redirects_;
+  transfer.currentUrl_ = next->Url;
+  // The connection it had is free again and is taken at once, so the next hop never waits
+  // behind other transfers.
+  const auto free = std::find_if(slots_.begin(), slots_.end(),
+                                 [](const Slot& slot) { return slot.Transfer == nullptr; });
+  if (free == slots_.end() || !Attach(transfer, static_cast<int32_t>(free - slots_.begin()),
+                                      next->Url, nullptr, next->Scheme)) {
+    transfer.Fail(HttpError::Setup);
+  }
+}
+
+}  // namespace kivo::platform
