@@ -15,22 +15,6 @@ constexpr uint64_t kProgressStep = 1024;
 // How long one wait for the network lasts before the cancel flag is asked again.
 constexpr std::chrono::milliseconds kWaitSlice{200};
 
-std::u16string Decimal(uint64_t value) {
-  const std::string digits = std::to_string(value);
-  return std::u16string(digits.begin(), digits.end());
-}
-
-// Percentages in 64 bits, capped at 100: a Content-Length smaller than the data gives more.
-int32_t Percent(uint64_t received, uint64_t total) {
-  if (received >= total) {
-    return 100;
-  }
-  if (received > UINT64_MAX / 100) {
-    return static_cast<int32_t>(received / (total / 100));
-  }
-  return static_cast<int32_t>(received * 100 / total);
-}
-
 }  // namespace
 
 bool FetchKey::operator==(const FetchKey& other) const {
@@ -221,14 +205,14 @@ void FetchAhead::ShowProgress(Download& download, FetchProgress* progress, bool 
   const uint64_t total = body.Total().value_or(0);
   if (!download.HeadShown) {
     download.HeadShown = true;
-    progress->SetByteText(body.Total() ? u"0/" + Decimal(total) : std::u16string(u"0"));
+    progress->SetByteText(body.Total() ? u"0/" + DecimalText(total) : std::u16string(u"0"));
   }
   const auto show = [&](uint64_t received) {
     if (total != 0) {
-      progress->SetPercent(Percent(received, total));
-      progress->SetByteText(Decimal(received) + u"/" + Decimal(total));
+      progress->SetPercent(ProgressPercent(received, total));
+      progress->SetByteText(DecimalText(received) + u"/" + DecimalText(total));
     } else {
-      progress->SetByteText(Decimal(received));
+      progress->SetByteText(DecimalText(received));
     }
   };
   while (download.Shown + kProgressStep <= body.Size()) {

@@ -16,22 +16,6 @@ namespace {
 constexpr std::u16string_view kHttpPrefix = u"http://";
 constexpr std::u16string_view kHttpsPrefix = u"https://";
 
-std::u16string Decimal(uint64_t value) {
-  const std::string digits = std::to_string(value);
-  return std::u16string(digits.begin(), digits.end());
-}
-
-// Percentages in 64 bits, capped at 100: a Content-Length smaller than the data gives more.
-int32_t Percent(uint64_t received, uint64_t total) {
-  if (received >= total) {
-    return 100;
-  }
-  if (received > UINT64_MAX / 100) {
-    return static_cast<int32_t>(received / (total / 100));
-  }
-  return static_cast<int32_t>(received * 100 / total);
-}
-
 // Forwards to a progress sink when there is one.
 class ProgressOutput {
  public:
@@ -51,7 +35,7 @@ class ProgressOutput {
     if (sink_ == nullptr) {
       return;
     }
-    Text(Decimal(received) + u"/" + Decimal(total));
+    Text(DecimalText(received) + u"/" + DecimalText(total));
   }
 
  private:
@@ -201,7 +185,7 @@ int FetchUrl(HttpSession& session, std::u16string_view url, std::u16string_view 
     }
     return 0;
   }
-  show.Text(contentLength ? u"0/" + Decimal(total) : std::u16string(u"0"));
+  show.Text(contentLength ? u"0/" + DecimalText(total) : std::u16string(u"0"));
 
   // The previous download may live on as a stored copy under a second name, so it is removed
   // and a new file made in its place; should the removal fail, nothing may be written through
@@ -232,10 +216,10 @@ int FetchUrl(HttpSession& session, std::u16string_view url, std::u16string_view 
     }
     received += static_cast<uint64_t>(count);
     if (total != 0) {
-      show.Percent(Percent(received, total));
+      show.Percent(ProgressPercent(received, total));
       show.Counts(received, total);
     } else {
-      show.Text(Decimal(received));
+      show.Text(DecimalText(received));
     }
   }
   if (!request->CompletedWhole()) {
