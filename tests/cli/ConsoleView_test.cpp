@@ -33,14 +33,6 @@ TEST(ConsoleView, FitsTextToTheTerminalWidth) {
   }
 }
 
-// Shows what `calls` make a view of `style` print.
-std::string Printed(ConsoleStyle style, const std::function<void(ConsoleView&)>& calls) {
-  return test::Written([&](std::FILE* file) {
-    ConsoleView view(file, style, 60);
-    calls(view);
-  });
-}
-
 // A log gets one line per download, with its last byte text, written when
 // the download is over; a title only when it changes; of the states only the
 // rewrite pass, at once; errors after the download they end.
@@ -57,7 +49,6 @@ TEST(ConsoleView, PlainLinesWriteOneLinePerDownload) {
          view.SetTitle(u"ニュース");
          view.SetUrl(u"http://h/a.html");
          view.SetState(u"ﾀﾞｳﾝﾛｰﾄﾞ中...");
-         view.SetPercent(0);
          view.SetByteText(u"");
          view.SetByteText(u"0/2048");
          view.SetByteText(u"2048/2048");
@@ -65,11 +56,8 @@ TEST(ConsoleView, PlainLinesWriteOneLinePerDownload) {
          view.SetUrl(
              u"http://h/i\x1b[2J\x9b"
              u"31m\xdc9b.gif");
-         view.SetState(u"ﾀﾞｳﾝﾛｰﾄﾞ中...");
-         view.SetByteText(u"");
          view.SetByteText(u"10");
          view.SetUrl(u"http://h/j.gif");  // nothing arrives
-         view.SetState(u"ﾀﾞｳﾝﾛｰﾄﾞ中...");
        },
        "ﾀｲﾄﾙ: ニュース\nURL: http://h/a.html 2048/2048\n"
        "URL: http://h/i?[2J?31m\uFFFD.gif 10\nURL: http://h/j.gif\n",
@@ -110,7 +98,8 @@ TEST(ConsoleView, PlainLinesWriteOneLinePerDownload) {
 }
 
 TEST(ConsoleView, LiveLineRedrawsOneLineWithABar) {
-  const std::string text = Printed(ConsoleStyle::LiveLine, [](ConsoleView& view) {
+  const std::string text = test::Written([](std::FILE* file) {
+    ConsoleView view(file, ConsoleStyle::LiveLine, 60);
     view.SetTitle(u"T");
     view.SetUrl(u"http://h/");
     view.SetState(u"ﾀﾞｳﾝﾛｰﾄﾞ中...");
