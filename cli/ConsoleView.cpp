@@ -113,7 +113,9 @@ void ConsoleView::SetTitle(std::u16string_view name) {
   }
   title_ = std::move(title);
   if (style_ == ConsoleStyle::PlainLines) {
-    FlushBytes();
+    // The download before belongs to the previous entry, so its line comes
+    // first.
+    EndDownload();
     PrintLine("ﾀｲﾄﾙ: ", title_);
   } else {
     DrawLiveLine(Redraw::Now);
@@ -121,38 +123,38 @@ void ConsoleView::SetTitle(std::u16string_view name) {
 }
 
 void ConsoleView::SetUrl(std::u16string_view url) {
-  url_ = Printable(url);
   if (style_ == ConsoleStyle::PlainLines) {
-    FlushBytes();
-    PrintLine("URL: ", url_);
-  } else {
+    // A new download starts: the previous one is over, and its line goes
+    // out together with the title that may follow it, so that a log costs
+    // one write per file.
+    EndDownload();
+    WritePending();
+    bytes_.clear();
+    downloadOpen_ = true;
+  }
+  url_ = Printable(url);
+  if (style_ == ConsoleStyle::LiveLine) {
     DrawLiveLine(Redraw::Now);
   }
 }
 
 void ConsoleView::SetState(std::u16string_view state) {
   state_ = Printable(state);
-  if (style_ == ConsoleStyle::PlainLines) {
-    // Every state is a line of its own, also the same one again: each
-    // download of a run of downloads shows that it started.
-    FlushBytes();
-    PrintLine("状態: ", state_);
-    if (state == kStateRewriting) {
-      WritePending();  // the rewrite pass may take a while
-    }
-  } else {
+  if (style_ == ConsoleStyle::LiveLine) {
     DrawLiveLine(Redraw::Now);
+    return;
+  }
+  // Every download is a line of its own and every page is analysed, so a
+  // log names only the rewrite pass. It goes out at once because the pass
+  // may take a while.
+  if (state == kStateRewriting) {
+    EndDownload();
+    PrintLine("状態: ", state_);
+    WritePending();
   }
 }
 
 void ConsoleView::SetByteText(std::u16string_view text) {
-  if (style_ == ConsoleStyle::PlainLines && text.empty()) {
-    // A new download starts: what came since the last one, and which one
-    // this is, go out in one write, so that a log costs about one write per
-    // file and still names the download that may be slow.
-    FlushBytes();
-    WritePending();
-  }
   bytes_ = Printable(text);
   if (style_ == ConsoleStyle::LiveLine) {
     DrawLiveLine(Redraw::WhenDue);
@@ -168,7 +170,7 @@ void ConsoleView::SetPercent(int32_t percent) {
 
 void ConsoleView::ShowError(std::u16string_view message) {
   ClearLiveLine();
-  FlushBytes();
+  EndDownload();
   WritePending();
   std::fprintf(out_, "%s\n", platform::Utf8FromUtf16(Printable(message)).c_str());
   std::fflush(out_);
@@ -187,7 +189,7 @@ void ConsoleView::Finished() {
       lineShown_ = false;
     }
   } else {
-    FlushBytes();
+    EndDownload();
     WritePending();
   }
   std::fflush(out_);
@@ -229,12 +231,20 @@ void ConsoleView::ClearLiveLine() {
   }
 }
 
-void ConsoleView::FlushBytes() {
-  if (style_ != ConsoleStyle::PlainLines || bytes_.empty()) {
+void ConsoleView::EndDownload() {
+  if (!downloadOpen_) {
     return;
   }
-  PrintLine("  ", bytes_);
-  bytes_.clear();
+  downloadOpen_ = false;
+  // The byte text is the last thing the download showed: "received/total",
+  // or "received" when the server gave no length. A download that brought
+  // nothing, such as an unchanged page or a failed request, has none.
+  std::u16string line = url_;
+  if (!bytes_.empty()) {
+    line += u' ';
+    line += bytes_;
+  }
+  PrintLine("URL: ", line);
 }
 
 void ConsoleView::PrintLine(std::string_view label, std::u16string_view text) {

@@ -14,7 +14,7 @@ namespace kivo {
 // How the console shows a patrol's progress.
 enum class ConsoleStyle {
   LiveLine,    // one line redrawn in place, with a bar: for a terminal
-  PlainLines,  // one line per event, never redrawn: for logs and pipes
+  PlainLines,  // one line per download, never redrawn: for logs and pipes
 };
 
 // The progress view of the command line. It runs on the worker's own
@@ -42,7 +42,9 @@ class ConsoleView : public PatrolView {
 
   void DrawLiveLine(Redraw redraw);
   void ClearLiveLine();
-  void FlushBytes();
+  // Adds the plain line of the download shown since the last SetUrl, if it
+  // has not been added yet, to the pending output.
+  void EndDownload();
   // Adds a plain line to the pending output.
   void PrintLine(std::string_view label, std::u16string_view text);
   // Writes the pending plain lines in one call.
@@ -58,6 +60,7 @@ class ConsoleView : public PatrolView {
   std::string pending_;  // plain lines not yet written
   int32_t percent_ = 0;
   bool lineShown_ = false;
+  bool downloadOpen_ = false;  // PlainLines: the current download has no line yet
   std::vector<const UrlEntry*> updatedEntries_;
   std::chrono::steady_clock::time_point lastDraw_{};
 };

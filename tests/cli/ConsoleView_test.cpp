@@ -33,50 +33,73 @@ TEST(ConsoleView, FitsTextToTheTerminalWidth) {
   }
 }
 
-// Shows what `calls` make a view of `style` print.
-std::string Printed(ConsoleStyle style, const std::function<void(ConsoleView&)>& calls) {
-  return test::Written([&](std::FILE* file) {
-    ConsoleView view(file, style, 60);
-    calls(view);
-  });
-}
-
-TEST(ConsoleView, PlainLinesShowTitleUrlStateAndBytes) {
-  const std::string text = Printed(ConsoleStyle::PlainLines, [](ConsoleView& view) {
-    view.SetTitle(u"ニュース");
-    view.SetUrl(u"http://h/a.html");
-    view.SetState(u"ﾀﾞｳﾝﾛｰﾄﾞ中...");
-    view.SetByteText(u"");
-    view.SetPercent(0);
-    view.SetByteText(u"0/2048");
-    view.SetByteText(u"1024/2048");
-    view.SetByteText(u"2048/2048");
-    view.SetState(u"解析中...");
-    view.SetUrl(
-        u"http://h/i\x1b[2J\x9b"
-        u"31m\xdc9b.gif");
-    view.SetState(u"ﾀﾞｳﾝﾛｰﾄﾞ中...");
-    view.SetByteText(u"");
-    view.SetByteText(u"10");
-    view.SetUrl(u"http://h/j.gif");
-    view.SetState(u"ﾀﾞｳﾝﾛｰﾄﾞ中...");  // a second download in a row shows too
-    view.Finished();
-  });
-  EXPECT_EQ(text,
-            "ﾀｲﾄﾙ: ニュース\n"
-            "URL: http://h/a.html\n"
-            "状態: ﾀﾞｳﾝﾛｰﾄﾞ中...\n"
-            "  2048/2048\n"
-            "状態: 解析中...\n"
-            "URL: http://h/i?[2J?31m\uFFFD.gif\n"
-            "状態: ﾀﾞｳﾝﾛｰﾄﾞ中...\n"
-            "  10\n"
-            "URL: http://h/j.gif\n"
-            "状態: ﾀﾞｳﾝﾛｰﾄﾞ中...\n");
+// A log gets one line per download, with its last byte text, written when
+// the download is over; a title only when it changes; of the states only the
+// rewrite pass, at once; errors after the download they end.
+TEST(ConsoleView, PlainLinesWriteOneLinePerDownload) {
+  struct Case {
+    const char* Name;
+    std::function<void(ConsoleView&)> Calls;
+    std::string Expected;
+    std::string Unwritten;  // the tail of Expected that waits for Finished
+  };
+  const Case cases[] = {
+      {"downloads",
+       [](ConsoleView& view) {
+         view.SetTitle(u"ニュース");
+         view.SetUrl(u"http://h/a.html");
+         view.SetState(u"ﾀﾞｳﾝﾛｰﾄﾞ中...");
+         view.SetByteText(u"");
+         view.SetByteText(u"0/2048");
+         view.SetByteText(u"2048/2048");
+         view.SetState(u"解析中...");
+         view.SetUrl(
+             u"http://h/i\x1b[2J\x9b"
+             u"31m\xdc9b.gif");
+         view.SetByteText(u"10");
+         view.SetUrl(u"http://h/j.gif");  // nothing arrives
+       },
+       "ﾀｲﾄﾙ: ニュース\nURL: http://h/a.html 2048/2048\n"
+       "URL: http://h/i?[2J?31m\uFFFD.gif 10\nURL: http://h/j.gif\n",
+       "URL: http://h/j.gif\n"},
+      {"titles and errors",
+       [](ConsoleView& view) {
+         view.SetTitle(u"A");
+         view.SetUrl(u"http://h/a");
+         view.SetByteText(u"1/1");
+         view.SetTitle(u"A");
+         view.SetUrl(u"http://h/b");
+         view.SetTitle(u"B\n");
+         view.SetUrl(u"http://h/c");
+         view.SetByteText(u"5");
+         view.ShowError(u"Cannot\x1b");
+       },
+       "ﾀｲﾄﾙ: A\nURL: http://h/a 1/1\nURL: http://h/b\nﾀｲﾄﾙ: B?\nURL: http://h/c 5\nCannot?\n", ""},
+      {"rewrite pass",
+       [](ConsoleView& view) {
+         view.SetUrl(u"http://h/a");
+         view.SetByteText(u"3");
+         view.SetState(kStateRewriting);
+       },
+       "URL: http://h/a 3\n状態: 書換中...\n", ""},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.Name);
+    long written = -1;
+    const std::string text = test::Written([&](std::FILE* file) {
+      ConsoleView view(file, ConsoleStyle::PlainLines, 60);
+      c.Calls(view);
+      written = std::ftell(file);
+      view.Finished();
+    });
+    EXPECT_EQ(text, c.Expected);
+    EXPECT_EQ(written, static_cast<long>(c.Expected.size() - c.Unwritten.size()));
+  }
 }
 
 TEST(ConsoleView, LiveLineRedrawsOneLineWithABar) {
-  const std::string text = Printed(ConsoleStyle::LiveLine, [](ConsoleView& view) {
+  const std::string text = test::Written([](std::FILE* file) {
+    ConsoleView view(file, ConsoleStyle::LiveLine, 60);
     view.SetTitle(u"T");
     view.SetUrl(u"http://h/");
     view.SetState(u"ﾀﾞｳﾝﾛｰﾄﾞ中...");
