@@ -7,7 +7,7 @@
 #include <string_view>
 #include <vector>
 
-#include "patrol/FetchUrl.h"
+#include "patrol/FetchReport.h"
 #include "platform/HttpConnections.h"
 #include "platform/UniqueFd.h"
 #include "support/SystemTime.h"
@@ -54,10 +54,11 @@ enum class BodyOutcome {
   Failed,     // over a limit, or could not be kept; Failure() says which
 };
 
-// Receives one response: tests its head the way a single fetch does (only a
-// 200 counts, an unchanged Last-Modified stops it before the body, an
-// announced length over the size limit too) and keeps its body in memory, or
-// in a numbered temporary file once it is large, which it removes again.
+// Receives one response: tests its head (only a 200 counts, an unchanged
+// Last-Modified stops it before the body, an announced length over the size
+// limit too) and keeps its body in memory, or in a numbered temporary file
+// once it is large, which it removes again. A file left under that number is
+// replaced, never written through, since a stored copy may share it.
 class DownloadBody : public platform::HttpBodySink {
  public:
   // hasTime/lastTime are the entry's, for a conditional download; nothing for

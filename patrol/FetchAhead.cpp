@@ -4,6 +4,7 @@
 #include <cstring>
 #include <utility>
 
+#include "patrol/SplitUrl.h"
 #include "platform/Utf8.h"
 #include "support/WideString.h"
 

@@ -12,7 +12,7 @@
 #include "html/PageLinks.h"
 #include "patrol/DownloadBody.h"
 #include "patrol/FetchProgress.h"
-#include "patrol/FetchUrl.h"
+#include "patrol/FetchReport.h"
 #include "platform/HttpConnections.h"
 #include "support/SystemTime.h"
 #include "urllist/UrlEntry.h"
@@ -30,7 +30,7 @@ struct FetchKey {
   bool operator==(const FetchKey& other) const;
 };
 
-// The result of one download when its turn comes, as FetchUrl gives it.
+// The result of one download when its turn comes.
 struct FetchOutcome {
   int Result = 0;  // 1 when a 200's body arrived whole
   FetchReport Report;

@@ -2,7 +2,7 @@
 
 #include <cstdint>
 
-#include "platform/HttpSession.h"
+#include "platform/HttpSessionOptions.h"
 #include "support/WideString.h"
 #include "urllist/Settings.h"
 

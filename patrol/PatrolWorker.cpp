@@ -17,7 +17,7 @@
 #include "patrol/AdmissionTest.h"
 #include "patrol/DownloadBody.h"
 #include "patrol/FetchAhead.h"
-#include "patrol/FetchUrl.h"
+#include "patrol/FetchReport.h"
 #include "patrol/FetchedUrlList.h"
 #include "patrol/FileType.h"
 #include "patrol/LocalCopy.h"

@@ -280,7 +280,7 @@ void HttpConnections::Wait(std::chrono::milliseconds wait) {
     // A server that drips a byte now and then is never idle, so the rate counts as well. The
     // windows follow each other without overlap.
     if (transfer->windowWaited_ >= limit) {
-      if (transfer->windowBytes_ < HttpRequest::kMinBytesPerWindow) {
+      if (transfer->windowBytes_ < kMinBytesPerWindow) {
         Stop(*transfer, HttpError::TooSlow);
         continue;
       }
@@ -360,7 +360,7 @@ void HttpConnections::Finish(HttpTransfer& transfer, CURLcode result) {
 }
 
 void HttpConnections::FollowRedirect(HttpTransfer& transfer) {
-  if (transfer.redirects_ >= HttpRequest::kMaxRedirects) {
+  if (transfer.redirects_ >= kMaxRedirects) {
     transfer.Fail(HttpError::Redirect);
     return;
   }

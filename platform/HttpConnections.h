@@ -8,9 +8,9 @@
 #include <vector>
 
 #include "platform/CurlHandles.h"
-#include "platform/HttpRequest.h"
+#include "platform/HttpError.h"
 #include "platform/HttpResponseHead.h"
-#include "platform/HttpSession.h"
+#include "platform/HttpSessionOptions.h"
 #include "platform/HttpTarget.h"
 #include "platform/ProxyName.h"
 
@@ -30,9 +30,8 @@ class HttpBodySink {
   virtual bool OnBody(const uint8_t* data, size_t size) = 0;
 };
 
-// One GET that HttpConnections runs, with the same request, redirect rules
-// and time-outs as HttpRequest, but side by side with others. Its owner keeps
-// it until it has finished or been stopped; destroying it stops it.
+// One GET that HttpConnections runs, side by side with others. Its owner
+// keeps it until it has finished or been stopped; destroying it stops it.
 class HttpTransfer {
  public:
   // True once it has ended, whole or not.
@@ -92,8 +91,18 @@ class HttpTransfer {
 // carries, and libcurl keeps the connections themselves open between
 // requests. Never more than `connections` requests go to one host, since no
 // more are ever in flight at all.
+//
+// Redirects (301, 302, 303, 307, 308 with a Location) are followed, at most
+// kMaxRedirects hops and to http and https only; the sink sees only the final
+// response. A server cannot hold a transfer for ever: once connected, it fails
+// when no data comes for the receive time-out, and also when fewer than
+// kMinBytesPerWindow bytes (headers and body alike) come over a whole receive
+// time-out spent waiting.
 class HttpConnections {
  public:
+  static constexpr int32_t kMaxRedirects = 10;
+  static constexpr uint64_t kMinBytesPerWindow = 1024;
+
   // Returns nullptr when the proxy setting cannot be used or libcurl fails.
   static std::unique_ptr<HttpConnections> Open(const HttpSessionOptions& options,
                                                int32_t connections);

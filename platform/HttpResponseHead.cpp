@@ -32,14 +32,11 @@ int32_t ParseStatus(std::string_view line) {
 // Escapes what cannot stand in a URL, so that a Location with spaces or raw bytes still parses;
 // controls are left for the URL parser to refuse.
 std::string EscapeLocation(std::string_view location) {
-  static constexpr char kHex[] = "0123456789ABCDEF";
   std::string out;
   for (char ch : location) {
     const auto byte = static_cast<unsigned char>(ch);
     if (byte == ' ' || byte >= 0x80) {
-      out += '%';
-      out += kHex[byte >> 4];
-      out += kHex[byte & 0xF];
+      AppendPercentEscape(out, byte);
     } else {
       out += ch;
     }

@@ -1,6 +1,7 @@
 #include "platform/HttpTarget.h"
 
 #include "platform/AnsiConversion.h"
+#include "platform/HttpText.h"
 
 namespace kivo::platform {
 namespace {
@@ -130,7 +131,6 @@ std::optional<std::string> EncodeRequestTarget(std::u16string_view path) {
       return std::nullopt;
     }
   }
-  static constexpr char kHex[] = "0123456789ABCDEF";
   const std::string bytes = WideToAnsi(path);
   std::string target;
   target.reserve(bytes.size());
@@ -140,9 +140,7 @@ std::optional<std::string> EncodeRequestTarget(std::u16string_view path) {
       return std::nullopt;
     }
     if (NeedsEscape(byte)) {
-      target += '%';
-      target += kHex[byte >> 4];
-      target += kHex[byte & 0xF];
+      AppendPercentEscape(target, byte);
     } else {
       target += ch;
     }

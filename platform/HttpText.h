@@ -1,5 +1,6 @@
 #pragma once
 
+#include <string>
 #include <string_view>
 
 namespace kivo::platform {
@@ -15,6 +16,15 @@ constexpr std::string_view TrimHeaderSpace(std::string_view text) {
     text.remove_suffix(1);
   }
   return text;
+}
+
+// Appends `byte` as a percent escape ("%XY", upper-case hex digits), the way
+// both request targets and redirect locations escape what a URL cannot hold.
+inline void AppendPercentEscape(std::string& out, unsigned char byte) {
+  static constexpr char kHex[] = "0123456789ABCDEF";
+  out += '%';
+  out += kHex[byte >> 4];
+  out += kHex[byte & 0xF];
 }
 
 }  // namespace kivo::platform

@@ -483,8 +483,8 @@ TEST_F(PatrolTest, EntryUpdatesReachTheOwnerThroughTheView) {
 
 // ---- Hostile servers and damaged local state: what a patrol stores, shows and returns.
 
-// How the transfer fails is HttpSession's and FetchUrl's; this shows that a patrol keeps to
-// MaxFileSize (in MiB) for a body that never ends.
+// How a transfer fails is HttpConnections' and DownloadBody's; this shows that a patrol keeps
+// to MaxFileSize (in MiB) for a body that never ends.
 TEST_F(PatrolTest, AnEndlessBodyOverMaxFileSizeStoresNothing) {
   WriteDword(Setting::MaxFileSize, 1);
   ScriptedResponse endless = ScriptedResponse::Ok(std::string((1u << 20) + 1, 'x'));
@@ -579,8 +579,8 @@ TEST_F(PatrolTest, FramesStopEightHopsAfterTheLastHyperlink) {
   EXPECT_EQ(Targets(), expected);
 }
 
-// How redirects are followed is HttpSession's; FetchUrl reports the final URL, and the patrol
-// reads the page against it.
+// How redirects are followed is HttpConnections'; the download reports the final URL, and the
+// patrol reads the page against it.
 TEST_F(PatrolTest, ARedirectedPageIsReadAgainstItsFinalUrl) {
   server_.Script("/old", ScriptedResponse::Redirect(301, "/new/"));
   Page("/new/", "<img src=i.gif><a href=sub.html>s</a><a href=/old>o</a><a href=/new/>n</a>");

@@ -1,14 +1,14 @@
-#include "platform/HttpSession.h"
+#include "platform/HttpConnections.h"
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <optional>
 #include <string>
 
 #include "common/ScopedEnv.h"
 #include "common/TempDir.h"
 #include "httpserver/TestHttpServer.h"
-#include "platform/HttpRequest.h"
 
 namespace kivo::platform {
 namespace {
@@ -21,10 +21,6 @@ using test::TestHttpServer;
 constexpr uint32_t kPatientMs = 10000;
 constexpr uint32_t kShortMs = 300;
 
-std::u16string Wide(const std::string& ascii) {
-  return std::u16string(ascii.begin(), ascii.end());
-}
-
 HttpSessionOptions Timeouts(uint32_t ms) {
   HttpSessionOptions options;
   options.ConnectTimeoutMs = ms;
@@ -35,58 +31,74 @@ HttpSessionOptions Timeouts(uint32_t ms) {
 HttpSessionOptions ViaProxy(const std::string& proxyName) {
   HttpSessionOptions options = Timeouts(kPatientMs);
   options.UseProxy = true;
-  options.ProxyName = Wide(proxyName);
+  options.ProxyName = test::U16(proxyName);
   return options;
 }
 
-// Reads the whole body through the 1024-byte reads; the largest piece is reported as well.
-std::string ReadAll(HttpRequest& request, size_t* largestPiece = nullptr) {
-  std::string body;
-  uint8_t buffer[4096];
-  for (int32_t count; (count = request.Read(buffer, sizeof buffer)) > 0;) {
-    if (largestPiece != nullptr) {
-      *largestPiece = std::max(*largestPiece, static_cast<size_t>(count));
-    }
-    body.append(reinterpret_cast<const char*>(buffer), static_cast<size_t>(count));
+// Keeps the final response's head and body.
+class RecordingSink : public HttpBodySink {
+ public:
+  bool OnHead(const HttpResponseHead& head) override {
+    Head = head;
+    return true;
   }
-  return body;
+  bool OnBody(const uint8_t* data, size_t size) override {
+    Body.append(reinterpret_cast<const char*>(data), size);
+    return true;
+  }
+
+  std::optional<HttpResponseHead> Head;
+  std::string Body;
+};
+
+// Makes a GET of `path` from `host` and runs it to its end; nullptr when it cannot be made.
+std::unique_ptr<HttpTransfer> Fetch(HttpConnections& http, RecordingSink& sink, HttpScheme scheme,
+                                    const std::string& host, const std::string& path) {
+  auto transfer = http.Prepare(scheme, test::U16(host), test::U16(path), sink);
+  if (transfer != nullptr && http.Start(*transfer)) {
+    while (!transfer->Finished()) {
+      http.Wait(std::chrono::milliseconds(200));
+    }
+  }
+  return transfer;
 }
 
-class HttpSessionTest : public ::testing::Test {
+class HttpConnectionsTest : public testing::Test {
  protected:
   void SetUp() override { ASSERT_TRUE(server_.IsListening()); }
 
-  // Opens a session with time-outs of `ms` and a GET of `path` from the server.
-  std::unique_ptr<HttpRequest> Get(const std::string& path, uint32_t ms = kPatientMs) {
-    if (session_ == nullptr || session_->ReceiveTimeoutMs() != ms) {
-      session_ = HttpSession::Open(Timeouts(ms));
+  // Fetches `path` from the server over one connection with time-outs of `ms`; the
+  // connection is kept while `ms` stays the same.
+  std::unique_ptr<HttpTransfer> Get(const std::string& path, uint32_t ms = kPatientMs) {
+    if (http_ == nullptr || ms != ms_) {
+      http_ = HttpConnections::Open(Timeouts(ms), 1);
+      ms_ = ms;
     }
-    return session_->OpenRequest(HttpScheme::Http, Wide(server_.Authority()), test::U16(path));
+    sink_ = RecordingSink();
+    return Fetch(*http_, sink_, HttpScheme::Http, server_.Authority(), path);
   }
 
   TestHttpServer server_;
-  std::unique_ptr<HttpSession> session_;
+  std::unique_ptr<HttpConnections> http_;
+  uint32_t ms_ = 0;
+  RecordingSink sink_;
 };
 
-// One request at a time, in reads of at most 1024 bytes, over a kept connection. The host and
-// path rules are HttpTarget's; one of each stands for them here.
-TEST_F(HttpSessionTest, SendsOneRequestAtATimeWithExactlyTheAgentAndAcceptHeaders) {
+// The host and path rules are HttpTarget's; one of each stands for them here.
+TEST_F(HttpConnectionsTest, SendsExactlyTheAgentAndAcceptHeadersOverAKeptConnection) {
   const std::string body(100000, 'x');
   server_.Script("/%93%FA%96%7B?q=a#top", ScriptedResponse::Ok(body));
-  auto request = Get("/日本?q=a#top");  // in the code page, Shift-JIS in the tests
-  ASSERT_NE(request, nullptr);
-  EXPECT_EQ(session_->OpenRequest(HttpScheme::Http, Wide(server_.Authority()), u"/"), nullptr);
-  ASSERT_TRUE(request->Send());
-  size_t largest = 0;
-  EXPECT_EQ(ReadAll(*request, &largest), body);
-  EXPECT_EQ(largest, 1024u);
-  EXPECT_TRUE(request->CompletedWhole());
-  request = nullptr;
-  EXPECT_EQ(Get("/a\r\nX: 1"), nullptr);
-  EXPECT_EQ(session_->OpenRequest(HttpScheme::Http, u"user@127.0.0.1", u"/"), nullptr);
-  request = Get("/again");
-  ASSERT_NE(request, nullptr);
-  ASSERT_TRUE(request->Send());
+  auto transfer = Get("/日本?q=a#top");  // in the code page, Shift-JIS in the tests
+  ASSERT_NE(transfer, nullptr);
+  EXPECT_TRUE(transfer->CompletedWhole());
+  EXPECT_EQ(sink_.Body, body);
+  EXPECT_EQ(http_->Prepare(HttpScheme::Http, test::U16(server_.Authority()), u"/a\r\nX: 1", sink_),
+            nullptr);
+  EXPECT_EQ(http_->Prepare(HttpScheme::Http, u"user@127.0.0.1", u"/", sink_), nullptr);
+  transfer = Get("/again");
+  ASSERT_NE(transfer, nullptr);
+  EXPECT_TRUE(transfer->CompletedWhole());
+  EXPECT_EQ(sink_.Head->Status, 404);
   const auto requests = server_.Requests();
   ASSERT_EQ(requests.size(), 2u);
   EXPECT_EQ(requests[0].RequestLine, "GET /%93%FA%96%7B?q=a#top HTTP/1.1");
@@ -98,20 +110,7 @@ TEST_F(HttpSessionTest, SendsOneRequestAtATimeWithExactlyTheAgentAndAcceptHeader
   EXPECT_EQ(server_.ConnectionCount(), 1);
 }
 
-TEST_F(HttpSessionTest, HttpsSpeaksTlsOnTheGivenPort) {
-  // The plain server never answers the TLS handshake, so no HTTP request reaches it; the
-  // handshake belongs to connecting and ends with the connect time-out. This also stands for
-  // a connect that hangs.
-  auto session = HttpSession::Open(Timeouts(kShortMs));
-  auto request = session->OpenRequest(HttpScheme::Https, Wide(server_.Authority()), u"/");
-  ASSERT_NE(request, nullptr);
-  EXPECT_FALSE(request->Send());
-  EXPECT_EQ(request->Error(), HttpError::ConnectTimeout);
-  EXPECT_EQ(server_.RequestCount(), 0u);
-  EXPECT_EQ(server_.ConnectionCount(), 1);
-}
-
-TEST_F(HttpSessionTest, HeadersOfTheFinalResponseAreQueried) {
+TEST_F(HttpConnectionsTest, TheSinkGetsTheHeadOfTheFinalResponse) {
   server_.Script("/old#keep", ScriptedResponse::Redirect(301, "/mid?x#frag"));
   server_.Script("/mid?x", ScriptedResponse::Redirect(302, server_.Url("/new")));
   ScriptedResponse final = ScriptedResponse::Ok("new page");
@@ -121,44 +120,68 @@ TEST_F(HttpSessionTest, HeadersOfTheFinalResponseAreQueried) {
   undated.Headers = {{"Last-Modified", "yesterday"}};
   server_.Script("/undated", undated);
 
-  auto request = Get("/old#keep");
-  ASSERT_TRUE(request->Send());
-  EXPECT_EQ(request->StatusCode(), 200);
-  EXPECT_EQ(request->RedirectCount(), 2);
-  EXPECT_EQ(request->QueryContentLength(), 8u);
-  const std::optional<SystemTime> time = request->QueryLastModified();
-  ASSERT_TRUE(time.has_value());
-  EXPECT_EQ(*time, (SystemTime{1994, 11, 1, 7, 8, 49, 37, 0}));
-  EXPECT_EQ(ReadAll(*request), "new page");
+  auto transfer = Get("/old#keep");
+  ASSERT_TRUE(transfer->CompletedWhole());
+  EXPECT_EQ(transfer->RedirectCount(), 2);
+  EXPECT_EQ(transfer->FinalUrl(), server_.Url("/new"));
+  EXPECT_EQ(sink_.Head->Status, 200);
+  EXPECT_EQ(sink_.Head->ContentLengthValue(), 8u);
+  EXPECT_EQ(sink_.Head->LastModifiedTime(), (SystemTime{1994, 11, 1, 7, 8, 49, 37, 0}));
+  EXPECT_EQ(sink_.Body, "new page");
   const auto requests = server_.Requests();
   ASSERT_EQ(requests.size(), 3u);
   EXPECT_EQ(requests[0].Target, "/old#keep");
   EXPECT_EQ(requests[1].Target, "/mid?x");
   EXPECT_EQ(requests[2].Target, "/new");
 
-  request = nullptr;
-  request = Get("/undated");
-  ASSERT_TRUE(request->Send());
-  EXPECT_EQ(request->QueryLastModified(), std::nullopt);  // unparsable counts as none
+  Get("/undated");
+  EXPECT_EQ(sink_.Head->LastModifiedTime(), std::nullopt);  // unparsable counts as none
 }
 
-TEST_F(HttpSessionTest, RedirectLoopsEndAfterTenHopsAndOtherSchemesAreRefused) {
+// Redirect loops end after ten hops. The plain server never answers a TLS handshake, which
+// belongs to connecting: that row also stands for a connect that hangs.
+TEST_F(HttpConnectionsTest, TransfersThatCannotSucceedEndWithTheirReason) {
+  std::string closed;
+  {
+    TestHttpServer gone;
+    closed = gone.Authority();
+  }
   server_.Script("/loop", ScriptedResponse::Redirect(302, "/loop"));
   server_.Script("/file", ScriptedResponse::Redirect(302, "file:///etc/passwd"));
   server_.Script("/ftp", ScriptedResponse::Redirect(302, "ftp://127.0.0.1/x"));
-  for (const char* path : {"/loop", "/file", "/ftp"}) {
-    SCOPED_TRACE(path);
-    auto request = Get(path);
-    ASSERT_NE(request, nullptr);
-    EXPECT_FALSE(request->Send());
-    EXPECT_EQ(request->Error(), HttpError::Redirect);
+  struct Case {
+    const char* name;
+    HttpScheme scheme;
+    std::string host;
+    const char* path;
+    HttpError error;
+    size_t requests;
+  };
+  const Case cases[] = {
+      {"https on a plain port", HttpScheme::Https, server_.Authority(), "/",
+       HttpError::ConnectTimeout, 0},
+      {"refused", HttpScheme::Http, closed, "/", HttpError::Connect, 0},
+      {"redirect loop", HttpScheme::Http, server_.Authority(), "/loop", HttpError::Redirect, 11},
+      {"redirect to file", HttpScheme::Http, server_.Authority(), "/file", HttpError::Redirect, 1},
+      {"redirect to ftp", HttpScheme::Http, server_.Authority(), "/ftp", HttpError::Redirect, 1},
+  };
+  auto http = HttpConnections::Open(Timeouts(kShortMs), 1);
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const size_t before = server_.RequestCount();
+    RecordingSink sink;
+    auto transfer = Fetch(*http, sink, c.scheme, c.host, c.path);
+    ASSERT_NE(transfer, nullptr);
+    EXPECT_FALSE(transfer->CompletedWhole());
+    EXPECT_EQ(transfer->Error(), c.error);
+    EXPECT_FALSE(sink.Head.has_value());
+    EXPECT_EQ(server_.RequestCount() - before, c.requests);
   }
-  EXPECT_EQ(server_.RequestCount(), 11u + 2u);  // the first and ten hops, then one each
 }
 
 // How a body ends decides whether it arrived whole; bytes past a stated length are no part of
 // the response.
-TEST_F(HttpSessionTest, BodiesEndAsTheirFramingSays) {
+TEST_F(HttpConnectionsTest, BodiesEndAsTheirFramingSays) {
   struct Case {
     const char* name;
     size_t bytes;
@@ -186,14 +209,13 @@ TEST_F(HttpSessionTest, BodiesEndAsTheirFramingSays) {
     response.ChunkSize = c.chunkSize;
     response.ResetAtByte = c.resetAt;
     server_.Script("/body", response);
-    auto request = Get("/body");
-    ASSERT_NE(request, nullptr);
-    ASSERT_TRUE(request->Send());
-    EXPECT_EQ(request->QueryContentLength(), c.contentLength);
-    EXPECT_EQ(ReadAll(*request).size(), c.received);
-    EXPECT_EQ(request->CompletedWhole(), c.whole);
+    auto transfer = Get("/body");
+    ASSERT_TRUE(sink_.Head.has_value());
+    EXPECT_EQ(sink_.Head->ContentLengthValue(), c.contentLength);
+    EXPECT_EQ(sink_.Body.size(), c.received);
+    EXPECT_EQ(transfer->CompletedWhole(), c.whole);
     if (c.resetAt) {
-      EXPECT_EQ(request->Error(), HttpError::Transport);
+      EXPECT_EQ(transfer->Error(), HttpError::Transport);
     }
   }
 }
@@ -201,14 +223,14 @@ TEST_F(HttpSessionTest, BodiesEndAsTheirFramingSays) {
 // A server that stops, or drips far under 1 KiB per receive time-out, ends the transfer. Data
 // with every gap well below the time-out, at a fair rate, is no time-out however long the
 // whole transfer takes.
-TEST_F(HttpSessionTest, SilenceOrADripEndsTheTransfer) {
+TEST_F(HttpConnectionsTest, SilenceOrADripEndsTheTransfer) {
   struct Case {
     const char* name;
     int headerDelayMs;
     int headerLineDelayMs;
     int bodyDelayMs;
     size_t delayEveryBytes;
-    bool sent;
+    bool headArrives;
     size_t received;
     HttpError error;
   };
@@ -229,49 +251,31 @@ TEST_F(HttpSessionTest, SilenceOrADripEndsTheTransfer) {
     response.DelayAtByte = 1500;
     response.DelayEveryBytes = c.delayEveryBytes;
     server_.Script("/slow", response);
-    auto request = Get("/slow", kShortMs);
-    ASSERT_NE(request, nullptr);
-    EXPECT_EQ(request->Send(), c.sent);
-    if (c.sent) {
-      const size_t received = ReadAll(*request).size();
-      EXPECT_GE(received, c.received);
-      EXPECT_EQ(received == 4000u, c.error == HttpError::None);
-      EXPECT_EQ(request->CompletedWhole(), c.error == HttpError::None);
-    }
-    EXPECT_EQ(request->Error(), c.error);
+    auto transfer = Get("/slow", kShortMs);
+    EXPECT_EQ(sink_.Head.has_value(), c.headArrives);
+    EXPECT_GE(sink_.Body.size(), c.received);
+    EXPECT_EQ(sink_.Body.size() == 4000u, c.error == HttpError::None);
+    EXPECT_EQ(transfer->CompletedWhole(), c.error == HttpError::None);
+    EXPECT_EQ(transfer->Error(), c.error);
   }
 }
 
-TEST(HttpSessionConnectTest, ARefusedConnectionFails) {
-  std::string closed;
-  {
-    TestHttpServer gone;
-    closed = gone.Authority();
-  }
-  auto session = HttpSession::Open(Timeouts(kShortMs));
-  auto request = session->OpenRequest(HttpScheme::Http, Wide(closed), u"/");
-  ASSERT_NE(request, nullptr);
-  EXPECT_FALSE(request->Send());
-  EXPECT_EQ(request->Error(), HttpError::Connect);
-}
-
-// The proxy's forms are ProxyName's; HTTPS through a proxy is FetchUrl_test's.
-TEST(HttpSessionProxyTest, TheProxySeesTheAbsoluteUriAndMustBeNamed) {
+// The proxy's forms are ProxyName's; HTTPS through a proxy is FetchAhead's test.
+TEST(HttpConnectionsProxyTest, TheProxySeesTheAbsoluteUriAndMustBeNamed) {
   for (const char16_t* blank : {u"", u"  "}) {
     HttpSessionOptions options;
     options.UseProxy = true;
     options.ProxyName = blank;
-    EXPECT_EQ(HttpSession::Open(options), nullptr);
+    EXPECT_EQ(HttpConnections::Open(options, 1), nullptr);
   }
   TestHttpServer proxy;
   proxy.Script("http://www.example.test:8080/dir/page.html?q=1#f",
                ScriptedResponse::Ok("via proxy"));
-  auto session = HttpSession::Open(ViaProxy("http=" + proxy.Authority()));
-  ASSERT_NE(session, nullptr);
-  auto request =
-      session->OpenRequest(HttpScheme::Http, u"www.example.test:8080", u"/dir/page.html?q=1#f");
-  ASSERT_TRUE(request->Send());
-  EXPECT_EQ(ReadAll(*request), "via proxy");
+  auto http = HttpConnections::Open(ViaProxy("http=" + proxy.Authority()), 1);
+  ASSERT_NE(http, nullptr);
+  RecordingSink sink;
+  Fetch(*http, sink, HttpScheme::Http, "www.example.test:8080", "/dir/page.html?q=1#f");
+  EXPECT_EQ(sink.Body, "via proxy");
   const auto requests = proxy.Requests();
   ASSERT_EQ(requests.size(), 1u);
   EXPECT_EQ(requests[0].RequestLine,
@@ -282,7 +286,7 @@ TEST(HttpSessionProxyTest, TheProxySeesTheAbsoluteUriAndMustBeNamed) {
 
 // Direct stays direct whatever proxy the environment names, and a proxy is used even for the
 // hosts that the environment's no_proxy lists.
-TEST(HttpSessionProxyTest, TheEnvironmentNeverChangesTheRoute) {
+TEST(HttpConnectionsProxyTest, TheEnvironmentNeverChangesTheRoute) {
   TestHttpServer origin;
   TestHttpServer proxy;
   origin.Script("/page", ScriptedResponse::Ok("direct"));
@@ -293,15 +297,15 @@ TEST(HttpSessionProxyTest, TheEnvironmentNeverChangesTheRoute) {
   test::ScopedEnv allProxyLower("all_proxy", proxyUrl);
   test::ScopedEnv noProxy("no_proxy", "*");
   test::ScopedEnv noProxyUpper("NO_PROXY", "*");
-  auto direct = HttpSession::Open(Timeouts(kPatientMs));
-  auto proxied = HttpSession::Open(ViaProxy(proxy.Authority()));
-  auto request = direct->OpenRequest(HttpScheme::Http, Wide(origin.Authority()), u"/page");
-  ASSERT_TRUE(request->Send());
-  EXPECT_EQ(ReadAll(*request), "direct");
+  auto direct = HttpConnections::Open(Timeouts(kPatientMs), 1);
+  auto proxied = HttpConnections::Open(ViaProxy(proxy.Authority()), 1);
+  RecordingSink sink;
+  Fetch(*direct, sink, HttpScheme::Http, origin.Authority(), "/page");
+  EXPECT_EQ(sink.Body, "direct");
   EXPECT_EQ(proxy.RequestCount(), 0u);
-  request = proxied->OpenRequest(HttpScheme::Http, u"127.0.0.1:1", u"/x");
-  ASSERT_TRUE(request->Send());
-  EXPECT_EQ(ReadAll(*request), "proxied");
+  RecordingSink viaProxy;
+  Fetch(*proxied, viaProxy, HttpScheme::Http, "127.0.0.1:1", "/x");
+  EXPECT_EQ(viaProxy.Body, "proxied");
 }
 
 }  // namespace

@@ -1,0 +1,26 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace kivo::platform {
+
+// The agent string that every request carries.
+inline constexpr char kHttpAgent[] = "Mozilla/4.0 (compatible; MSIE 4.01; Windows 98)";
+
+// How a patrol's requests reach the web: directly or through a proxy, and how long they may
+// wait.
+struct HttpSessionOptions {
+  bool UseProxy = false;
+  std::u16string ProxyName;  // "host:port", "host" (port 80) or "http=host:port"
+  // A time-out of 0 sets no limit of our own (connecting still ends after libcurl's default).
+  uint32_t ConnectTimeoutMs = 20000;
+  uint32_t ReceiveTimeoutMs = 20000;
+};
+
+}  // namespace kivo::platform
+
+namespace kivo {
+// The patrol code names the options without the platform prefix.
+using platform::HttpSessionOptions;
+}  // namespace kivo

@@ -1,0 +1,163 @@
+#include "patrol/DownloadBody.h"
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <optional>
+#include <string>
+
+#include "common/TempDir.h"
+#include "platform/FileExists.h"
+
+namespace kivo {
+namespace {
+
+constexpr const char* kLastModified = "Sun, 06 Nov 1994 08:49:37 GMT";
+
+// kLastModified as a stored time.
+SystemTime StoredTime() {
+  return SystemTime{1994, 11, 0, 6, 8, 49, 37, 0};
+}
+
+platform::HttpResponseHead Head(int status, const char* lastModified,
+                                std::optional<uint64_t> length = std::nullopt) {
+  platform::HttpResponseHead head;
+  head.AddLine("HTTP/1.1 " + std::to_string(status) + " Whatever\r\n");
+  if (lastModified != nullptr) {
+    head.AddLine(std::string("Last-Modified: ") + lastModified + "\r\n");
+  }
+  if (length) {
+    head.AddLine("Content-Length: " + std::to_string(*length) + "\r\n");
+  }
+  head.AddLine("\r\n");
+  return head;
+}
+
+bool Feed(DownloadBody& body, const std::string& bytes) {
+  return body.OnBody(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size());
+}
+
+// Only a 200 carries the page: not an error page, a 204 or a 304 that nobody asked for, nor a
+// redirect without a Location. An equal time to the second leaves the page unchanged and its
+// body unread; an accepted page takes the server's time, or clears the flag without one.
+TEST(DownloadBodyTest, TheHeadDecidesWhetherTheBodyIsWanted) {
+  struct Case {
+    const char* name;
+    int status;
+    const char* lastModified;  // nullptr: no header
+    int32_t hasTimeBefore;
+    BodyOutcome outcome;
+    int32_t hasTimeAfter;
+    uint16_t secondAfter;  // 0: the stored time stays as it was
+  };
+  const Case cases[] = {
+      {"an equal time is unchanged", 200, kLastModified, 1, BodyOutcome::Unchanged, 0, 0},
+      {"a different time is taken", 200, "Sun, 06 Nov 1994 08:49:38 GMT", 1, BodyOutcome::Accepted,
+       1, 38},
+      // An equal time must not matter while the flag is clear.
+      {"a first fetch sets the flag", 200, kLastModified, 0, BodyOutcome::Accepted, 1, 37},
+      {"a header that has gone clears the flag", 200, nullptr, 1, BodyOutcome::Accepted, 0, 0},
+      {"an unparsable time counts as none", 200, "yesterday", 1, BodyOutcome::Accepted, 0, 0},
+      {"204", 204, kLastModified, 0, BodyOutcome::Refused, 0, 0},
+      {"302 without a Location", 302, kLastModified, 0, BodyOutcome::Refused, 0, 0},
+      {"304", 304, kLastModified, 0, BodyOutcome::Refused, 0, 0},
+      {"404", 404, kLastModified, 0, BodyOutcome::Refused, 0, 0},
+      {"503", 503, kLastModified, 0, BodyOutcome::Refused, 0, 0},
+  };
+  test::TempDir dir;
+  BodyStore store(dir.Wide(""), FetchLimits());
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    SystemTime stored = StoredTime();
+    stored.DayOfWeek = 3;       // takes no part in the comparison
+    stored.Milliseconds = 500;  // nor does this
+    SystemTime expected = stored;
+    if (c.secondAfter != 0) {
+      expected = StoredTime();
+      expected.Second = c.secondAfter;
+    }
+    DownloadBody body(store, std::make_pair(c.hasTimeBefore, stored));
+    EXPECT_EQ(body.OnHead(Head(c.status, c.lastModified)), c.outcome == BodyOutcome::Accepted);
+    EXPECT_EQ(body.Outcome(), c.outcome);
+    EXPECT_EQ(body.Failure(), FetchFailure::None);
+    EXPECT_EQ(body.NewHasTime(), c.hasTimeAfter);
+    EXPECT_EQ(body.NewTime(), expected);
+  }
+}
+
+// A body that will not fit is given up, as soon as its announced length or its bytes tell.
+TEST(DownloadBodyTest, BodiesKeepToTheirLimits) {
+  struct Case {
+    const char* name;
+    uint64_t maxBytes;
+    uint64_t freeBytes;
+    std::optional<uint64_t> length;
+    size_t bytes;
+    const char* folder;  // where the temporary file goes, in the test's folder
+    FetchFailure failure;
+  };
+  const Case cases[] = {
+      {"within every limit", 4u << 20, 1u << 30, {}, 3u << 19, "", FetchFailure::None},
+      {"announced over the size limit", 1000, 1u << 30, 1001, 0, "", FetchFailure::TooLarge},
+      {"over the size limit unannounced", 1000, 1u << 30, {}, 1001, "", FetchFailure::TooLarge},
+      {"under the free-space floor",
+       0,
+       (1u << 20) + (1u << 19),
+       {},
+       3u << 19,
+       "",
+       FetchFailure::OutOfSpace},
+      {"no folder for the temporary file",
+       0,
+       1u << 30,
+       {},
+       3u << 19,
+       "missing/",
+       FetchFailure::None},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    test::TempDir dir;
+    const uint64_t freeBytes = c.freeBytes;
+    const FetchLimits limits{c.maxBytes, 1u << 20,
+                             [freeBytes](std::u16string_view) { return freeBytes; }};
+    BodyStore store(dir.Wide(c.folder), limits);
+    DownloadBody body(store, std::nullopt);
+    bool accepted = body.OnHead(Head(200, nullptr, c.length));
+    for (size_t sent = 0; accepted && sent < c.bytes; sent += 1000) {
+      accepted = Feed(body, std::string(std::min<size_t>(1000, c.bytes - sent), 'b'));
+    }
+    accepted = accepted && body.FinishFile();
+    EXPECT_EQ(accepted, c.failure == FetchFailure::None && c.folder[0] == '\0');
+    EXPECT_EQ(body.Outcome(), accepted ? BodyOutcome::Accepted : BodyOutcome::Failed);
+    EXPECT_EQ(body.Failure(), c.failure);
+  }
+}
+
+// A large body goes to a numbered temporary file, which a stored copy may later share as a
+// second name: the next download must replace that file, never write through it.
+TEST(DownloadBodyTest, ALargeBodyGoesToAFreshTemporaryFileThatIsRemovedAfter) {
+  test::TempDir dir;
+  const std::string temporary = dir.File("Kivo0000.tmp");
+  ASSERT_TRUE(test::WriteBytes(temporary, "previous download"));
+  ASSERT_EQ(::link(temporary.c_str(), dir.File("copy.html").c_str()), 0);
+  BodyStore store(dir.Wide(""), FetchLimits());
+  const std::string bytes(kMemoryBodyBytes + 1, 'x');
+  {
+    DownloadBody body(store, std::nullopt);
+    ASSERT_TRUE(body.OnHead(Head(200, nullptr, bytes.size())));
+    ASSERT_TRUE(Feed(body, bytes.substr(0, 1000)));
+    EXPECT_FALSE(body.InFile());
+    ASSERT_TRUE(Feed(body, bytes.substr(1000)));
+    ASSERT_TRUE(body.FinishFile());
+    EXPECT_TRUE(body.InFile());
+    EXPECT_EQ(test::Utf8(body.FilePath()), temporary);
+    EXPECT_TRUE(test::ReadBytes(temporary) == bytes);
+    EXPECT_EQ(test::ReadBytes(dir.File("copy.html")), "previous download");
+  }
+  EXPECT_FALSE(FileExists(test::U16(temporary)));
+}
+
+}  // namespace
+}  // namespace kivo
