@@ -14,6 +14,9 @@ namespace {
 constexpr uint64_t kProgressStep = 1024;
 // How long one wait for the network lasts before the cancel flag is asked again.
 constexpr std::chrono::milliseconds kWaitSlice{200};
+// How long the download being taken waits for a free connection before one that is needed
+// later is stopped to make room.
+constexpr std::chrono::milliseconds kLongestQueue{250};
 
 }  // namespace
 
@@ -32,6 +35,7 @@ struct FetchAhead::Download {
   uint64_t Shown = 0;  // body bytes whose progress has been reported
 
   bool Finished() const { return Transfer == nullptr || Transfer->Finished(); }
+  bool Started() const { return Transfer == nullptr || Transfer->Started(); }
   bool InFlight() const { return !Finished(); }
 };
 
@@ -156,12 +160,14 @@ FetchOutcome FetchAhead::Take(const FetchKey& key, FetchProgress* progress) {
   } else {
     download = MakeDownload(key);
     if (download->Transfer != nullptr) {
-      while (!http_.Start(*download->Transfer) && MakeRoom()) {
-      }
-      // Every connection busy with a download that is needed sooner cannot happen, since the
-      // one taken is always the first needed; should it, the wait below lets one finish.
+      http_.Start(*download->Transfer);
     }
   }
+  // A download that finds every connection busy takes the first one that frees up: one of
+  // them usually ends within a fraction of a request's time, while stopping one throws its
+  // progress away and asks for it again later. Only when none ends soon does the download
+  // needed last give way, so that a slow fetch-ahead cannot hold up the patrol.
+  const auto queued = std::chrono::steady_clock::now();
   while (!download->Finished()) {
     if (cancelled_()) {
       // Nothing fetched ahead is stored after a cancel; the download being taken runs on as a
@@ -173,10 +179,12 @@ FetchOutcome FetchAhead::Take(const FetchKey& key, FetchProgress* progress) {
       }
     }
     ShowProgress(*download, progress, false);
-    // A transfer that found every connection busy starts as soon as one is free; while it runs
-    // this does nothing.
-    http_.Start(*download->Transfer);
     http_.Wait(kWaitSlice);
+    // The download being taken comes first to a connection that has just freed up.
+    if (!http_.Start(*download->Transfer) && !download->Started() &&
+        std::chrono::steady_clock::now() - queued >= kLongestQueue && MakeRoom()) {
+      http_.Start(*download->Transfer);
+    }
     Refill();
   }
   FetchOutcome outcome;
