@@ -20,9 +20,11 @@ constexpr std::chrono::milliseconds kLongestQueue{250};
 
 }  // namespace
 
-bool FetchKey::operator==(const FetchKey& other) const {
-  return Entry == other.Entry && HasTime == other.HasTime &&
-         std::memcmp(&LastTime, &other.LastTime, sizeof LastTime) == 0 && Url == other.Url;
+bool Serves(const FetchKey& have, const FetchKey& want) {
+  const bool sameEntry = have.Entry == want.Entry || have.Entry == nullptr || want.Entry == nullptr;
+  return have.Kind == want.Kind && sameEntry && have.HasTime == want.HasTime &&
+         std::memcmp(&have.LastTime, &want.LastTime, sizeof have.LastTime) == 0 &&
+         have.Url == want.Url;
 }
 
 struct FetchAhead::Download {
@@ -67,7 +69,7 @@ std::unique_ptr<FetchAhead::Download> FetchAhead::MakeDownload(const FetchKey& k
   auto download = std::make_unique<Download>();
   download->Key = key;
   std::optional<std::pair<int32_t, SystemTime>> stored;
-  if (key.Entry != nullptr) {
+  if (key.Kind == FetchKind::Page) {
     stored.emplace(key.HasTime, key.LastTime);
   }
   download->Body = std::make_unique<DownloadBody>(store_, stored);
@@ -97,8 +99,13 @@ void FetchAhead::Refill() {
   std::vector<bool> served(plan_.size(), false);
   for (size_t k = 0; k < plan_.size(); ++k) {
     for (size_t i = 0; i < downloads_.size(); ++i) {
-      if (!matched[i] && downloads_[i]->Key == plan_[k]) {
+      if (!matched[i] && Serves(downloads_[i]->Key, plan_[k])) {
         matched[i] = served[k] = true;
+        // A download made for a page that was only expected now belongs to the entry that
+        // asks for it, so that dropping that entry's downloads drops it too.
+        if (downloads_[i]->Key.Entry == nullptr) {
+          downloads_[i]->Key.Entry = plan_[k].Entry;
+        }
         break;
       }
     }
@@ -147,10 +154,11 @@ FetchOutcome FetchAhead::Take(const FetchKey& key, FetchProgress* progress) {
     progress->SetByteText(u"");
   }
   auto found = std::find_if(downloads_.begin(), downloads_.end(),
-                            [&key](const auto& download) { return download->Key == key; });
+                            [&key](const auto& download) { return Serves(download->Key, key); });
   std::unique_ptr<Download> download;
   // The plan's own entry for this request is used up, or a refill would ask for it again.
-  const auto planned = std::find(plan_.begin(), plan_.end(), key);
+  const auto planned = std::find_if(plan_.begin(), plan_.end(),
+                                    [&key](const FetchKey& want) { return Serves(want, key); });
   if (planned != plan_.end()) {
     plan_.erase(planned);
   }
@@ -235,10 +243,10 @@ void FetchAhead::ShowProgress(Download& download, FetchProgress* progress, bool 
 
 const PageLinks* FetchAhead::KnownLinks(const FetchKey& key) {
   for (const auto& download : downloads_) {
-    if (!(download->Key == key)) {
+    if (!Serves(download->Key, key)) {
       continue;
     }
-    if (!download->Scanned && download->Key.Entry != nullptr && download->Finished() &&
+    if (!download->Scanned && download->Key.Kind == FetchKind::Page && download->Finished() &&
         download->Transfer != nullptr && download->Transfer->CompletedWhole() &&
         download->Body->Outcome() == BodyOutcome::Accepted && !download->Body->InFile()) {
       download->Scanned = true;
@@ -253,7 +261,8 @@ const PageLinks* FetchAhead::KnownLinks(const FetchKey& key) {
 }
 
 void FetchAhead::DropFor(const UrlEntry* entry) {
-  DropWhere([entry](const FetchKey& key) { return key.Entry == entry; });
+  DropWhere(
+      [entry](const FetchKey& key) { return key.Kind == FetchKind::Page && key.Entry == entry; });
 }
 
 void FetchAhead::DropWhere(const std::function<bool(const FetchKey&)>& unwanted) {
