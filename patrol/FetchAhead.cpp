@@ -15,12 +15,17 @@ namespace {
 constexpr uint64_t kProgressStep = 1024;
 // How long one wait for the network lasts before the cancel flag is asked again.
 constexpr std::chrono::milliseconds kWaitSlice{200};
+// How long the download being taken waits for a free connection before one that is needed
+// later is stopped to make room.
+constexpr std::chrono::milliseconds kLongestQueue{250};
 
 }  // namespace
 
-bool FetchKey::operator==(const FetchKey& other) const {
-  return Entry == other.Entry && HasTime == other.HasTime &&
-         std::memcmp(&LastTime, &other.LastTime, sizeof LastTime) == 0 && Url == other.Url;
+bool Serves(const FetchKey& have, const FetchKey& want) {
+  const bool sameEntry = have.Entry == want.Entry || have.Entry == nullptr || want.Entry == nullptr;
+  return have.Kind == want.Kind && sameEntry && have.HasTime == want.HasTime &&
+         std::memcmp(&have.LastTime, &want.LastTime, sizeof have.LastTime) == 0 &&
+         have.Url == want.Url;
 }
 
 struct FetchAhead::Download {
@@ -33,6 +38,7 @@ struct FetchAhead::Download {
   uint64_t Shown = 0;  // body bytes whose progress has been reported
 
   bool Finished() const { return Transfer == nullptr || Transfer->Finished(); }
+  bool Started() const { return Transfer == nullptr || Transfer->Started(); }
   bool InFlight() const { return !Finished(); }
 };
 
@@ -64,7 +70,7 @@ std::unique_ptr<FetchAhead::Download> FetchAhead::MakeDownload(const FetchKey& k
   auto download = std::make_unique<Download>();
   download->Key = key;
   std::optional<std::pair<int32_t, SystemTime>> stored;
-  if (key.Entry != nullptr) {
+  if (key.Kind == FetchKind::Page) {
     stored.emplace(key.HasTime, key.LastTime);
   }
   download->Body = std::make_unique<DownloadBody>(store_, stored);
@@ -94,8 +100,13 @@ void FetchAhead::Refill() {
   std::vector<bool> served(plan_.size(), false);
   for (size_t k = 0; k < plan_.size(); ++k) {
     for (size_t i = 0; i < downloads_.size(); ++i) {
-      if (!matched[i] && downloads_[i]->Key == plan_[k]) {
+      if (!matched[i] && Serves(downloads_[i]->Key, plan_[k])) {
         matched[i] = served[k] = true;
+        // A download made for a page that was only expected now belongs to the entry that
+        // asks for it, so that dropping that entry's downloads drops it too.
+        if (downloads_[i]->Key.Entry == nullptr) {
+          downloads_[i]->Key.Entry = plan_[k].Entry;
+        }
         break;
       }
     }
@@ -144,10 +155,11 @@ FetchOutcome FetchAhead::Take(const FetchKey& key, FetchProgress* progress) {
     progress->SetByteText(u"");
   }
   auto found = std::find_if(downloads_.begin(), downloads_.end(),
-                            [&key](const auto& download) { return download->Key == key; });
+                            [&key](const auto& download) { return Serves(download->Key, key); });
   std::unique_ptr<Download> download;
   // The plan's own entry for this request is used up, or a refill would ask for it again.
-  const auto planned = std::find(plan_.begin(), plan_.end(), key);
+  const auto planned = std::find_if(plan_.begin(), plan_.end(),
+                                    [&key](const FetchKey& want) { return Serves(want, key); });
   if (planned != plan_.end()) {
     plan_.erase(planned);
   }
@@ -157,12 +169,14 @@ FetchOutcome FetchAhead::Take(const FetchKey& key, FetchProgress* progress) {
   } else {
     download = MakeDownload(key);
     if (download->Transfer != nullptr) {
-      while (!http_.Start(*download->Transfer) && MakeRoom()) {
-      }
-      // Every connection busy with a download that is needed sooner cannot happen, since the
-      // one taken is always the first needed; should it, the wait below lets one finish.
+      http_.Start(*download->Transfer);
     }
   }
+  // A download that finds every connection busy takes the first one that frees up: one of
+  // them usually ends within a fraction of a request's time, while stopping one throws its
+  // progress away and asks for it again later. Only when none ends soon does the download
+  // needed last give way, so that a slow fetch-ahead cannot hold up the patrol.
+  const auto queued = std::chrono::steady_clock::now();
   while (!download->Finished()) {
     if (cancelled_()) {
       // Nothing fetched ahead is stored after a cancel; the download being taken runs on as a
@@ -174,10 +188,12 @@ FetchOutcome FetchAhead::Take(const FetchKey& key, FetchProgress* progress) {
       }
     }
     ShowProgress(*download, progress, false);
-    // A transfer that found every connection busy starts as soon as one is free; while it runs
-    // this does nothing.
-    http_.Start(*download->Transfer);
     http_.Wait(kWaitSlice);
+    // The download being taken comes first to a connection that has just freed up.
+    if (!http_.Start(*download->Transfer) && !download->Started() &&
+        std::chrono::steady_clock::now() - queued >= kLongestQueue && MakeRoom()) {
+      http_.Start(*download->Transfer);
+    }
     Refill();
   }
   FetchOutcome outcome;
@@ -228,10 +244,10 @@ void FetchAhead::ShowProgress(Download& download, FetchProgress* progress, bool 
 
 const PageLinks* FetchAhead::KnownLinks(const FetchKey& key) {
   for (const auto& download : downloads_) {
-    if (!(download->Key == key)) {
+    if (!Serves(download->Key, key)) {
       continue;
     }
-    if (!download->Scanned && download->Key.Entry != nullptr && download->Finished() &&
+    if (!download->Scanned && download->Key.Kind == FetchKind::Page && download->Finished() &&
         download->Transfer != nullptr && download->Transfer->CompletedWhole() &&
         download->Body->Outcome() == BodyOutcome::Accepted && !download->Body->InFile()) {
       download->Scanned = true;
@@ -246,7 +262,8 @@ const PageLinks* FetchAhead::KnownLinks(const FetchKey& key) {
 }
 
 void FetchAhead::DropFor(const UrlEntry* entry) {
-  DropWhere([entry](const FetchKey& key) { return key.Entry == entry; });
+  DropWhere(
+      [entry](const FetchKey& key) { return key.Kind == FetchKind::Page && key.Entry == entry; });
 }
 
 void FetchAhead::DropWhere(const std::function<bool(const FetchKey&)>& unwanted) {

@@ -19,16 +19,27 @@
 
 namespace kivo {
 
-// One request the patrol makes or expects to make: the page of an entry
-// (conditional on its Last-Modified time) or an image (unconditional).
+enum class FetchKind {
+  Page,   // conditional on the entry's Last-Modified time; its links are read
+  Image,  // unconditional
+};
+
+// One request the patrol makes or expects to make: the page of an entry or
+// an image.
 struct FetchKey {
   std::u16string Url;
-  const UrlEntry* Entry = nullptr;  // null for an image
+  FetchKind Kind = FetchKind::Image;
   int32_t HasTime = 0;
   SystemTime LastTime;
-
-  bool operator==(const FetchKey& other) const;
+  // The entry whose page this is. It is null for an image, and for a page
+  // that a page fetched ahead is expected to queue: a queued entry has no
+  // time yet, so its request is known before the entry exists.
+  const UrlEntry* Entry = nullptr;
 };
+
+// True when a download made for `have` answers the request `want`: the same
+// kind, URL and time, and the same entry when both name one.
+bool Serves(const FetchKey& have, const FetchKey& want);
 
 // The result of one download when its turn comes.
 struct FetchOutcome {
@@ -73,8 +84,7 @@ class FetchAhead {
   // and been read; null before that. Reading the pages that wait for their
   // turn lets their images be fetched ahead too.
   const PageLinks* KnownLinks(const FetchKey& key);
-  // Throws away every download for `entry`, or for images when it is null
-  // and every image is dropped.
+  // Throws away every download made for the page of `entry`.
   void DropFor(const UrlEntry* entry);
   // Throws away the downloads that `unwanted` picks.
   void DropWhere(const std::function<bool(const FetchKey&)>& unwanted);

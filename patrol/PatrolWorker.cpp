@@ -1,5 +1,6 @@
 #include "patrol/PatrolWorker.h"
 
+#include <algorithm>
 #include <chrono>
 #include <memory>
 #include <optional>
@@ -193,7 +194,7 @@ class Patrol {
 
     const FetchKey key = KeyOf(entry);
     std::vector<FetchKey> upcoming{key};
-    AddKnownImages(key, upcoming);
+    PlanPage(key, RulesOf(entry), upcoming);
     AddUpcomingEntries(index, upcoming);
     ahead_.Plan(std::move(upcoming));
     FetchOutcome fetched = Take(key);
@@ -251,8 +252,8 @@ class Patrol {
     fetched.Body.reset();  // its memory or temporary file is not needed any more
     if (entry.GetImages != 0) {
       FetchImages(index, links, folder);
-      // An image fetched ahead whose URL has been fetched meanwhile will
-      // never be asked for.
+      // An image, or a page expected to be queued, that was fetched ahead
+      // and whose URL has been fetched meanwhile will never be asked for.
       ahead_.DropWhere([this](const FetchKey& key) {
         return key.Entry == nullptr && fetchedUrls_.Contains(key.Url);
       });
@@ -263,46 +264,106 @@ class Patrol {
 
   // The request for an image, made whatever its time.
   static FetchKey ImageKey(std::u16string_view url) {
-    return FetchKey{std::u16string(url), nullptr, 0, SystemTime()};
+    return FetchKey{std::u16string(url), FetchKind::Image, 0, SystemTime(), nullptr};
   }
 
   // The request for entry's page, conditional on its Last-Modified time.
   static FetchKey KeyOf(const UrlEntry& entry) {
-    return FetchKey{std::u16string(entry.Url.View()), &entry, entry.HasLastTime, entry.LastTime};
+    return FetchKey{std::u16string(entry.Url.View()), FetchKind::Page, entry.HasLastTime,
+                    entry.LastTime, &entry};
   }
 
-  // The requests that the entries from index on will make, as far as they are
+  // What an entry passes on to the frames and links it queues: its server
+  // rule and images option travel unchanged, its level and frame hops as
+  // QueueFramesAndLinks counts them.
+  struct PageRules {
+    const UrlEntry* Rules;  // the entry whose server rule and images option apply
+    int32_t LinkLevel;
+    int32_t FrameHops;
+  };
+
+  PageRules RulesOf(const UrlEntry& entry) const {
+    const auto hops = frameHops_.find(&entry);
+    return PageRules{&entry, entry.LinkLevel, hops == frameHops_.end() ? 0 : hops->second};
+  }
+
+  bool PlanFull(const std::vector<FetchKey>& upcoming) const {
+    return upcoming.size() >= static_cast<size_t>(ahead_.Horizon());
+  }
+
+  // The requests that the entries after index will make, as far as they are
   // known now: each entry's page, except a queued frame or link that has been
-  // fetched meanwhile, which will be skipped, and the images of the pages
-  // that have already arrived.
+  // fetched meanwhile, which will be skipped, then what its page is expected
+  // to ask for once it has arrived.
   void AddUpcomingEntries(int32_t index, std::vector<FetchKey>& upcoming) {
-    const size_t horizon = static_cast<size_t>(ahead_.Horizon());
     for (int32_t j = index + 1;
-         j < list_.Count() && j <= index + ahead_.Horizon() * 4 && upcoming.size() < horizon; ++j) {
+         j < list_.Count() && j <= index + ahead_.Horizon() * 4 && !PlanFull(upcoming); ++j) {
       const UrlEntry& next = *list_[j];
       if (list_.IsTemporary(&next) && fetchedUrls_.Contains(next.Url.View())) {
         continue;
       }
-      upcoming.push_back(KeyOf(next));
-      AddKnownImages(upcoming.back(), upcoming);
+      const FetchKey key = KeyOf(next);  // a copy: the plan grows below
+      upcoming.push_back(key);
+      PlanPage(key, RulesOf(next), upcoming);
     }
   }
 
-  // Adds the images of the page that `page` fetched ahead, when it has
-  // arrived and its entry fetches images, that are not fetched yet.
-  void AddKnownImages(const FetchKey& page, std::vector<FetchKey>& upcoming) {
-    const PageLinks* links = page.Entry->GetImages != 0 ? ahead_.KnownLinks(page) : nullptr;
-    if (links == nullptr) {
-      return;
+  // Adds what the page that `page` fetched ahead will ask for once its turn
+  // comes, when it has arrived and been read: its images, then the frames and
+  // links it will queue, each followed by what it asks for in turn. This is
+  // the depth-first order in which the patrol will need them. A guess that
+  // turns out wrong costs one request, never a different result.
+  void PlanPage(const FetchKey& page, const PageRules& rules, std::vector<FetchKey>& upcoming) {
+    const PageLinks* links = ahead_.KnownLinks(page);
+    if (links != nullptr) {
+      PlanLinks(page.Url, *links, rules, -1, upcoming);
     }
-    for (const WideString* image : links->ImageUrls) {
-      if (upcoming.size() >= static_cast<size_t>(ahead_.Horizon())) {
-        return;
-      }
-      if (image != nullptr && !fetchedUrls_.Contains(image->View())) {
-        upcoming.push_back(ImageKey(image->View()));
+  }
+
+  // Adds the images of links from after position `imagesFrom`, then the
+  // frames and links that the page at pageUrl will queue, with their own
+  // expected requests.
+  void PlanLinks(std::u16string_view pageUrl, const PageLinks& links, const PageRules& rules,
+                 int32_t imagesFrom, std::vector<FetchKey>& upcoming) {
+    if (rules.Rules->GetImages != 0) {
+      for (int32_t j = imagesFrom + 1; j < links.ImageUrls.Count() && !PlanFull(upcoming); ++j) {
+        const WideString* image = links.ImageUrls[j];
+        if (image != nullptr && !fetchedUrls_.Contains(image->View())) {
+          upcoming.push_back(ImageKey(image->View()));
+        }
       }
     }
+    const WideString server = ServerOfUrl(pageUrl);
+    auto expect = [&](const OwnedPtrArray<WideString>& urls, const PageRules& childRules) {
+      for (const WideString* url : urls) {
+        if (PlanFull(upcoming)) {
+          return;
+        }
+        if (url == nullptr ||
+            !AdmitsUrl(*rules.Rules, server.View(), url->View(), list_, fetchedUrls_) ||
+            Planned(url->View(), upcoming)) {
+          continue;
+        }
+        const FetchKey child{std::u16string(url->View()), FetchKind::Page, 0, SystemTime(),
+                             nullptr};
+        upcoming.push_back(child);
+        PlanPage(child, childRules, upcoming);
+      }
+    };
+    if (rules.FrameHops < kMaxFrameHops) {
+      expect(links.FrameUrls, PageRules{rules.Rules, rules.LinkLevel, rules.FrameHops + 1});
+    }
+    if (rules.LinkLevel > 0) {
+      expect(links.LinkUrls, PageRules{rules.Rules, rules.LinkLevel - 1, 0});
+    }
+  }
+
+  // True when the plan already asks for the page at url: the patrol queues a
+  // URL once, so a second link to it asks for nothing.
+  static bool Planned(std::u16string_view url, const std::vector<FetchKey>& upcoming) {
+    return std::any_of(upcoming.begin(), upcoming.end(), [url](const FetchKey& key) {
+      return key.Kind == FetchKind::Page && key.Url == url;
+    });
   }
 
   // Reads the links of a page that arrived ahead of its turn, unless it is
@@ -373,18 +434,13 @@ class Patrol {
   }
 
   // The images of the page from position on that are still to be fetched,
-  // then what the entries after index will ask for.
+  // then the frames and links it will queue, then what the entries after
+  // index will ask for.
   std::vector<FetchKey> UpcomingImages(int32_t index, const PageLinks& links, int32_t position,
                                        const FetchKey& first) {
     std::vector<FetchKey> upcoming{first};
-    const int32_t horizon = ahead_.Horizon();
-    for (int32_t j = position + 1;
-         j < links.ImageUrls.Count() && static_cast<int32_t>(upcoming.size()) < horizon; ++j) {
-      const WideString* image = links.ImageUrls[j];
-      if (image != nullptr && !fetchedUrls_.Contains(image->View())) {
-        upcoming.push_back(ImageKey(image->View()));
-      }
-    }
+    const UrlEntry& entry = *list_[index];
+    PlanLinks(entry.Url.View(), links, RulesOf(entry), position, upcoming);
     AddUpcomingEntries(index, upcoming);
     return upcoming;
   }

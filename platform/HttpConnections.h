@@ -36,6 +36,8 @@ class HttpTransfer {
  public:
   // True once it has ended, whole or not.
   bool Finished() const { return finished_; }
+  // True once it has had a connection, or has ended without one.
+  bool Started() const { return slot_ >= 0 || redirects_ > 0 || finished_; }
   // True when the final response's body went whole into the sink, which
   // accepted all of it.
   bool CompletedWhole() const;

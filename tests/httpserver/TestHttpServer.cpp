@@ -311,15 +311,19 @@ bool TestHttpServer::Pause(int fd, int delayMs, const std::string& holdName) {
         return true;
       }
     }
+    // A wait never runs past the deadline, so that a delay of 25 ms is 25 ms and not a whole
+    // number of ticks.
+    const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now());
+    const int tick = std::clamp(static_cast<int>(left.count()), 1, kTickMs);
     pollfd entry{fd, POLLIN | POLLRDHUP, 0};
-    if (::poll(&entry, 1, kTickMs) <= 0) {
+    if (::poll(&entry, 1, tick) <= 0) {
       continue;
     }
     if ((entry.revents & (POLLRDHUP | POLLHUP | POLLERR)) != 0) {
       return false;
     }
     // Data from the client (a next request) is left for later; keep waiting without spinning.
-    std::this_thread::sleep_for(std::chrono::milliseconds(kTickMs));
+    std::this_thread::sleep_for(std::chrono::milliseconds(tick));
   }
   return holdName.empty();
 }

@@ -38,7 +38,7 @@ class FetchAheadTake : public testing::Test {
     http_ = platform::HttpConnections::Open(options, 1);
     ahead_ = std::make_unique<FetchAhead>(
         *http_, store_, 1, [] { return false; }, [] { return false; }, nullptr);
-    return ahead_->Take(FetchKey{url, nullptr, 0, SystemTime()}, &progress_);
+    return ahead_->Take(FetchKey{url, FetchKind::Image, 0, SystemTime(), nullptr}, &progress_);
   }
 
   TestHttpServer server_;

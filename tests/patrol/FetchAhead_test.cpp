@@ -15,6 +15,7 @@
 #include "common/ScopedEnv.h"
 #include "common/TempDir.h"
 #include "httpserver/TestHttpServer.h"
+#include "patrol/FetchAhead.h"
 #include "patrol/PatrolList.h"
 #include "patrol/PatrolRunning.h"
 #include "patrol/PatrolWorker.h"
@@ -183,6 +184,34 @@ void ScriptSite(test::TestHttpServer& server) {
   }
   server.Script("/data.zip",
                 test::ScriptedResponse::Ok(std::string("PK\3\4") + std::string(3000, 'z')));
+}
+
+// A page fetched ahead before its entry is queued serves that entry, but a
+// download never answers a request of another kind, URL or time.
+TEST(FetchKeyServes, MatchesKindUrlTimeAndAnyUnnamedEntry) {
+  UrlEntry first;
+  UrlEntry second;
+  const FetchKey page{u"http://h/a", FetchKind::Page, 0, SystemTime(), &first};
+  FetchKey expected = page;
+  expected.Entry = nullptr;
+  FetchKey other = page;
+  other.Entry = &second;
+  FetchKey image = expected;
+  image.Kind = FetchKind::Image;
+  FetchKey dated = page;
+  dated.HasTime = 1;
+  dated.LastTime = kMondayTime;
+  FetchKey elsewhere = page;
+  elsewhere.Url = u"http://h/b";
+  const struct {
+    const FetchKey& Have;
+    bool Served;
+  } cases[] = {{page, true},   {expected, true}, {other, false},
+               {image, false}, {dated, false},   {elsewhere, false}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(Utf8(c.Have.Url) + (c.Have.Kind == FetchKind::Image ? " image" : " page"));
+    EXPECT_EQ(Serves(c.Have, page), c.Served);
+  }
 }
 
 TEST_F(PatrolFetchAhead, EveryConnectionCountGivesTheSameResult) {
