@@ -3,6 +3,7 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/random.h>
 #include <sys/stat.h>
 #include <time.h>
 #include <unistd.h>
@@ -15,6 +16,7 @@
 #include <memory>
 #include <optional>
 #include <random>
+#include <utility>
 #include <vector>
 
 #include "platform/HostFile.h"
@@ -165,6 +167,42 @@ std::optional<int64_t> BootTime() {
   return static_cast<int64_t>(now.tv_sec) - static_cast<int64_t>(sinceBoot.tv_sec);
 }
 
+// "<pid>-<start>-<boot>" for the calling process, read from /proc.
+std::string ReadWriterTag() {
+  const std::optional<std::string> selfStat = ReadSmallFile("/proc/self/stat");
+  const std::optional<uint64_t> start = selfStat ? StartOfStat(*selfStat) : std::nullopt;
+  const std::optional<std::string> boot = BootTag();
+  const bool known = start && boot;
+  return std::to_string(::getpid()) + "-" + std::to_string(known ? *start : 0) + "-" +
+         (known ? *boot : std::string(kUnknownBoot));
+}
+
+// The writer part of the calling process's temporary names. It cannot change
+// while the process runs, and a patrol names a temporary file for every page
+// it rewrites, so /proc is read once; a forked child has a process id of its
+// own and reads its own.
+std::string WriterTag() {
+  static const std::pair<pid_t, std::string> first{::getpid(), ReadWriterTag()};
+  return first.first == ::getpid() ? first.second : ReadWriterTag();
+}
+
+// Six fresh lower-case letters or digits. One getrandom call is much cheaper
+// than setting up a random device per name; the small bias of the modulo does
+// not matter, since the exclusive create catches a name that is taken.
+std::string RandomLetters() {
+  static constexpr std::string_view kLetters = "abcdefghijklmnopqrstuvwxyz0123456789";
+  std::array<unsigned char, kRandomLength> bytes{};
+  if (::getrandom(bytes.data(), bytes.size(), 0) != static_cast<ssize_t>(bytes.size())) {
+    std::random_device entropy;
+    std::generate(bytes.begin(), bytes.end(), [&entropy] { return entropy() & 0xFF; });
+  }
+  std::string letters;
+  for (const unsigned char byte : bytes) {
+    letters.push_back(kLetters[byte % kLetters.size()]);
+  }
+  return letters;
+}
+
 // True unless it is certain that no process with this id and start time
 // runs: a process that cannot be looked at may be the writer.
 bool MayStillRun(const Writer& writer) {
@@ -234,20 +272,10 @@ std::string ShortenedForSuffix(const std::string& hostTarget, size_t suffixBytes
 }  // namespace
 
 std::string TemporaryNameFor(const std::string& hostTarget) {
-  static constexpr char kLetters[] = "abcdefghijklmnopqrstuvwxyz0123456789";
-  const std::optional<std::string> selfStat = ReadSmallFile("/proc/self/stat");
-  const std::optional<uint64_t> start = selfStat ? StartOfStat(*selfStat) : std::nullopt;
-  const std::optional<std::string> boot = BootTag();
-  const bool known = start && boot;
   std::string suffix(kTag);
-  suffix += std::to_string(::getpid()) + "-" + std::to_string(known ? *start : 0) + "-";
-  suffix += known ? *boot : std::string(kUnknownBoot);
+  suffix += WriterTag();
   suffix += '-';
-  std::random_device entropy;
-  std::uniform_int_distribution<int> pick(0, static_cast<int>(sizeof(kLetters)) - 2);
-  for (size_t i = 0; i < kRandomLength; ++i) {
-    suffix.push_back(kLetters[pick(entropy)]);
-  }
+  suffix += RandomLetters();
   return ShortenedForSuffix(hostTarget, suffix.size()) + suffix;
 }
 
