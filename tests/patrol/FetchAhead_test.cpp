@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "common/ScopedEnv.h"
+#include "common/StoredSettings.h"
 #include "common/TempDir.h"
 #include "httpserver/TestHttpServer.h"
 #include "patrol/FetchAhead.h"
@@ -21,8 +22,6 @@
 #include "patrol/PatrolWorker.h"
 #include "platform/Utf8.h"
 #include "support/WideString.h"
-#include "urllist/RegKey.h"
-#include "urllist/Settings.h"
 #include "urllist/UrlList.h"
 #include "urllist/UrlListFile.h"
 
@@ -68,9 +67,7 @@ class PatrolFetchAhead : public testing::Test {
  protected:
   void SetUp() override {
     ASSERT_TRUE(server_.IsListening());
-    RegKey key;
-    key.OpenForWrite(RegRoot::CurrentUser, kSettingsKeyPath);
-    WriteStringSetting(key, Setting::SaveFolder, test::U16(Save() + "/"));
+    test::Store(Setting::SaveFolder, test::U16(Save() + "/"));
   }
 
   std::string Save() const { return home_.File("save"); }
@@ -89,11 +86,7 @@ class PatrolFetchAhead : public testing::Test {
   // Patrols every entry with `connections` into an empty save folder, on a
   // thread of its own as the dialog runs it.
   Result Patrol(uint32_t connections, const UrlList& initial) {
-    {
-      RegKey key;
-      key.OpenForWrite(RegRoot::CurrentUser, kSettingsKeyPath);
-      WriteDwordSetting(key, Setting::Connections, connections);
-    }
+    test::Store(Setting::Connections, connections);
     std::filesystem::remove_all(Save());
     std::filesystem::create_directories(Save());
     UrlList entries;
@@ -291,11 +284,7 @@ TEST_F(PatrolFetchAhead, CancelStoresNothingThatWasFetchedAhead) {
   UrlEntry& a = AddEntry("/a.html", 0, 1);
   UrlEntry& b = AddEntry("/b.html", 0, 1);
   UrlEntry& c = AddEntry("/c.html", 0, 1);
-  {
-    RegKey key;
-    key.OpenForWrite(RegRoot::CurrentUser, kSettingsKeyPath);
-    WriteDwordSetting(key, Setting::Connections, 4);
-  }
+  test::Store(Setting::Connections, 4);
   std::filesystem::create_directories(Save());
   PatrolList patrol;
   for (UrlEntry* entry : list_) {
