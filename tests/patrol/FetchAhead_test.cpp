@@ -20,7 +20,6 @@
 #include "patrol/PatrolList.h"
 #include "patrol/PatrolRunning.h"
 #include "patrol/PatrolWorker.h"
-#include "platform/Utf8.h"
 #include "support/WideString.h"
 #include "urllist/UrlList.h"
 #include "urllist/UrlListFile.h"
@@ -31,9 +30,7 @@ namespace {
 constexpr const char* kMonday = "Mon, 07 Dec 2026 10:00:00 GMT";
 constexpr SystemTime kMondayTime{2026, 12, 1, 7, 10, 0, 0, 0};
 
-std::string Utf8(std::u16string_view text) {
-  return platform::Utf8FromUtf16(text);
-}
+using test::Utf8;
 
 // Writes down every call of the view, in order, as one line each.
 class RecordingView : public PatrolView {
@@ -71,7 +68,6 @@ class PatrolFetchAhead : public testing::Test {
   }
 
   std::string Save() const { return home_.File("save"); }
-  std::string Url(const std::string& path) const { return server_.Url(path); }
 
   UrlEntry& AddEntry(const std::string& path, int32_t level, int32_t images) {
     auto entry = std::make_unique<UrlEntry>();

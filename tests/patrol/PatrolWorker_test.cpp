@@ -42,19 +42,13 @@ using testing::UnorderedElementsAre;
 constexpr const char* kMonday = "Mon, 07 Dec 2026 10:00:00 GMT";
 
 // Records what the worker shows, applies entry updates at once (the command
-// line's way) and can act when a title or a URL is shown.
+// line's way) and can act when a URL is shown.
 class RecordingView : public PatrolView {
  public:
-  void SetTitle(std::u16string_view name) override {
-    titles.push_back(Utf8(name));
-    if (onTitle) {
-      onTitle(titles.back());
-    }
-  }
+  void SetTitle(std::u16string_view name) override { titles.push_back(Utf8(name)); }
   void SetUrl(std::u16string_view url) override {
-    urls.push_back(Utf8(url));
     if (onUrl) {
-      onUrl(urls.back());
+      onUrl(Utf8(url));
     }
   }
   void SetState(std::u16string_view state) override { states.push_back(Utf8(state)); }
@@ -69,12 +63,10 @@ class RecordingView : public PatrolView {
   std::string LastState() const { return states.empty() ? "" : states.back(); }
 
   std::vector<std::string> titles;
-  std::vector<std::string> urls;
   std::vector<std::string> states;
   std::vector<std::string> errors;
   int updates = 0;
   int finished = 0;
-  std::function<void(const std::string&)> onTitle;
   std::function<void(const std::string&)> onUrl;
 };
 
