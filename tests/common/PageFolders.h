@@ -4,8 +4,10 @@
 #include <string>
 
 #include "common/TempDir.h"
+#include "html/ExtractLinks.h"
 #include "html/RewriteLinks.h"
 #include "platform/CodePage.h"
+#include "platform/Utf8.h"
 
 namespace kivo::test {
 
@@ -15,6 +17,20 @@ inline std::string ReplaceAll(std::string text, const std::string& from, const s
     text.replace(at, from.size(), to);
   }
   return text;
+}
+
+// Lists the three link lists as "I url", "L url" and "F url" lines, in list order.
+inline std::string DescribeLinks(const PageLinks& links) {
+  std::string out;
+  const auto add = [&out](const char* tag, const OwnedPtrArray<WideString>& list) {
+    for (const WideString* url : list) {
+      out += std::string(tag) + " " + platform::Utf8FromUtf16(url->View()) + "\n";
+    }
+  };
+  add("I", links.ImageUrls);
+  add("L", links.LinkUrls);
+  add("F", links.FrameUrls);
+  return out;
 }
 
 // A page folder with "page.html" and a sibling folder "other" for records kept

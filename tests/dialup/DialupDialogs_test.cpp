@@ -8,11 +8,11 @@
 #include "FakeRemoteAccess.h"
 #include "common/QtTestApp.h"
 #include "common/ScopedEnv.h"
+#include "common/StoredSettings.h"
 #include "common/TempDir.h"
 #include "dialup/DialDialog.h"
 #include "dialup/HangUpDialog.h"
 #include "dialup/ServiceDialupFlow.h"
-#include "urllist/Settings.h"
 
 namespace kivo {
 namespace {
@@ -47,10 +47,8 @@ class DialupDialogsTest : public ::testing::Test {
   }
 
   void SetDialup(uint32_t on, std::u16string_view entry) {
-    RegKey key;
-    ASSERT_TRUE(key.OpenForWrite(RegRoot::CurrentUser, kSettingsKeyPath));
-    WriteDwordSetting(key, Setting::DialupConnect, on);
-    WriteStringSetting(key, Setting::DialupEntry, entry);
+    ASSERT_TRUE(test::Store(Setting::DialupConnect, on));
+    ASSERT_TRUE(test::Store(Setting::DialupEntry, entry));
   }
 
   void BeginDial() {

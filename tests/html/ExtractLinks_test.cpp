@@ -5,13 +5,13 @@
 
 #include <string>
 
-#include "common/TempDir.h"
+#include "common/PageFolders.h"
 #include "html/PageBytes.h"
-#include "platform/Utf8.h"
 
 namespace kivo {
 namespace {
 
+using test::DescribeLinks;
 using test::TempDir;
 using test::U16;
 using test::WriteBytes;
@@ -24,26 +24,12 @@ bool Extract(PageLinks& links, std::u16string_view pageUrl, std::u16string_view 
   return ExtractLinks(links, pageUrl, path, ansi);
 }
 
-// Lists the three lists as "I url", "L url" and "F url" lines, in list order.
-std::string Describe(const PageLinks& links) {
-  std::string out;
-  const auto add = [&out](const char* tag, const OwnedPtrArray<WideString>& list) {
-    for (const WideString* url : list) {
-      out += std::string(tag) + " " + platform::Utf8FromUtf16(url->View()) + "\n";
-    }
-  };
-  add("I", links.ImageUrls);
-  add("L", links.LinkUrls);
-  add("F", links.FrameUrls);
-  return out;
-}
-
 std::string ExtractFromPage(const std::string& page, std::u16string_view pageUrl = kPageUrl) {
   TempDir dir;
   EXPECT_TRUE(WriteBytes(dir.File("page.html"), page));
   PageLinks links;
   EXPECT_TRUE(Extract(links, pageUrl, dir.Wide("page.html")));
-  return Describe(links);
+  return DescribeLinks(links);
 }
 
 struct Case {
@@ -128,9 +114,9 @@ TEST(ExtractLinksTest, EarlierResultsAreReplacedAlsoWhenTheFileIsMissing) {
   links.ImageUrls.Add(std::make_unique<WideString>(u"http://host/dir/a.gif"));
   links.FrameUrls.Add(std::make_unique<WideString>(u"http://old/"));
   ASSERT_TRUE(Extract(links, kPageUrl, dir.Wide("p.html")));
-  EXPECT_EQ(Describe(links), "I http://host/dir/a.gif\n");
+  EXPECT_EQ(DescribeLinks(links), "I http://host/dir/a.gif\n");
   EXPECT_FALSE(Extract(links, kPageUrl, dir.Wide("missing.html")));
-  EXPECT_EQ(Describe(links), "");
+  EXPECT_EQ(DescribeLinks(links), "");
 }
 
 TEST(ExtractLinksTest, PagesAboveTheLimitAreNotAnalysed) {
@@ -141,7 +127,7 @@ TEST(ExtractLinksTest, PagesAboveTheLimitAreNotAnalysed) {
   ASSERT_EQ(::truncate(path.c_str(), static_cast<off_t>(kMaxAnalysedPageBytes + 1)), 0);
   PageLinks links;
   EXPECT_TRUE(Extract(links, kPageUrl, U16(path)));
-  EXPECT_EQ(Describe(links), "");
+  EXPECT_EQ(DescribeLinks(links), "");
 }
 
 TEST(ExtractLinksTest, EachListKeepsItsFirstUrlsUpToTheCap) {

@@ -7,9 +7,7 @@
 #include <string>
 
 #include "common/PageFolders.h"
-#include "html/ExtractLinks.h"
 #include "html/RewriteLinks.h"
-#include "platform/Utf8.h"
 
 namespace kivo {
 namespace {
@@ -18,20 +16,6 @@ using test::ReadBytes;
 using test::ReplaceAll;
 using test::U16;
 using test::WriteBytes;
-
-std::string Describe(const PageLinks& links) {
-  std::string out;
-  const auto add = [&out](const char* title, const OwnedPtrArray<WideString>& list) {
-    out += std::string("[") + title + "]\n";
-    for (const WideString* url : list) {
-      out += platform::Utf8FromUtf16(url->View()) + "\n";
-    }
-  };
-  add("ImageUrls", links.ImageUrls);
-  add("LinkUrls", links.LinkUrls);
-  add("FrameUrls", links.FrameUrls);
-  return out;
-}
 
 class GoldenPageTest : public ::testing::TestWithParam<const char*>, protected test::PageFolders {
  protected:
@@ -76,7 +60,7 @@ class GoldenPageTest : public ::testing::TestWithParam<const char*>, protected t
 TEST_P(GoldenPageTest, ExtractsTheExpectedLists) {
   PageLinks links;
   ASSERT_TRUE(ExtractLinks(links, pageUrl_, U16(PagePath()), ansi_));
-  EXPECT_EQ(Describe(links), expectedLinks_);
+  EXPECT_EQ(test::DescribeLinks(links), expectedLinks_);
 }
 
 TEST_P(GoldenPageTest, RewritesToTheExpectedBytes) {

@@ -13,16 +13,14 @@
 #include <vector>
 
 #include "common/ScopedEnv.h"
+#include "common/StoredSettings.h"
 #include "common/TempDir.h"
 #include "httpserver/TestHttpServer.h"
 #include "patrol/FetchAhead.h"
 #include "patrol/PatrolList.h"
 #include "patrol/PatrolRunning.h"
 #include "patrol/PatrolWorker.h"
-#include "platform/Utf8.h"
 #include "support/WideString.h"
-#include "urllist/RegKey.h"
-#include "urllist/Settings.h"
 #include "urllist/UrlList.h"
 #include "urllist/UrlListFile.h"
 
@@ -32,9 +30,7 @@ namespace {
 constexpr const char* kMonday = "Mon, 07 Dec 2026 10:00:00 GMT";
 constexpr SystemTime kMondayTime{2026, 12, 1, 7, 10, 0, 0, 0};
 
-std::string Utf8(std::u16string_view text) {
-  return platform::Utf8FromUtf16(text);
-}
+using test::Utf8;
 
 // Writes down every call of the view, in order, as one line each.
 class RecordingView : public PatrolView {
@@ -68,13 +64,10 @@ class PatrolFetchAhead : public testing::Test {
  protected:
   void SetUp() override {
     ASSERT_TRUE(server_.IsListening());
-    RegKey key;
-    key.OpenForWrite(RegRoot::CurrentUser, kSettingsKeyPath);
-    WriteStringSetting(key, Setting::SaveFolder, test::U16(Save() + "/"));
+    test::Store(Setting::SaveFolder, test::U16(Save() + "/"));
   }
 
   std::string Save() const { return home_.File("save"); }
-  std::string Url(const std::string& path) const { return server_.Url(path); }
 
   UrlEntry& AddEntry(const std::string& path, int32_t level, int32_t images) {
     auto entry = std::make_unique<UrlEntry>();
@@ -89,11 +82,7 @@ class PatrolFetchAhead : public testing::Test {
   // Patrols every entry with `connections` into an empty save folder, on a
   // thread of its own as the dialog runs it.
   Result Patrol(uint32_t connections, const UrlList& initial) {
-    {
-      RegKey key;
-      key.OpenForWrite(RegRoot::CurrentUser, kSettingsKeyPath);
-      WriteDwordSetting(key, Setting::Connections, connections);
-    }
+    test::Store(Setting::Connections, connections);
     std::filesystem::remove_all(Save());
     std::filesystem::create_directories(Save());
     UrlList entries;
@@ -291,11 +280,7 @@ TEST_F(PatrolFetchAhead, CancelStoresNothingThatWasFetchedAhead) {
   UrlEntry& a = AddEntry("/a.html", 0, 1);
   UrlEntry& b = AddEntry("/b.html", 0, 1);
   UrlEntry& c = AddEntry("/c.html", 0, 1);
-  {
-    RegKey key;
-    key.OpenForWrite(RegRoot::CurrentUser, kSettingsKeyPath);
-    WriteDwordSetting(key, Setting::Connections, 4);
-  }
+  test::Store(Setting::Connections, 4);
   std::filesystem::create_directories(Save());
   PatrolList patrol;
   for (UrlEntry* entry : list_) {

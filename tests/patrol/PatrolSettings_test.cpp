@@ -3,10 +3,9 @@
 #include <gtest/gtest.h>
 
 #include "common/ScopedEnv.h"
+#include "common/StoredSettings.h"
 #include "common/TempDir.h"
 #include "platform/ProgramFolder.h"
-#include "urllist/RegKey.h"
-#include "urllist/Settings.h"
 
 namespace kivo {
 namespace {
@@ -17,13 +16,10 @@ TEST(PatrolSettingsTest, TimeOutsAreClampedAndAnEmptySaveFolderIsTheProgramFolde
   test::TempDir home;
   test::ScopedEnv programFolder("KIVO_HOME", home.File("prog"));
   test::ScopedEnv settingsFolder("XDG_CONFIG_HOME", home.File("config"));
-  RegKey key;
-  ASSERT_TRUE(key.OpenForWrite(RegRoot::CurrentUser, kSettingsKeyPath));
-  WriteDwordSetting(key, Setting::ConnectTimeout, 5);
-  WriteDwordSetting(key, Setting::ReceiveTimeout, 45);
-  WriteDwordSetting(key, Setting::MaxFileSize, 2);
-  WriteStringSetting(key, Setting::SaveFolder, u"");
-  key.Close();
+  ASSERT_TRUE(test::Store(Setting::ConnectTimeout, 5));
+  ASSERT_TRUE(test::Store(Setting::ReceiveTimeout, 45));
+  ASSERT_TRUE(test::Store(Setting::MaxFileSize, 2));
+  ASSERT_TRUE(test::Store(Setting::SaveFolder, u""));
   const PatrolSettings settings = ReadPatrolSettings();
   EXPECT_EQ(settings.Session.ConnectTimeoutMs, 10000u);
   EXPECT_EQ(settings.Session.ReceiveTimeoutMs, 45000u);

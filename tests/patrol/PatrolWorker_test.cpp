@@ -20,6 +20,7 @@
 #include <vector>
 
 #include "common/ScopedEnv.h"
+#include "common/StoredSettings.h"
 #include "common/TempDir.h"
 #include "httpserver/TestHttpServer.h"
 #include "patrol/EntryUpdate.h"
@@ -28,8 +29,6 @@
 #include "platform/FileExists.h"
 #include "platform/ProgramFolder.h"
 #include "platform/UniqueFd.h"
-#include "urllist/RegKey.h"
-#include "urllist/Settings.h"
 
 namespace kivo::test {
 namespace {
@@ -43,19 +42,13 @@ using testing::UnorderedElementsAre;
 constexpr const char* kMonday = "Mon, 07 Dec 2026 10:00:00 GMT";
 
 // Records what the worker shows, applies entry updates at once (the command
-// line's way) and can act when a title or a URL is shown.
+// line's way) and can act when a URL is shown.
 class RecordingView : public PatrolView {
  public:
-  void SetTitle(std::u16string_view name) override {
-    titles.push_back(Utf8(name));
-    if (onTitle) {
-      onTitle(titles.back());
-    }
-  }
+  void SetTitle(std::u16string_view name) override { titles.push_back(Utf8(name)); }
   void SetUrl(std::u16string_view url) override {
-    urls.push_back(Utf8(url));
     if (onUrl) {
-      onUrl(urls.back());
+      onUrl(Utf8(url));
     }
   }
   void SetState(std::u16string_view state) override { states.push_back(Utf8(state)); }
@@ -70,12 +63,10 @@ class RecordingView : public PatrolView {
   std::string LastState() const { return states.empty() ? "" : states.back(); }
 
   std::vector<std::string> titles;
-  std::vector<std::string> urls;
   std::vector<std::string> states;
   std::vector<std::string> errors;
   int updates = 0;
   int finished = 0;
-  std::function<void(const std::string&)> onTitle;
   std::function<void(const std::string&)> onUrl;
 };
 
@@ -86,24 +77,14 @@ class PatrolTest : public testing::Test {
   void SetUp() override {
     ASSERT_TRUE(server_.IsListening());
     std::filesystem::create_directory(Save());
-    WriteString(Setting::SaveFolder, Save() + "/");
+    Store(Setting::SaveFolder, U16(Save() + "/"));
     limits_.FreeSpace = [this](std::u16string_view) { return std::optional<uint64_t>(free_); };
     // One request at a time, so that the server sees the patrol's own order.
-    WriteDword(Setting::Connections, 1);
+    Store(Setting::Connections, 1);
   }
 
   std::string Save() const { return home_.File("save"); }
   std::string SaveFile(const std::string& name) const { return Save() + "/" + name; }
-  void WriteString(Setting setting, const std::string& value) {
-    RegKey key;
-    key.OpenForWrite(RegRoot::CurrentUser, kSettingsKeyPath);
-    WriteStringSetting(key, setting, U16(value));
-  }
-  void WriteDword(Setting setting, uint32_t value) {
-    RegKey key;
-    key.OpenForWrite(RegRoot::CurrentUser, kSettingsKeyPath);
-    WriteDwordSetting(key, setting, value);
-  }
 
   void Serve(const std::string& path, const std::string& body, const std::string& type,
              std::optional<std::string> lastModified = kMonday) {
@@ -384,20 +365,6 @@ TEST_F(PatrolTest, OwnFoldersTakeWhatTheirEntryReaches) {
   EXPECT_THAT(SavedFiles(), ElementsAre("c.html"));
 }
 
-TEST_F(PatrolTest, InternetOpenErrorEndsThePatrolWithMinusOne) {
-  Page("/a.html", "a");
-  UrlEntry& a = Add("/a.html");
-  WriteDword(Setting::UseProxy, 1);  // with an empty proxy name
-
-  EXPECT_EQ(Patrol(), kPatrolNoSession);
-
-  EXPECT_THAT(view_.errors, ElementsAre("Internet open error."));
-  EXPECT_EQ(view_.finished, 1);
-  EXPECT_TRUE(Targets().empty());
-  EXPECT_EQ(a.Status, 0);
-  EXPECT_EQ(list_->Count(), 1);
-}
-
 // A view in the GUI's manner: every call is handed to a "user-interface"
 // thread, which also paints the entries (reads their fields) between calls.
 // Under ThreadSanitizer this shows that the worker never touches a live
@@ -486,7 +453,7 @@ TEST_F(PatrolTest, EntryUpdatesReachTheOwnerThroughTheView) {
 // How a transfer fails is HttpConnections' and DownloadBody's; this shows that a patrol keeps
 // to MaxFileSize (in MiB) for a body that never ends.
 TEST_F(PatrolTest, AnEndlessBodyOverMaxFileSizeStoresNothing) {
-  WriteDword(Setting::MaxFileSize, 1);
+  Store(Setting::MaxFileSize, 1);
   ScriptedResponse endless = ScriptedResponse::Ok(std::string((1u << 20) + 1, 'x'));
   endless.Length = LengthHeader::Absent;
   endless.ChunkSize = 64 * 1024;
@@ -642,7 +609,7 @@ TEST_P(LocalState, DecidesWhereThePageGoes) {
     std::filesystem::create_directories(folder);
   }
   WriteBytes(home_.File("file"), "in the way");
-  WriteString(Setting::SaveFolder, folder);
+  Store(Setting::SaveFolder, U16(folder));
   Page(c.Path, "planted");
   UrlEntry& entry = Add(c.Path);
 

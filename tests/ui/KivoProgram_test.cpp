@@ -12,6 +12,7 @@
 #include "SanitizerOptions.h"
 #include "common/QtTestApp.h"
 #include "common/ScopedEnv.h"
+#include "common/StoredSettings.h"
 #include "common/TempDir.h"
 #include "httpserver/TestHttpServer.h"
 #include "platform/InstanceLock.h"
@@ -84,11 +85,7 @@ TEST_F(KivoProgramTest, PatrolsSavesAndExitsWithPQ) {
   test::ScriptedResponse page = test::ScriptedResponse::Ok("<html><body>news</body></html>");
   page.Headers = {{"Last-Modified", "Sat, 05 Dec 2026 10:30:00 GMT"}};
   server_.Script("/page.html", page);
-  {
-    RegKey key;
-    ASSERT_TRUE(key.OpenForWrite(RegRoot::CurrentUser, kSettingsKeyPath));
-    WriteStringSetting(key, Setting::SaveFolder, test::U16(home_.File("out") + "/"));
-  }
+  ASSERT_TRUE(test::Store(Setting::SaveFolder, test::U16(home_.File("out") + "/")));
   std::filesystem::create_directories(home_.File("out"));
   WriteList();
 
@@ -110,11 +107,7 @@ TEST_F(KivoProgramTest, PatrolsSavesAndExitsWithPQ) {
 // An unattended run must end by itself: its stop messages go to stderr, not
 // to a box that nobody is there to answer.
 TEST_F(KivoProgramTest, UnattendedStopMessagesGoToStandardError) {
-  {
-    RegKey key;
-    ASSERT_TRUE(key.OpenForWrite(RegRoot::CurrentUser, kSettingsKeyPath));
-    WriteStringSetting(key, Setting::SaveFolder, test::U16(home_.File("missing") + "/"));
-  }
+  ASSERT_TRUE(test::Store(Setting::SaveFolder, test::U16(home_.File("missing") + "/")));
   WriteList();
   std::unique_ptr<QProcess> kivo = Start({QStringLiteral("/P"), QStringLiteral("/Q")});
   WaitForEnd(*kivo);

@@ -7,76 +7,55 @@
 #include <QLabel>
 #include <string>
 
+#include "common/StoredSettings.h"
 #include "platform/ProgramFolder.h"
 #include "ui/NumberEdit.h"
 #include "ui/SheetControls.h"
 #include "ui/SheetTesting.h"
-#include "urllist/RegKey.h"
-#include "urllist/Settings.h"
 
 namespace kivo {
 namespace {
 
 using test::Child;
+using test::Store;
+using test::StoredNumber;
+using test::StoredText;
 using test::Type;
-
-uint32_t StoredNumber(Setting setting) {
-  RegKey key;
-  key.OpenForRead(RegRoot::CurrentUser, kSettingsKeyPath);
-  return ReadDwordSetting(key, setting);
-}
-
-std::u16string StoredText(Setting setting) {
-  RegKey key;
-  key.OpenForRead(RegRoot::CurrentUser, kSettingsKeyPath);
-  return std::u16string(ReadStringSetting(key, setting, 2048).View());
-}
-
-void Store(Setting setting, uint32_t value) {
-  RegKey key;
-  key.OpenForWrite(RegRoot::CurrentUser, kSettingsKeyPath);
-  WriteDwordSetting(key, setting, value);
-}
-
-void Store(Setting setting, std::u16string_view value) {
-  RegKey key;
-  key.OpenForWrite(RegRoot::CurrentUser, kSettingsKeyPath);
-  WriteStringSetting(key, setting, value);
-}
 
 class OptionsSheetTest : public test::SheetTest {};
 
-TEST_F(OptionsSheetTest, TypedTimeoutsAreClampedOnOk) {
+// A stored receive time-out above the range is shown as stored and clamped once written.
+TEST_F(OptionsSheetTest, TypedNumbersAreClampedOnOk) {
   struct Case {
     const char* Name;
+    const char* Edit;
+    Setting Stored;
     QString Typed;
-    uint32_t Stored;
+    uint32_t Value;
   };
-  const Case cases[] = {{"below", "5", 10},    {"zero", "0", 10},   {"empty", "", 10},
-                        {"above", "601", 600}, {"top", "600", 600}, {"in range", "45", 45},
-                        {"letters", "1m", 10}};
+  const Case cases[] = {
+      {"time-out below", "connectTimeoutEdit", Setting::ConnectTimeout, "5", 10},
+      {"time-out zero", "connectTimeoutEdit", Setting::ConnectTimeout, "0", 10},
+      {"time-out empty", "connectTimeoutEdit", Setting::ConnectTimeout, "", 10},
+      {"time-out above", "connectTimeoutEdit", Setting::ConnectTimeout, "601", 600},
+      {"time-out top", "connectTimeoutEdit", Setting::ConnectTimeout, "600", 600},
+      {"time-out in range", "connectTimeoutEdit", Setting::ConnectTimeout, "45", 45},
+      {"time-out letters", "connectTimeoutEdit", Setting::ConnectTimeout, "1m", 10},
+      {"no connection", "connectionsEdit", Setting::Connections, "0", 1},
+      {"two connections", "connectionsEdit", Setting::Connections, "2", 2},
+      {"too many connections", "connectionsEdit", Setting::Connections, "17", 16},
+      {"connections letters", "connectionsEdit", Setting::Connections, "x", 1},
+  };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.Name);
-    Store(Setting::ReceiveTimeout, 700);  // shown as stored, clamped once written
+    Store(Setting::ReceiveTimeout, 700);
     OptionsSheet sheet({}, nullptr);
     sheet.ShowPage(1);
     EXPECT_EQ(Child<NumberEdit>(sheet, "receiveTimeoutEdit")->text(), "700");
-    Type(Child<NumberEdit>(sheet, "connectTimeoutEdit"), c.Typed);
+    Type(Child<NumberEdit>(sheet, c.Edit), c.Typed);
     sheet.accept();
-    EXPECT_EQ(StoredNumber(Setting::ConnectTimeout), c.Stored);
+    EXPECT_EQ(StoredNumber(c.Stored), c.Value);
     EXPECT_EQ(StoredNumber(Setting::ReceiveTimeout), 600u);
-  }
-}
-
-TEST_F(OptionsSheetTest, TypedConnectionsAreClampedOnOk) {
-  const std::pair<QString, uint32_t> cases[] = {{"0", 1}, {"2", 2}, {"17", 16}, {"x", 1}};
-  for (const auto& [typed, stored] : cases) {
-    SCOPED_TRACE(typed.toStdString());
-    OptionsSheet sheet({}, nullptr);
-    sheet.ShowPage(1);
-    Type(Child<NumberEdit>(sheet, "connectionsEdit"), typed);
-    sheet.accept();
-    EXPECT_EQ(StoredNumber(Setting::Connections), stored);
   }
 }
 

@@ -8,13 +8,13 @@
 
 #include "common/QtTestApp.h"
 #include "common/ScopedEnv.h"
+#include "common/StoredSettings.h"
 #include "common/TempDir.h"
 #include "httpserver/TestHttpServer.h"
 #include "patrol/PatrolRunning.h"
 #include "platform/Utf8.h"
 #include "ui/PatrolDialog.h"
 #include "ui/StartOptions.h"
-#include "urllist/Settings.h"
 
 namespace kivo {
 namespace {
@@ -71,13 +71,9 @@ TEST(PatrolDialogTest, InternetOpenErrorIsAStopBoxOwnedByTheDialog) {
   test::TempDir home;
   test::ScopedEnv programFolder("KIVO_HOME", home.Path());
   test::ScopedEnv settings("XDG_CONFIG_HOME", home.File("config"));
-  {
-    // A proxy name that cannot be read: no HTTP session can be opened.
-    RegKey key;
-    ASSERT_TRUE(key.OpenForWrite(RegRoot::CurrentUser, kSettingsKeyPath));
-    WriteDwordSetting(key, Setting::UseProxy, 1);
-    WriteStringSetting(key, Setting::ProxyName, u"proxy:port");
-  }
+  // A proxy name that cannot be read: no HTTP session can be opened.
+  ASSERT_TRUE(test::Store(Setting::UseProxy, 1));
+  ASSERT_TRUE(test::Store(Setting::ProxyName, u"proxy:port"));
   UrlEntry entry;
   PatrolList list;
   list.Add(&entry);
