@@ -54,8 +54,10 @@ class MainWindowTest : public testing::Test {
     const std::string copies[] = {"", "copy1.html", "copy2.html", "gone.html", "", ""};
     for (int i = 0; i < 6; ++i) {
       auto entry = std::make_unique<UrlEntry>();
-      entry->Name.Assign(test::U16("e" + std::to_string(i)));
-      entry->Url.Assign(test::U16("http://example.com/" + std::to_string(i)));
+      // Appended, not "e" + std::to_string(i): GCC 12 warns falsely (-Wrestrict) about a
+      // literal before a temporary string at -O2.
+      entry->Name.Assign(test::U16(std::string("e").append(std::to_string(i))));
+      entry->Url.Assign(test::U16(std::string("http://example.com/").append(std::to_string(i))));
       entry->Status = statuses[i];
       if (!copies[i].empty()) {
         entry->LocalFile.Assign(home_.Wide(copies[i]));
@@ -77,7 +79,8 @@ class MainWindowTest : public testing::Test {
     std::string summary;
     for (const UrlEntry* entry : list) {
       summary += QString::fromUtf16(entry->Name.View().data(), entry->Name.Length()).toStdString();
-      summary += ":" + std::to_string(entry->Status) + (entry->HasLastTime ? ":T " : ":- ");
+      summary.append(":").append(std::to_string(entry->Status));
+      summary += entry->HasLastTime ? ":T " : ":- ";
     }
     return summary;
   }
