@@ -11,7 +11,8 @@
 namespace kivo {
 namespace {
 
-// The progress steps of a body: one per 1024 bytes, as a single fetch reads it.
+// The progress steps of a body: one per 1024 bytes whatever the network's chunks, so that
+// the progress calls are the same for every connection count.
 constexpr uint64_t kProgressStep = 1024;
 // How long one wait for the network lasts before the cancel flag is asked again.
 constexpr std::chrono::milliseconds kWaitSlice{200};
@@ -186,8 +187,8 @@ FetchOutcome FetchAhead::Take(const FetchKey& key, FetchProgress* progress) {
   const auto queued = std::chrono::steady_clock::now();
   while (!download->Finished()) {
     if (cancelled_()) {
-      // Nothing fetched ahead is stored after a cancel; the download being taken runs on as a
-      // single fetch would.
+      // Nothing fetched ahead is stored after a cancel; the download being taken runs on until
+      // it ends or is given up.
       DropAll();
       if (shouldAbandon_()) {
         http_.Stop(*download->Transfer, platform::HttpError::Abandoned);

@@ -76,7 +76,7 @@ class FetchAhead {
   // and the holding limits allow.
   void Plan(std::vector<FetchKey> upcoming);
   // Waits for the download of `key` (starting it now when it is not under
-  // way) and returns it, reporting its progress as a single fetch does. After
+  // way) and returns it, reporting its progress in 1024-byte steps. After
   // a cancel every other download is thrown away, and this one is given up
   // once shouldAbandon says so.
   FetchOutcome Take(const FetchKey& key, FetchProgress* progress);
