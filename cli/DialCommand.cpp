@@ -13,11 +13,9 @@
 
 #include "cli/CliArguments.h"
 #include "dialup/DialSequence.h"
-#include "dialup/EntryName.h"
 #include "dialup/HangUpSequence.h"
 #include "dialup/NetworkManagerAccess.h"
-#include "urllist/RegKey.h"
-#include "urllist/Settings.h"
+#include "urllist/DialSettings.h"
 
 namespace kivo {
 
@@ -81,22 +79,6 @@ class QtCore {
   std::unique_ptr<QCoreApplication> app_;
 };
 
-struct DialSettings {
-  bool On = false;
-  QString EntryName;
-};
-
-DialSettings ReadDialSettings() {
-  RegKey key;
-  key.OpenForRead(RegRoot::CurrentUser, kSettingsKeyPath);
-  DialSettings settings;
-  settings.On = ReadDwordSetting(key, Setting::DialupConnect) != 0;
-  const WideString name =
-      ReadStringSetting(key, Setting::DialupEntry, static_cast<int32_t>(kMaxEntryNameChars + 1));
-  settings.EntryName = QString::fromUtf16(name.View().data(), name.Length());
-  return settings;
-}
-
 DialOutcome Dial(RemoteAccess& service, std::optional<QString>& dialConnection,
                  const QString& entryName) {
   Status(QStringLiteral(u"%1に接続中...").arg(entryName));
@@ -147,7 +129,8 @@ HangUpOutcome HangUp(RemoteAccess& service, std::optional<QString>& dialConnecti
 
 int RunWithDialup(const std::function<int()>& patrol) {
   const DialSettings settings = ReadDialSettings();
-  if (!settings.On) {
+  const QString entryName = QString::fromStdU16String(settings.EntryName);
+  if (!settings.Connect) {
     Message("dial-up is off (DialupConnect is 0); patrolling without dialing");
     return patrol();
   }
@@ -162,14 +145,14 @@ int RunWithDialup(const std::function<int()>& patrol) {
     return patrol();
   }
   std::optional<QString> dialConnection;
-  const DialOutcome dialed = Dial(service, dialConnection, settings.EntryName);
+  const DialOutcome dialed = Dial(service, dialConnection, entryName);
   if (dialed != DialOutcome::Connected) {
     Message(dialed == DialOutcome::Cancelled ? "dial cancelled; nothing was patrolled"
                                              : "the dial failed; nothing was patrolled");
     return kExitDialup;
   }
   const int status = patrol();
-  if (HangUp(service, dialConnection, settings.EntryName) == HangUpOutcome::StillUp) {
+  if (HangUp(service, dialConnection, entryName) == HangUpOutcome::StillUp) {
     Message("the dial-up connection is still up after hanging up for about 30 seconds");
     return status == kExitOk ? kExitDialup : status;
   }

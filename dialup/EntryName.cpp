@@ -1,5 +1,7 @@
 #include "dialup/EntryName.h"
 
+#include "support/Limits.h"
+
 namespace kivo {
 
 bool EntryNameMatches(const QString& wanted, const QString& entryName) {
@@ -9,7 +11,7 @@ bool EntryNameMatches(const QString& wanted, const QString& entryName) {
   if (entryName == wanted) {
     return true;
   }
-  return wanted.size() == kMaxEntryNameChars && entryName.startsWith(wanted);
+  return wanted.size() == kMaxDialupEntryChars && entryName.startsWith(wanted);
 }
 
 }  // namespace kivo

@@ -4,13 +4,10 @@
 
 namespace kivo {
 
-// The longest entry name the settings keep (DialupEntry); longer names are
-// stored cut to this length.
-inline constexpr qsizetype kMaxEntryNameChars = 20;
-
 // True when `entryName`, as the service names an entry, is the one that the
 // stored name `wanted` stands for: the same name, or, when `wanted` has the
-// full stored length and so may have been cut, a name that begins with it.
+// full stored length (kMaxDialupEntryChars) and so may have been cut, a name
+// that begins with it.
 bool EntryNameMatches(const QString& wanted, const QString& entryName);
 
 }  // namespace kivo

@@ -3,32 +3,11 @@
 #include <QMessageBox>
 
 #include "dialup/DialDialog.h"
-#include "dialup/EntryName.h"
 #include "dialup/HangUpDialog.h"
 #include "dialup/RemoteAccess.h"
-#include "urllist/RegKey.h"
-#include "urllist/Settings.h"
+#include "urllist/DialSettings.h"
 
 namespace kivo {
-
-namespace {
-
-bool DialupConnectIsOn() {
-  RegKey key;
-  key.OpenForRead(RegRoot::CurrentUser, kSettingsKeyPath);
-  return ReadDwordSetting(key, Setting::DialupConnect) != 0;
-}
-
-QString StoredEntryName() {
-  RegKey key;
-  key.OpenForRead(RegRoot::CurrentUser, kSettingsKeyPath);
-  const WideString name =
-      ReadStringSetting(key, Setting::DialupEntry, static_cast<int32_t>(kMaxEntryNameChars + 1));
-  const std::u16string_view text = name.View();
-  return QString::fromUtf16(text.data(), static_cast<qsizetype>(text.size()));
-}
-
-}  // namespace
 
 ServiceDialupFlow::ServiceDialupFlow(std::unique_ptr<RemoteAccess> service,
                                      const DialupTimings& timings)
@@ -45,7 +24,7 @@ QStringList ServiceDialupFlow::ListEntries() {
 }
 
 bool ServiceDialupFlow::ShouldDial() {
-  if (!DialupConnectIsOn() || !service_->IsAvailable()) {
+  if (!ReadDialSettings().Connect || !service_->IsAvailable()) {
     return false;
   }
   return service_->CountActiveConnections() == 0;
@@ -55,14 +34,14 @@ void ServiceDialupFlow::BeginDial(QWidget* mainWindow, std::function<void()> run
   if (dialDialog_ != nullptr) {
     return;  // one dial at a time; the main window is disabled meanwhile anyway
   }
-  dialEntryName_ = StoredEntryName();
+  dialEntryName_ = QString::fromStdU16String(ReadDialSettings().EntryName);
   dialDialog_ = new DialDialog(mainWindow, *service_, dialConnection_, dialEntryName_, timings_,
                                std::move(runPatrol));
   dialDialog_->Begin();
 }
 
 void ServiceDialupFlow::HangUpIfDialed(QWidget* mainWindow) {
-  if (!dialConnection_ || !DialupConnectIsOn()) {
+  if (!dialConnection_ || !ReadDialSettings().Connect) {
     return;
   }
   HangUpDialog dialog(mainWindow, *service_, dialConnection_, dialEntryName_, timings_);

@@ -18,7 +18,8 @@ inline constexpr int32_t kMaxFolderChars = 1023;
 // A host name in a URL, and the proxy name of the settings.
 inline constexpr int32_t kMaxHostLength = 255;
 inline constexpr int32_t kMaxProxyNameChars = 255;
-// The name of a dial-up connection.
+// The name of the dial-up entry to dial (DialupEntry); a longer name is
+// stored cut to this length.
 inline constexpr int32_t kMaxDialupEntryChars = 20;
 
 }  // namespace kivo
