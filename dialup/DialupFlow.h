@@ -1,8 +1,9 @@
 #pragma once
 
-#include <QStringList>
 #include <functional>
 #include <memory>
+
+#include "dialup/EntryListing.h"
 
 class QWidget;
 
@@ -14,9 +15,10 @@ class DialupFlow {
  public:
   virtual ~DialupFlow() = default;
 
-  // Returns the names of the dial-up entries, in the service's order, for
-  // the options sheet's connection page.
-  virtual QStringList ListEntries() = 0;
+  // Starts looking up the names of the dial-up entries, for the options
+  // sheet's connection page, and returns at once with the listing that will
+  // hold them in the service's order.
+  virtual std::shared_ptr<EntryListing> ListEntries() = 0;
   // True when the settings ask for dial-up (DialupConnect on) and no dial-up
   // connection is active, so that a patrol must dial first.
   virtual bool ShouldDial() = 0;
@@ -34,7 +36,7 @@ class DialupFlow {
 // a patrol never dials, and nothing is hung up.
 class NoDialup final : public DialupFlow {
  public:
-  QStringList ListEntries() override { return {}; }
+  std::shared_ptr<EntryListing> ListEntries() override { return EntryListing::Known({}); }
   bool ShouldDial() override { return false; }
   void BeginDial(QWidget* /*mainWindow*/, std::function<void()> runPatrol) override { runPatrol(); }
   void HangUpIfDialed(QWidget* /*mainWindow*/) override {}

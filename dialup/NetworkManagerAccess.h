@@ -5,9 +5,11 @@
 #include <QStringList>
 #include <cstdint>
 #include <map>
+#include <memory>
 #include <optional>
 #include <vector>
 
+#include "dialup/ProfileListing.h"
 #include "dialup/RemoteAccess.h"
 
 class QDBusMessage;
@@ -21,6 +23,8 @@ namespace kivo {
 // PPPoE, Bluetooth dial-up, VPN and WireGuard), named by their id; wired and
 // Wi-Fi profiles are never offered, or a machine that is simply online
 // would always count as connected. Credentials stay with NetworkManager.
+// This class follows the dials; listing the profiles (ProfileListing) and
+// the active lines (ListActiveLines) have their own units.
 class NetworkManagerAccess final : public RemoteAccess {
   Q_OBJECT
 
@@ -30,7 +34,7 @@ class NetworkManagerAccess final : public RemoteAccess {
   explicit NetworkManagerAccess(const QDBusConnection& bus, QObject* parent = nullptr);
 
   bool IsAvailable() override;
-  QStringList ListEntries() override;
+  std::shared_ptr<EntryListing> ListEntries() override;
   QList<ActiveConnection> ActiveConnections() override;
   QString Dial(const QString& entryName) override;
   void HangUp(const QString& handle) override;
@@ -42,10 +46,6 @@ class NetworkManagerAccess final : public RemoteAccess {
   void OnServiceGone();
 
  private:
-  struct Profile {
-    QString Path;
-    QString Id;
-  };
   // One dial of ours, from the request until it is hung up.
   struct DialRecord {
     QString ActivePath;  // empty until NetworkManager answers the request
@@ -56,16 +56,17 @@ class NetworkManagerAccess final : public RemoteAccess {
     std::optional<DialState> LastReported;
   };
 
-  std::vector<Profile> OnDemandProfiles();
-  std::optional<Profile> FindProfile(const QString& entryName);
+  // Reports the stage that `message`, a signal of one of our lines, carries
+  // as its State.
+  template <typename State>
+  void ReportLineState(const QDBusMessage& message);
+  void OnProfilesListed(const QString& handle, const QString& entryName,
+                        const std::vector<Profile>& profiles);
   void OnActivateReply(const QString& handle, QDBusPendingCallWatcher* watcher);
   void Follow(const QString& handle, const QString& activePath);
   void Report(const QString& handle, DialState state);
-  void ReportLater(const QString& handle, DialState state);
   std::optional<QString> HandleOfActivePath(const QString& activePath) const;
   void Deactivate(const QString& activePath);
-  QDBusMessage Call(const QString& path, const QString& interface, const QString& method,
-                    const QVariantList& arguments = {});
 
   QDBusConnection bus_;
   QDBusServiceWatcher* serviceWatcher_;

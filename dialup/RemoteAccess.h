@@ -4,8 +4,10 @@
 #include <QObject>
 #include <QString>
 #include <QStringList>
+#include <memory>
 
 #include "dialup/DialState.h"
+#include "dialup/EntryListing.h"
 
 namespace kivo {
 
@@ -28,9 +30,11 @@ class RemoteAccess : public QObject {
   // True when the service can be reached now; when it cannot, there are no
   // entries and no connections, and dial-up is off.
   virtual bool IsAvailable() = 0;
-  // Returns the names of the entries that can be dialed, in the service's
-  // order; empty when the service cannot be reached.
-  virtual QStringList ListEntries() = 0;
+  // Starts looking up the names of the entries that can be dialed and
+  // returns at once; the listing finishes, from the event loop or at once,
+  // with the names in the service's order, or with none when the service
+  // cannot be reached.
+  virtual std::shared_ptr<EntryListing> ListEntries() = 0;
   // Returns the connections of the dialable kinds that are up or on their
   // way up or down.
   virtual QList<ActiveConnection> ActiveConnections() = 0;

@@ -19,7 +19,7 @@ ServiceDialupFlow::~ServiceDialupFlow() {
   delete dialDialog_.data();
 }
 
-QStringList ServiceDialupFlow::ListEntries() {
+std::shared_ptr<EntryListing> ServiceDialupFlow::ListEntries() {
   return service_->ListEntries();
 }
 

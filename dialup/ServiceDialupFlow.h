@@ -26,7 +26,7 @@ class ServiceDialupFlow final : public DialupFlow {
   // Closes a dial dialog that is still open; its patrol never runs.
   ~ServiceDialupFlow() override;
 
-  QStringList ListEntries() override;
+  std::shared_ptr<EntryListing> ListEntries() override;
   bool ShouldDial() override;
   void BeginDial(QWidget* mainWindow, std::function<void()> runPatrol) override;
   void HangUpIfDialed(QWidget* mainWindow) override;

@@ -5,7 +5,10 @@
 #include <QGridLayout>
 #include <QLabel>
 #include <QLineEdit>
+#include <utility>
 
+#include "dialup/EntryListing.h"
+#include "support/Limits.h"
 #include "ui/SheetControls.h"
 #include "urllist/RegKey.h"
 #include "urllist/Settings.h"
@@ -14,15 +17,14 @@ namespace kivo {
 
 namespace {
 
-constexpr int kMaxEntryChars = 20;
-constexpr int kMaxProxyChars = 255;
 // Both texts are read through buffers of 256 characters.
 constexpr int32_t kReadChars = 256;
 
 }  // namespace
 
-ConnectionPage::ConnectionPage(const QStringList& dialupEntries, QWidget* parent)
+ConnectionPage::ConnectionPage(std::shared_ptr<EntryListing> dialupEntries, QWidget* parent)
     : SheetPage(parent),
+      dialupEntries_(std::move(dialupEntries)),
       dialup_(new QCheckBox(QStringLiteral("ﾀﾞｲﾔﾙｱｯﾌﾟ接続(&D)"), this)),
       entries_(new QComboBox(this)),
       useProxy_(new QCheckBox(QStringLiteral("Proxyを使う"), this)),
@@ -33,20 +35,12 @@ ConnectionPage::ConnectionPage(const QStringList& dialupEntries, QWidget* parent
   NameControl(useProxy_, "useProxyCheck", useProxy_->text());
   NameControl(proxyName_, "proxyNameEdit", proxyLabel_->text());
   entries_->setEditable(false);
-  proxyName_->setMaxLength(kMaxProxyChars);
+  proxyName_->setMaxLength(kMaxProxyNameChars);
 
   RegKey key;
   key.OpenForRead(RegRoot::CurrentUser, kSettingsKeyPath);
   dialup_->setChecked(ReadDwordSetting(key, Setting::DialupConnect) != 0);
-  entries_->setEnabled(dialup_->isChecked());
-  FillEntries(dialupEntries);
-  SelectStoredEntry(ToQString(ReadStringSetting(key, Setting::DialupEntry, kReadChars).View()));
-  if (entries_->count() == 0) {
-    // Nothing to dial: dial-up cannot be switched on.
-    dialup_->setChecked(false);
-    dialup_->setEnabled(false);
-    entries_->setEnabled(false);
-  }
+  storedEntry_ = ToQString(ReadStringSetting(key, Setting::DialupEntry, kReadChars).View());
   useProxy_->setChecked(ReadDwordSetting(key, Setting::UseProxy) != 0);
   proxyLabel_->setEnabled(useProxy_->isChecked());
   proxyName_->setEnabled(useProxy_->isChecked());
@@ -57,7 +51,35 @@ ConnectionPage::ConnectionPage(const QStringList& dialupEntries, QWidget* parent
   connect(dialup_, &QCheckBox::toggled, entries_, &QComboBox::setEnabled);
   connect(useProxy_, &QCheckBox::toggled, proxyLabel_, &QLabel::setEnabled);
   connect(useProxy_, &QCheckBox::toggled, proxyName_, &QLineEdit::setEnabled);
+  LayOut();
 
+  if (dialupEntries_->IsFinished()) {
+    ShowEntries();
+    return;
+  }
+  // The service is still looking the entries up; the page stays usable
+  // meanwhile, and dial-up waits for them.
+  dialup_->setEnabled(false);
+  entries_->setEnabled(false);
+  connect(dialupEntries_.get(), &EntryListing::Finished, this, &ConnectionPage::ShowEntries);
+}
+
+void ConnectionPage::Apply() {
+  RegKey key;
+  key.OpenForWrite(RegRoot::CurrentUser, kSettingsKeyPath);
+  // Before the entries arrived the user could not choose, so the stored
+  // choice stands.
+  if (dialupEntries_->IsFinished()) {
+    WriteDwordSetting(key, Setting::DialupConnect, dialup_->isChecked() ? 1 : 0);
+    const QString entry = entries_->currentIndex() >= 0 ? entries_->currentText() : QString();
+    WriteStringSetting(key, Setting::DialupEntry, ToView(entry.left(kMaxDialupEntryChars)));
+  }
+  WriteDwordSetting(key, Setting::UseProxy, useProxy_->isChecked() ? 1 : 0);
+  WriteStringSetting(key, Setting::ProxyName, ToView(proxyName_->text()));
+  key.Close();
+}
+
+void ConnectionPage::LayOut() {
   auto* layout = new QGridLayout(this);
   layout->addWidget(dialup_, 0, 0, 1, 2);
   layout->addWidget(entries_, 1, 1);
@@ -70,15 +92,17 @@ ConnectionPage::ConnectionPage(const QStringList& dialupEntries, QWidget* parent
   layout->setRowStretch(5, 1);
 }
 
-void ConnectionPage::Apply() {
-  RegKey key;
-  key.OpenForWrite(RegRoot::CurrentUser, kSettingsKeyPath);
-  WriteDwordSetting(key, Setting::DialupConnect, dialup_->isChecked() ? 1 : 0);
-  const QString entry = entries_->currentIndex() >= 0 ? entries_->currentText() : QString();
-  WriteStringSetting(key, Setting::DialupEntry, ToView(entry.left(kMaxEntryChars)));
-  WriteDwordSetting(key, Setting::UseProxy, useProxy_->isChecked() ? 1 : 0);
-  WriteStringSetting(key, Setting::ProxyName, ToView(proxyName_->text()));
-  key.Close();
+void ConnectionPage::ShowEntries() {
+  dialup_->setEnabled(true);
+  entries_->setEnabled(dialup_->isChecked());
+  FillEntries(dialupEntries_->Entries());
+  SelectStoredEntry(storedEntry_);
+  if (entries_->count() == 0) {
+    // Nothing to dial: dial-up cannot be switched on.
+    dialup_->setChecked(false);
+    dialup_->setEnabled(false);
+    entries_->setEnabled(false);
+  }
 }
 
 void ConnectionPage::FillEntries(const QStringList& dialupEntries) {

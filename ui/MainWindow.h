@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <functional>
 #include <map>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -24,6 +25,7 @@ class QTreeView;
 namespace kivo {
 
 class DialupFlow;
+class EntryListing;
 class PatrolDialog;
 class UrlListModel;
 
@@ -48,7 +50,8 @@ class MainWindow final : public QMainWindow {
 
  public:
   using EditEntryFunction = std::function<bool(QWidget* parent, UrlEntry& entry)>;
-  using OptionsFunction = std::function<void(QWidget* parent, const QStringList& dialupEntries)>;
+  using OptionsFunction =
+      std::function<void(QWidget* parent, const std::shared_ptr<EntryListing>& dialupEntries)>;
 
   // Builds the window, reads its layout and loads the list file of the
   // program folder. `dialup` must outlive the window.

@@ -6,7 +6,7 @@
 
 namespace kivo {
 
-OptionsSheet::OptionsSheet(const QStringList& dialupEntries, QWidget* parent)
+OptionsSheet::OptionsSheet(const std::shared_ptr<EntryListing>& dialupEntries, QWidget* parent)
     : PropertySheet(QStringLiteral("ｵﾌﾟｼｮﾝ"), parent) {
   AddPage(QStringLiteral("接続"),
           [dialupEntries](QWidget* holder) { return new ConnectionPage(dialupEntries, holder); });
@@ -14,7 +14,7 @@ OptionsSheet::OptionsSheet(const QStringList& dialupEntries, QWidget* parent)
   AddPage(QStringLiteral("保存"), [](QWidget* holder) { return new SaveFolderPage(holder); });
 }
 
-void ShowOptionsSheet(QWidget* parent, const QStringList& dialupEntries) {
+void ShowOptionsSheet(QWidget* parent, const std::shared_ptr<EntryListing>& dialupEntries) {
   OptionsSheet sheet(dialupEntries, parent);
   sheet.exec();
 }

@@ -9,13 +9,12 @@
 
 namespace kivo::test {
 
-// A remote-access service that the test drives: it records dials and
-// hang-ups, lists what the test puts in Active, and reports only the events
-// the test emits.
+// A remote-access service that the test drives: it offers no entries,
+// records dials and hang-ups, lists what the test puts in Active, and
+// reports only the events the test emits.
 class FakeRemoteAccess final : public RemoteAccess {
  public:
   bool Available = true;
-  QStringList Entries;
   QList<ActiveConnection> Active;
   // False makes every line stay up after its hang-up.
   bool DropOnHangUp = true;
@@ -23,7 +22,7 @@ class FakeRemoteAccess final : public RemoteAccess {
   QStringList HungUp;
 
   bool IsAvailable() override { return Available; }
-  QStringList ListEntries() override { return Available ? Entries : QStringList(); }
+  std::shared_ptr<EntryListing> ListEntries() override { return EntryListing::Known({}); }
   QList<ActiveConnection> ActiveConnections() override { return Active; }
   QString Dial(const QString& entryName) override {
     Dialed.append(entryName);

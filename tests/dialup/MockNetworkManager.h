@@ -1,5 +1,7 @@
 #pragma once
 
+#include <signal.h>
+
 #include <QDBusConnection>
 #include <QDBusMessage>
 #include <QDBusMetaType>
@@ -97,6 +99,10 @@ class MockNetworkManager {
                              .arg(DevicePath());
     Call(kManagerPath, kMock, "AddMethod", {kNm, "ActivateConnection", "ooo", "o", code});
   }
+  // Freezes the mock until Release, so that every call to it waits for an
+  // answer meanwhile, as with a service that is slow to answer.
+  void Hold() { ::kill(static_cast<pid_t>(mock_.processId()), SIGSTOP); }
+  void Release() { ::kill(static_cast<pid_t>(mock_.processId()), SIGCONT); }
   // Emits `signal` of `interface` from the object `path`.
   void Emit(const QString& path, const QString& interface, const QString& signal,
             const QString& signature, const QVariantList& arguments) {

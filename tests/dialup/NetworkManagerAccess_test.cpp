@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <QComboBox>
 #include <QFile>
 #include <memory>
 #include <optional>
@@ -8,10 +9,11 @@
 
 #include "FakeRemoteAccess.h"
 #include "MockNetworkManager.h"
+#include "common/ProgramHome.h"
 #include "common/QtTestApp.h"
-#include "common/ScopedEnv.h"
-#include "common/TempDir.h"
+#include "common/StoredSettings.h"
 #include "dialup/NetworkManagerAccess.h"
+#include "ui/OptionsSheet.h"
 #include "urllist/Settings.h"
 
 namespace kivo {
@@ -41,12 +43,15 @@ class NetworkManagerAccessTest : public ::testing::Test {
     return WaitFor([&] { return events_.size() >= count; }) && events_.size() == count;
   }
 
+  test::ProgramHome home_;
   std::unique_ptr<MockNetworkManager> mock_;
   std::unique_ptr<NetworkManagerAccess> service_;
   std::vector<Event> events_;
 };
 
-TEST_F(NetworkManagerAccessTest, ListsOnlyTheOnDemandKindsInTheServicesOrder) {
+// The service is frozen while the options are open: the listing is on its
+// way and the page is usable; the list fills once the service answers.
+TEST_F(NetworkManagerAccessTest, ListsTheOnDemandKindsWithoutWaitingForTheService) {
   const char* profiles[][2] = {
       {"gsm", "Mobile"},      {"802-3-ethernet", "Wired"},
       {"vpn", "Office VPN"},  {"802-11-wireless", "Home"},
@@ -58,8 +63,19 @@ TEST_F(NetworkManagerAccessTest, ListsOnlyTheOnDemandKindsInTheServicesOrder) {
     mock_->AddProfile(type, id);
   }
   EXPECT_TRUE(service_->IsAvailable());
-  EXPECT_EQ(service_->ListEntries(),
-            (QStringList{"Mobile", "Office VPN", "DSL", "wg0", "Phone", "CDMA"}));
+  mock_->Hold();
+  const std::shared_ptr<EntryListing> listing = service_->ListEntries();
+  OptionsSheet sheet(listing, nullptr);
+  sheet.show();
+  QCoreApplication::processEvents();
+  auto* entries = sheet.findChild<QComboBox*>("dialupEntryCombo");
+  EXPECT_FALSE(listing->IsFinished());
+  EXPECT_EQ(entries->count(), 0);
+  mock_->Release();
+  ASSERT_TRUE(WaitFor([&] { return listing->IsFinished(); }));
+  const QStringList expected{"Mobile", "Office VPN", "DSL", "wg0", "Phone", "CDMA"};
+  EXPECT_EQ(listing->Entries(), expected);
+  EXPECT_EQ(entries->count(), expected.size());
 }
 
 TEST_F(NetworkManagerAccessTest, ADialFollowsTheStateSignalsOfItsOwnLine) {
@@ -127,16 +143,45 @@ TEST_F(NetworkManagerAccessTest, HangingUpDeactivatesTheDialedLine) {
   EXPECT_TRUE(WaitFor([&] { return service_->CountActiveConnections() == 0; }));
 }
 
-TEST_F(NetworkManagerAccessTest, AnEntryThatIsNotOfferedFailsAfterDialReturns) {
+// A dial whose profile is looked up in vain fails once Dial has returned;
+// one hung up before the look is answered brings nothing up and tells
+// nothing.
+TEST_F(NetworkManagerAccessTest, ADialThatNeverStartsBringsNoLineUp) {
   mock_->AddProfile("802-3-ethernet", "Wired");
-  const QString handle = service_->Dial("Wired");
-  EXPECT_TRUE(events_.empty());
-  ASSERT_TRUE(EventCountIs(1));
-  EXPECT_EQ(events_[0], Event(handle, DialState::Disconnected));
+  mock_->AddProfile("gsm", "Mobile");
+  const struct {
+    const char* name;
+    const char* entry;
+    bool hangUpAtOnce;
+    size_t events;
+  } kCases[] = {
+      {"not offered", "Wired", false, 1},
+      {"hung up at once", "Mobile", true, 0},
+  };
+  for (const auto& c : kCases) {
+    SCOPED_TRACE(c.name);
+    events_.clear();
+    mock_->Hold();
+    const QString handle = service_->Dial(c.entry);
+    if (c.hangUpAtOnce) {
+      service_->HangUp(handle);
+    }
+    EXPECT_TRUE(events_.empty());
+    // A later listing is answered after the dial's own look, in bus order.
+    const std::shared_ptr<EntryListing> later = service_->ListEntries();
+    mock_->Release();
+    ASSERT_TRUE(WaitFor([&] { return later->IsFinished(); }));
+    ASSERT_TRUE(EventCountIs(c.events));
+    if (c.events > 0) {
+      EXPECT_EQ(events_[0], Event(handle, DialState::Disconnected));
+    }
+    EXPECT_EQ(service_->CountActiveConnections(), 0);
+  }
 }
 
 // kivo-cli patrol --dial: the list is saved only after a patrol, so Kivo.dat
-// tells whether one ran.
+// tells whether one ran. The failing dial comes first, before any list
+// exists.
 TEST_F(NetworkManagerAccessTest, KivoCliPatrolsOnlyOverALineItDialedAndHangsItUpAfter) {
   mock_->AddProfile("gsm", "Mobile");
   const struct {
@@ -149,15 +194,10 @@ TEST_F(NetworkManagerAccessTest, KivoCliPatrolsOnlyOverALineItDialedAndHangsItUp
   };
   for (const auto& c : kCases) {
     SCOPED_TRACE(QString::fromUtf16(c.entry).toStdString());
-    test::TempDir home;
-    test::ScopedEnv config("XDG_CONFIG_HOME", home.Path());
-    RegKey key;
-    ASSERT_TRUE(key.OpenForWrite(RegRoot::CurrentUser, kSettingsKeyPath));
-    WriteDwordSetting(key, Setting::DialupConnect, 1);
-    WriteStringSetting(key, Setting::DialupEntry, c.entry);
+    ASSERT_TRUE(test::Store(Setting::DialupConnect, 1));
+    ASSERT_TRUE(test::Store(Setting::DialupEntry, c.entry));
     QProcess cli;
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert("KIVO_HOME", QString::fromStdString(home.Path()));
     environment.insert("DBUS_SYSTEM_BUS_ADDRESS", mock_->Address());
     cli.setProcessEnvironment(environment);
     cli.start(KIVO_CLI_PATH, {"patrol", "--dial"});
@@ -167,7 +207,8 @@ TEST_F(NetworkManagerAccessTest, KivoCliPatrolsOnlyOverALineItDialedAndHangsItUp
     for (const QString& status : c.statuses) {
       EXPECT_TRUE(errors.contains(status + u'\n')) << errors.toStdString();
     }
-    EXPECT_EQ(QFile::exists(QString::fromStdString(home.File("Kivo.dat"))), c.exitCode == 0);
+    EXPECT_EQ(QFile::exists(QString::fromStdString(home_.Program() + "/Kivo.dat")),
+              c.exitCode == 0);
     EXPECT_EQ(service_->CountActiveConnections(), 0);
   }
 }
@@ -188,7 +229,9 @@ TEST(NetworkManagerAbsentTest, ThereAreNoEntriesAndNoLines) {
     SCOPED_TRACE(b.name);
     NetworkManagerAccess service(b.bus);
     EXPECT_FALSE(service.IsAvailable());
-    EXPECT_TRUE(service.ListEntries().isEmpty());
+    const std::shared_ptr<EntryListing> listing = service.ListEntries();
+    ASSERT_TRUE(WaitFor([&] { return listing->IsFinished(); }));
+    EXPECT_TRUE(listing->Entries().isEmpty());
     EXPECT_TRUE(service.ActiveConnections().isEmpty());
   }
   QDBusConnection::disconnectFromBus("kivo-no-bus");

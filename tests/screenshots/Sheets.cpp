@@ -11,6 +11,7 @@
 
 #include "common/ScopedEnv.h"
 #include "common/TempDir.h"
+#include "dialup/EntryListing.h"
 #include "ui/OptionsSheet.h"
 #include "ui/ServerInputDialog.h"
 #include "ui/UrlEntrySheet.h"
@@ -65,7 +66,8 @@ bool DrawOptionsSheet(const QDir& folder) {
     WriteDwordSetting(key, Setting::ReceiveTimeout, 60);
     WriteStringSetting(key, Setting::SaveFolder, u"/home/user/Kivo/pages/");
   }
-  OptionsSheet sheet({QStringLiteral("会社"), QStringLiteral("自宅"), QStringLiteral("`Direct")},
+  OptionsSheet sheet(EntryListing::Known({QStringLiteral("会社"), QStringLiteral("自宅"),
+                                          QStringLiteral("`Direct")}),
                      nullptr);
   const char* const names[] = {"connection", "timeouts", "save"};
   bool ok = true;

@@ -32,7 +32,7 @@ using test::TempDir;
 // command shows up as one dial and runs no patrol.
 class RecordingDialup final : public DialupFlow {
  public:
-  QStringList ListEntries() override { return {}; }
+  std::shared_ptr<EntryListing> ListEntries() override { return EntryListing::Known({}); }
   bool ShouldDial() override { return true; }
   void BeginDial(QWidget*, std::function<void()>) override { ++Dials; }
   void HangUpIfDialed(QWidget*) override {}

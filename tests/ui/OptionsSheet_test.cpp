@@ -8,6 +8,7 @@
 #include <string>
 
 #include "common/StoredSettings.h"
+#include "dialup/EntryListing.h"
 #include "platform/ProgramFolder.h"
 #include "ui/NumberEdit.h"
 #include "ui/SheetControls.h"
@@ -49,7 +50,7 @@ TEST_F(OptionsSheetTest, TypedNumbersAreClampedOnOk) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.Name);
     Store(Setting::ReceiveTimeout, 700);
-    OptionsSheet sheet({}, nullptr);
+    OptionsSheet sheet(EntryListing::Known({}), nullptr);
     sheet.ShowPage(1);
     EXPECT_EQ(Child<NumberEdit>(sheet, "receiveTimeoutEdit")->text(), "700");
     Type(Child<NumberEdit>(sheet, c.Edit), c.Typed);
@@ -64,7 +65,7 @@ TEST_F(OptionsSheetTest, CancelAfterEditingEveryPageStoresNothing) {
   const std::string settingsFile = home_.File("config") + "/kivo/settings.reg";
   const std::string before = test::ReadBytes(settingsFile);
   ASSERT_FALSE(before.empty());
-  OptionsSheet sheet({QStringLiteral("Office")}, nullptr);
+  OptionsSheet sheet(EntryListing::Known({QStringLiteral("Office")}), nullptr);
   Child<QCheckBox>(sheet, "dialupCheck")->click();
   Child<QCheckBox>(sheet, "useProxyCheck")->click();
   Type(Child<QLineEdit>(sheet, "proxyNameEdit"), "other:3128");
@@ -76,6 +77,8 @@ TEST_F(OptionsSheetTest, CancelAfterEditingEveryPageStoresNothing) {
   EXPECT_EQ(test::ReadBytes(settingsFile), before);
 }
 
+// The entries arrive before the sheet is made, while it is open, or not
+// before OK; until they do, dial-up waits and OK keeps the stored choice.
 TEST_F(OptionsSheetTest, DialupNeedsAListedEntry) {
   struct Case {
     const char* Name;
@@ -92,27 +95,44 @@ TEST_F(OptionsSheetTest, DialupNeedsAListedEntry) {
       {"prefix wraps to the first", {"Home1", "Office"}, u"home", 2, "Home1"},
       {"nothing stored", {"Office", "Home"}, u"", 2, "Office"},
   };
+  enum class Arrival { BeforeTheSheet, WhileOpen, Never };
   for (const Case& c : cases) {
-    SCOPED_TRACE(c.Name);
-    Store(Setting::DialupConnect, 1);
-    Store(Setting::DialupEntry, c.StoredEntry);
-    OptionsSheet sheet(c.Entries, nullptr);
-    auto* dialup = Child<QCheckBox>(sheet, "dialupCheck");
-    auto* entries = Child<QComboBox>(sheet, "dialupEntryCombo");
-    EXPECT_EQ(entries->count(), c.Listed);
-    EXPECT_EQ(dialup->isChecked(), c.Listed > 0);
-    EXPECT_EQ(dialup->isEnabled(), c.Listed > 0);
-    EXPECT_EQ(entries->isEnabled(), c.Listed > 0);
-    sheet.accept();
-    EXPECT_EQ(StoredNumber(Setting::DialupConnect), c.Listed > 0 ? 1u : 0u);
-    EXPECT_EQ(StoredText(Setting::DialupEntry), ToView(c.Selected));
+    for (Arrival arrival : {Arrival::BeforeTheSheet, Arrival::WhileOpen, Arrival::Never}) {
+      SCOPED_TRACE(testing::Message() << c.Name << ", arrival " << static_cast<int>(arrival));
+      Store(Setting::DialupConnect, 1);
+      Store(Setting::DialupEntry, c.StoredEntry);
+      auto listing = std::make_shared<EntryListing>();
+      if (arrival == Arrival::BeforeTheSheet) {
+        listing->Finish(c.Entries);
+      }
+      OptionsSheet sheet(listing, nullptr);
+      auto* dialup = Child<QCheckBox>(sheet, "dialupCheck");
+      auto* entries = Child<QComboBox>(sheet, "dialupEntryCombo");
+      if (arrival != Arrival::BeforeTheSheet) {
+        EXPECT_TRUE(dialup->isChecked());
+        EXPECT_FALSE(dialup->isEnabled());
+        EXPECT_FALSE(entries->isEnabled());
+      }
+      if (arrival == Arrival::WhileOpen) {
+        listing->Finish(c.Entries);
+      }
+      const bool listed = arrival != Arrival::Never && c.Listed > 0;
+      EXPECT_EQ(entries->count(), arrival == Arrival::Never ? 0 : c.Listed);
+      EXPECT_EQ(dialup->isChecked(), arrival == Arrival::Never || listed);
+      EXPECT_EQ(dialup->isEnabled(), listed);
+      EXPECT_EQ(entries->isEnabled(), listed);
+      sheet.accept();
+      const bool kept = arrival == Arrival::Never;
+      EXPECT_EQ(StoredNumber(Setting::DialupConnect), kept || listed ? 1u : 0u);
+      EXPECT_EQ(StoredText(Setting::DialupEntry), kept ? c.StoredEntry : ToView(c.Selected));
+    }
   }
 }
 
 TEST_F(OptionsSheetTest, ProxyNameIsShownWholeAndEnabledByItsCheckBox) {
   const std::u16string proxy = std::u16string(195, u'p') + u":8080";
   Store(Setting::ProxyName, proxy);
-  OptionsSheet sheet({}, nullptr);
+  OptionsSheet sheet(EntryListing::Known({}), nullptr);
   auto* name = Child<QLineEdit>(sheet, "proxyNameEdit");
   auto* label = Child<QLabel>(sheet, "proxyNameLabel");
   EXPECT_EQ(ToView(name->text()), proxy);
@@ -141,7 +161,7 @@ TEST_F(OptionsSheetTest, SaveFolderIsStoredWithAFinalSlash) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.Name);
     Store(Setting::SaveFolder, u"");
-    OptionsSheet sheet({}, nullptr);
+    OptionsSheet sheet(EntryListing::Known({}), nullptr);
     sheet.ShowPage(2);
     auto* folder = Child<QLineEdit>(sheet, "folderEdit");
     EXPECT_EQ(ToView(folder->text()), programFolder);
