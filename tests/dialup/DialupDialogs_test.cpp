@@ -6,10 +6,9 @@
 #include <QTimer>
 
 #include "FakeRemoteAccess.h"
+#include "common/ProgramHome.h"
 #include "common/QtTestApp.h"
-#include "common/ScopedEnv.h"
 #include "common/StoredSettings.h"
-#include "common/TempDir.h"
 #include "dialup/DialDialog.h"
 #include "dialup/HangUpDialog.h"
 #include "dialup/ServiceDialupFlow.h"
@@ -74,8 +73,7 @@ class DialupDialogsTest : public ::testing::Test {
   }
 
   QApplication& app_ = test::QtTestApp();  // before any widget
-  test::TempDir dir_;
-  test::ScopedEnv config_{"XDG_CONFIG_HOME", dir_.Path()};
+  test::ProgramHome home_;
   DialupTimings timings_{std::chrono::milliseconds(1), std::chrono::milliseconds(1),
                          std::chrono::milliseconds(1), 3};
   QWidget mainWindow_;
