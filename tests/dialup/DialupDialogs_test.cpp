@@ -39,10 +39,15 @@ class DialupDialogsTest : public ::testing::Test {
  protected:
   void SetUp() override {
     SetDialup(1, u"Office");
+    MakeFlow();
+    mainWindow_.show();
+  }
+
+  // Makes the flow over a fresh fake service, with timings_.
+  void MakeFlow() {
     auto service = std::make_unique<FakeRemoteAccess>();
     fake_ = service.get();
     flow_ = std::make_unique<ServiceDialupFlow>(std::move(service), timings_);
-    mainWindow_.show();
   }
 
   void SetDialup(uint32_t on, std::u16string_view entry) {
@@ -187,9 +192,7 @@ TEST_F(DialupDialogsTest, DialsOnlyWhenDialupIsOnAndNoLineIsUp) {
 
 TEST_F(DialupDialogsTest, CancelInTheHangUpsFirstSecondLeavesTheLineUp) {
   timings_.HangUpFirstWait = std::chrono::hours(1);
-  auto service = std::make_unique<FakeRemoteAccess>();
-  fake_ = service.get();
-  flow_ = std::make_unique<ServiceDialupFlow>(std::move(service), timings_);
+  MakeFlow();
   ConnectDial();
   QTimer::singleShot(0, [this] {
     auto* dialog = qobject_cast<HangUpDialog*>(QApplication::activeModalWidget());
