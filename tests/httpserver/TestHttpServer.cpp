@@ -269,7 +269,25 @@ bool TestHttpServer::Respond(int fd, const ScriptedResponse& response) {
     }
     pos = next;
   }
-  return (!chunked || SendAll(fd, "0\r\n\r\n")) && keepOpen;
+  return (!chunked || SendTrailers(fd, response)) && keepOpen;
+}
+
+// Ends a chunked body: the last chunk, the trailer fields and the blank line that ends them,
+// which an endless trailer section never sends.
+bool TestHttpServer::SendTrailers(int fd, const ScriptedResponse& response) {
+  std::string fields;
+  for (const auto& [name, value] : response.Trailers) {
+    fields += name + ": " + value + "\r\n";
+  }
+  if (!SendAll(fd, "0\r\n" + fields)) {
+    return false;
+  }
+  while (response.EndlessTrailers && !fields.empty()) {
+    if (!SendAll(fd, fields)) {
+      return false;
+    }
+  }
+  return SendAll(fd, "\r\n");
 }
 
 bool TestHttpServer::ReadHead(int fd, std::string& pending, std::string& head) {

@@ -34,6 +34,10 @@ struct ScriptedResponse {
   size_t LengthError = 1;
   // Sends the body chunked, in chunks of this many bytes; 0 sends it plain.
   size_t ChunkSize = 0;
+  // Trailer fields after a chunked body; with EndlessTrailers they are sent again and again
+  // until the client goes away, and the trailer section never ends.
+  std::vector<std::pair<std::string, std::string>> Trailers;
+  bool EndlessTrailers = false;
   // Waits before the status line, and before each header line of Headers.
   int HeaderDelayMs = 0;
   int HeaderLineDelayMs = 0;
@@ -113,6 +117,7 @@ class TestHttpServer {
   bool Respond(int fd, const ScriptedResponse& response);
   bool ReadHead(int fd, std::string& pending, std::string& head);
   bool Pause(int fd, int delayMs, const std::string& holdName);
+  bool SendTrailers(int fd, const ScriptedResponse& response);
   bool SendAll(int fd, std::string_view bytes);
 
   int listenFd_ = -1;
