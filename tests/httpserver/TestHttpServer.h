@@ -34,13 +34,12 @@ struct ScriptedResponse {
   size_t LengthError = 1;
   // Sends the body chunked, in chunks of this many bytes; 0 sends it plain.
   size_t ChunkSize = 0;
-  // Trailer fields after a chunked body; with EndlessTrailers they are sent again and again
-  // until the client goes away, and the trailer section never ends.
-  std::vector<std::pair<std::string, std::string>> Trailers;
+  // Trailer lines after a chunked body ("Name: value\r\n" each); with EndlessTrailers they
+  // are sent again and again until the client goes away, and the section never ends.
+  std::string Trailers;
   bool EndlessTrailers = false;
-  // Waits before the status line, and before each header line of Headers.
+  // Waits before the status line.
   int HeaderDelayMs = 0;
-  int HeaderLineDelayMs = 0;
   // Waits before body byte DelayAtByte, and again every DelayEveryBytes bytes after it (0: once).
   int BodyDelayMs = 0;
   size_t DelayAtByte = 0;
