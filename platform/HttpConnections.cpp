@@ -28,77 +28,6 @@ HttpError ErrorOf(CURLcode result, bool connected) {
 
 }  // namespace
 
-HttpTransfer::HttpTransfer(Key /*key*/, HttpConnections& owner, HttpScheme scheme,
-                           std::string origin, std::string target, HttpBodySink& sink)
-    : owner_(owner),
-      scheme_(scheme),
-      origin_(std::move(origin)),
-      target_(std::move(target)),
-      sink_(sink) {}
-
-HttpTransfer::~HttpTransfer() {
-  if (slot_ >= 0) {
-    owner_.Detach(*this);
-  }
-}
-
-bool HttpTransfer::CompletedWhole() const {
-  return finished_ && error_ == HttpError::None && headTaken_ && !sinkStopped_;
-}
-
-void HttpTransfer::Fail(HttpError error) {
-  if (error_ == HttpError::None) {
-    error_ = error;
-  }
-  finished_ = true;
-}
-
-size_t HttpTransfer::OnHeader(char* data, size_t size, size_t count, void* self) {
-  auto& transfer = *static_cast<HttpTransfer*>(self);
-  const size_t length = size * count;
-  transfer.idle_ = Clock::duration::zero();
-  transfer.windowBytes_ += length;
-  transfer.head_.AddLine(std::string_view(data, length));
-  if (!transfer.head_.Complete) {
-    return length;
-  }
-  // A redirect's body is never read: the transfer stops here and the next
-  // hop starts once libcurl has let go of it.
-  if (transfer.head_.IsRedirect()) {
-    transfer.redirecting_ = true;
-    return 0;
-  }
-  if (!transfer.sink_.OnHead(transfer.head_)) {
-    transfer.sinkStopped_ = true;
-    return 0;
-  }
-  transfer.headTaken_ = true;
-  return length;
-}
-
-size_t HttpTransfer::OnBody(char* data, size_t size, size_t count, void* self) {
-  auto& transfer = *static_cast<HttpTransfer*>(self);
-  const size_t length = size * count;
-  transfer.idle_ = Clock::duration::zero();
-  transfer.windowBytes_ += length;
-  if (!transfer.headTaken_) {
-    return length;  // the body of a response whose head was not complete: not ours
-  }
-  if (!transfer.sink_.OnBody(reinterpret_cast<const uint8_t*>(data), length)) {
-    transfer.sinkStopped_ = true;
-    return 0;
-  }
-  return length;
-}
-
-int HttpTransfer::OnConnected(void* self, char* /*remoteIp*/, char* /*localIp*/, int /*remotePort*/,
-                              int /*localPort*/) {
-  auto& transfer = *static_cast<HttpTransfer*>(self);
-  transfer.connected_ = true;
-  transfer.idle_ = Clock::duration::zero();
-  return CURL_PREREQFUNC_OK;
-}
-
 std::unique_ptr<HttpConnections> HttpConnections::Open(const HttpSessionOptions& options,
                                                        int32_t connections) {
   if (!EnsureCurlGlobalInit() || connections < 1) {
@@ -118,9 +47,6 @@ std::unique_ptr<HttpConnections> HttpConnections::Open(const HttpSessionOptions&
   }
   auto result = std::make_unique<HttpConnections>(Key(), std::move(multi), std::move(proxies),
                                                   options, connections);
-  if (!result->headers_) {
-    return nullptr;
-  }
   for (const Slot& slot : result->slots_) {
     if (!slot.Easy) {
       return nullptr;
@@ -135,7 +61,6 @@ HttpConnections::HttpConnections(Key /*key*/, CurlMulti multi, ProxyServers prox
       proxies_(std::move(proxies)),
       connectTimeoutMs_(options.ConnectTimeoutMs),
       receiveTimeoutMs_(options.ReceiveTimeoutMs),
-      headers_(curl_slist_append(nullptr, "Accept: */*")),
       slots_(static_cast<size_t>(connections)) {
   for (Slot& slot : slots_) {
     slot.Easy.reset(curl_easy_init());
@@ -157,15 +82,28 @@ HttpConnections::~HttpConnections() {
 }
 
 std::unique_ptr<HttpTransfer> HttpConnections::Prepare(HttpScheme scheme, std::u16string_view host,
-                                                       std::u16string_view path,
-                                                       HttpBodySink& sink) {
+                                                       std::u16string_view path, HttpBodySink& sink,
+                                                       const HttpValidators& validators) {
   auto authority = ParseAuthority(host);
   auto target = EncodeRequestTarget(path);
   if (!authority || !target) {
     return nullptr;
   }
+  // Without validators the request carries exactly the agent and "Accept: */*", as it always
+  // has; a validator adds its line after them.
+  CurlSlist headers(curl_slist_append(nullptr, "Accept: */*"));
+  for (const std::string& line : ConditionalHeaderLines(validators)) {
+    // Appending to a list that exists keeps its first element, which `headers` owns.
+    if (!headers || curl_slist_append(headers.get(), line.c_str()) == nullptr) {
+      return nullptr;
+    }
+  }
+  if (!headers) {
+    return nullptr;
+  }
   return std::make_unique<HttpTransfer>(HttpTransfer::Key(), *this, scheme,
-                                        OriginText(scheme, *authority), std::move(*target), sink);
+                                        OriginText(scheme, *authority), std::move(*target),
+                                        std::move(headers), sink);
 }
 
 bool HttpConnections::HasFreeConnection() const {
@@ -209,7 +147,7 @@ bool HttpConnections::Attach(HttpTransfer& transfer, int32_t slot, const std::st
   }
   set(CURLOPT_NOSIGNAL, 1L);
   set(CURLOPT_USERAGENT, kHttpAgent);
-  set(CURLOPT_HTTPHEADER, headers_.get());
+  set(CURLOPT_HTTPHEADER, transfer.headers_.get());
   set(CURLOPT_HTTP_VERSION, static_cast<long>(CURL_HTTP_VERSION_1_1));
   set(CURLOPT_PROTOCOLS_STR, "http,https");
   set(CURLOPT_FOLLOWLOCATION, 0L);
@@ -234,13 +172,7 @@ bool HttpConnections::Attach(HttpTransfer& transfer, int32_t slot, const std::st
     return false;
   }
   slots_[static_cast<size_t>(slot)].Transfer = &transfer;
-  transfer.slot_ = slot;
-  transfer.head_ = HttpResponseHead();
-  transfer.redirecting_ = false;
-  transfer.connected_ = false;
-  transfer.idle_ = Clock::duration::zero();
-  transfer.windowWaited_ = Clock::duration::zero();
-  transfer.windowBytes_ = 0;
+  transfer.Reset(slot, TransferWatch(std::chrono::milliseconds(receiveTimeoutMs_)));
   return true;
 }
 
@@ -264,53 +196,34 @@ void HttpConnections::Stop(HttpTransfer& transfer, HttpError error) {
 void HttpConnections::Wait(std::chrono::milliseconds wait) {
   const Clock::time_point before = Clock::now();
   curl_multi_poll(multi_.get(), nullptr, 0, static_cast<int>(LongestWait(wait).count()), nullptr);
-  CountWaiting(Clock::now() - before);
+  waited_ += Clock::now() - before;
   Perform();
   // Only now are the transfers that got data this time known; the rest may have waited too long.
-  const Clock::duration limit = std::chrono::milliseconds(receiveTimeoutMs_);
+  CheckWatches();
+}
+
+void HttpConnections::CheckWatches() {
   for (Slot& slot : slots_) {
-    HttpTransfer* transfer = slot.Transfer;
-    if (transfer == nullptr || !transfer->connected_ || receiveTimeoutMs_ == 0) {
+    if (slot.Transfer == nullptr) {
       continue;
     }
-    if (transfer->idle_ >= limit) {
-      Stop(*transfer, HttpError::ReceiveTimeout);
-      continue;
-    }
-    // A server that drips a byte now and then is never idle, so the rate counts as well. The
-    // windows follow each other without overlap.
-    if (transfer->windowWaited_ >= limit) {
-      if (transfer->windowBytes_ < kMinBytesPerWindow) {
-        Stop(*transfer, HttpError::TooSlow);
-        continue;
-      }
-      transfer->windowWaited_ = Clock::duration::zero();
-      transfer->windowBytes_ = 0;
+    const HttpError error = slot.Transfer->watch_.Check(waited_);
+    if (error != HttpError::None) {
+      Stop(*slot.Transfer, error);
     }
   }
 }
 
 std::chrono::milliseconds HttpConnections::LongestWait(std::chrono::milliseconds wait) const {
-  const std::chrono::milliseconds limit(receiveTimeoutMs_);
   for (const Slot& slot : slots_) {
-    const HttpTransfer* transfer = slot.Transfer;
-    if (transfer == nullptr || !transfer->connected_ || receiveTimeoutMs_ == 0) {
-      continue;
+    if (slot.Transfer != nullptr) {
+      const TransferWatch::Duration left = slot.Transfer->watch_.Remaining(waited_);
+      if (left < wait) {
+        wait = std::chrono::ceil<std::chrono::milliseconds>(left);
+      }
     }
-    wait = std::min(wait, std::chrono::ceil<std::chrono::milliseconds>(limit - transfer->idle_));
-    wait = std::min(wait,
-                    std::chrono::ceil<std::chrono::milliseconds>(limit - transfer->windowWaited_));
   }
   return std::max(wait, std::chrono::milliseconds(1));
-}
-
-void HttpConnections::CountWaiting(Clock::duration waited) {
-  for (Slot& slot : slots_) {
-    if (slot.Transfer != nullptr && slot.Transfer->connected_) {
-      slot.Transfer->idle_ += waited;
-      slot.Transfer->windowWaited_ += waited;
-    }
-  }
 }
 
 void HttpConnections::Perform() {
@@ -347,7 +260,7 @@ void HttpConnections::Finish(HttpTransfer& transfer, CURLcode result) {
     transfer.finished_ = true;  // the sink knows why it wanted no more
     return;
   }
-  const HttpError error = ErrorOf(result, transfer.connected_);
+  const HttpError error = ErrorOf(result, transfer.watch_.Begun());
   if (error != HttpError::None) {
     transfer.Fail(error);
     return;

@@ -2,8 +2,8 @@
 
 #include <curl/curl.h>
 
+#include <cstdio>
 #include <ctime>
-#include <string>
 
 #include "platform/HttpText.h"
 
@@ -14,9 +14,16 @@ namespace {
 constexpr int kMinYear = 1601;
 constexpr int kMaxYear = 30827;
 
+// The year that an IMF-fixdate can write: four digits.
+constexpr int kMaxFixdateYear = 9999;
+
+constexpr const char* kDayNames[] = {"Sun", "Mon", "Tue", "Wed", "Thu", "Fri", "Sat"};
+constexpr const char* kMonthNames[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
+                                       "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
+
 }  // namespace
 
-std::optional<SystemTime> ParseHttpDate(std::string_view text) {
+std::optional<std::chrono::sys_seconds> ParseHttpDateInstant(std::string_view text) {
   // libcurl's parser reads dates the way RFC 9110 asks recipients to: the three HTTP forms, and
   // also "UTC" or a numeric offset for "GMT", a missing weekday, a four-digit year in the
   // RFC 850 form and a missing time of day. Two-digit years 00..70 are read as 2000..2070.
@@ -25,8 +32,20 @@ std::optional<SystemTime> ParseHttpDate(std::string_view text) {
     return std::nullopt;
   }
   const time_t seconds = curl_getdate(copy.c_str(), nullptr);
+  if (seconds == -1) {
+    return std::nullopt;
+  }
+  return std::chrono::sys_seconds(std::chrono::seconds(seconds));
+}
+
+std::optional<SystemTime> ParseHttpDate(std::string_view text) {
+  const auto instant = ParseHttpDateInstant(text);
+  if (!instant) {
+    return std::nullopt;
+  }
+  const time_t seconds = instant->time_since_epoch().count();
   std::tm fields{};
-  if (seconds == -1 || ::gmtime_r(&seconds, &fields) == nullptr) {
+  if (::gmtime_r(&seconds, &fields) == nullptr) {
     return std::nullopt;
   }
   const int year = fields.tm_year + 1900;
@@ -43,6 +62,23 @@ std::optional<SystemTime> ParseHttpDate(std::string_view text) {
   time.Second = static_cast<uint16_t>(fields.tm_sec);
   time.Milliseconds = 0;
   return time;
+}
+
+std::optional<std::string> FormatHttpDate(const SystemTime& time) {
+  using namespace std::chrono;
+  // The stored day of week may be anything a list file held, so it is computed, not copied.
+  const year_month_day date{year(time.Year), month(time.Month), day(time.Day)};
+  if (!date.ok() || time.Year < kMinYear || time.Year > kMaxFixdateYear || time.Hour > 23 ||
+      time.Minute > 59 || time.Second > 59) {
+    return std::nullopt;
+  }
+  const weekday dayOfWeek{sys_days(date)};
+  char text[64];  // room for the widest that the format can write, though the checks keep it to 29
+  std::snprintf(text, sizeof text, "%s, %02u %s %04u %02u:%02u:%02u GMT",
+                kDayNames[dayOfWeek.c_encoding()], unsigned{time.Day}, kMonthNames[time.Month - 1],
+                unsigned{time.Year}, unsigned{time.Hour}, unsigned{time.Minute},
+                unsigned{time.Second});
+  return std::string(text);
 }
 
 }  // namespace kivo::platform

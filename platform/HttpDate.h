@@ -1,6 +1,8 @@
 #pragma once
 
+#include <chrono>
 #include <optional>
+#include <string>
 #include <string_view>
 
 #include "support/SystemTime.h"
@@ -14,5 +16,13 @@ namespace kivo::platform {
 // date and milliseconds 0, or nothing for text that names no date or one a SystemTime cannot
 // hold.
 std::optional<SystemTime> ParseHttpDate(std::string_view text);
+
+// Parses an HTTP date as ParseHttpDate does, into the instant it names.
+std::optional<std::chrono::sys_seconds> ParseHttpDateInstant(std::string_view text);
+
+// Writes `time` (GMT) as an IMF-fixdate, "Sun, 06 Nov 1994 08:49:37 GMT", with the weekday
+// computed from the date and the milliseconds left out; nothing for a time that names no real
+// second or whose year has other than four digits.
+std::optional<std::string> FormatHttpDate(const SystemTime& time);
 
 }  // namespace kivo::platform

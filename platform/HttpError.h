@@ -11,8 +11,9 @@ enum class HttpError {
   ReceiveTimeout,  // no data arrived for the receive time-out
   Transport,       // the connection failed or the body ended early
   Redirect,        // too many redirects, or one to a scheme other than http and https
-  TooSlow,         // too few bytes arrived over a whole receive time-out
+  TooSlow,         // a drip or a trickle: too few bytes arrived (see TransferWatch)
   Abandoned,       // its owner gave it up
+  HeadTooLarge,    // the headers and trailers of a response passed HttpTransfer::kMaxHeadBytes
 };
 
 }  // namespace kivo::platform

@@ -2,9 +2,12 @@
 
 #include <curl/curl.h>
 
+#include <algorithm>
+
 #include "platform/CurlHandles.h"
 #include "platform/HttpDate.h"
 #include "platform/HttpText.h"
+#include "platform/HttpValidators.h"
 #include "support/AsciiCase.h"
 
 namespace kivo::platform {
@@ -12,6 +15,26 @@ namespace {
 
 // Longest decimal number that fits in 64 bits without overflow checks.
 constexpr size_t kMaxLengthDigits = 18;
+
+constexpr bool IsDigit(char ch) {
+  return ch >= '0' && ch <= '9';
+}
+
+// Reads a plain decimal number of at most kMaxLengthDigits digits; nothing for other text.
+std::optional<uint64_t> ParseDecimal(std::string_view rawText) {
+  const std::string_view text = TrimHeaderSpace(rawText);
+  if (text.empty() || text.size() > kMaxLengthDigits) {
+    return std::nullopt;
+  }
+  uint64_t value = 0;
+  for (char ch : text) {
+    if (!IsDigit(ch)) {
+      return std::nullopt;
+    }
+    value = value * 10 + static_cast<uint64_t>(ch - '0');
+  }
+  return value;
+}
 
 // Reads the status code from "HTTP/1.1 200 OK".
 int32_t ParseStatus(std::string_view line) {
@@ -81,6 +104,10 @@ void HttpResponseHead::AddLine(std::string_view rawLine) {
     ContentLength = value;
   } else if (EqualsNoCase(name, "Location") && !Location) {
     Location = value;
+  } else if (EqualsNoCase(name, "ETag") && !ETag) {
+    ETag = value;
+  } else if (EqualsNoCase(name, "Retry-After") && !RetryAfter) {
+    RetryAfter = value;
   }
 }
 
@@ -101,18 +128,34 @@ std::optional<uint64_t> HttpResponseHead::ContentLengthValue() const {
   if (!ContentLength) {
     return std::nullopt;
   }
-  const std::string_view text = TrimHeaderSpace(*ContentLength);
-  if (text.empty() || text.size() > kMaxLengthDigits) {
+  return ParseDecimal(*ContentLength);
+}
+
+std::optional<std::string> HttpResponseHead::ETagValue() const {
+  if (!ETag || !IsAcceptableEtag(*ETag)) {
     return std::nullopt;
   }
-  uint64_t value = 0;
-  for (char ch : text) {
-    if (ch < '0' || ch > '9') {
-      return std::nullopt;
-    }
-    value = value * 10 + static_cast<uint64_t>(ch - '0');
+  return ETag;
+}
+
+std::optional<std::chrono::seconds> HttpResponseHead::RetryAfterDelay(
+    std::chrono::system_clock::time_point now) const {
+  if (!RetryAfter) {
+    return std::nullopt;
   }
-  return value;
+  const std::string_view text = TrimHeaderSpace(*RetryAfter);
+  if (!text.empty() && std::all_of(text.begin(), text.end(), IsDigit)) {
+    // More digits than a number can hold still ask for longer than the bound.
+    const auto seconds = ParseDecimal(text);
+    return seconds ? std::min(std::chrono::seconds(*seconds), kMaxRetryAfter) : kMaxRetryAfter;
+  }
+  const auto instant = ParseHttpDateInstant(text);
+  if (!instant) {
+    return std::nullopt;
+  }
+  // Counted in whole seconds: a far-off date would overflow a finer count.
+  const std::chrono::seconds wait = *instant - std::chrono::floor<std::chrono::seconds>(now);
+  return std::clamp(wait, std::chrono::seconds(0), kMaxRetryAfter);
 }
 
 std::optional<HttpRedirectTarget> ResolveRedirect(const std::string& currentUrl,

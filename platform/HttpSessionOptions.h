@@ -13,7 +13,8 @@ inline constexpr char kHttpAgent[] = "Mozilla/4.0 (compatible; MSIE 4.01; Window
 struct HttpSessionOptions {
   bool UseProxy = false;
   std::u16string ProxyName;  // "host:port", "host" (port 80) or "http=host:port"
-  // A time-out of 0 sets no limit of our own (connecting still ends after libcurl's default).
+  // A time-out of 0 sets no limit of our own (connecting still ends after libcurl's default,
+  // and a transfer still needs TransferWatch's minimum average rate).
   uint32_t ConnectTimeoutMs = 20000;
   uint32_t ReceiveTimeoutMs = 20000;
 };

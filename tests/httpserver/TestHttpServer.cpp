@@ -212,10 +212,6 @@ bool TestHttpServer::Respond(int fd, const ScriptedResponse& response) {
   }
   for (const auto& [name, value] : response.Headers) {
     head += name + ": " + value + "\r\n";
-    if (response.HeaderLineDelayMs > 0 &&
-        !(SendAll(fd, std::exchange(head, "")) && Pause(fd, response.HeaderLineDelayMs, ""))) {
-      return false;
-    }
   }
   if (response.Length != LengthHeader::Absent) {
     const size_t error = response.Length == LengthHeader::Exact ? 0 : response.LengthError;
@@ -269,7 +265,17 @@ bool TestHttpServer::Respond(int fd, const ScriptedResponse& response) {
     }
     pos = next;
   }
-  return (!chunked || SendAll(fd, "0\r\n\r\n")) && keepOpen;
+  return (!chunked || SendTrailers(fd, response)) && keepOpen;
+}
+
+// Ends a chunked body: the last chunk, the trailers and the blank line that ends them, which
+// an endless trailer section never sends.
+bool TestHttpServer::SendTrailers(int fd, const ScriptedResponse& response) {
+  bool sent = SendAll(fd, "0\r\n" + response.Trailers);
+  while (sent && response.EndlessTrailers && !response.Trailers.empty()) {
+    sent = SendAll(fd, response.Trailers);
+  }
+  return sent && SendAll(fd, "\r\n");
 }
 
 bool TestHttpServer::ReadHead(int fd, std::string& pending, std::string& head) {

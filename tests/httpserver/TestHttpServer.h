@@ -34,9 +34,12 @@ struct ScriptedResponse {
   size_t LengthError = 1;
   // Sends the body chunked, in chunks of this many bytes; 0 sends it plain.
   size_t ChunkSize = 0;
-  // Waits before the status line, and before each header line of Headers.
+  // Trailer lines after a chunked body ("Name: value\r\n" each); with EndlessTrailers they
+  // are sent again and again until the client goes away, and the section never ends.
+  std::string Trailers;
+  bool EndlessTrailers = false;
+  // Waits before the status line.
   int HeaderDelayMs = 0;
-  int HeaderLineDelayMs = 0;
   // Waits before body byte DelayAtByte, and again every DelayEveryBytes bytes after it (0: once).
   int BodyDelayMs = 0;
   size_t DelayAtByte = 0;
@@ -113,6 +116,7 @@ class TestHttpServer {
   bool Respond(int fd, const ScriptedResponse& response);
   bool ReadHead(int fd, std::string& pending, std::string& head);
   bool Pause(int fd, int delayMs, const std::string& holdName);
+  bool SendTrailers(int fd, const ScriptedResponse& response);
   bool SendAll(int fd, std::string_view bytes);
 
   int listenFd_ = -1;

@@ -169,6 +169,10 @@ class Checks:
         if not exec_start[0].endswith("/kivo-cli") or exec_start[1:] != ["patrol"]:
             self.fault(f"the service runs {exec_start}, not kivo-cli patrol")
         success = {int(status) for status in settings.get("SuccessExitStatus", "").split()}
+        # A oneshot service is bounded only by its start time-out, which is off by default.
+        if settings.get("Type") == "oneshot" and settings.get("TimeoutStartSec", "infinity") in (
+                "infinity", "0"):
+            self.fault("the service sets no TimeoutStartSec, so a held patrol runs for ever")
         command = [self.cli] + exec_start[1:]
 
         if self.run(command).returncode != 0:

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <optional>
+#include <string>
 
 namespace kivo::platform {
 namespace {
@@ -23,6 +24,7 @@ TEST(HttpDateTest, DatesAreReadLeniently) {
   }
 }
 
+// What is read is also written back, as an IMF-fixdate that reads the same.
 TEST(HttpDateTest, YearsAndNonDates) {
   const std::pair<const char*, std::optional<SystemTime>> cases[] = {
       {"Monday, 01-Jan-01 00:00:00 GMT", SystemTime{2001, 1, 1, 1, 0, 0, 0, 0}},
@@ -41,6 +43,27 @@ TEST(HttpDateTest, YearsAndNonDates) {
   for (const auto& [text, time] : cases) {
     SCOPED_TRACE(text);
     EXPECT_EQ(ParseHttpDate(text), time);
+    if (time) {
+      EXPECT_EQ(ParseHttpDate(FormatHttpDate(*time).value_or("")), time);
+    }
+  }
+}
+
+// The weekday is computed and the milliseconds are left out; a time that names no real second,
+// or a year of other than four digits, is not written.
+TEST(HttpDateTest, DatesAreWrittenAsImfFixdates) {
+  const std::pair<SystemTime, std::optional<std::string>> cases[] = {
+      {{1994, 11, 3, 6, 8, 49, 37, 999}, "Sun, 06 Nov 1994 08:49:37 GMT"},
+      {{9999, 12, 0, 31, 0, 0, 0, 0}, "Fri, 31 Dec 9999 00:00:00 GMT"},
+      {{1900, 2, 0, 29, 0, 0, 0, 0}, std::nullopt},
+      {{2024, 13, 0, 1, 0, 0, 0, 0}, std::nullopt},
+      {{2024, 1, 0, 1, 24, 0, 0, 0}, std::nullopt},
+      {{2024, 1, 0, 1, 0, 0, 60, 0}, std::nullopt},
+      {{10000, 1, 0, 1, 0, 0, 0, 0}, std::nullopt},
+  };
+  for (const auto& [time, text] : cases) {
+    SCOPED_TRACE(text.value_or("none"));
+    EXPECT_EQ(FormatHttpDate(time), text);
   }
 }
 

@@ -34,11 +34,6 @@ TEST(HttpTargetTest, AuthoritiesAreCheckedAndSplit) {
   }
 }
 
-TEST(HttpTargetTest, OriginTextNamesTheSchemeAndAnExplicitPort) {
-  EXPECT_EQ(OriginText(HttpScheme::Http, {"host", 0}), "http://host");
-  EXPECT_EQ(OriginText(HttpScheme::Https, {"host", 8443}), "https://host:8443");
-}
-
 // Query and fragment stay; only what must is encoded, in the code page (Shift-JIS in the tests).
 TEST(HttpTargetTest, TargetsKeepQueryAndFragmentAndEncodeOnlyWhatMust) {
   const std::pair<std::string, std::string> cases[] = {
