@@ -47,6 +47,10 @@ class ChromiumPipe:
             self.process = subprocess.Popen(argv, pass_fds=(child_read, child_write),
                                             stdin=subprocess.DEVNULL, stdout=log, stderr=log,
                                             start_new_session=True)
+        except OSError as error:
+            os.close(self.commands)
+            os.close(self.events)
+            raise JudgeError(f"could not start {chromium}: {error}") from error
         finally:
             os.close(child_read)
             os.close(child_write)
@@ -102,7 +106,10 @@ class ChromiumPipe:
                 raise JudgeError("the browser quit")
             self.buffer += chunk
         text, self.buffer = self.buffer.split(b"\0", 1)
-        return json.loads(text)
+        try:
+            return json.loads(text)
+        except ValueError as error:
+            raise JudgeError(f"the browser sent a message that is not JSON ({error})") from error
 
     def close(self):
         """Asks the browser to quit, and ends its process group if it does not."""
