@@ -11,7 +11,7 @@
 #include <unistd.h>
 
 #include <filesystem>
-#include <functional>
+#include <map>
 
 #include "common/ProgramHome.h"
 #include "patrol/HistorySchema.h"
@@ -114,41 +114,73 @@ class HistoryTest : public testing::Test {
   platform::SqliteDatabase other_;  // another program's connection
 };
 
-// What is found in the database's place after opening.
-enum class Left { Database, Untouched, MovedAside, Nothing };
+// What stands in the database's place before it is opened.
+enum class Before {
+  Nothing,
+  EmptyFile,
+  Garbage,
+  BadHeader,
+  DamagedPage,  // a database of this version whose third page is overwritten
+  Newer,        // a database of a later version
+  Folder,
+  Unwritable,      // nothing, in a program folder that cannot be written
+  LockedRollback,  // another program holds the write lock of a rollback-journal database
+  LockedWal,       // ... of a WAL database, which readers can still read
+};
 
-class HistoryBadState;
+// What is found in the database's place after opening.
+enum class After { Database, Untouched, MovedAside, Nothing };
 
 struct BadState {
   const char* Name;
   HistoryAccess Access;
-  std::function<void(HistoryBadState&, const std::string& path)> Prepare;
-  std::vector<HistoryProblem> OpenProblems;
+  Before Setup;
+  HistoryProblem OpenProblem;
   HistoryState State;
-  Left File;
+  After File;
   HistoryProblem PatrolProblem = HistoryProblem::None;
   uint32_t MaxPages = 0;
-  bool Unwritable = false;  // the program folder cannot be written
 };
 
 class HistoryBadState : public HistoryTest, public testing::WithParamInterface<BadState> {
- public:
-  using HistoryTest::WriteHistory;
-  platform::SqliteDatabase& Other() { return other_; }
+ protected:
+  void Prepare(Before setup, const std::string& path) {
+    const std::string badHeader = std::string("SQLite format 3\0", 16) + std::string(4080, '\xff');
+    const std::map<Before, std::string> bytes = {{Before::EmptyFile, ""},
+                                                 {Before::Garbage, "not a database"},
+                                                 {Before::BadHeader, badHeader}};
+    if (bytes.contains(setup)) {
+      WriteBytes(path, bytes.at(setup));
+    } else if (setup == Before::DamagedPage) {
+      WriteHistory(400);
+      std::string damaged = ReadBytes(path);
+      ASSERT_GT(damaged.size(), 3u * 4096);
+      WriteBytes(path, damaged.replace(2 * 4096, 4096, std::string(4096, '\xff')));
+    } else if (setup == Before::Folder) {
+      fs::create_directory(path);
+    } else if (setup == Before::Newer || setup == Before::LockedRollback ||
+               setup == Before::LockedWal) {
+      if (setup == Before::LockedWal) {
+        WriteHistory(1);
+      }
+      ASSERT_FALSE(other_.Open(U16(path), platform::SqliteOpenMode::ReadWriteCreate).Failed());
+      const char* sql = setup == Before::Newer ? "CREATE TABLE later(a); PRAGMA user_version = 99"
+                        : setup == Before::LockedWal
+                            ? "BEGIN IMMEDIATE; CREATE TABLE x(a)"
+                            : "CREATE TABLE x(a); BEGIN EXCLUSIVE; INSERT INTO x VALUES(1)";
+      ASSERT_FALSE(other_.Execute(sql).Failed());
+    }
+  }
 };
-
-const std::string kBadHeader = std::string("SQLite format 3\0", 16) + std::string(4080, '\xff');
 
 TEST_P(HistoryBadState, NeverCostsThePatrol) {
   const BadState& c = GetParam();
   const std::string path = HostPath();
-  if (c.Prepare) {
-    c.Prepare(*this, path);
-  }
+  ASSERT_NO_FATAL_FAILURE(Prepare(c.Setup, path));
   const bool wasFolder = fs::is_directory(path);
   const std::string before = fs::is_regular_file(path) ? ReadBytes(path) : "";
   std::optional<UnwritableFolder> readOnly;
-  if (c.Unwritable) {
+  if (c.Setup == Before::Unwritable) {
     readOnly.emplace(home_.Program());
     if (readOnly->Writable()) {
       GTEST_SKIP() << "this file system or user cannot make a folder unwritable";
@@ -159,14 +191,17 @@ TEST_P(HistoryBadState, NeverCostsThePatrol) {
   options.MaxPages = c.MaxPages;
   PatrolHistory history(c.Access, Path(), kNow, options);
 
-  EXPECT_THAT(Problems(history), ElementsAreArray(c.OpenProblems));
+  const std::vector<HistoryProblem> openProblems = Problems(history);
+  EXPECT_THAT(openProblems,
+              ElementsAreArray(c.OpenProblem == HistoryProblem::None ? std::vector<HistoryProblem>{}
+                                                                     : std::vector{c.OpenProblem}));
   EXPECT_EQ(history.State(), c.State);
   const std::string aside = path + ".damaged-20261207T101500Z";
-  EXPECT_EQ(fs::exists(aside) ? ReadBytes(aside) : "", c.File == Left::MovedAside ? before : "");
-  if (c.File == Left::Untouched) {
+  EXPECT_EQ(fs::exists(aside) ? ReadBytes(aside) : "", c.File == After::MovedAside ? before : "");
+  if (c.File == After::Untouched) {
     EXPECT_EQ(fs::is_directory(path) ? "folder" : ReadBytes(path), wasFolder ? "folder" : before);
   }
-  EXPECT_EQ(fs::exists(path), c.File != Left::Nothing);
+  EXPECT_EQ(fs::exists(path), c.File != After::Nothing);
 
   // A patrol runs the same either way; only a writable history keeps it.
   history.BeginPatrol(kNow, PatrolTrigger::Gui);
@@ -189,110 +224,38 @@ TEST_P(HistoryBadState, NeverCostsThePatrol) {
   }
 }
 
-// A database of this version whose third page is overwritten.
-void DamagedPage(HistoryBadState& test, const std::string& path) {
-  test.WriteHistory(400);
-  std::string bytes = ReadBytes(path);
-  ASSERT_GT(bytes.size(), 3u * 4096);
-  bytes.replace(2 * 4096, 4096, std::string(4096, '\xff'));
-  WriteBytes(path, bytes);
-}
-
-void NewerVersion(HistoryBadState& test, const std::string& path) {
-  platform::SqliteDatabase& other = test.Other();
-  ASSERT_FALSE(other.Open(U16(path), platform::SqliteOpenMode::ReadWriteCreate).Failed());
-  ASSERT_FALSE(other.Execute("CREATE TABLE later(a); PRAGMA user_version = 99").Failed());
-  other.Close();
-}
-
-// Another program holds the write lock: in WAL mode readers still read, in a
-// rollback-journal database nobody does.
-void LockedFrom(HistoryBadState& test, const std::string& path, bool wal) {
-  if (wal) {
-    test.WriteHistory(1);
-  }
-  platform::SqliteDatabase& other = test.Other();
-  ASSERT_FALSE(other.Open(U16(path), platform::SqliteOpenMode::ReadWriteCreate).Failed());
-  ASSERT_FALSE(other
-                   .Execute(wal ? "BEGIN IMMEDIATE; CREATE TABLE x(a)"
-                                : "CREATE TABLE x(a); BEGIN EXCLUSIVE; INSERT INTO x VALUES(1)")
-                   .Failed());
-}
-
+using B = Before;
 using P = HistoryProblem;
 using S = HistoryState;
 constexpr HistoryAccess W = HistoryAccess::Write;
 constexpr HistoryAccess R = HistoryAccess::Read;
 
+// clang-format off
 INSTANTIATE_TEST_SUITE_P(
     Table, HistoryBadState,
     testing::Values(
-        BadState{"MissingIsCreated", W, nullptr, {}, S::Writable, Left::Database},
-        BadState{"EmptyFileIsUsed",
-                 W,
-                 [](HistoryBadState&, const std::string& p) { WriteBytes(p, ""); },
-                 {},
-                 S::Writable,
-                 Left::Database},
-        BadState{"NotADatabase",
-                 W,
-                 [](HistoryBadState&, const std::string& p) { WriteBytes(p, "not a database"); },
-                 {P::MovedAside},
-                 S::Writable,
-                 Left::MovedAside},
-        BadState{"BadHeader",
-                 W,
-                 [](HistoryBadState&, const std::string& p) { WriteBytes(p, kBadHeader); },
-                 {P::MovedAside},
-                 S::Writable,
-                 Left::MovedAside},
-        BadState{
-            "FailingQuickCheck", W, DamagedPage, {P::MovedAside}, S::Writable, Left::MovedAside},
-        BadState{
-            "NewerSchemaIsLeftAlone", W, NewerVersion, {P::NewerSchema}, S::Off, Left::Untouched},
-        BadState{"FolderInItsPlace",
-                 W,
-                 [](HistoryBadState&, const std::string& p) { fs::create_directory(p); },
-                 {P::Unusable},
-                 S::Off,
-                 Left::Untouched},
-        BadState{
-            "ReadOnlyFolder", W, nullptr, {P::Unusable}, S::Off, Left::Nothing, P::None, 0, true},
-        BadState{"FullAtOpen", W, nullptr, {P::Full}, S::Off, Left::Database, P::None, 3},
-        BadState{"FullDuringPatrol", W, nullptr, {}, S::Writable, Left::Database, P::Full, 8},
-        BadState{"LockedAtOpen",
-                 W,
-                 [](HistoryBadState& t, const std::string& p) { LockedFrom(t, p, false); },
-                 {P::Locked},
-                 S::Off,
-                 Left::Database},
-        BadState{"LockedDuringPatrol",
-                 W,
-                 [](HistoryBadState& t, const std::string& p) { LockedFrom(t, p, true); },
-                 {},
-                 S::Writable,
-                 Left::Database,
+        BadState{"MissingIsCreated", W, B::Nothing, P::None, S::Writable, After::Database},
+        BadState{"EmptyFileIsUsed", W, B::EmptyFile, P::None, S::Writable, After::Database},
+        BadState{"NotADatabase", W, B::Garbage, P::MovedAside, S::Writable, After::MovedAside},
+        BadState{"BadHeader", W, B::BadHeader, P::MovedAside, S::Writable, After::MovedAside},
+        BadState{"FailingQuickCheck", W, B::DamagedPage, P::MovedAside, S::Writable,
+                 After::MovedAside},
+        BadState{"NewerSchemaIsLeftAlone", W, B::Newer, P::NewerSchema, S::Off, After::Untouched},
+        BadState{"FolderInItsPlace", W, B::Folder, P::Unusable, S::Off, After::Untouched},
+        BadState{"ReadOnlyFolder", W, B::Unwritable, P::Unusable, S::Off, After::Nothing},
+        BadState{"FullAtOpen", W, B::Nothing, P::Full, S::Off, After::Database, P::None, 3},
+        BadState{"FullDuringPatrol", W, B::Nothing, P::None, S::Writable, After::Database,
+                 P::Full, 8},
+        BadState{"LockedAtOpen", W, B::LockedRollback, P::Locked, S::Off, After::Database},
+        BadState{"LockedDuringPatrol", W, B::LockedWal, P::None, S::Writable, After::Database,
                  P::Locked},
-        BadState{"ReaderFindsNothing", R, nullptr, {P::Missing}, S::Off, Left::Nothing},
-        BadState{"ReaderLeavesDamage",
-                 R,
-                 [](HistoryBadState&, const std::string& p) { WriteBytes(p, kBadHeader); },
-                 {P::Damaged},
-                 S::Off,
-                 Left::Untouched},
-        BadState{"ReaderReadsNewerSchema",
-                 R,
-                 NewerVersion,
-                 {P::NewerSchema},
-                 S::ReadOnly,
-                 Left::Untouched},
-        BadState{"ReaderWhileLocked",
-                 R,
-                 [](HistoryBadState& t, const std::string& p) { LockedFrom(t, p, true); },
-                 {},
-                 S::ReadOnly,
-                 Left::Database}),
+        BadState{"ReaderFindsNothing", R, B::Nothing, P::Missing, S::Off, After::Nothing},
+        BadState{"ReaderLeavesDamage", R, B::BadHeader, P::Damaged, S::Off, After::Untouched},
+        BadState{"ReaderReadsNewerSchema", R, B::Newer, P::NewerSchema, S::ReadOnly,
+                 After::Untouched},
+        BadState{"ReaderWhileLocked", R, B::LockedWal, P::None, S::ReadOnly, After::Database}),
     [](const testing::TestParamInfo<BadState>& info) { return info.param.Name; });
+// clang-format on
 
 // The records of four patrols of one entry with an image:
 // 1 stores a.html and logo.gif, 2 finds the page unchanged, 3 stores aA.html
