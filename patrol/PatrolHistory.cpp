@@ -234,11 +234,12 @@ HistoryProblem PatrolHistory::TryOpenForWriting(std::string& detail) {
 }
 
 std::u16string PatrolHistory::MoveAside(int64_t now) {
-  const std::string stamp = ".damaged-" + CompactUtcText(now);
-  const std::u16string base = path_ + std::u16string(stamp.begin(), stamp.end());
+  const auto widen = [](const std::string& ascii) {
+    return std::u16string(ascii.begin(), ascii.end());
+  };
+  const std::u16string base = path_ + u".damaged-" + widen(CompactUtcText(now));
   for (int attempt = 0; attempt < kAsideAttempts; ++attempt) {
-    const std::string number = attempt == 0 ? "" : "-" + std::to_string(attempt);
-    const std::u16string aside = base + std::u16string(number.begin(), number.end());
+    const std::u16string aside = attempt == 0 ? base : base + u'-' + widen(std::to_string(attempt));
     if (platform::SqliteDatabase::MoveFiles(path_, aside)) {
       return aside;
     }
