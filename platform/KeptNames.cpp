@@ -95,7 +95,8 @@ bool KeptNames::Contains(std::u16string_view name) const {
   }
   if (programFolder_ && (std::find(std::begin(kProgramNames), std::end(kProgramNames), name) !=
                              std::end(kProgramNames) ||
-                         IsDownloadTemporary(name) || IsTemporarySibling(name, kListFileName))) {
+                         IsDownloadTemporary(name) || IsTemporarySibling(name, kListFileName) ||
+                         name.starts_with(kHistoryDatabaseName))) {
     return true;
   }
   if (!settingsFolder_ || settingsName_.empty()) {

@@ -5,12 +5,17 @@
 
 namespace kivo::platform {
 
+// The patrol history database in the program folder. Its companions (the
+// write-ahead log, the shared-memory index, a rollback journal, damaged
+// copies moved aside) are its name followed by a suffix.
+inline constexpr std::u16string_view kHistoryDatabaseName = u"KivoHistory.db";
+
 // The names under which the program keeps its own files. A stored page or
 // image must never take one of them, or a server could plant a file that the
 // program would later read, replace or remove as its own:
 // - in the program folder the list file with its backup and its temporary
-//   siblings, the instance lock, the numbered temporary download files and the
-//   placeholder image;
+//   siblings, the instance lock, the numbered temporary download files, the
+//   placeholder image, and the history database with its companions;
 // - in the settings folder the settings file with its lock, its backup and
 //   its temporary siblings;
 // - in every folder the temporary files of durable writes

@@ -1,0 +1,394 @@
+#include "patrol/PatrolHistory.h"
+
+#include <algorithm>
+#include <string>
+
+#include "patrol/HistorySchema.h"
+#include "platform/HostFile.h"
+#include "platform/KeptNames.h"
+#include "platform/ProgramFolder.h"
+#include "support/UnixTime.h"
+
+namespace kivo {
+namespace {
+
+using platform::SqliteError;
+using platform::SqliteFailure;
+using platform::SqliteStep;
+
+// An ETag beyond this many bytes is not kept: no server needs one so long,
+// and it would be sent back on every request.
+constexpr size_t kMaxETagBytes = 1024;
+// How many numbered names a damaged database may try when its first is taken.
+constexpr int kAsideAttempts = 100;
+
+constexpr std::string_view kInsertPatrol =
+    "INSERT INTO patrols(started_at, trigger) VALUES(?1, ?2)";
+constexpr std::string_view kInsertCheck =
+    "INSERT INTO checks(patrol_id, checked_at, url, kind, outcome, failure, http_status, "
+    "last_modified, etag, body_digest, text_digest, bytes_received, stored_path, stored_size, "
+    "stored_modified, follows_path) "
+    "VALUES(?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, ?10, ?11, ?12, ?13, ?14, ?15, ?16)";
+constexpr std::string_view kUpdatePatrol =
+    "UPDATE patrols SET finished_at = coalesce(?2, finished_at), updated = ?3, "
+    "unchanged_last_modified = ?4, not_modified = ?5, same_content = ?6, failed = ?7 "
+    "WHERE id = ?1";
+
+HistoryProblem ProblemOf(SqliteFailure failure) {
+  switch (failure) {
+    case SqliteFailure::NotADatabase:
+    case SqliteFailure::Corrupt:
+      return HistoryProblem::Damaged;
+    case SqliteFailure::CannotOpen:
+    case SqliteFailure::ReadOnly:
+      return HistoryProblem::Unusable;
+    case SqliteFailure::Full:
+      return HistoryProblem::Full;
+    case SqliteFailure::Busy:
+      return HistoryProblem::Locked;
+    default:
+      return HistoryProblem::Failed;
+  }
+}
+
+// True for an ETag worth sending back: not too long, no control characters.
+bool UsableETag(std::string_view etag) {
+  return !etag.empty() && etag.size() <= kMaxETagBytes &&
+         std::none_of(etag.begin(), etag.end(), [](char byte) {
+           return static_cast<unsigned char>(byte) < 0x20 || byte == 0x7f;
+         });
+}
+
+void BindOptionalText(platform::SqliteStatement& statement, int index, std::u16string_view text) {
+  if (text.empty()) {
+    statement.BindNull(index);
+  } else {
+    statement.BindText(index, text);
+  }
+}
+
+void BindOptionalInt(platform::SqliteStatement& statement, int index,
+                     std::optional<int64_t> value) {
+  if (value) {
+    statement.BindInt(index, *value);
+  } else {
+    statement.BindNull(index);
+  }
+}
+
+void BindDigest(platform::SqliteStatement& statement, int index,
+                const std::optional<platform::Sha256Digest>& digest) {
+  if (digest) {
+    statement.BindBlob(index, *digest);
+  } else {
+    statement.BindNull(index);
+  }
+}
+
+void BindCheck(platform::SqliteStatement& statement, int64_t patrolId, const HistoryCheck& check) {
+  statement.BindInt(1, patrolId);
+  statement.BindInt(2, check.CheckedAt);
+  statement.BindText(3, check.Url);
+  statement.BindInt(4, static_cast<int64_t>(check.Kind));
+  statement.BindInt(5, static_cast<int64_t>(check.Outcome));
+  statement.BindInt(6, static_cast<int64_t>(check.Failure));
+  statement.BindInt(7, check.HttpStatus);
+  BindOptionalInt(statement, 8,
+                  check.LastModified ? UnixSecondsOf(*check.LastModified) : std::nullopt);
+  if (UsableETag(check.ETag)) {
+    statement.BindBytesAsText(9, check.ETag);
+  } else {
+    statement.BindNull(9);
+  }
+  BindDigest(statement, 10, check.BodyDigest);
+  BindDigest(statement, 11, check.TextDigest);
+  statement.BindInt(12, static_cast<int64_t>(std::min<uint64_t>(check.BytesReceived, INT64_MAX)));
+  BindOptionalText(statement, 13, check.StoredPath);
+  BindOptionalInt(statement, 14,
+                  check.StoredSize ? std::optional<int64_t>(static_cast<int64_t>(
+                                         std::min<uint64_t>(*check.StoredSize, INT64_MAX)))
+                                   : std::nullopt);
+  BindOptionalInt(statement, 15, check.StoredModified);
+  BindOptionalText(statement, 16, check.FollowsPath);
+}
+
+// Adds the outcome of a user entry's check to the patrol's counts.
+void Count(PatrolCounts& counts, CheckOutcome outcome) {
+  switch (outcome) {
+    case CheckOutcome::Stored:
+      ++counts.Updated;
+      return;
+    case CheckOutcome::UnchangedLastModified:
+      ++counts.UnchangedLastModified;
+      return;
+    case CheckOutcome::NotModified:
+      ++counts.NotModified;
+      return;
+    case CheckOutcome::SameContent:
+      ++counts.SameContent;
+      return;
+    case CheckOutcome::Failed:
+      ++counts.Failed;
+      return;
+  }
+}
+
+}  // namespace
+
+PatrolHistory::PatrolHistory(HistoryAccess access, std::u16string_view path, int64_t now,
+                             const HistoryOptions& options)
+    : path_(path), options_(options) {
+  if (access == HistoryAccess::Write) {
+    OpenForWriting(now);
+  } else {
+    OpenForReading();
+  }
+}
+
+PatrolHistory::~PatrolHistory() {
+  Commit();
+}
+
+std::u16string PatrolHistory::DefaultPath() {
+  return platform::ProgramFile(platform::kHistoryDatabaseName);
+}
+
+std::vector<HistoryMessage> PatrolHistory::TakeMessages() {
+  return std::exchange(messages_, {});
+}
+
+void PatrolHistory::Tell(HistoryProblem problem, std::u16string path, std::string detail) {
+  messages_.push_back({problem, std::move(path), std::move(detail)});
+}
+
+void PatrolHistory::OpenForWriting(int64_t now) {
+  std::string detail;
+  HistoryProblem problem = TryOpenForWriting(detail);
+  if (problem == HistoryProblem::Damaged) {
+    database_.Close();
+    const std::u16string aside = MoveAside(now);
+    if (aside.empty()) {
+      Tell(HistoryProblem::Damaged, path_, detail);
+      return;
+    }
+    Tell(HistoryProblem::MovedAside, aside, detail);
+    problem = TryOpenForWriting(detail);
+  }
+  if (problem == HistoryProblem::None) {
+    state_ = HistoryState::Writable;
+    return;
+  }
+  database_.Close();
+  Tell(problem, path_, detail);
+}
+
+HistoryProblem PatrolHistory::TryOpenForWriting(std::string& detail) {
+  const auto failed = [&detail](const SqliteError& error) {
+    detail = error.Message;
+    return ProblemOf(error.Failure);
+  };
+  const SqliteError opened = database_.Open(path_, platform::SqliteOpenMode::ReadWriteCreate);
+  if (opened.Failed()) {
+    return failed(opened);
+  }
+  database_.SetBusyTimeout(options_.BusyTimeout);
+  if (options_.MaxPages != 0) {
+    database_.Execute("PRAGMA max_page_count = " + std::to_string(options_.MaxPages));
+  }
+  // A damaged file is found before anything is written to it.
+  platform::SqliteStatement check = database_.Prepare("PRAGMA quick_check(1)");
+  if (check.Step() != SqliteStep::Row) {
+    return failed(database_.LastError());
+  }
+  if (const std::string verdict = check.ColumnBytes(0); verdict != "ok") {
+    detail = verdict;
+    return HistoryProblem::Damaged;
+  }
+  check = {};
+  // A newer version's database is left as it is, journal mode included.
+  const std::optional<int64_t> version = database_.QueryInt("PRAGMA user_version");
+  if (!version) {
+    return failed(database_.LastError());
+  }
+  const auto known = static_cast<int64_t>(HistorySchemaSteps().size());
+  if (*version > known || *version < 0) {
+    detail = "version " + std::to_string(*version);
+    return HistoryProblem::NewerSchema;
+  }
+  platform::SqliteStatement journal = database_.Prepare("PRAGMA journal_mode = WAL");
+  if (journal.Step() != SqliteStep::Row) {
+    return failed(database_.LastError());
+  }
+  journal = {};
+  // In WAL mode NORMAL syncs at checkpoints only: a commit survives the
+  // process being killed, and a power cut loses at most the last commits.
+  database_.Execute("PRAGMA synchronous = NORMAL");
+  const SchemaMigration migration = MigrateSchema(database_, HistorySchemaSteps());
+  if (migration.Error.Failed()) {
+    return failed(migration.Error);
+  }
+  if (!PrepareWrites()) {
+    return failed(database_.LastError());
+  }
+  return HistoryProblem::None;
+}
+
+std::u16string PatrolHistory::MoveAside(int64_t now) {
+  const auto widen = [](const std::string& ascii) {
+    return std::u16string(ascii.begin(), ascii.end());
+  };
+  const std::u16string base = path_ + u".damaged-" + widen(CompactUtcText(now));
+  for (int attempt = 0; attempt < kAsideAttempts; ++attempt) {
+    const std::u16string aside = attempt == 0 ? base : base + u'-' + widen(std::to_string(attempt));
+    if (platform::SqliteDatabase::MoveFiles(path_, aside)) {
+      return aside;
+    }
+    if (!platform::PathExists(aside)) {
+      return {};
+    }
+  }
+  return {};
+}
+
+bool PatrolHistory::PrepareWrites() {
+  insertPatrol_ = database_.Prepare(kInsertPatrol);
+  insertCheck_ = database_.Prepare(kInsertCheck);
+  updatePatrol_ = database_.Prepare(kUpdatePatrol);
+  return insertPatrol_.IsValid() && insertCheck_.IsValid() && updatePatrol_.IsValid();
+}
+
+void PatrolHistory::OpenForReading() {
+  if (!platform::PathExists(path_)) {
+    Tell(HistoryProblem::Missing, path_, {});
+    return;
+  }
+  const SqliteError opened = database_.Open(path_, platform::SqliteOpenMode::ReadOnly);
+  if (opened.Failed()) {
+    Tell(ProblemOf(opened.Failure), path_, opened.Message);
+    return;
+  }
+  database_.SetBusyTimeout(options_.BusyTimeout);
+  const std::optional<int64_t> version = database_.QueryInt("PRAGMA user_version");
+  if (!version || *version == 0) {
+    const SqliteError error = database_.LastError();
+    database_.Close();
+    if (version) {
+      Tell(HistoryProblem::Missing, path_, {});
+    } else {
+      Tell(ProblemOf(error.Failure), path_, error.Message);
+    }
+    return;
+  }
+  if (*version > static_cast<int64_t>(HistorySchemaSteps().size()) || *version < 0) {
+    Tell(HistoryProblem::NewerSchema, path_, "version " + std::to_string(*version));
+  }
+  state_ = HistoryState::ReadOnly;
+}
+
+void PatrolHistory::BeginPatrol(int64_t startedAt, PatrolTrigger trigger) {
+  Commit();
+  patrolOpen_ = true;
+  patrolId_ = 0;
+  counts_ = {};
+  if (state_ != HistoryState::Writable) {
+    return;
+  }
+  // The patrol's row is committed at once, so that even a patrol killed
+  // before its first batch shows that it ran.
+  insertPatrol_.BindInt(1, startedAt);
+  insertPatrol_.BindInt(2, static_cast<int64_t>(trigger));
+  const SqliteStep step = insertPatrol_.Step();
+  const SqliteError error = step == SqliteStep::Failed ? database_.LastError() : SqliteError{};
+  insertPatrol_.Reset();
+  if (error.Failed()) {
+    StopWriting(error);
+    return;
+  }
+  patrolId_ = database_.LastInsertRowId();
+}
+
+void PatrolHistory::Record(const HistoryCheck& check) {
+  if (!patrolOpen_) {
+    return;
+  }
+  if (check.Kind == CheckedKind::EntryPage) {
+    Count(counts_, check.Outcome);
+  }
+  if (state_ != HistoryState::Writable || patrolId_ == 0) {
+    return;
+  }
+  if (!inBatch_) {
+    const SqliteError error = database_.Execute("BEGIN IMMEDIATE");
+    if (error.Failed()) {
+      StopWriting(error);
+      return;
+    }
+    inBatch_ = true;
+    batchSize_ = 0;
+    batchStartedAt_ = check.CheckedAt;
+  }
+  BindCheck(insertCheck_, patrolId_, check);
+  const SqliteStep step = insertCheck_.Step();
+  const SqliteError error = step == SqliteStep::Failed ? database_.LastError() : SqliteError{};
+  insertCheck_.Reset();
+  if (error.Failed()) {
+    StopWriting(error);
+    return;
+  }
+  ++batchSize_;
+  if (batchSize_ >= options_.CommitEvery ||
+      check.CheckedAt - batchStartedAt_ >= options_.CommitInterval) {
+    Commit();
+  }
+}
+
+void PatrolHistory::Commit() {
+  if (inBatch_) {
+    CommitBatch(std::nullopt);
+  }
+}
+
+void PatrolHistory::FinishPatrol(int64_t finishedAt) {
+  if (!patrolOpen_) {
+    return;
+  }
+  CommitBatch(finishedAt);
+  patrolOpen_ = false;
+  patrolId_ = 0;
+}
+
+void PatrolHistory::CommitBatch(std::optional<int64_t> finishedAt) {
+  if (state_ != HistoryState::Writable || patrolId_ == 0) {
+    return;
+  }
+  updatePatrol_.BindInt(1, patrolId_);
+  BindOptionalInt(updatePatrol_, 2, finishedAt);
+  updatePatrol_.BindInt(3, counts_.Updated);
+  updatePatrol_.BindInt(4, counts_.UnchangedLastModified);
+  updatePatrol_.BindInt(5, counts_.NotModified);
+  updatePatrol_.BindInt(6, counts_.SameContent);
+  updatePatrol_.BindInt(7, counts_.Failed);
+  const SqliteStep step = updatePatrol_.Step();
+  SqliteError error = step == SqliteStep::Failed ? database_.LastError() : SqliteError{};
+  updatePatrol_.Reset();
+  if (!error.Failed() && inBatch_) {
+    error = database_.Execute("COMMIT");
+    inBatch_ = error.Failed();
+  }
+  if (error.Failed()) {
+    StopWriting(error);
+  }
+}
+
+void PatrolHistory::StopWriting(const SqliteError& error) {
+  if (inBatch_) {
+    database_.Execute("ROLLBACK");
+    inBatch_ = false;
+  }
+  if (state_ == HistoryState::Writable) {
+    state_ = HistoryState::ReadOnly;
+    Tell(ProblemOf(error.Failure), path_, error.Message);
+  }
+}
+
+}  // namespace kivo
