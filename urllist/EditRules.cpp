@@ -57,4 +57,15 @@ WideString NormaliseFolder(std::u16string_view folder) {
   return result;
 }
 
+std::optional<WideString> NormaliseTypedFolder(std::u16string_view typed) {
+  if (typed.empty()) {
+    return NormaliseFolder(typed);
+  }
+  const std::u16string absolute = platform::AbsolutePath(typed);
+  if (absolute.size() > static_cast<size_t>(kMaxFolderChars)) {
+    return std::nullopt;
+  }
+  return NormaliseFolder(absolute);
+}
+
 }  // namespace kivo
