@@ -129,7 +129,8 @@ TEST_F(MainWindowTest, CommandsChangeTheListAndSaveIt) {
   std::filesystem::create_directories(home_.File("bin"));
   test::WriteBytes(home_.File("bin/xdg-open"), "#!/bin/sh\necho \"$1\" >> \"$0.log\"\n");
   std::filesystem::permissions(home_.File("bin/xdg-open"), std::filesystem::perms::owner_all);
-  test::ScopedEnv path("PATH", home_.File("bin") + ":" + std::getenv("PATH"));
+  const std::string withOpener = home_.File("bin") + ":" + std::getenv("PATH");
+  std::filesystem::create_directories(home_.File("empty"));
 
   const std::string unchanged = "e0:0:T e1:1:T e2:2:T e3:1:T e4:0:T e5:1:T ";
   struct Case {
@@ -139,6 +140,7 @@ TEST_F(MainWindowTest, CommandsChangeTheListAndSaveIt) {
     bool EditAnswer;
     std::string Saved;
     std::vector<int> SelectedAfter;
+    bool Opener = true;  // false: the desktop has none, which is said in a box
   };
   const Case cases[] = {
       {"new, then Cancel", {1}, Command::NewEntry, false, unchanged, {1}},
@@ -181,14 +183,24 @@ TEST_F(MainWindowTest, CommandsChangeTheListAndSaveIt) {
        false,
        "e0:0:T e1:2:T e2:2:T e3:1:T e4:0:T e5:1:T ",
        {1}},
+      {"view without an opener", {1}, Command::ViewEntry, false, unchanged, {1}, false},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.Name);
     WriteSixEntries();
     editAnswer_ = c.EditAnswer;
+    test::ScopedEnv path("PATH", c.Opener ? withOpener : home_.File("empty"));
+    bool told = false;
+    if (!c.Opener) {
+      test::WhenShown<QMessageBox>([&told](QMessageBox& box) {
+        told = true;
+        box.accept();
+      });
+    }
     std::unique_ptr<MainWindow> window = Open();
     Select(*window, c.Selected);
     window->Execute(c.Run);
+    EXPECT_EQ(told, !c.Opener);
     EXPECT_EQ(SavedSummary(), c.Saved);
     EXPECT_EQ(Selected(*window), c.SelectedAfter);
     // The view shows what the list holds, row for row.
@@ -356,23 +368,6 @@ TEST_F(MainWindowTest, AnUntouchedWindowWritesNoLayout) {
     QApplication::setFont(font);
     EXPECT_FALSE(std::filesystem::exists(home_.File("config/kivo/settings.reg")));
   }
-}
-
-// A desktop without an opener is told so, and the row is not taken as viewed.
-TEST_F(MainWindowTest, ViewWithoutAnOpenerSaysSo) {
-  WriteSixEntries();
-  std::filesystem::create_directories(home_.File("empty"));
-  test::ScopedEnv path("PATH", home_.File("empty"));
-  std::unique_ptr<MainWindow> window = Open();
-  Select(*window, {1});
-  bool told = false;
-  test::WhenShown<QMessageBox>([&told](QMessageBox& box) {
-    told = true;
-    box.accept();
-  });
-  window->Execute(Command::ViewEntry);
-  EXPECT_TRUE(told);
-  EXPECT_EQ(SavedSummary(), "e0:0:T e1:1:T e2:2:T e3:1:T e4:0:T e5:1:T ");
 }
 
 // As a second SIGTERM to kivo-cli: the first close request cancels the
