@@ -8,9 +8,7 @@
 #include <QMessageBox>
 #include <QProcess>
 #include <QStandardPaths>
-#include <QTreeView>
 #include <QUrl>
-#include <algorithm>
 
 #include "dialup/DialupFlow.h"
 #include "patrol/PatrolList.h"
@@ -26,6 +24,7 @@
 #include "ui/PatrolDialog.h"
 #include "ui/UrlEntrySheet.h"
 #include "ui/UrlListModel.h"
+#include "ui/UrlListView.h"
 #include "ui/WindowLayout.h"
 #include "urllist/ListEdits.h"
 
@@ -72,45 +71,17 @@ MainWindow::MainWindow(DialupFlow& dialup, QWidget* parent)
   if (!listSaved_) {
     PrintMessage(ListDamagedText(file_.Path(), list_.Count(), file_.BackupPath()));
   }
-  BuildListView();
+  model_ = new UrlListModel(list_, this);
+  listView_ = new UrlListView(model_, this);
+  setCentralWidget(listView_);
   layout_ = std::make_unique<WindowLayout>(*this, *bands_, *listView_->header());
   layout_->Restore();
   if (list_.Count() > 0) {
-    SelectOnly(0);
+    listView_->SelectOnly(0);
   }
 }
 
 MainWindow::~MainWindow() = default;
-
-void MainWindow::BuildListView() {
-  model_ = new UrlListModel(list_, this);
-  listView_ = new QTreeView(this);
-  listView_->setObjectName(QStringLiteral("urlList"));
-  listView_->setAccessibleName(QStringLiteral("URL一覧"));
-  listView_->setModel(model_);
-  listView_->setRootIsDecorated(false);
-  listView_->setItemsExpandable(false);
-  listView_->setExpandsOnDoubleClick(false);
-  listView_->setUniformRowHeights(true);
-  listView_->setAllColumnsShowFocus(true);
-  listView_->setSelectionBehavior(QAbstractItemView::SelectRows);
-  listView_->setSelectionMode(QAbstractItemView::ExtendedSelection);
-  listView_->setEditTriggers(QAbstractItemView::NoEditTriggers);
-  listView_->setSortingEnabled(false);
-  listView_->setTextElideMode(Qt::ElideRight);
-  listView_->setIconSize(QSize(16, 16));
-  listView_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-  QHeaderView* header = listView_->header();
-  header->setObjectName(QStringLiteral("urlListHeader"));
-  header->setAccessibleName(QStringLiteral("列見出し"));
-  // The stored widths are the columns' own: the last column does not
-  // stretch, and the columns keep their order.
-  header->setStretchLastSection(false);
-  header->setSectionsMovable(false);
-  header->setSectionResizeMode(QHeaderView::Interactive);
-  header->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
-  setCentralWidget(listView_);
-}
 
 bool MainWindow::SaveList() {
   listSaved_ = file_.Save(list_);
@@ -167,33 +138,18 @@ void MainWindow::Post(Command command) {
       this, [this, command] { Execute(command); }, Qt::QueuedConnection);
 }
 
-std::vector<int32_t> MainWindow::SelectedRows() const {
-  std::vector<int32_t> rows;
-  for (const QModelIndex& index : listView_->selectionModel()->selectedRows()) {
-    rows.push_back(index.row());
-  }
-  std::sort(rows.begin(), rows.end());
-  return rows;
-}
-
-void MainWindow::SelectOnly(int32_t row) {
-  listView_->selectionModel()->setCurrentIndex(
-      model_->index(row, 0), QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
-  listView_->scrollTo(model_->index(row, 0));
-}
-
 void MainWindow::NewEntry() {
   // A new entry's own folder is the program folder until the user picks one.
   auto entry = std::make_unique<UrlEntry>(platform::ProgramFolder());
   if (!editEntry_(this, *entry)) {
     return;
   }
-  SelectOnly(model_->Append(std::move(entry)));
+  listView_->SelectOnly(model_->Append(std::move(entry)));
   SaveList();
 }
 
 void MainWindow::EditEntry() {
-  const std::vector<int32_t> rows = SelectedRows();
+  const std::vector<int32_t> rows = listView_->SelectedRows();
   if (rows.empty()) {
     return;
   }
@@ -205,19 +161,19 @@ void MainWindow::EditEntry() {
 }
 
 void MainWindow::DeleteEntries() {
-  const std::vector<int32_t> rows = SelectedRows();
+  const std::vector<int32_t> rows = listView_->SelectedRows();
   if (rows.empty()) {
     return;
   }
   const int32_t next = DeleteRows(list_, rows, [this](int32_t row) { model_->Take(row); });
   if (next >= 0) {
-    SelectOnly(next);
+    listView_->SelectOnly(next);
   }
   SaveList();
 }
 
 void MainWindow::ViewEntry() {
-  const std::vector<int32_t> rows = SelectedRows();
+  const std::vector<int32_t> rows = listView_->SelectedRows();
   if (rows.empty()) {
     return;
   }
@@ -242,7 +198,7 @@ void MainWindow::ViewEntry() {
 }
 
 void MainWindow::ResetUpdateTime() {
-  const std::vector<int32_t> rows = SelectedRows();
+  const std::vector<int32_t> rows = listView_->SelectedRows();
   if (ResetUpdateTimes(list_, rows) == 0) {
     return;
   }
@@ -277,7 +233,7 @@ void MainWindow::RunPatrol() {
   }
   patrolling_ = true;
   PatrolList patrolList;
-  PreparePatrol(list_, patrolScope_, SelectedRows(), patrolList);
+  PreparePatrol(list_, patrolScope_, listView_->SelectedRows(), patrolList);
   int32_t updatedEntries = 0;
   {
     PatrolDialog dialog(

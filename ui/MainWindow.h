@@ -10,11 +10,11 @@
 
 #include "patrol/PreparePatrol.h"
 #include "ui/Command.h"
+#include "ui/UrlListView.h"
 #include "urllist/UrlList.h"
 #include "urllist/UrlListFile.h"
 
 class QAction;
-class QTreeView;
 
 namespace kivo {
 
@@ -86,7 +86,6 @@ class MainWindow final : public QMainWindow {
   void showEvent(QShowEvent* event) override;
 
  private:
-  void BuildListView();
   bool SaveList();
 
   void NewEntry();
@@ -99,9 +98,6 @@ class MainWindow final : public QMainWindow {
   void ShowAbout();
   void ShowOptions();
 
-  std::vector<int32_t> SelectedRows() const;
-  void SelectOnly(int32_t row);
-
   DialupFlow& dialup_;
   EditEntryFunction editEntry_;
   OptionsFunction showOptions_;
@@ -109,7 +105,7 @@ class MainWindow final : public QMainWindow {
   UrlListFile file_;
   std::unique_ptr<MainActions> actions_;
   UrlListModel* model_ = nullptr;
-  QTreeView* listView_ = nullptr;
+  UrlListView* listView_ = nullptr;
   CommandBands* bands_ = nullptr;
   std::unique_ptr<WindowLayout> layout_;
   // False while the list holds changes that the list file lacks.
