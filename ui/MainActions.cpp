@@ -7,7 +7,6 @@
 #include <QStyle>
 #include <QToolBar>
 #include <array>
-#include <vector>
 
 #include "ui/AppIcons.h"
 
@@ -31,93 +30,82 @@ constexpr std::array<MenuRow, 3> kMenus = {{
     {u"巡回(&P)", "patrolMenu"},
 }};
 
+// A command's tool button: its picture, whether a separator comes before
+// it, its tool tip and the name tests find it by.
+struct ToolButton {
+  ToolIcon Icon = ToolIcon::None;
+  Break Before = Break::None;
+  const char16_t* Tip = nullptr;
+  const char* Name = nullptr;
+};
+
 // One command: its menu item (the text shows the key after a tab exactly as
-// written), the keys bound to it, and its tool button, if any. Tool buttons
-// come in the order of the rows.
+// written), the keys bound to it (up to three; the rest are Key_unknown),
+// and its tool button, if any. Tool buttons come in the order of the rows.
 struct ActionRow {
   Command Id;
   MenuSlot Menu;
   Break MenuBreak;
   const char16_t* Text;
   const char* ObjectName;
-  std::vector<QKeyCombination> Keys;
-  ToolIcon Icon = ToolIcon::None;
-  Break ToolBreak = Break::None;
-  const char16_t* Tip = nullptr;
-  const char* ButtonName = nullptr;
+  std::array<QKeyCombination, 3> Keys = {};
+  ToolButton Button = {};
 };
 
 // The keypad's Enter arrives with the keypad modifier; both Enter keys and
 // Return do the same.
-const std::vector<ActionRow>& Rows() {
-  static const std::vector<ActionRow> rows = {
-      {Command::Options, MenuSlot::File, Break::None, u"ｵﾌﾟｼｮﾝ(&O)...", "optionsAction", {}},
-      {Command::About, MenuSlot::File, Break::None, u"ﾊﾞｰｼﾞｮﾝ情報(&A)...", "aboutAction", {}},
-      {Command::Exit,
-       MenuSlot::File,
-       Break::Before,
-       u"終了(&X)\tAlt+X",
-       "exitAction",
-       {Qt::ALT | Qt::Key_X}},
-      {Command::NewEntry,
-       MenuSlot::Url,
-       Break::None,
-       u"新規(&N)...\tCtrl+N",
-       "newAction",
-       {Qt::CTRL | Qt::Key_N},
-       ToolIcon::NewFile,
-       Break::None,
-       u"新規",
-       "newButton"},
-      {Command::EditEntry,
-       MenuSlot::Url,
-       Break::None,
-       u"編集(&E)...\tAlt+Enter",
-       "editAction",
-       {Qt::ALT | Qt::Key_Return, Qt::ALT | Qt::Key_Enter,
-        QKeyCombination(Qt::AltModifier | Qt::KeypadModifier, Qt::Key_Enter)}},
-      {Command::DeleteEntries,
-       MenuSlot::Url,
-       Break::None,
-       u"削除(&D)\tDEL",
-       "deleteAction",
-       {QKeyCombination(Qt::Key_Delete)},
-       ToolIcon::Delete,
-       Break::None,
-       u"削除",
-       "deleteButton"},
-      {Command::ResetUpdateTime,
-       MenuSlot::Url,
-       Break::Before,
-       u"更新日時ﾘｾｯﾄ(&R)",
-       "resetAction",
-       {}},
-      {Command::ViewEntry,
-       MenuSlot::Url,
-       Break::Before,
-       u"表示(&V)\tEnter",
-       "viewAction",
-       {QKeyCombination(Qt::Key_Return), QKeyCombination(Qt::Key_Enter),
-        QKeyCombination(Qt::KeypadModifier, Qt::Key_Enter)}},
-      {Command::PatrolAll,
-       MenuSlot::Patrol,
-       Break::None,
-       u"巡回(&P)...\tP",
-       "patrolAllAction",
-       {QKeyCombination(Qt::Key_P), QKeyCombination(Qt::Key_Slash)},
-       ToolIcon::Patrol,
-       Break::Before,
-       u"巡回",
-       "patrolButton"},
-      {Command::PatrolSelected,
-       MenuSlot::Patrol,
-       Break::None,
-       u"選択巡回(&S)...\tShift+P",
-       "patrolSelectedAction",
-       {Qt::SHIFT | Qt::Key_P}},
-  };
-  return rows;
-}
+constexpr ActionRow kActions[] = {
+    {Command::Options, MenuSlot::File, Break::None, u"ｵﾌﾟｼｮﾝ(&O)...", "optionsAction"},
+    {Command::About, MenuSlot::File, Break::None, u"ﾊﾞｰｼﾞｮﾝ情報(&A)...", "aboutAction"},
+    {Command::Exit,
+     MenuSlot::File,
+     Break::Before,
+     u"終了(&X)\tAlt+X",
+     "exitAction",
+     {Qt::ALT | Qt::Key_X}},
+    {Command::NewEntry,
+     MenuSlot::Url,
+     Break::None,
+     u"新規(&N)...\tCtrl+N",
+     "newAction",
+     {Qt::CTRL | Qt::Key_N},
+     {ToolIcon::NewFile, Break::None, u"新規", "newButton"}},
+    {Command::EditEntry,
+     MenuSlot::Url,
+     Break::None,
+     u"編集(&E)...\tAlt+Enter",
+     "editAction",
+     {Qt::ALT | Qt::Key_Return, Qt::ALT | Qt::Key_Enter,
+      QKeyCombination(Qt::AltModifier | Qt::KeypadModifier, Qt::Key_Enter)}},
+    {Command::DeleteEntries,
+     MenuSlot::Url,
+     Break::None,
+     u"削除(&D)\tDEL",
+     "deleteAction",
+     {QKeyCombination(Qt::Key_Delete)},
+     {ToolIcon::Delete, Break::None, u"削除", "deleteButton"}},
+    {Command::ResetUpdateTime, MenuSlot::Url, Break::Before, u"更新日時ﾘｾｯﾄ(&R)", "resetAction"},
+    {Command::ViewEntry,
+     MenuSlot::Url,
+     Break::Before,
+     u"表示(&V)\tEnter",
+     "viewAction",
+     {QKeyCombination(Qt::Key_Return), QKeyCombination(Qt::Key_Enter),
+      QKeyCombination(Qt::KeypadModifier, Qt::Key_Enter)}},
+    {Command::PatrolAll,
+     MenuSlot::Patrol,
+     Break::None,
+     u"巡回(&P)...\tP",
+     "patrolAllAction",
+     {QKeyCombination(Qt::Key_P), QKeyCombination(Qt::Key_Slash)},
+     {ToolIcon::Patrol, Break::Before, u"巡回", "patrolButton"}},
+    {Command::PatrolSelected,
+     MenuSlot::Patrol,
+     Break::None,
+     u"選択巡回(&S)...\tShift+P",
+     "patrolSelectedAction",
+     {Qt::SHIFT | Qt::Key_P}},
+};
 
 QString Text(const char16_t* text) {
   return QString::fromUtf16(text);
@@ -166,10 +154,16 @@ void MainActions::BuildMenus(QWidget& window, const Execute& execute) {
     menus[i]->setObjectName(QString::fromLatin1(kMenus[i].ObjectName));
     menus[i]->setAccessibleName(Text(kMenus[i].Title).remove(QLatin1Char('&')));
   }
-  for (const ActionRow& row : Rows()) {
+  for (const ActionRow& row : kActions) {
     auto* action = new QAction(Text(row.Text), &window);
     action->setObjectName(QString::fromLatin1(row.ObjectName));
-    action->setShortcuts(QList<QKeySequence>(row.Keys.begin(), row.Keys.end()));
+    QList<QKeySequence> keys;
+    for (QKeyCombination key : row.Keys) {
+      if (key.key() != Qt::Key_unknown) {
+        keys.append(QKeySequence(key));
+      }
+    }
+    action->setShortcuts(keys);
     action->setShortcutContext(Qt::WindowShortcut);
     action->setIconVisibleInMenu(false);
     const Command command = row.Id;
@@ -192,20 +186,21 @@ void MainActions::BuildToolBar(QWidget& window) {
   toolBand_->setMovable(false);
   toolBand_->setFloatable(false);
   toolBand_->setIconSize(QSize(16, 16));
-  for (const ActionRow& row : Rows()) {
-    if (row.Icon == ToolIcon::None) {
+  for (const ActionRow& row : kActions) {
+    const ToolButton& tool = row.Button;
+    if (tool.Icon == ToolIcon::None) {
       continue;
     }
-    if (row.ToolBreak == Break::Before) {
+    if (tool.Before == Break::Before) {
       toolBand_->addSeparator()->setObjectName(QStringLiteral("toolSeparator"));
     }
     QAction* action = actions_.at(row.Id);
-    action->setIcon(IconFor(row.Icon, *window.style()));
-    action->setToolTip(Text(row.Tip));
+    action->setIcon(IconFor(tool.Icon, *window.style()));
+    action->setToolTip(Text(tool.Tip));
     toolBand_->addAction(action);
     QWidget* button = toolBand_->widgetForAction(action);
-    button->setObjectName(QString::fromLatin1(row.ButtonName));
-    button->setAccessibleName(Text(row.Tip));
+    button->setObjectName(QString::fromLatin1(tool.Name));
+    button->setAccessibleName(Text(tool.Tip));
   }
 }
 
