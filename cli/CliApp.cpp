@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstring>
 #include <memory>
 #include <set>
 
@@ -13,14 +14,16 @@
 #include "cli/ConsoleView.h"
 #include "cli/DialCommand.h"
 #include "cli/SettingCommands.h"
+#include "cli/SignalScope.h"
 #include "patrol/PatrolList.h"
 #include "patrol/PatrolRunning.h"
 #include "patrol/PatrolWorker.h"
+#include "patrol/PreparePatrol.h"
 #include "platform/InstanceLock.h"
-#include "platform/PlaceholderImage.h"
 #include "platform/ProgramFolder.h"
 #include "platform/Utf8.h"
 #include "urllist/EditRules.h"
+#include "urllist/ListEdits.h"
 #include "urllist/UrlEntry.h"
 #include "urllist/UrlList.h"
 #include "urllist/UrlListFile.h"
@@ -39,50 +42,16 @@ void Message(const std::string& text) {
 
 // Ctrl-C acts as the Cancel button: the worker stops before the next entry
 // or image, rewrites what it stored, and the list is saved. The download in
-// progress may still finish, within the cancel grace. A second Ctrl-C, or a
-// SIGTERM, gives that download up at once; the rewrite and the save still
-// run. Both signals are blocked while either handler runs, and the atomic
-// operations are lock-free, so this is safe in a signal handler.
+// progress may still finish, within the cancel grace. A second Ctrl-C, a
+// SIGTERM, or a SIGHUP from a closed terminal gives that download up at
+// once; the rewrite and the save still run. The signals are blocked while
+// the handler runs, and the atomic operations are lock-free, so this is safe
+// in a signal handler.
 extern "C" void CancelPatrol(int signal) {
   int32_t going = kPatrolGoing;
-  if (signal == SIGTERM || !PatrolRunning.compare_exchange_strong(going, kPatrolCancelled)) {
+  if (signal != SIGINT || !PatrolRunning.compare_exchange_strong(going, kPatrolCancelled)) {
     PatrolRunning.store(kPatrolAbandoned);
   }
-}
-
-// Installs the cancel handlers for its lifetime and restores the old ones.
-class CancelOnSignals {
- public:
-  CancelOnSignals() {
-    struct sigaction action = {};
-    action.sa_handler = CancelPatrol;
-    sigemptyset(&action.sa_mask);
-    sigaddset(&action.sa_mask, SIGINT);
-    sigaddset(&action.sa_mask, SIGTERM);
-    sigaction(SIGINT, &action, &oldInt_);
-    sigaction(SIGTERM, &action, &oldTerm_);
-  }
-  CancelOnSignals(const CancelOnSignals&) = delete;
-  CancelOnSignals& operator=(const CancelOnSignals&) = delete;
-  ~CancelOnSignals() {
-    sigaction(SIGINT, &oldInt_, nullptr);
-    sigaction(SIGTERM, &oldTerm_, nullptr);
-  }
-
- private:
-  struct sigaction oldInt_ = {};
-  struct sigaction oldTerm_ = {};
-};
-
-std::string FormatLastTime(const UrlEntry& entry) {
-  if (entry.HasLastTime == 0) {
-    return "----/--/-- --:--";
-  }
-  char text[32];
-  std::snprintf(text, sizeof text, "%04d/%02d/%02d %02d:%02d", entry.LastTime.Year,
-                entry.LastTime.Month, entry.LastTime.Day, entry.LastTime.Hour,
-                entry.LastTime.Minute);
-  return text;
 }
 
 // A field of a list line, with tabs, line breaks and other control
@@ -93,25 +62,35 @@ std::string Field(std::u16string_view text) {
 }
 
 // Says why the instance lock was not taken: only a lock held by another
-// copy means that one is running.
+// copy means that one is running, and the lock file names which.
 std::string LockFailureText(const platform::LockAttempt& lock) {
+  const std::string folder = Utf8(platform::ProgramFolder());
   switch (lock.Failure) {
     case platform::LockFailure::FolderUnusable:
-      return "the program folder " + lock.Path + " cannot be created (" + lock.Reason +
-             "); nothing was changed";
+      return "the program folder " + lock.Path + " cannot be created (" +
+             std::strerror(lock.Error) + "); nothing was changed";
     case platform::LockFailure::LockFileUnusable:
-      return "the lock file " + lock.Path + " cannot be used (" + lock.Reason +
+      return "the lock file " + lock.Path + " cannot be used (" + std::strerror(lock.Error) +
              "); nothing was changed";
     default:
-      return "another Kivo or kivo-cli is running with the program folder " +
-             Utf8(platform::ProgramFolder()) + "; nothing was changed";
+      break;
+  }
+  switch (lock.Holder) {
+    case platform::LockHolder::Kivo:
+      return "Kivo is running with the program folder " + folder + "; nothing was changed";
+    case platform::LockHolder::KivoCli:
+      return "another kivo-cli is running with the program folder " + folder +
+             "; nothing was changed";
+    default:
+      return "another Kivo or kivo-cli is running with the program folder " + folder +
+             "; nothing was changed";
   }
 }
 
 void PrintList(const UrlList& list) {
   for (int32_t i = 0; i < list.Count(); ++i) {
     const UrlEntry& entry = *list[i];
-    std::printf("%d\t%d\t%s\t%d\t%s\t%s\n", i + 1, entry.Status, FormatLastTime(entry).c_str(),
+    std::printf("%d\t%d\t%s\t%d\t%s\t%s\n", i + 1, entry.Status, Utf8(LastTimeText(entry)).c_str(),
                 entry.LinkLevel, Field(entry.Name.View()).c_str(), Field(entry.Url.View()).c_str());
   }
 }
@@ -145,14 +124,14 @@ std::unique_ptr<UrlEntry> MakeEntry(const AddOptions& add) {
     entry->Servers.Add(std::make_unique<WideString>(server));
   }
   if (add.Folder.has_value()) {
-    std::optional<std::u16string> folder = NormaliseTypedFolder(*add.Folder);
+    std::optional<WideString> folder = NormaliseTypedFolder(*add.Folder);
     if (!folder) {
       Message(FolderTooLongMessage());
       return nullptr;
     }
+    entry->OwnFolder = std::move(*folder);
     entry->UseOwnFolder = 1;
-    entry->OwnFolder.Assign(*folder);
-    WarnIfFolderMissing(*folder, stderr);
+    WarnIfFolderMissing(std::u16string(entry->OwnFolder.View()), stderr);
   }
   return entry;
 }
@@ -166,32 +145,16 @@ int32_t TerminalWidth() {
 }
 
 // Runs a patrol over the given rows (all when empty) on this thread, with
-// progress on stderr. Returns the exit status of the patrol.
+// progress on stderr; the caller has set PatrolRunning and watches the
+// signals. Returns the exit status of the patrol.
 int Patrol(UrlList& list, const std::vector<int32_t>& rows, const PatrolLimits& limits) {
-  platform::InstallPlaceholderImage();
-  for (int32_t i = 0; i < list.Count(); ++i) {
-    list[i]->ListIndex = i;
-  }
   PatrolList patrolList;
-  if (rows.empty()) {
-    for (UrlEntry* entry : list) {
-      patrolList.Add(entry);
-    }
-  } else {
-    for (int32_t row : rows) {
-      patrolList.Add(list[row]);
-    }
-  }
+  PreparePatrol(list, rows.empty() ? PatrolScope::All : PatrolScope::Selected, rows, patrolList);
   const bool terminal = ::isatty(STDERR_FILENO) != 0;
   ConsoleView view(stderr, terminal ? ConsoleStyle::LiveLine : ConsoleStyle::PlainLines,
                    TerminalWidth());
-  int32_t result = 0;
   PatrolReport report;
-  {
-    CancelOnSignals cancelOnSignals;
-    PatrolRunning.store(kPatrolGoing);
-    result = RunPatrol(PatrolParams{&view, &patrolList, &limits, &report});
-  }
+  const int32_t result = RunPatrol(PatrolParams{&view, &patrolList, &limits, &report});
   if (result == kPatrolNoSession) {
     return kExitInternetOpen;
   }
@@ -215,6 +178,11 @@ int ChangeList(const CliCommand& command, UrlList& list, UrlListFile& file,
   if (!rows) {
     return kExitUsage;
   }
+  // From here on the list is saved whatever signal comes: a cancel only
+  // stops the patrol (or keeps it from starting), and nothing ends the
+  // program before the save.
+  PatrolRunning.store(kPatrolGoing);
+  SignalScope cancelOnSignals({SIGINT, SIGTERM, SIGHUP}, CancelPatrol);
   int status = kExitOk;
   int32_t addedRow = 0;
   switch (command.Kind) {
@@ -228,15 +196,10 @@ int ChangeList(const CliCommand& command, UrlList& list, UrlListFile& file,
       break;
     }
     case CommandKind::Remove:
-      // From the last row to the first, so that the indexes stay valid.
-      for (auto it = rows->rbegin(); it != rows->rend(); ++it) {
-        list.TakeAt(*it);
-      }
+      DeleteRows(list, *rows);
       break;
     case CommandKind::Reset:
-      for (int32_t row : *rows) {
-        list[row]->HasLastTime = 0;
-      }
+      ResetUpdateTimes(list, *rows);
       break;
     case CommandKind::Patrol:
       status = Patrol(list, *rows, limits);
@@ -246,8 +209,7 @@ int ChangeList(const CliCommand& command, UrlList& list, UrlListFile& file,
   }
   std::fflush(stdout);
   if (!file.Save(list)) {
-    Message("could not save " + Utf8(platform::ProgramFile(u"Kivo.dat")) +
-            "; the file on disk is unchanged");
+    Message("could not save " + Utf8(file.Path()) + "; the file on disk is unchanged");
     return kExitFailure;
   }
   // The new row exists only once the list is saved.
@@ -257,9 +219,7 @@ int ChangeList(const CliCommand& command, UrlList& list, UrlListFile& file,
   return status;
 }
 
-}  // namespace
-
-int RunCli(const std::vector<std::string>& args, const PatrolLimits& limits) {
+int RunCommand(const std::vector<std::string>& args, const PatrolLimits& limits) {
   ParseOutcome parsed = ParseArguments(args);
   if (!parsed.Command) {
     Message(parsed.Error);
@@ -274,7 +234,7 @@ int RunCli(const std::vector<std::string>& args, const PatrolLimits& limits) {
     std::printf("kivo-cli %s\n", KIVO_VERSION);
     return kExitOk;
   }
-  platform::LockAttempt lock = platform::InstanceLock::Attempt();
+  platform::LockAttempt lock = platform::InstanceLock::Attempt(platform::LockHolder::KivoCli);
   if (lock.Lock == nullptr) {
     Message(LockFailureText(lock));
     return lock.Failure == platform::LockFailure::HeldElsewhere ? kExitLocked : kExitFailure;
@@ -285,11 +245,12 @@ int RunCli(const std::vector<std::string>& args, const PatrolLimits& limits) {
   if (command.Kind == CommandKind::Set) {
     return SetSetting(*command.Name, command.Value, stderr);
   }
-  UrlListFile file(platform::ProgramFile(u"Kivo.dat"));
+  UrlListFile file = UrlListFile::InProgramFolder();
   UrlList list;
   if (!file.Load(list)) {
-    Message("Kivo.dat could not be read whole; " + std::to_string(list.Count()) +
-            " entries were read, and the file is kept as Kivo.dat.bak when the list is saved");
+    Message(Utf8(file.Path()) + " could not be read whole; " + std::to_string(list.Count()) +
+            " entries were read, and the file is kept as " + Utf8(file.BackupPath()) +
+            " when the list is saved");
   }
   if (command.Kind == CommandKind::List) {
     PrintList(list);
@@ -303,6 +264,27 @@ int RunCli(const std::vector<std::string>& args, const PatrolLimits& limits) {
     return RunWithDialup([&] { return ChangeList(command, list, file, limits); });
   }
   return ChangeList(command, list, file, limits);
+}
+
+}  // namespace
+
+int RunCli(const std::vector<std::string>& args, const PatrolLimits& limits) {
+  // A reader that goes away early (kivo-cli list | head -1) makes the
+  // writes to stdout fail instead of killing the program before the list is
+  // saved; the failure is told by the exit status.
+  const SignalScope ignoreBrokenPipe({SIGPIPE}, SIG_IGN);
+  std::clearerr(stdout);
+  int status = RunCommand(args, limits);
+  // The error flag stays set from the first failed write, whenever that
+  // was; what failed then is no longer known.
+  if (std::fflush(stdout) != 0 || std::ferror(stdout) != 0) {
+    std::clearerr(stdout);
+    Message("could not write the output");
+    if (status == kExitOk) {
+      status = kExitOutput;
+    }
+  }
+  return status;
 }
 
 }  // namespace kivo

@@ -6,6 +6,7 @@
 #include <string_view>
 
 #include "platform/Utf8.h"
+#include "support/Decimal.h"
 #include "urllist/EditRules.h"
 
 namespace kivo {
@@ -36,7 +37,8 @@ const char* const kCliHelp =
     "                        download in progress may finish (it is given up\n"
     "                        after 10 seconds), the pages stored so far are\n"
     "                        still rewritten and the list is saved. A second\n"
-    "                        Ctrl-C, or SIGTERM, gives that download up at once\n"
+    "                        Ctrl-C, SIGTERM or SIGHUP gives that download up\n"
+    "                        at once\n"
     "      --dial            dial DialupEntry first when DialupConnect is 1 and\n"
     "                        no dial-up line is up, and hang it up afterwards\n"
     "  get [NAME]            print one setting, or all of them as NAME=VALUE\n"
@@ -64,34 +66,20 @@ const char* const kCliHelp =
     "had less than 64 MiB free (the pages stored so far are rewritten and the\n"
     "list is saved), 5 another Kivo or kivo-cli is running (nothing was\n"
     "changed), 6 patrol --dial: the dial failed or was cancelled (nothing was\n"
-    "patrolled), or the line was still up after the patrol.\n";
+    "patrolled), or the line was still up after the patrol, 7 the output could\n"
+    "not be written (the command was carried out all the same and the list\n"
+    "saved).\n";
 
 namespace {
 
-bool IsDigits(std::string_view text) {
-  if (text.empty()) {
-    return false;
-  }
-  for (char ch : text) {
-    if (ch < '0' || ch > '9') {
-      return false;
-    }
-  }
-  return true;
-}
-
 // Reads decimal digits, saturating at INT64_MAX instead of overflowing.
-int64_t SaturatingDecimal(std::string_view digits) {
-  constexpr int64_t kMax = std::numeric_limits<int64_t>::max();
-  int64_t value = 0;
-  for (char ch : digits) {
-    const int64_t digit = ch - '0';
-    if (value > (kMax - digit) / 10) {
-      return kMax;
-    }
-    value = value * 10 + digit;
+std::optional<int64_t> SaturatingDecimal(std::string_view digits) {
+  const std::optional<uint64_t> value =
+      ParseDecimalDigits(digits, std::numeric_limits<int64_t>::max());
+  if (!value) {
+    return std::nullopt;
   }
-  return value;
+  return static_cast<int64_t>(*value);
 }
 
 std::u16string Wide(const std::string& text) {
@@ -204,18 +192,15 @@ std::optional<int32_t> ParseLinkLevel(const std::string& text) {
     negative = digits[0] == '-';
     digits.remove_prefix(1);
   }
-  if (!IsDigits(digits)) {
+  // A text that is no number is refused; the range is the entry editor's.
+  const std::optional<int64_t> value = SaturatingDecimal(digits);
+  if (!value) {
     return std::nullopt;
   }
-  // The number is refused above, the range is the entry editor's.
-  const int64_t value = SaturatingDecimal(digits);
-  return ClampLinkLevel(negative ? -value : value);
+  return ClampLinkLevel(negative ? -*value : *value);
 }
 
 std::optional<int64_t> ParseRowNumber(const std::string& text) {
-  if (!IsDigits(text)) {
-    return std::nullopt;
-  }
   return SaturatingDecimal(text);
 }
 

@@ -16,6 +16,7 @@ inline constexpr int kExitUsage = 2;         // bad command line; nothing was ch
 inline constexpr int kExitInternetOpen = 3;  // "Internet open error."
 inline constexpr int kExitOutOfSpace = 4;    // the patrol stopped for lack of disk space
 inline constexpr int kExitDialup = 6;        // patrol --dial: no line, or it stayed up
+inline constexpr int kExitOutput = 7;        // stdout could not be written; all else was done
 // Another Kivo or kivo-cli holds the instance lock. It has a status of its own
 // so that a scheduled patrol can treat it as a skipped run, not a failure.
 inline constexpr int kExitLocked = 5;

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cstdint>
-#include <filesystem>
 #include <string_view>
 
 #include "platform/FileExists.h"
@@ -61,22 +60,6 @@ std::string FolderTooLongMessage() {
   return "the folder is longer than " + std::to_string(kMaxFolderChars) + " characters";
 }
 
-std::optional<std::u16string> NormaliseTypedFolder(const std::u16string& folder) {
-  if (folder.empty()) {
-    return std::u16string(NormaliseFolder(folder).View());
-  }
-  std::error_code error;
-  const std::filesystem::path typed(Utf8(folder));
-  const std::filesystem::path absolute = std::filesystem::absolute(typed, error);
-  const std::u16string full = platform::Utf16FromUtf8(error ? typed.string() : absolute.string());
-  // The command line has no field that stops typing at the folder fields'
-  // length, so a longer folder is refused instead.
-  if (full.size() > static_cast<size_t>(kMaxFolderChars)) {
-    return std::nullopt;
-  }
-  return std::u16string(NormaliseFolder(full).View());
-}
-
 void WarnIfFolderMissing(const std::u16string& folder, std::FILE* err) {
   if (!FileExists(folder)) {
     std::fprintf(err,
@@ -113,11 +96,11 @@ int SetSetting(const std::u16string& name, const std::u16string& value, std::FIL
   std::u16string text = value;
   uint32_t number = 0;
   if (rule->Kind == SettingKind::Folder) {
-    std::optional<std::u16string> folder = NormaliseTypedFolder(value);
+    std::optional<WideString> folder = NormaliseTypedFolder(value);
     if (!folder) {
       return Refuse(err, FolderTooLongMessage());
     }
-    text = *folder;
+    text = folder->View();
     WarnIfFolderMissing(text, err);
   } else if (rule->Kind == SettingKind::Text) {
     if (value.size() > static_cast<size_t>(rule->MaxChars)) {

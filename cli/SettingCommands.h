@@ -17,12 +17,6 @@ int GetSettings(const std::optional<std::u16string>& name, std::FILE* out);
 // not be written, 0 otherwise. Messages go to err.
 int SetSetting(const std::u16string& name, const std::u16string& value, std::FILE* err);
 
-// Makes a folder typed by the user into the stored form: relative folders
-// become absolute (they would otherwise depend on where a later patrol is
-// started), an empty one becomes the program folder, and a final "/" is
-// appended. Nothing when the result would exceed kMaxFolderChars characters.
-std::optional<std::u16string> NormaliseTypedFolder(const std::u16string& folder);
-
 // The message for a folder longer than kMaxFolderChars characters.
 std::string FolderTooLongMessage();
 

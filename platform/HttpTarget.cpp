@@ -2,6 +2,7 @@
 
 #include "platform/AnsiConversion.h"
 #include "platform/HttpText.h"
+#include "support/Decimal.h"
 
 namespace kivo::platform {
 namespace {
@@ -22,17 +23,11 @@ std::optional<uint16_t> ParsePort(std::u16string_view text) {
   if (text.empty() || text.size() > 5) {
     return std::nullopt;
   }
-  int32_t value = 0;
-  for (char16_t ch : text) {
-    if (ch < u'0' || ch > u'9') {
-      return std::nullopt;
-    }
-    value = value * 10 + (ch - u'0');
-  }
-  if (value < 1 || value > kMaxPort) {
+  const std::optional<uint64_t> value = ParseDecimalDigits(text);
+  if (!value || *value < 1 || *value > kMaxPort) {
     return std::nullopt;
   }
-  return static_cast<uint16_t>(value);
+  return static_cast<uint16_t>(*value);
 }
 
 std::string Narrow(std::u16string_view ascii) {

@@ -15,8 +15,7 @@ namespace {
 
 // The program folder's names. The list file's temporary siblings of earlier
 // versions are matched by IsTemporarySibling.
-constexpr std::u16string_view kListFileName = u"Kivo.dat";
-constexpr std::u16string_view kProgramNames[] = {u"Kivo.dat", u"Kivo.dat.bak", u"Kivo.lock",
+constexpr std::u16string_view kProgramNames[] = {kListFileName, kListBackupName, kLockFileName,
                                                  u"null.gif"};
 // The length of the random tail of an earlier version's temporary sibling.
 constexpr size_t kSiblingTailLength = 8;

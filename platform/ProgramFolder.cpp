@@ -7,6 +7,7 @@
 #include <cerrno>
 #include <cstdlib>
 
+#include "platform/HostFile.h"
 #include "platform/Utf8.h"
 
 namespace kivo::platform {
@@ -77,6 +78,13 @@ std::u16string ProgramFolder() {
 
 std::u16string ProgramFile(std::u16string_view name) {
   return ProgramFolder() + std::u16string(name);
+}
+
+std::u16string AbsolutePath(std::u16string_view path) {
+  if (path.starts_with(u'/')) {
+    return std::u16string(path);
+  }
+  return Utf16FromUtf8(AbsoluteFolder(HostPath(path)));
 }
 
 }  // namespace kivo::platform

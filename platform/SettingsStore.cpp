@@ -2,7 +2,6 @@
 
 #include <fcntl.h>
 #include <pwd.h>
-#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -13,6 +12,7 @@
 
 #include "platform/AtomicFile.h"
 #include "platform/HostFile.h"
+#include "platform/LockFile.h"
 #include "platform/RegistryText.h"
 #include "platform/UniqueFd.h"
 #include "platform/Utf8.h"
@@ -82,15 +82,10 @@ std::string ReadBounded(const std::string& hostPath, bool& whole) {
 // Holds an exclusive flock on the writers' lock file while it lives.
 class WriterLock {
  public:
-  explicit WriterLock(const std::string& lockPath)
-      : file_(::open(lockPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600)) {
-    if (!file_.IsValid()) {
-      return;
+  explicit WriterLock(const std::string& lockPath) : file_(OpenLockFile(lockPath)) {
+    if (file_.IsValid()) {
+      LockExclusively(file_.Get(), LockWait::Wait);
     }
-    int result = -1;
-    do {
-      result = ::flock(file_.Get(), LOCK_EX);
-    } while (result != 0 && errno == EINTR);
   }
 
  private:

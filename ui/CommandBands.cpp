@@ -45,6 +45,7 @@ CommandBands::CommandBands(QMenuBar* menuBand, QToolBar* toolBand, QWidget* pare
 
 void CommandBands::Apply(const BandValues& values) {
   applied_ = values;
+  restored_ = values;
   toolBand_->setVisible((values.ToolStyle & kStyleHidden) == 0);
   handle(1)->setEnabled((values.ToolStyle & kStyleNoGripper) == 0);
   const int width = static_cast<int>(std::min(values.MenuWidth, kMaxBandWidth));
@@ -93,6 +94,7 @@ void CommandBands::PlacePendingGrip() {
   }
   PlaceGrip(applied_.ToolMaximized != 0 ? MenuMinimum() : *pendingMenuWidth_);
   pendingMenuWidth_.reset();
+  restored_ = Values();
 }
 
 int CommandBands::MenuMinimum() const {

@@ -55,6 +55,10 @@ class CommandBands final : public QSplitter {
   void Apply(const BandValues& values);
   // Returns the values that describe the bands as they are now.
   BandValues Values() const;
+  // Returns the values that described the bands when they were first laid
+  // out after the last Apply, before the user could move anything; what
+  // was applied while they have not been laid out yet.
+  const BandValues& RestoredValues() const { return restored_; }
 
  protected:
   void showEvent(QShowEvent* event) override;
@@ -68,6 +72,7 @@ class CommandBands final : public QSplitter {
   QMenuBar* menuBand_;
   QToolBar* toolBand_;
   BandValues applied_;
+  BandValues restored_;
   // The menu band's width to show once the row has its real width.
   std::optional<int> pendingMenuWidth_;
 };

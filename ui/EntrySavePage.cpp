@@ -5,7 +5,6 @@
 
 #include "ui/FolderField.h"
 #include "ui/SheetControls.h"
-#include "urllist/EditRules.h"
 #include "urllist/UrlEntry.h"
 
 namespace kivo {
@@ -27,9 +26,15 @@ EntrySavePage::EntrySavePage(UrlEntry& entry, QWidget* parent)
   layout->addStretch(1);
 }
 
+bool EntrySavePage::Check() {
+  return !useOwnFolder_->isChecked() || folder_->Check();
+}
+
 void EntrySavePage::Apply() {
   entry_.UseOwnFolder = useOwnFolder_->isChecked() ? 1 : 0;
-  entry_.OwnFolder = NormaliseFolder(ToView(folder_->Text()));
+  if (std::optional<WideString> folder = folder_->Folder()) {
+    entry_.OwnFolder = std::move(*folder);
+  }
 }
 
 }  // namespace kivo

@@ -17,8 +17,12 @@ class EntrySavePage : public SheetPage {
  public:
   EntrySavePage(UrlEntry& entry, QWidget* parent);
 
+  // Refuses a folder too long to be shown again while the switch is on.
+  bool Check() override;
   // Stores the switch and the folder, the folder also while the switch is
-  // off: empty becomes the program folder, and a final "/" is appended.
+  // off: empty becomes the program folder, a relative one is taken from the
+  // working directory, and a final "/" is appended. A folder too long to
+  // store, which only the switched-off field can hold, keeps the old one.
   void Apply() override;
 
  private:

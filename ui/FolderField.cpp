@@ -5,6 +5,7 @@
 #include <QFileDialog>
 #include <QHBoxLayout>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QPushButton>
 
 #include "ui/SheetControls.h"
@@ -37,6 +38,25 @@ void FolderField::SetText(const QString& text) {
   edit_->setText(text);
 }
 
+std::optional<WideString> FolderField::Folder() const {
+  return NormaliseTypedFolder(ToView(edit_->text()));
+}
+
+bool FolderField::Check() {
+  if (Folder()) {
+    return true;
+  }
+  QMessageBox box(
+      QMessageBox::Warning, window()->windowTitle(),
+      QStringLiteral("ﾌｫﾙﾀﾞ名が長すぎます。%1 文字までにしてください。").arg(kMaxFolderChars),
+      QMessageBox::Ok, this);
+  box.setObjectName(QStringLiteral("folderTooLongBox"));
+  box.exec();
+  edit_->setFocus();
+  edit_->selectAll();
+  return false;
+}
+
 void FolderField::ChooseFolder() {
   const QString typed = edit_->text();
   const QString start = QDir(typed).exists() && !typed.isEmpty() ? typed : QDir::homePath();
@@ -45,14 +65,14 @@ void FolderField::ChooseFolder() {
   if (chosen.isEmpty()) {
     return;
   }
-  const WideString folder = NormaliseFolder(ToView(chosen));
+  const std::optional<WideString> folder = NormaliseTypedFolder(ToView(chosen));
   // The field would cut a longer folder silently, which would name another
   // folder; keep the text as it was instead.
-  if (folder.Length() > kMaxFolderChars + 1) {
+  if (!folder) {
     QApplication::beep();
     return;
   }
-  SetText(ToQString(folder.View()));
+  SetText(ToQString(folder->View()));
 }
 
 }  // namespace kivo

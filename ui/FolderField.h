@@ -2,6 +2,9 @@
 
 #include <QString>
 #include <QWidget>
+#include <optional>
+
+#include "support/WideString.h"
 
 class QLineEdit;
 class QPushButton;
@@ -9,7 +12,10 @@ class QPushButton;
 namespace kivo {
 
 // A folder typed as text, with a "..." button beside it that opens the
-// desktop's folder chooser and puts the chosen folder into the text.
+// desktop's folder chooser and puts the chosen folder into the text. What it
+// stores follows the same rule as kivo-cli's folders (NormaliseTypedFolder):
+// a relative folder is taken from the working directory, so that the files
+// never land wherever a later run happens to start.
 class FolderField : public QWidget {
   Q_OBJECT
 
@@ -20,6 +26,13 @@ class FolderField : public QWidget {
   QLineEdit* Edit() const { return edit_; }
   QString Text() const;
   void SetText(const QString& text);
+
+  // Returns the folder to store for the text; nothing when it would be too
+  // long for the field to show again.
+  std::optional<WideString> Folder() const;
+  // True when the text can be stored; otherwise tells the user why, puts the
+  // focus on the text and returns false.
+  bool Check();
 
  private:
   void ChooseFolder();

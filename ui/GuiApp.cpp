@@ -5,15 +5,16 @@
 #include <QLocale>
 #include <QMessageBox>
 #include <QSessionManager>
+#include <QThread>
 #include <QTranslator>
-#include <cstdio>
 #include <memory>
 
 #include "dialup/DialupFlow.h"
 #include "platform/InstanceLock.h"
 #include "platform/ProgramFolder.h"
-#include "platform/Utf8.h"
 #include "ui/AppIcons.h"
+#include "ui/GuiMessages.h"
+#include "ui/InstanceClaim.h"
 #include "ui/InstanceServer.h"
 #include "ui/MainWindow.h"
 #include "ui/QuitSignals.h"
@@ -24,22 +25,20 @@ namespace kivo {
 namespace {
 
 constexpr int kExitLocked = 1;
+// How long a start waits between two looks for the copy that holds the
+// program folder.
+constexpr unsigned long kClaimPauseMs = 50;
 
-// Tells the user that kivo-cli holds the program folder: in a box, or on
-// stderr when the program runs unattended and nobody may close a box.
-void ReportLocked(const StartOptions& options, const std::u16string& folder) {
-  const std::string path = platform::Utf8FromUtf16(folder);
+// Tells the user why this copy does not run: in a box, or on stderr when
+// the program runs unattended and nobody may close a box.
+void ReportRefusal(const StartOptions& options, const platform::LockAttempt& attempt,
+                   std::u16string_view folder) {
+  const QString text = LockRefusalText(attempt, folder);
   if (options.QuitAfterPatrol) {
-    std::fprintf(stderr,
-                 "kivo: kivo-cli is working on the program folder %s; Kivo was not started\n",
-                 path.c_str());
+    PrintMessage(text);
     return;
   }
-  QMessageBox box(
-      QMessageBox::Critical, QStringLiteral("Kivo"),
-      QStringLiteral("kivo-cli がﾌﾟﾛｸﾞﾗﾑﾌｫﾙﾀﾞ %1 を使用中のため、Kivo を起動できません。")
-          .arg(QString::fromStdString(path)),
-      QMessageBox::Ok);
+  QMessageBox box(QMessageBox::Critical, QStringLiteral("Kivo"), text, QMessageBox::Ok);
   box.setObjectName(QStringLiteral("lockedBox"));
   box.setAccessibleName(box.text());
   box.exec();
@@ -70,24 +69,21 @@ int RunGui(int argc, char** argv) {
   // the lock also keeps kivo-cli away while this copy runs.
   const std::u16string folder = platform::ProgramFolder();
   const QString serverName = InstanceServerName(folder);
-  if (RaiseRunningInstance(serverName)) {
+  Claim claim = ClaimProgramFolder(
+      ClaimSteps{[&serverName] { return RaiseRunningInstance(serverName); },
+                 [] { return platform::InstanceLock::Attempt(platform::LockHolder::Kivo); },
+                 [] { QThread::msleep(kClaimPauseMs); }});
+  if (claim.Result == ClaimResult::Raised) {
     return 0;
   }
-  std::unique_ptr<platform::InstanceLock> lock = platform::InstanceLock::TryAcquire();
-  if (lock == nullptr) {
-    // A copy that took the lock an instant ago may only now be listening.
-    if (RaiseRunningInstance(serverName)) {
-      return 0;
-    }
-    ReportLocked(options, folder);
+  if (claim.Result == ClaimResult::Refused) {
+    ReportRefusal(options, claim.Attempt, folder);
     return kExitLocked;
   }
   QuitSignals quitSignals;
   InstanceServer server;
   if (!server.Listen(serverName)) {
-    std::fprintf(stderr,
-                 "kivo: cannot listen for later starts; they cannot bring this window to the "
-                 "front\n");
+    PrintMessage(NoListenText());
   }
 
   std::unique_ptr<DialupFlow> dialup = CreateDialupFlow();

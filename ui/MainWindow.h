@@ -3,34 +3,29 @@
 #include <QMainWindow>
 #include <QPointer>
 #include <QStringList>
-#include <array>
 #include <cstdint>
 #include <functional>
-#include <map>
 #include <memory>
-#include <string>
 #include <vector>
 
+#include "patrol/PreparePatrol.h"
 #include "ui/Command.h"
-#include "ui/CommandBands.h"
+#include "ui/UrlListView.h"
 #include "urllist/UrlList.h"
 #include "urllist/UrlListFile.h"
 
 class QAction;
-class QMenu;
-class QMenuBar;
-class QToolBar;
-class QTreeView;
 
 namespace kivo {
 
+class CommandBands;
 class DialupFlow;
 class EntryListing;
+class MainActions;
 class PatrolDialog;
 class UrlListModel;
+class WindowLayout;
 
-// Which entries a patrol takes.
-enum class PatrolScope { All, Selected };
 // What happens after a patrol: the /Q option closes the program.
 enum class AfterPatrol { Stay, Quit };
 
@@ -41,10 +36,8 @@ enum class AfterPatrol { Stay, Quit };
 // The list file is saved atomically after every command that changes the
 // list and after every patrol that changed an entry, so that a crash or a
 // kill loses nothing that a command had finished; the close saves it again
-// only when such a save failed. The layout (column widths, band values and
-// the window's own geometry) is read when the window is made and written
-// when it closes, value by value and only where it changed, because every
-// value written rewrites and syncs the whole settings file.
+// only when such a save failed. The layout is read when the window is made
+// and written when it closes (WindowLayout).
 class MainWindow final : public QMainWindow {
   Q_OBJECT
 
@@ -73,6 +66,7 @@ class MainWindow final : public QMainWindow {
 
   // Closes the window the orderly way, from a signal or the session: a
   // running patrol is cancelled first, and the window closes once it ended.
+  // A second request during that patrol gives its download up at once.
   void RequestClose();
   // Brings the window to the front, for a second start of the program.
   void BringToFront();
@@ -91,15 +85,9 @@ class MainWindow final : public QMainWindow {
  protected:
   void closeEvent(QCloseEvent* event) override;
   void changeEvent(QEvent* event) override;
+  void showEvent(QShowEvent* event) override;
 
  private:
-  QMenuBar* BuildMenus();
-  QToolBar* BuildToolBar();
-  QAction* AddAction(QMenu* menu, const QString& text, Command command,
-                     const QList<QKeySequence>& keys, const QString& objectName);
-  void BuildListView();
-  void ReadLayout();
-  void WriteLayout();
   bool SaveList();
 
   void NewEntry();
@@ -112,25 +100,16 @@ class MainWindow final : public QMainWindow {
   void ShowAbout();
   void ShowOptions();
 
-  std::vector<int32_t> SelectedRows() const;
-  void SelectOnly(int32_t row);
-
   DialupFlow& dialup_;
   EditEntryFunction editEntry_;
   OptionsFunction showOptions_;
   UrlList list_;
   UrlListFile file_;
+  std::unique_ptr<MainActions> actions_;
   UrlListModel* model_ = nullptr;
-  QTreeView* listView_ = nullptr;
+  UrlListView* listView_ = nullptr;
   CommandBands* bands_ = nullptr;
-  std::map<Command, QAction*> actions_;
-  // The layout values as the settings store holds them.
-  struct StoredLayout {
-    BandValues Bands;
-    std::array<uint32_t, 4> Columns = {};
-    std::u16string Geometry;
-  };
-  StoredLayout stored_;
+  std::unique_ptr<WindowLayout> layout_;
   // False while the list holds changes that the list file lacks.
   bool listSaved_ = true;
 

@@ -4,6 +4,7 @@
 #include <QPushButton>
 #include <QTabWidget>
 #include <QVBoxLayout>
+#include <vector>
 
 #include "ui/SheetControls.h"
 #include "ui/SheetPage.h"
@@ -16,10 +17,10 @@ PropertySheet::PropertySheet(const QString& caption, QWidget* parent)
   setModal(true);
   NameControl(tabs_, "pages", caption);
   auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
-  QPushButton* ok = buttons->button(QDialogButtonBox::Ok);
-  QPushButton* cancel = buttons->button(QDialogButtonBox::Cancel);
-  NameControl(ok, "okButton", ok->text());
-  NameControl(cancel, "cancelButton", cancel->text());
+  ok_ = buttons->button(QDialogButtonBox::Ok);
+  cancel_ = buttons->button(QDialogButtonBox::Cancel);
+  NameControl(ok_, "okButton", ok_->text());
+  NameControl(cancel_, "cancelButton", cancel_->text());
   connect(buttons, &QDialogButtonBox::accepted, this, &PropertySheet::accept);
   connect(buttons, &QDialogButtonBox::rejected, this, &PropertySheet::reject);
   connect(tabs_, &QTabWidget::currentChanged, this, &PropertySheet::MakePage);
@@ -53,6 +54,12 @@ SheetPage* PropertySheet::MadePage(int index) const {
 
 void PropertySheet::accept() {
   for (const PageSlot& slot : pages_) {
+    if (slot.Page != nullptr && !slot.Page->Check()) {
+      tabs_->setCurrentWidget(slot.Holder);
+      return;
+    }
+  }
+  for (const PageSlot& slot : pages_) {
     if (slot.Page != nullptr) {
       slot.Page->Apply();
     }
@@ -70,6 +77,36 @@ void PropertySheet::MakePage(int index) {
   }
   slot.Page = slot.Maker(slot.Holder);
   slot.Holder->layout()->addWidget(slot.Page);
+  PutBeforeButtons(slot.Page);
+}
+
+void PropertySheet::PutBeforeButtons(QWidget* page) {
+  // A page is made after the buttons, so its fields would follow them in the
+  // tab order; each page's fields are moved in front of them instead.
+  std::vector<QWidget*> stops;
+  for (QWidget* widget = page->nextInFocusChain(); widget != page;
+       widget = widget->nextInFocusChain()) {
+    if (page->isAncestorOf(widget) && (widget->focusPolicy() & Qt::TabFocus) != 0) {
+      stops.push_back(widget);
+    }
+  }
+  if (stops.empty()) {
+    return;
+  }
+  QWidget::setTabOrder(stops.back(), ok_);
+  QWidget::setTabOrder(ok_, cancel_);
+  // The first page is made before the sheet is shown, and its first field
+  // that can be used then takes the focus that the tab bar would otherwise
+  // take.
+  if (isVisible()) {
+    return;
+  }
+  for (QWidget* stop : stops) {
+    if (stop->isEnabled()) {
+      stop->setFocus();
+      return;
+    }
+  }
 }
 
 }  // namespace kivo

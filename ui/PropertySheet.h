@@ -5,6 +5,7 @@
 #include <functional>
 #include <vector>
 
+class QPushButton;
 class QTabWidget;
 
 namespace kivo {
@@ -14,7 +15,11 @@ class SheetPage;
 // A modal dialog of titled pages with OK and Cancel and no Apply. A page is
 // made the first time it is shown, so a page the user never opens reads and
 // writes nothing. OK makes every page that was made write its fields, in
-// page order; Cancel makes none write.
+// page order, once every one of them has passed its check; Cancel makes none
+// write.
+//
+// The sheet opens with the focus on the first field of the first page, and
+// Tab runs through the page shown before it reaches OK and Cancel.
 class PropertySheet : public QDialog {
   Q_OBJECT
 
@@ -34,7 +39,8 @@ class PropertySheet : public QDialog {
   // Returns the page at `index` when it has been made, else null.
   SheetPage* MadePage(int index) const;
 
-  // Lets every made page write its fields, then closes with OK.
+  // Lets every made page write its fields, then closes with OK; when a page
+  // refuses its fields, shows that page and stays open.
   void accept() override;
 
  private:
@@ -45,8 +51,11 @@ class PropertySheet : public QDialog {
   };
 
   void MakePage(int index);
+  void PutBeforeButtons(QWidget* page);
 
   QTabWidget* tabs_;
+  QPushButton* ok_;
+  QPushButton* cancel_;
   std::vector<PageSlot> pages_;
 };
 

@@ -65,13 +65,14 @@ QuitSignals::~QuitSignals() {
 }
 
 void QuitSignals::Drain() {
+  // One request per signal, so that a second SIGTERM that came before the
+  // first was seen still counts as a second one.
   char bytes[16];
-  bool any = false;
-  while (::read(readFd_, bytes, sizeof bytes) > 0) {
-    any = true;
-  }
-  if (any) {
-    emit quitRequested();
+  ssize_t got = 0;
+  while ((got = ::read(readFd_, bytes, sizeof bytes)) > 0) {
+    for (ssize_t i = 0; i < got; ++i) {
+      emit quitRequested();
+    }
   }
 }
 

@@ -9,8 +9,9 @@ class QSocketNotifier;
 namespace kivo {
 
 // Turns SIGTERM, SIGINT and SIGHUP into the signal quitRequested on the GUI
-// thread, so that a kill, Ctrl-C in the terminal or a closed terminal end
-// the program the orderly way. The previous handlers come back when the
+// thread, once per signal, so that a kill, Ctrl-C in the terminal or a
+// closed terminal end the program the orderly way, and a repeated one can
+// press harder. The previous handlers come back when the
 // object is destroyed. Only one may exist at a time.
 class QuitSignals final : public QObject {
   Q_OBJECT

@@ -7,7 +7,6 @@
 #include "platform/ProgramFolder.h"
 #include "ui/FolderField.h"
 #include "ui/SheetControls.h"
-#include "urllist/EditRules.h"
 #include "urllist/RegKey.h"
 #include "urllist/Settings.h"
 
@@ -31,11 +30,18 @@ SaveFolderPage::SaveFolderPage(QWidget* parent)
   layout->addStretch(1);
 }
 
+bool SaveFolderPage::Check() {
+  return folder_->Check();
+}
+
 void SaveFolderPage::Apply() {
-  const WideString folder = NormaliseFolder(ToView(folder_->Text()));
+  const std::optional<WideString> folder = folder_->Folder();
+  if (!folder) {
+    return;
+  }
   RegKey key;
   key.OpenForWrite(RegRoot::CurrentUser, kSettingsKeyPath);
-  WriteStringSetting(key, Setting::SaveFolder, folder.View());
+  WriteStringSetting(key, Setting::SaveFolder, folder->View());
   key.Close();
 }
 

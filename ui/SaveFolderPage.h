@@ -15,8 +15,11 @@ class SaveFolderPage : public SheetPage {
   // Shows the stored folder, or the program folder when none is stored.
   explicit SaveFolderPage(QWidget* parent);
 
-  // Writes SaveFolder: empty becomes the program folder, and a final "/" is
-  // appended. The folder is neither checked nor created.
+  // Refuses a folder too long to be shown again.
+  bool Check() override;
+  // Writes SaveFolder: empty becomes the program folder, a relative one is
+  // taken from the working directory, and a final "/" is appended. The
+  // folder is neither checked for nor created.
   void Apply() override;
 
  private:

@@ -11,6 +11,9 @@ class SheetPage : public QWidget {
  public:
   using QWidget::QWidget;
 
+  // Checks the fields before any page writes; false, after telling the user
+  // what is wrong and putting the focus there, keeps the sheet open.
+  virtual bool Check() { return true; }
   // Writes the page's fields back; called once, when the sheet ends with OK.
   virtual void Apply() = 0;
 };

@@ -1,6 +1,7 @@
 #include "ui/UrlListModel.h"
 
 #include "ui/AppIcons.h"
+#include "urllist/ListEdits.h"
 
 namespace kivo {
 
@@ -23,15 +24,6 @@ QString OneLine(std::u16string_view text) {
 }
 
 }  // namespace
-
-QString LastTimeText(const UrlEntry& entry) {
-  if (entry.HasLastTime == 0) {
-    return QStringLiteral("----/--/-- --:--");
-  }
-  const SystemTime& time = entry.LastTime;
-  return QString::asprintf("%04d/%02d/%02d %02d:%02d", time.Year, time.Month, time.Day, time.Hour,
-                           time.Minute);
-}
 
 UrlListModel::UrlListModel(UrlList& list, QObject* parent)
     : QAbstractTableModel(parent),
@@ -77,7 +69,7 @@ QVariant UrlListModel::DisplayText(const UrlEntry& entry, int column) const {
     case kLinkLevelColumn:
       return QString::number(entry.LinkLevel);
     case kLastTimeColumn:
-      return LastTimeText(entry);
+      return FromWide(LastTimeText(entry));
     default:
       return {};
   }

@@ -47,8 +47,4 @@ class UrlListModel final : public QAbstractTableModel {
   std::array<QIcon, 3> stateIcons_;
 };
 
-// Returns the update-time column's text: LastTime as "yyyy/mm/dd hh:mm"
-// (GMT, as the server sent it), or "----/--/-- --:--" when there is none.
-QString LastTimeText(const UrlEntry& entry);
-
 }  // namespace kivo

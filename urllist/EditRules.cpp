@@ -4,6 +4,7 @@
 #include <limits>
 
 #include "platform/ProgramFolder.h"
+#include "support/Decimal.h"
 
 namespace kivo {
 
@@ -13,15 +14,12 @@ std::optional<uint32_t> ParseUnsignedDecimal(std::u16string_view text) {
     return std::nullopt;
   }
   text = text.substr(first, text.find_last_not_of(u' ') - first + 1);
-  constexpr uint64_t kMax = std::numeric_limits<uint32_t>::max();
-  uint64_t value = 0;
-  for (char16_t unit : text) {
-    if (unit < u'0' || unit > u'9') {
-      return std::nullopt;
-    }
-    value = std::min<uint64_t>(value * 10 + (unit - u'0'), kMax);
+  const std::optional<uint64_t> value =
+      ParseDecimalDigits(text, std::numeric_limits<uint32_t>::max());
+  if (!value) {
+    return std::nullopt;
   }
-  return static_cast<uint32_t>(value);
+  return static_cast<uint32_t>(*value);
 }
 
 int32_t ClampLinkLevel(int64_t level) {
@@ -57,6 +55,17 @@ WideString NormaliseFolder(std::u16string_view folder) {
     result.AppendChar(u'/');
   }
   return result;
+}
+
+std::optional<WideString> NormaliseTypedFolder(std::u16string_view typed) {
+  if (typed.empty()) {
+    return NormaliseFolder(typed);
+  }
+  const std::u16string absolute = platform::AbsolutePath(typed);
+  if (absolute.size() > static_cast<size_t>(kMaxFolderChars)) {
+    return std::nullopt;
+  }
+  return NormaliseFolder(absolute);
 }
 
 }  // namespace kivo

@@ -45,4 +45,10 @@ uint32_t ConnectionsFromText(std::u16string_view text);
 // cut, so a long folder keeps every character.
 WideString NormaliseFolder(std::u16string_view folder);
 
+// Returns the folder that a folder typed by the user stores: a relative one
+// taken from the working directory, then normalised as above. Nothing when
+// the result is longer than kMaxFolderChars, so that no caller stores a
+// folder that the folder fields could not show whole again.
+std::optional<WideString> NormaliseTypedFolder(std::u16string_view typed);
+
 }  // namespace kivo

@@ -236,6 +236,10 @@ bool UrlListFile::Load(UrlList& list) {
   return true;
 }
 
+UrlListFile UrlListFile::InProgramFolder() {
+  return UrlListFile(platform::ProgramFile(platform::kListFileName));
+}
+
 bool UrlListFile::Save(const UrlList& list) {
   // Saves of killed runs may have left temporary files beside the list; they
   // carry the same name scheme as the ones this save writes.

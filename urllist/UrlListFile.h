@@ -21,6 +21,10 @@ class UrlListFile {
   // Binds the object to `path`, usually the program folder's "Kivo.dat".
   explicit UrlListFile(std::u16string path);
 
+  // Returns the object bound to the program folder's list file, the one that
+  // both programs read and write.
+  static UrlListFile InProgramFolder();
+
   // Appends every readable entry to `list`. True when the file was missing or
   // read whole; false when it exists but could not be read whole, in which
   // case the entries before the damage are still appended.

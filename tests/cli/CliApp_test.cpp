@@ -7,17 +7,18 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <atomic>
 #include <cstdio>
 #include <filesystem>
 #include <future>
+#include <ostream>
 #include <string>
 #include <vector>
 
-#include "common/ScopedEnv.h"
-#include "common/TempDir.h"
+#include "common/ProgramHome.h"
 #include "httpserver/TestHttpServer.h"
 #include "platform/InstanceLock.h"
 
@@ -59,9 +60,7 @@ class KivoCliTest : public testing::Test {
     return targets;
   }
 
-  test::TempDir home_;
-  test::ScopedEnv programFolder_{"KIVO_HOME", home_.File("prog")};
-  test::ScopedEnv settingsFolder_{"XDG_CONFIG_HOME", home_.File("config")};
+  test::ProgramHome home_;
   test::TestHttpServer server_;
   PatrolLimits limits_;
 };
@@ -131,15 +130,22 @@ TEST_F(KivoCliTest, SettingsGoThroughTheRulesAndReachThePatrol) {
   EXPECT_EQ(server_.RequestCount(), 0u);
 }
 
+// The refusal names the program that holds the lock, as far as it is known.
 TEST_F(KivoCliTest, RefusesWhileAnotherInstanceHoldsTheLock) {
   ASSERT_EQ(Run({"add", Url("/a.html")}).Status, 0);
   const std::string before = ListFile();
-  {
-    std::unique_ptr<platform::InstanceLock> lock = platform::InstanceLock::TryAcquire();
+  const std::pair<platform::LockHolder, const char*> cases[] = {
+      {platform::LockHolder::Kivo, "Kivo is running"},
+      {platform::LockHolder::KivoCli, "another kivo-cli is running"},
+      {platform::LockHolder::Unknown, "another Kivo or kivo-cli is running"},
+  };
+  for (const auto& [holder, message] : cases) {
+    SCOPED_TRACE(message);
+    std::unique_ptr<platform::InstanceLock> lock = platform::InstanceLock::TryAcquire(holder);
     ASSERT_NE(lock, nullptr);
     Output result = Run({"add", Url("/b.html")});
     EXPECT_EQ(result.Status, 5);
-    EXPECT_THAT(result.Err, HasSubstr("another Kivo or kivo-cli is running"));
+    EXPECT_THAT(result.Err, HasSubstr(message));
     EXPECT_EQ(ListFile(), before);
   }
   EXPECT_EQ(Run({"add", Url("/b.html")}).Status, 0);
@@ -219,12 +225,17 @@ struct StopCase {
   bool SecondStored;
 };
 
+void PrintTo(const StopCase& c, std::ostream* out) {
+  *out << c.Name;
+}
+
 class PatrolStops : public KivoCliTest, public testing::WithParamInterface<StopCase> {};
 
 // A first Ctrl-C acts as the Cancel button: the download in progress ends,
 // nothing after it is fetched, the pages stored so far are rewritten, the
-// list is saved and the exit status is 0. A second Ctrl-C or a SIGTERM gives
-// up the download too; a full disk stops the patrol with exit status 4.
+// list is saved and the exit status is 0. A second Ctrl-C, a SIGTERM or a
+// SIGHUP gives up the download too; a full disk stops the patrol with exit
+// status 4.
 TEST_P(PatrolStops, StoresWhatCameWholeSavesTheListAndSaysWhy) {
   const StopCase& c = GetParam();
   server_.Script("/a.html", test::ScriptedResponse::Ok("a"));
@@ -278,8 +289,33 @@ INSTANTIATE_TEST_SUITE_P(
                  0,
                  "patrol cancelled",
                  false},
+        StopCase{"HangUpAbandonsTheDownload", {SIGHUP}, false, 0, "patrol cancelled", false},
         StopCase{"FullDiskExitsWithFour", {}, true, 4, "Not enough disk space", false}),
     [](const testing::TestParamInfo<StopCase>& info) { return info.param.Name; });
+
+// A reader that goes away early (kivo-cli patrol | head -1) costs the output,
+// never the list: the stored page is in it, and the exit status says what
+// was lost.
+TEST_F(KivoCliTest, AClosedOutputIsAWriteErrorAndTheListIsSaved) {
+  server_.Script("/a.html", test::ScriptedResponse::Ok("a"));
+  ASSERT_EQ(Run({"add", Url("/a.html")}).Status, 0);
+  int pipeFds[2];
+  ASSERT_EQ(::pipe(pipeFds), 0);
+  ::close(pipeFds[0]);
+  std::fflush(stdout);
+  const int savedStdout = ::dup(STDOUT_FILENO);
+  ::dup2(pipeFds[1], STDOUT_FILENO);
+  ::close(pipeFds[1]);
+  testing::internal::CaptureStderr();
+  const int status = RunCli({"patrol"}, limits_);
+  const std::string err = testing::internal::GetCapturedStderr();
+  ::dup2(savedStdout, STDOUT_FILENO);
+  ::close(savedStdout);
+
+  EXPECT_EQ(status, 7);
+  EXPECT_THAT(err, HasSubstr("could not write the output"));
+  EXPECT_THAT(Run({"list"}).Out, StartsWith("1\t1\t"));
+}
 
 }  // namespace
 }  // namespace kivo

@@ -14,13 +14,12 @@ struct LevelCase {
   std::optional<int32_t> Level;
 };
 
+// The digits and the range are the core's rules (EditRules_test); the sign
+// and the refusal of other text are the command line's own.
 TEST(CliArguments, LinkLevelsFollowTheEntryEditor) {
   const LevelCase cases[] = {
-      {"0", 0},    {"42", 42},  {"99", 99},
-      {"100", 99}, {"150", 99}, {"-3", 0},
-      {"+7", 7},   {"0007", 7}, {"99999999999999999999999", 99},
-      {"", {}},    {"abc", {}}, {"4x", {}},
-      {"-", {}},   {" 4", {}},  {"4.5", {}},
+      {"42", 42}, {"150", 99}, {"-3", 0}, {"+7", 7},  {"99999999999999999999999", 99},
+      {"", {}},   {"4x", {}},  {"-", {}}, {" 4", {}},
   };
   for (const LevelCase& c : cases) {
     SCOPED_TRACE(c.Text);

@@ -9,11 +9,9 @@
 #include <cstdio>
 #include <string>
 
-#include "common/ScopedEnv.h"
-#include "common/TempDir.h"
+#include "common/ProgramHome.h"
 #include "dialup/DialupFlow.h"
 #include "patrol/PatrolList.h"
-#include "platform/ProgramFolder.h"
 #include "ui/AboutBox.h"
 #include "ui/GuiApp.h"
 #include "ui/MainWindow.h"
@@ -56,7 +54,7 @@ void WriteSampleList() {
     entry->LastTime = sample.LastTime;
     list.Add(std::move(entry));
   }
-  UrlListFile(platform::ProgramFile(u"Kivo.dat")).Save(list);
+  UrlListFile::InProgramFolder().Save(list);
 }
 
 // Lets layouts, icons and timers settle before a picture is taken.
@@ -77,9 +75,7 @@ bool Save(QWidget& widget, const QString& folder, const QString& name) {
 }
 
 int Render(const QString& folder) {
-  test::TempDir home;
-  test::ScopedEnv programFolder("KIVO_HOME", home.File("prog"));
-  test::ScopedEnv settings("XDG_CONFIG_HOME", home.File("config"));
+  test::ProgramHome home;
   WriteSampleList();
 
   NoDialup dialup;

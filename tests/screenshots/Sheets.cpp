@@ -9,8 +9,7 @@
 #include <cstdio>
 #include <memory>
 
-#include "common/ScopedEnv.h"
-#include "common/TempDir.h"
+#include "common/ProgramHome.h"
 #include "dialup/EntryListing.h"
 #include "ui/OptionsSheet.h"
 #include "ui/ServerInputDialog.h"
@@ -87,9 +86,7 @@ int main(int argc, char** argv) {
     return 2;
   }
   // The pictures must not show the settings of whoever draws them.
-  kivo::test::TempDir home;
-  kivo::test::ScopedEnv programFolder("KIVO_HOME", home.File("prog"));
-  kivo::test::ScopedEnv configFolder("XDG_CONFIG_HOME", home.File("config"));
+  kivo::test::ProgramHome home;
   QApplication app(argc, argv);
   QApplication::setFont(QFont(QStringLiteral("Noto Sans CJK JP"), 10));
   QTranslator qtTexts;

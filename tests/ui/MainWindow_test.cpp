@@ -4,6 +4,7 @@
 #include <QAction>
 #include <QDialog>
 #include <QHeaderView>
+#include <QMessageBox>
 #include <QSignalSpy>
 #include <QTest>
 #include <QTimer>
@@ -12,13 +13,16 @@
 #include <string>
 #include <vector>
 
+#include "common/ProgramHome.h"
 #include "common/QtTestApp.h"
 #include "common/ScopedEnv.h"
-#include "common/TempDir.h"
+#include "common/StoredSettings.h"
 #include "dialup/DialupFlow.h"
-#include "platform/ProgramFolder.h"
+#include "httpserver/TestHttpServer.h"
+#include "patrol/PatrolRunning.h"
 #include "ui/CommandBands.h"
 #include "ui/MainWindow.h"
+#include "ui/SheetTesting.h"
 #include "ui/UrlListModel.h"
 #include "urllist/Settings.h"
 #include "urllist/UrlListFile.h"
@@ -26,16 +30,15 @@
 namespace kivo {
 namespace {
 
-using test::TempDir;
-
-// A flow that always wants to dial and never connects, so that a patrol
-// command shows up as one dial and runs no patrol.
+// A flow that wants to dial (unless told otherwise) and never connects, so
+// that a patrol command shows up as one dial and runs no patrol.
 class RecordingDialup final : public DialupFlow {
  public:
   std::shared_ptr<EntryListing> ListEntries() override { return EntryListing::Known({}); }
-  bool ShouldDial() override { return true; }
+  bool ShouldDial() override { return Dial; }
   void BeginDial(QWidget*, std::function<void()>) override { ++Dials; }
   void HangUpIfDialed(QWidget*) override {}
+  bool Dial = true;
   int Dials = 0;
 };
 
@@ -60,7 +63,7 @@ class MainWindowTest : public testing::Test {
       entry->Url.Assign(test::U16(std::string("http://example.com/").append(std::to_string(i))));
       entry->Status = statuses[i];
       if (!copies[i].empty()) {
-        entry->LocalFile.Assign(home_.Wide(copies[i]));
+        entry->LocalFile.Assign(home_.Dir().Wide(copies[i]));
       }
       entry->HasLastTime = 1;
       entry->LastTime = SystemTime{2026, 12, 5, 5, 10, 30, 0, 0};
@@ -69,7 +72,7 @@ class MainWindowTest : public testing::Test {
     ListFile().Save(list);
   }
 
-  static UrlListFile ListFile() { return UrlListFile(platform::ProgramFile(u"Kivo.dat")); }
+  static UrlListFile ListFile() { return UrlListFile::InProgramFolder(); }
 
   // "name:status:time" per entry, time "-" when there is none, as the list
   // file holds them.
@@ -115,9 +118,7 @@ class MainWindowTest : public testing::Test {
     return rows;
   }
 
-  TempDir home_;
-  test::ScopedEnv programFolder_{"KIVO_HOME", home_.File("prog")};
-  test::ScopedEnv settings_{"XDG_CONFIG_HOME", home_.File("config")};
+  test::ProgramHome home_;
   RecordingDialup dialup_;
   bool editAnswer_ = false;
   int edits_ = 0;
@@ -128,7 +129,8 @@ TEST_F(MainWindowTest, CommandsChangeTheListAndSaveIt) {
   std::filesystem::create_directories(home_.File("bin"));
   test::WriteBytes(home_.File("bin/xdg-open"), "#!/bin/sh\necho \"$1\" >> \"$0.log\"\n");
   std::filesystem::permissions(home_.File("bin/xdg-open"), std::filesystem::perms::owner_all);
-  test::ScopedEnv path("PATH", home_.File("bin") + ":" + std::getenv("PATH"));
+  const std::string withOpener = home_.File("bin") + ":" + std::getenv("PATH");
+  std::filesystem::create_directories(home_.File("empty"));
 
   const std::string unchanged = "e0:0:T e1:1:T e2:2:T e3:1:T e4:0:T e5:1:T ";
   struct Case {
@@ -138,6 +140,7 @@ TEST_F(MainWindowTest, CommandsChangeTheListAndSaveIt) {
     bool EditAnswer;
     std::string Saved;
     std::vector<int> SelectedAfter;
+    bool Opener = true;  // false: the desktop has none, which is said in a box
   };
   const Case cases[] = {
       {"new, then Cancel", {1}, Command::NewEntry, false, unchanged, {1}},
@@ -154,12 +157,6 @@ TEST_F(MainWindowTest, CommandsChangeTheListAndSaveIt) {
        false,
        "e0:0:T e1:1:T e3:1:T e5:1:T ",
        {2}},
-      {"delete the last two rows",
-       {4, 5},
-       Command::DeleteEntries,
-       false,
-       "e0:0:T e1:1:T e2:2:T e3:1:T ",
-       {3}},
       {"delete with no row selected", {}, Command::DeleteEntries, false, unchanged, {}},
       {"reset on several rows",
        {1, 3, 4},
@@ -186,14 +183,24 @@ TEST_F(MainWindowTest, CommandsChangeTheListAndSaveIt) {
        false,
        "e0:0:T e1:2:T e2:2:T e3:1:T e4:0:T e5:1:T ",
        {1}},
+      {"view without an opener", {1}, Command::ViewEntry, false, unchanged, {1}, false},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.Name);
     WriteSixEntries();
     editAnswer_ = c.EditAnswer;
+    test::ScopedEnv path("PATH", c.Opener ? withOpener : home_.File("empty"));
+    bool told = false;
+    if (!c.Opener) {
+      test::WhenShown<QMessageBox>([&told](QMessageBox& box) {
+        told = true;
+        box.accept();
+      });
+    }
     std::unique_ptr<MainWindow> window = Open();
     Select(*window, c.Selected);
     window->Execute(c.Run);
+    EXPECT_EQ(told, !c.Opener);
     EXPECT_EQ(SavedSummary(), c.Saved);
     EXPECT_EQ(Selected(*window), c.SelectedAfter);
     // The view shows what the list holds, row for row.
@@ -297,27 +304,22 @@ TEST_F(MainWindowTest, LayoutValuesComeBackAtTheNextStart) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.Name);
     std::filesystem::remove_all(home_.File("config"));
-    {
-      RegKey key;
-      ASSERT_TRUE(key.OpenForWrite(RegRoot::CurrentUser, kSettingsKeyPath));
-      for (const auto& [setting, value] : c.Stored) {
-        WriteDwordSetting(key, setting, value);
-      }
+    for (const auto& [setting, value] : c.Stored) {
+      ASSERT_TRUE(test::Store(setting, value));
     }
     QSize size;
-    BandValues written;
-    // The first run shows what was stored and writes it back at the close;
-    // the second must show the same again, window size included.
+    BandValues shown;
+    // The first run shows what was stored, and the user then makes the
+    // window larger and the URL column narrower; the second run must show
+    // the same again.
     for (int run = 0; run < 2; ++run) {
       SCOPED_TRACE(run);
       std::unique_ptr<MainWindow> window = Open();
-      if (run == 0) {
-        window->resize(720 + 10 * static_cast<int>(c.Stored.size()), 380);
-      }
       window->show();
       ASSERT_TRUE(QTest::qWaitForWindowExposed(window.get()));
+      QHeaderView* header = window->ListView()->header();
       for (int column = 0; column < 4; ++column) {
-        EXPECT_EQ(window->ListView()->header()->sectionSize(column), c.Columns[column]);
+        EXPECT_EQ(header->sectionSize(column), run == 1 && column == 1 ? 100 : c.Columns[column]);
       }
       auto* bands = window->findChild<CommandBands*>();
       const int menuWidth = bands->sizes()[0];
@@ -326,21 +328,76 @@ TEST_F(MainWindowTest, LayoutValuesComeBackAtTheNextStart) {
       } else {
         EXPECT_EQ(menuWidth, c.MenuBandWidth);
       }
-      if (run == 1) {
+      if (run == 0) {
+        window->resize(720 + 10 * static_cast<int>(c.Stored.size()), 380);
+        header->resizeSection(1, 100);
+      } else {
         EXPECT_EQ(window->size(), size);
-        EXPECT_EQ(bands->Values(), written);
+        EXPECT_EQ(bands->Values(), shown);
       }
       size = window->size();
-      written = bands->Values();
+      shown = bands->Values();
       window->close();
     }
-    RegKey key;
-    ASSERT_TRUE(key.OpenForRead(RegRoot::CurrentUser, kSettingsKeyPath));
-    EXPECT_EQ(ReadBandValues(key), written);
+    // What the user did not touch keeps its stored value.
     for (const auto& [setting, value] : c.Stored) {
-      EXPECT_EQ(ReadDwordSetting(key, setting), value) << static_cast<int>(setting);
+      EXPECT_EQ(test::StoredNumber(setting), setting == Setting::UrlWidth ? 100 : value)
+          << static_cast<int>(setting);
     }
   }
+}
+
+// What the window shows can differ from what is stored without anyone
+// touching it: a large font makes the narrowest column wider than the 39
+// pixels stored, and the tool band takes what the window leaves it. A close
+// that follows writes nothing all the same.
+TEST_F(MainWindowTest, AnUntouchedWindowWritesNoLayout) {
+  const QFont font = QApplication::font();
+  for (int points : {0, 24}) {
+    SCOPED_TRACE(points);
+    QFont large = font;
+    if (points != 0) {
+      large.setPointSize(points);
+    }
+    QApplication::setFont(large);
+    std::unique_ptr<MainWindow> window = Open();
+    window->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(window.get()));
+    EXPECT_EQ(window->ListView()->header()->sectionSize(2) > 39, points != 0);
+    window->close();
+    QApplication::setFont(font);
+    EXPECT_FALSE(std::filesystem::exists(home_.File("config/kivo/settings.reg")));
+  }
+}
+
+// As a second SIGTERM to kivo-cli: the first close request cancels the
+// patrol and lets the download finish, a second one gives it up at once.
+TEST_F(MainWindowTest, ASecondCloseRequestGivesTheDownloadUp) {
+  test::TestHttpServer server;
+  test::ScriptedResponse held = test::ScriptedResponse::Ok("<p>page</p>");
+  held.HoldName = "page";
+  server.Script("/page.html", held);
+  UrlList list;
+  auto entry = std::make_unique<UrlEntry>();
+  entry->Url.Assign(server.WideUrl("/page.html"));
+  list.Add(std::move(entry));
+  ASSERT_TRUE(ListFile().Save(list));
+  dialup_.Dial = false;
+  std::unique_ptr<MainWindow> window = Open();
+  window->show();
+  std::vector<int32_t> states;
+  // Runs inside the patrol dialog's loop, once the download is under way.
+  QTimer::singleShot(0, window.get(), [&] {
+    ASSERT_TRUE(server.WaitUntilHeld("page", 30000));
+    for (int request = 0; request < 2; ++request) {
+      window->RequestClose();
+      states.push_back(PatrolRunning.load());
+    }
+  });
+  window->Execute(Command::RunPatrol);
+  server.Release("page");
+  EXPECT_EQ(states, (std::vector<int32_t>{kPatrolCancelled, kPatrolAbandoned}));
+  QTRY_VERIFY(!window->isVisible());
 }
 
 }  // namespace

@@ -7,9 +7,8 @@
 #include <QTimer>
 #include <string>
 
+#include "common/ProgramHome.h"
 #include "common/QtTestApp.h"
-#include "common/ScopedEnv.h"
-#include "common/TempDir.h"
 
 namespace kivo::test {
 
@@ -19,9 +18,7 @@ class SheetTest : public ::testing::Test {
  protected:
   SheetTest() { QtTestApp(); }
 
-  TempDir home_;
-  ScopedEnv programFolder_{"KIVO_HOME", home_.File("prog")};
-  ScopedEnv configFolder_{"XDG_CONFIG_HOME", home_.File("config")};
+  ProgramHome home_;
 };
 
 // Returns the named child of `parent`, failing the test when it is missing.

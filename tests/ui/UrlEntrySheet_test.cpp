@@ -9,7 +9,6 @@
 #include <memory>
 #include <vector>
 
-#include "platform/ProgramFolder.h"
 #include "ui/NumberEdit.h"
 #include "ui/ServerInputDialog.h"
 #include "ui/SheetControls.h"
@@ -37,23 +36,14 @@ void ClickLine(QListWidget* list, int row) {
 
 class UrlEntrySheetTest : public test::SheetTest {};
 
-TEST_F(UrlEntrySheetTest, TypedLinkCountsAreClampedOnOk) {
-  struct Case {
-    const char* Name;
-    QString Typed;
-    int32_t Stored;
-  };
-  const Case cases[] = {{"above 99", "150", 99}, {"zero", "0", 0},       {"empty", "", 0},
-                        {"negative", "-3", 0},   {"in range", "42", 42}, {"letters", "4x", 0}};
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.Name);
-    UrlEntry entry;
-    entry.LinkLevel = 7;
-    UrlEntrySheet sheet(entry, nullptr);
-    Type(Child<NumberEdit>(sheet, "linkLevelEdit"), c.Typed);
-    sheet.accept();
-    EXPECT_EQ(entry.LinkLevel, c.Stored);
-  }
+// The field hands its text to the core's rule (EditRules_test has its cases).
+TEST_F(UrlEntrySheetTest, TypedLinkCountGoesThroughTheRuleOnOk) {
+  UrlEntry entry;
+  entry.LinkLevel = 7;
+  UrlEntrySheet sheet(entry, nullptr);
+  Type(Child<NumberEdit>(sheet, "linkLevelEdit"), "150");
+  sheet.accept();
+  EXPECT_EQ(entry.LinkLevel, 99);
 }
 
 TEST_F(UrlEntrySheetTest, ArrowsStepWithinTheRange) {
@@ -160,33 +150,6 @@ TEST_F(UrlEntrySheetTest, ServerButtonsFollowTheSelection) {
   sheet.accept();
   EXPECT_EQ(entry.OnlyListedServers, 0);
   EXPECT_EQ(Servers(entry), (std::vector<std::u16string>{u"http://new/"}));
-}
-
-TEST_F(UrlEntrySheetTest, OwnFolderIsStoredWithAFinalSlash) {
-  const std::u16string longFolder = u"/" + std::u16string(300, u'a');
-  struct Case {
-    const char* Name;
-    std::u16string Typed;
-    std::u16string Stored;
-  };
-  const Case cases[] = {
-      {"without slash", u"Web", u"Web/"},
-      {"with slash", u"Web/", u"Web/"},
-      {"empty", u"", platform::ProgramFolder()},
-      {"long", longFolder, longFolder + u"/"},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.Name);
-    UrlEntry entry;
-    UrlEntrySheet sheet(entry, nullptr);
-    sheet.ShowPage(3);
-    auto* folder = Child<QLineEdit>(sheet, "folderEdit");
-    EXPECT_FALSE(folder->isEnabled());
-    folder->setText(ToQString(c.Typed));
-    sheet.accept();
-    EXPECT_EQ(entry.UseOwnFolder, 0);
-    EXPECT_EQ(entry.OwnFolder.View(), c.Stored);
-  }
 }
 
 }  // namespace

@@ -2,10 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <optional>
 #include <string>
 
-#include "common/ScopedEnv.h"
-#include "common/TempDir.h"
+#include "common/ProgramHome.h"
 
 namespace kivo {
 namespace {
@@ -48,16 +49,36 @@ TEST(EditRules, TypedNumbersReadAsUnsignedDecimals) {
   }
 }
 
-// A folder from a hand-made list file or a long typed one keeps every
-// character and gains its final "/"; an empty one is the program folder.
+// A folder from a hand-made list file keeps every character and gains its
+// final "/"; a typed one is also taken from the working directory, and one
+// too long for the folder fields is refused.
 TEST(EditRules, FoldersAlwaysEndWithASlash) {
-  test::TempDir home;
-  test::ScopedEnv programFolder("KIVO_HOME", home.File("prog"));
-  const std::u16string longFolder = u"/" + std::u16string(300, u'a');
-  EXPECT_EQ(NormaliseFolder(u"/srv/web/").View(), u"/srv/web/");
-  EXPECT_EQ(NormaliseFolder(u"/srv/web").View(), u"/srv/web/");
-  EXPECT_EQ(NormaliseFolder(longFolder).View(), longFolder + u"/");
-  EXPECT_EQ(NormaliseFolder(u"").View(), test::U16(home.File("prog") + "/"));
+  test::ProgramHome home;
+  const std::u16string prog = test::U16(home.Program() + "/");
+  const std::u16string cwd = test::U16(std::filesystem::current_path().string());
+  const std::u16string longest = u"/" + std::u16string(kMaxFolderChars - 1, u'a');
+  struct Case {
+    std::u16string Typed;
+    std::u16string Stored;
+    std::optional<std::u16string> TypedStored;
+  };
+  const Case cases[] = {
+      {u"", prog, prog},
+      {u"/srv/web", u"/srv/web/", u"/srv/web/"},
+      {u"/srv/web/", u"/srv/web/", u"/srv/web/"},
+      {u"web", u"web/", cwd + u"/web/"},
+      {longest, longest + u"/", longest + u"/"},
+      {longest + u"a", longest + u"a/", std::nullopt},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(test::Utf8(c.Typed.substr(0, 20)));
+    EXPECT_EQ(NormaliseFolder(c.Typed).View(), c.Stored);
+    const std::optional<WideString> typed = NormaliseTypedFolder(c.Typed);
+    EXPECT_EQ(typed.has_value(), c.TypedStored.has_value());
+    if (typed && c.TypedStored) {
+      EXPECT_EQ(typed->View(), *c.TypedStored);
+    }
+  }
 }
 
 }  // namespace
