@@ -95,6 +95,8 @@ constexpr std::array<char16_t, 32> kWindows1252High = {
 };
 
 constexpr size_t kMaxNameLength = 32;
+// The longest of the names that browsers read without a ";" ("frac14").
+constexpr size_t kMaxLegacyNameLength = 6;
 constexpr char32_t kReplacement = 0xFFFD;
 
 bool IsAsciiAlnum(char16_t u) {
@@ -174,7 +176,7 @@ CharacterReference ReadName(std::u16string_view text, size_t pos, ReferenceConte
     }
   }
   // Without a ";", the longest legacy name that begins the run counts.
-  for (size_t length = end - start; length > 0; --length) {
+  for (size_t length = std::min(end - start, kMaxLegacyNameLength); length > 0; --length) {
     const std::u16string_view name = text.substr(start, length);
     const std::optional<char32_t> found = FindName(name);
     if (!found || !IsLegacyName(*found, name)) {
