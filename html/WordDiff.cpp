@@ -86,7 +86,7 @@ std::vector<std::vector<DiffSpan>> Spans(std::vector<Word>& words, size_t lineCo
   }
   std::vector<std::vector<DiffSpan>> spans(lineCount);
   for (size_t i = 0; i < words.size(); ++i) {
-    if (!words[i].Changed) {
+    if (!words[i].Changed || words[i].Length == 0) {
       continue;
     }
     std::vector<DiffSpan>& line = spans[words[i].Line];
