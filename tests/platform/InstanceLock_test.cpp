@@ -2,15 +2,13 @@
 
 #include <gtest/gtest.h>
 
-#include "common/ScopedEnv.h"
-#include "common/TempDir.h"
+#include "common/ProgramHome.h"
 
 namespace kivo::platform {
 namespace {
 
 TEST(InstanceLockTest, OnlyOneHolderAtATime) {
-  test::TempDir dir;
-  test::ScopedEnv home("KIVO_HOME", dir.Path());
+  test::ProgramHome home;
   auto first = InstanceLock::TryAcquire();
   ASSERT_NE(first, nullptr);
   EXPECT_EQ(InstanceLock::TryAcquire(), nullptr);

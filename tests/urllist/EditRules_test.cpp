@@ -4,8 +4,7 @@
 
 #include <string>
 
-#include "common/ScopedEnv.h"
-#include "common/TempDir.h"
+#include "common/ProgramHome.h"
 
 namespace kivo {
 namespace {
@@ -51,13 +50,12 @@ TEST(EditRules, TypedNumbersReadAsUnsignedDecimals) {
 // A folder from a hand-made list file or a long typed one keeps every
 // character and gains its final "/"; an empty one is the program folder.
 TEST(EditRules, FoldersAlwaysEndWithASlash) {
-  test::TempDir home;
-  test::ScopedEnv programFolder("KIVO_HOME", home.File("prog"));
+  test::ProgramHome home;
   const std::u16string longFolder = u"/" + std::u16string(300, u'a');
   EXPECT_EQ(NormaliseFolder(u"/srv/web/").View(), u"/srv/web/");
   EXPECT_EQ(NormaliseFolder(u"/srv/web").View(), u"/srv/web/");
   EXPECT_EQ(NormaliseFolder(longFolder).View(), longFolder + u"/");
-  EXPECT_EQ(NormaliseFolder(u"").View(), test::U16(home.File("prog") + "/"));
+  EXPECT_EQ(NormaliseFolder(u"").View(), test::U16(home.Program() + "/"));
 }
 
 }  // namespace
