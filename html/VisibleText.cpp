@@ -2,17 +2,15 @@
 
 #include <utility>
 
+#include "platform/Utf8.h"
+
 namespace kivo {
 namespace {
 
-constexpr char16_t kReplacement = 0xFFFD;
+using platform::IsHighSurrogate;
+using platform::IsLowSurrogate;
 
-bool IsHighSurrogate(char16_t u) {
-  return u >= 0xD800 && u <= 0xDBFF;
-}
-bool IsLowSurrogate(char16_t u) {
-  return u >= 0xDC00 && u <= 0xDFFF;
-}
+constexpr char16_t kReplacement = 0xFFFD;
 
 // The spaces that a reader cannot tell apart from a plain space, the
 // no-break and ideographic spaces among them.

@@ -4,6 +4,7 @@
 #include <unordered_map>
 
 #include "html/SequenceDiff.h"
+#include "platform/Utf8.h"
 
 namespace kivo {
 namespace {
@@ -52,7 +53,7 @@ std::vector<Word> SplitWords(const std::vector<std::u16string_view>& lines) {
         while (end < text.size() && ClassOf(text[end]) == kind) {
           ++end;
         }
-      } else if (text[at] >= 0xD800 && text[at] <= 0xDBFF && end < text.size()) {
+      } else if (platform::IsHighSurrogate(text[at]) && end < text.size()) {
         ++end;  // both halves of a surrogate pair
       }
       words.push_back({line, at, end - at, kind == WordClass::Space, false});

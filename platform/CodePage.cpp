@@ -49,13 +49,6 @@ char16_t EscapeByte(char byte) {
   return b >= 0x80 ? static_cast<char16_t>(kEscapedByteBase + b) : static_cast<char16_t>(b);
 }
 
-bool IsHighSurrogate(char16_t u) {
-  return u >= 0xD800 && u <= 0xDBFF;
-}
-bool IsLowSurrogate(char16_t u) {
-  return u >= 0xDC00 && u <= 0xDFFF;
-}
-
 void AppendPercentEncoded(std::u16string_view character, std::string& out) {
   static constexpr char kHex[] = "0123456789ABCDEF";
   for (unsigned char byte : Utf8FromUtf16(character)) {
