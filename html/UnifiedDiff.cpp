@@ -27,6 +27,17 @@ void AppendText(std::u16string_view text, std::string& out) {
   out += platform::Utf8FromUtf16(safe);
 }
 
+// A label with its control bytes made "?", for the same reason.
+std::string SafeLabel(std::string_view label) {
+  std::string safe(label);
+  for (char& c : safe) {
+    if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) {
+      c = '?';
+    }
+  }
+  return safe;
+}
+
 // "-3,2" for two lines after the third, "-3,0" for none after it.
 std::string Range(char sign, size_t start, size_t count) {
   return sign + std::to_string(count == 0 ? start : start + 1) + "," + std::to_string(count);
@@ -70,8 +81,8 @@ std::string FormatUnifiedDiff(const TextDiff& diff, std::string_view oldLabel,
     out += coloured ? std::string(style) + text + std::string(kReset) : text;
     out += '\n';
   };
-  styled(kBold, "--- " + std::string(oldLabel));
-  styled(kBold, "+++ " + std::string(newLabel));
+  styled(kBold, "--- " + SafeLabel(oldLabel));
+  styled(kBold, "+++ " + SafeLabel(newLabel));
   for (const DiffHunk& hunk : diff.Hunks) {
     styled(kCyan, "@@ " + Range('-', hunk.OldStart, hunk.OldCount) + " " +
                       Range('+', hunk.NewStart, hunk.NewCount) + " @@");

@@ -13,9 +13,10 @@ namespace kivo {
 enum class DiffColour { Plain, Terminal };
 
 // Writes the hunks of `diff` as a unified diff in UTF-8, headed by "--- "
-// `oldLabel` and "+++ " `newLabel`; empty when there are no hunks. Control
-// characters of the texts are written as U+FFFD, so that a page can never
-// send escape sequences to the terminal.
+// `oldLabel` and "+++ " `newLabel` (UTF-8); empty when there are no hunks.
+// Control characters of the texts are written as U+FFFD and those of the
+// labels as "?", so that a page can never send escape sequences to the
+// terminal.
 std::string FormatUnifiedDiff(const TextDiff& diff, std::string_view oldLabel,
                               std::string_view newLabel, DiffColour colour);
 

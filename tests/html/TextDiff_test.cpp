@@ -100,8 +100,8 @@ TEST(TextDiffTest, ComparesLinesThenWords) {
 
 TEST(TextDiffTest, TerminalColoursMarkWordsAndNeverPassControls) {
   const TextDiff diff = DiffTexts(u"keep\nold word", u"keep\nnew word\x1b[2J");
-  EXPECT_EQ(FormatUnifiedDiff(diff, "a", "b", DiffColour::Terminal),
-            "\x1b[1m--- a\x1b[0m\n\x1b[1m+++ b\x1b[0m\n\x1b[36m@@ -1,2 +1,2 @@\x1b[0m\n keep\n"
+  EXPECT_EQ(FormatUnifiedDiff(diff, "a\x1b", "b", DiffColour::Terminal),
+            "\x1b[1m--- a?\x1b[0m\n\x1b[1m+++ b\x1b[0m\n\x1b[36m@@ -1,2 +1,2 @@\x1b[0m\n keep\n"
             "\x1b[31m-\x1b[7mold\x1b[27m word\x1b[0m\n"
             "\x1b[32m+\x1b[7mnew\x1b[27m word\x1b[7m\uFFFD[2J\x1b[27m\x1b[0m\n");
 }
