@@ -1,5 +1,6 @@
 #include "html/TextDiff.h"
 
+#include <algorithm>
 #include <optional>
 #include <unordered_map>
 
@@ -150,8 +151,14 @@ void Comparison::MarkWords(const Change& change) {
   if (removed.empty() || added.empty()) {
     return;
   }
+  size_t units = 0;
+  for (const Lines* side : {&removed, &added}) {
+    for (std::u16string_view line : *side) {
+      units += line.size();
+    }
+  }
   ChangedWords words;
-  if (!CompareWords(removed, added, limits_.WordWork, words)) {
+  if (units > limits_.MaxChangeUnits || !CompareWords(removed, added, limits_.WordWork, words)) {
     wordsOmitted_ = true;
     return;
   }
@@ -197,6 +204,17 @@ std::vector<DiffHunk> Comparison::BuildHunks() const {
 
 TextDiff DiffTexts(std::u16string_view before, std::u16string_view after,
                    const DiffLimits& limits) {
+  if (before == after) {
+    return {TextDiffStatus::Identical, {}};
+  }
+  // Counting comes before splitting, so that a text of millions of short
+  // lines costs no more than one pass.
+  const auto tooLong = [&](std::u16string_view text) {
+    return static_cast<size_t>(std::count(text.begin(), text.end(), u'\n')) >= limits.MaxLines;
+  };
+  if (tooLong(before) || tooLong(after)) {
+    return {TextDiffStatus::TooDifferent, {}};
+  }
   return Comparison(before, after, limits).Run();
 }
 

@@ -49,12 +49,16 @@ struct TextDiff {
   std::vector<DiffHunk> Hunks;
 };
 
-// How much work one comparison may do, in comparisons of lines and of words.
-// Two versions of a 1 MB page with ordinary changes need a twentieth of the
-// default; one whose every line changed, or moved, is too different.
+// How much work one comparison may do, in comparisons of lines and of words,
+// and how large a text it takes on at all. Two versions of a 1 MB page with
+// ordinary changes need a twentieth of the work; one whose every line
+// changed, or moved, is too different. The size bounds keep the memory of
+// the search within a few hundred megabytes whatever the texts hold.
 struct DiffLimits {
   int64_t LineWork = int64_t{16} << 20;
   int64_t WordWork = int64_t{8} << 20;
+  size_t MaxLines = size_t{1} << 21;        // in either text
+  size_t MaxChangeUnits = size_t{1} << 21;  // in the lines of one change, for its words
   size_t ContextLines = 3;
 };
 

@@ -46,10 +46,12 @@ std::string Reversed(int count) {
 
 constexpr int64_t kDefaultWork = DiffLimits{}.LineWork;
 
-DiffLimits Work(int64_t lines, int64_t words = DiffLimits{}.WordWork) {
+DiffLimits Work(int64_t lines, int64_t words = DiffLimits{}.WordWork, size_t size = 1 << 21) {
   DiffLimits limits;
   limits.LineWork = lines;
   limits.WordWork = words;
+  limits.MaxLines = size;
+  limits.MaxChangeUnits = size;
   return limits;
 }
 
@@ -81,6 +83,10 @@ TEST(TextDiffTest, ComparesLinesThenWords) {
        "@@ -10,3 +10,4 @@\n line 10\n line 11\n line 12\n+y\n"},
       {"words too different", "a b c", "d e f", TextDiffStatus::LinesOnly,
        "--- a\n+++ b\n@@ -1,1 +1,1 @@\n-a b c\n+d e f\n", Work(kDefaultWork, 4)},
+      {"change too long for its words", "a b c", "a b d", TextDiffStatus::LinesOnly,
+       "--- a\n+++ b\n@@ -1,1 +1,1 @@\n-a b c\n+a b d\n", Work(kDefaultWork, kDefaultWork, 9)},
+      {"too many lines", Numbered(1, 8), Numbered(1, 9), TextDiffStatus::TooDifferent, "",
+       Work(kDefaultWork, kDefaultWork, 9)},
       {"every line changed", Numbered(1, 5000), Numbered(1, 5000, "", 0, "old"),
        TextDiffStatus::TooDifferent, ""},
       {"lines too different", Numbered(1, 50), Numbered(51, 100), TextDiffStatus::TooDifferent, "",
