@@ -66,7 +66,7 @@ std::optional<std::vector<EditStep>> DiffSequences(const std::vector<uint32_t>& 
   // The search of dtl costs about (M + N) * D / 4 comparisons for D edits
   // when the sequences share little; refuse a pair whose lower bound on D
   // already costs more than the budget has left, before spending anything.
-  if (total * (LowerBoundOfEdits(before, after) / 4) > budget) {
+  if (budget <= 0 || total * (LowerBoundOfEdits(before, after) / 4) > budget) {
     budget = std::min<int64_t>(budget, 0);
     return std::nullopt;
   }
