@@ -88,8 +88,9 @@ void SyncFolderOf(const std::string& hostPath) {
   }
 }
 
-bool ReplaceFileAtomically(std::u16string_view path, std::string_view bytes) {
-  ReplacementFile fresh(path);
+bool ReplaceFileAtomically(std::u16string_view path, std::string_view bytes,
+                           const DurableWriteCalls& calls) {
+  ReplacementFile fresh(path, calls);
   fresh.Write(bytes);
   return fresh.Commit();
 }

@@ -3,6 +3,7 @@
 #include <string>
 #include <string_view>
 
+#include "platform/DurableWriteCalls.h"
 #include "platform/UniqueFd.h"
 
 // Durable writes. Every file the program replaces (the list file, the
@@ -43,10 +44,12 @@ bool CopyFileContents(int from, int to);
 // there is no result.
 void SyncFolderOf(const std::string& hostPath);
 
-// Replaces the file at `path` with `bytes` under the rule above. An existing
-// file's permission bits are kept. On any failure the old file is untouched,
-// the fresh file is removed and the result is false.
-bool ReplaceFileAtomically(std::u16string_view path, std::string_view bytes);
+// Replaces the file at `path` with `bytes` under the rule above, through
+// `calls` (the host's own unless a test fails some step on purpose). An
+// existing file's permission bits are kept. On any failure the old file is
+// untouched, the fresh file is removed and the result is false.
+bool ReplaceFileAtomically(std::u16string_view path, std::string_view bytes,
+                           const DurableWriteCalls& calls = DurableWriteCalls::Host());
 
 // Keeps the current file at `path` as `backupPath`, replacing an older backup
 // in one step, without changing `path`. It links the file when the file

@@ -31,19 +31,22 @@ bool IsAscii(std::u16string_view text) {
   return true;
 }
 
+// Maps every byte to the code point of the same value.
+std::u16string WidenBytes(std::string_view bytes) {
+  std::u16string out;
+  out.reserve(bytes.size());
+  for (unsigned char b : bytes) {
+    out.push_back(b);
+  }
+  return out;
+}
+
 // Bytes 0x80..0xFF are escaped as U+DC80..U+DCFF. An ASCII byte has no
 // escaped form; it can only fail to decode in code pages that are not ASCII
 // based, and is then kept as its own code point.
 char16_t EscapeByte(char byte) {
   const auto b = static_cast<unsigned char>(byte);
   return b >= 0x80 ? static_cast<char16_t>(kEscapedByteBase + b) : static_cast<char16_t>(b);
-}
-
-bool IsHighSurrogate(char16_t u) {
-  return u >= 0xD800 && u <= 0xDBFF;
-}
-bool IsLowSurrogate(char16_t u) {
-  return u >= 0xDC00 && u <= 0xDFFF;
 }
 
 void AppendPercentEncoded(std::u16string_view character, std::string& out) {
@@ -122,16 +125,12 @@ CodePage::CodePage(const std::string& name)
 }
 
 std::u16string CodePage::Decode(std::string_view bytes) const {
-  std::u16string out;
   if (!IsValid() || (asciiIdentity_ && IsAscii(bytes))) {
     // Without a converter every byte maps to the code point of the same value,
     // which is lossless too.
-    out.reserve(bytes.size());
-    for (unsigned char b : bytes) {
-      out.push_back(b);
-    }
-    return out;
+    return WidenBytes(bytes);
   }
+  std::u16string out;
   DecodeWithIconv(bytes, out);
   if (Encode(out) == bytes) {
     return out;
@@ -142,6 +141,15 @@ std::u16string CodePage::Decode(std::string_view bytes) const {
   // every character that would not come back as the same bytes.
   out.clear();
   DecodeReversibly(bytes, out);
+  return out;
+}
+
+std::u16string CodePage::DecodeForReading(std::string_view bytes) const {
+  if (!IsValid() || (asciiIdentity_ && IsAscii(bytes))) {
+    return WidenBytes(bytes);
+  }
+  std::u16string out;
+  DecodeWithIconv(bytes, out);
   return out;
 }
 

@@ -51,6 +51,11 @@ class CodePage {
   const std::string& Name() const { return name_; }
 
   std::u16string Decode(std::string_view bytes) const;
+  // Decodes for reading only, in one linear pass: every byte sequence becomes
+  // the character the code page gives it, so the NEC and IBM copies of a
+  // kanji read alike, and a byte that starts no valid character becomes
+  // U+DC80 + byte. Encode does not always give back the same bytes.
+  std::u16string DecodeForReading(std::string_view bytes) const;
   std::string Encode(std::u16string_view text) const;
 
  private:

@@ -247,14 +247,6 @@ std::string Utf8Text(std::string_view text, bool& clean) {
   return Utf8FromUtf16(units);
 }
 
-bool IsHighSurrogate(char16_t unit) {
-  return unit >= 0xD800 && unit <= 0xDBFF;
-}
-
-bool IsLowSurrogate(char16_t unit) {
-  return unit >= 0xDC00 && unit <= 0xDFFF;
-}
-
 // Returns the text of a REG_SZ value when a quoted string carries it
 // unchanged: an even size, one final NUL and nothing else a line could lose.
 std::optional<std::u16string> QuotableText(const RegistryValue& value) {

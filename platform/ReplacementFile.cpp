@@ -12,7 +12,8 @@
 
 namespace kivo::platform {
 
-ReplacementFile::ReplacementFile(std::u16string_view path) : targetPath_(HostPath(path)) {
+ReplacementFile::ReplacementFile(std::u16string_view path, const DurableWriteCalls& calls)
+    : calls_(calls), targetPath_(HostPath(path)) {
   // The temporary file must lie in the same folder: rename only replaces a
   // file atomically within one file system.
   SiblingFile sibling = CreateSiblingFile(targetPath_);
@@ -42,7 +43,7 @@ void ReplacementFile::Write(std::string_view bytes) {
   Flush();
   bytes.remove_prefix(fill);
   while (bytes.size() >= kBlockSize && !failed_) {
-    failed_ = !WriteAll(fd_.Get(), bytes.data(), static_cast<int64_t>(kBlockSize));
+    failed_ = !calls_.Write(fd_.Get(), bytes.data(), static_cast<int64_t>(kBlockSize));
     bytes.remove_prefix(kBlockSize);
   }
   block_.append(bytes);
@@ -50,7 +51,7 @@ void ReplacementFile::Write(std::string_view bytes) {
 
 void ReplacementFile::Flush() {
   if (!block_.empty() && !failed_) {
-    failed_ = !WriteAll(fd_.Get(), block_.data(), static_cast<int64_t>(block_.size()));
+    failed_ = !calls_.Write(fd_.Get(), block_.data(), static_cast<int64_t>(block_.size()));
   }
   block_.clear();
 }
@@ -78,14 +79,14 @@ bool ReplacementFile::Commit() {
     return false;
   }
   FinishWriting();
-  failed_ = failed_ || ::fsync(fd_.Get()) != 0;
+  failed_ = failed_ || !calls_.Sync(fd_.Get());
   failed_ = !fd_.Reset() || failed_;
-  if (failed_ || std::rename(tempPath_.c_str(), targetPath_.c_str()) != 0) {
+  if (failed_ || !calls_.Rename(tempPath_, targetPath_)) {
     Discard();
     return false;
   }
   tempPath_.clear();
-  SyncFolderOf(targetPath_);
+  calls_.SyncFolder(targetPath_);
   return true;
 }
 

@@ -3,6 +3,7 @@
 #include <string>
 #include <string_view>
 
+#include "platform/DurableWriteCalls.h"
 #include "platform/PendingReplacements.h"
 #include "platform/UniqueFd.h"
 
@@ -19,8 +20,10 @@ class ReplacementFile {
  public:
   static constexpr size_t kBlockSize = size_t{64} << 10;
 
-  // Creates a fresh temporary file in the folder of `path`.
-  explicit ReplacementFile(std::u16string_view path);
+  // Creates a fresh temporary file in the folder of `path`; `calls` writes,
+  // syncs and renames it.
+  explicit ReplacementFile(std::u16string_view path,
+                           const DurableWriteCalls& calls = DurableWriteCalls::Host());
   ReplacementFile(const ReplacementFile&) = delete;
   ReplacementFile& operator=(const ReplacementFile&) = delete;
   ~ReplacementFile();
@@ -44,6 +47,7 @@ class ReplacementFile {
   bool FinishWriting();
   void Discard();
 
+  const DurableWriteCalls& calls_;
   std::string targetPath_;  // host paths
   std::string tempPath_;
   UniqueFd fd_;

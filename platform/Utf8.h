@@ -5,6 +5,14 @@
 
 namespace kivo::platform {
 
+// The two halves of a UTF-16 surrogate pair.
+constexpr bool IsHighSurrogate(char16_t unit) {
+  return unit >= 0xD800 && unit <= 0xDBFF;
+}
+constexpr bool IsLowSurrogate(char16_t unit) {
+  return unit >= 0xDC00 && unit <= 0xDFFF;
+}
+
 // Code units U+DC80..U+DCFF stand for single bytes 0x80..0xFF that did not
 // decode. Carrying them through UTF-16 makes every byte conversion lossless.
 constexpr char16_t kEscapedByteBase = 0xDC00;
@@ -16,7 +24,7 @@ constexpr bool IsEscapedByte(char16_t unit) {
 // high surrogate is the second half of a character beyond the first plane
 // (U+1F480 is D83D DC80), never an escaped byte.
 constexpr bool IsEscapedByteAt(std::u16string_view text, size_t i) {
-  return IsEscapedByte(text[i]) && !(i > 0 && text[i - 1] >= 0xD800 && text[i - 1] <= 0xDBFF);
+  return IsEscapedByte(text[i]) && !(i > 0 && IsHighSurrogate(text[i - 1]));
 }
 
 // Encodes UTF-16 as UTF-8. Surrogate pairs become one character, escaped bytes

@@ -4,8 +4,7 @@
 
 #include <string>
 
-#include "common/ScopedEnv.h"
-#include "common/TempDir.h"
+#include "common/ProgramHome.h"
 
 namespace kivo::platform {
 namespace {
@@ -23,14 +22,14 @@ TEST(PlaceholderImageTest, IsTheResourcesTransparentGifInstalledOnlyWhenMissing)
   EXPECT_EQ(image.back(), ';');
 
   // It is installed only when missing.
-  test::TempDir dir;
-  test::ScopedEnv home("KIVO_HOME", dir.Path());
-  EXPECT_EQ(PlaceholderImagePath(), test::U16(dir.File("null.gif")));
+  test::ProgramHome home;
+  const std::string installed = home.Program() + "/null.gif";
+  EXPECT_EQ(PlaceholderImagePath(), test::U16(installed));
   ASSERT_TRUE(InstallPlaceholderImage());
-  EXPECT_EQ(test::ReadBytes(dir.File("null.gif")), image);
-  ASSERT_TRUE(test::WriteBytes(dir.File("null.gif"), "mine"));
+  EXPECT_EQ(test::ReadBytes(installed), image);
+  ASSERT_TRUE(test::WriteBytes(installed, "mine"));
   EXPECT_TRUE(InstallPlaceholderImage());
-  EXPECT_EQ(test::ReadBytes(dir.File("null.gif")), "mine");
+  EXPECT_EQ(test::ReadBytes(installed), "mine");
 }
 
 }  // namespace

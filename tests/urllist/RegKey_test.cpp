@@ -7,8 +7,7 @@
 #include <string>
 #include <thread>
 
-#include "common/ScopedEnv.h"
-#include "common/TempDir.h"
+#include "common/ProgramHome.h"
 #include "urllist/Settings.h"
 
 namespace kivo {
@@ -16,19 +15,14 @@ namespace {
 
 class RegKeyTest : public ::testing::Test {
  protected:
-  RegKeyTest()
-      : config_("XDG_CONFIG_HOME", dir_.File("config")), home_("KIVO_HOME", dir_.File("home")) {}
-
-  std::string StorePath() { return dir_.File("config/kivo/settings.reg"); }
+  std::string StorePath() { return home_.File("config/kivo/settings.reg"); }
   void WriteStore(const std::string& text) {
-    ::mkdir(dir_.File("config").c_str(), 0700);
-    ::mkdir(dir_.File("config/kivo").c_str(), 0700);
+    ::mkdir(home_.File("config").c_str(), 0700);
+    ::mkdir(home_.File("config/kivo").c_str(), 0700);
     ASSERT_TRUE(test::WriteBytes(StorePath(), text));
   }
 
-  test::TempDir dir_;
-  test::ScopedEnv config_;
-  test::ScopedEnv home_;
+  test::ProgramHome home_;
 };
 
 constexpr char kKeyLine[] = "[HKEY_CURRENT_USER\\Software\\Ostrel\\Kivo\\Version 1.0]\n";

@@ -2,8 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "common/ScopedEnv.h"
-#include "common/TempDir.h"
+#include "common/ProgramHome.h"
 #include "platform/FileExists.h"
 #include "urllist/RegKey.h"
 
@@ -33,8 +32,7 @@ TEST(SettingsTest, WithoutAFileEveryReadGivesItsDefault) {
       {Setting::MaxFileSize, u"MaxFileSize", 1024},
       {Setting::Connections, u"Connections", 4},
   };
-  test::TempDir dir;
-  test::ScopedEnv config("XDG_CONFIG_HOME", dir.File("config"));
+  test::ProgramHome home;
   RegKey key;
   EXPECT_FALSE(key.OpenForRead(RegRoot::CurrentUser, kSettingsKeyPath));
   for (const Case& c : cases) {
@@ -48,7 +46,7 @@ TEST(SettingsTest, WithoutAFileEveryReadGivesItsDefault) {
     EXPECT_TRUE(ReadStringSetting(key, s, 260).IsEmpty());
   }
   EXPECT_EQ(AllSettings().size(), 18u);
-  EXPECT_FALSE(FileExists(dir.Wide("config/kivo/settings.reg")));
+  EXPECT_FALSE(FileExists(home.Dir().Wide("config/kivo/settings.reg")));
 }
 
 }  // namespace

@@ -11,8 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "common/ScopedEnv.h"
-#include "common/TempDir.h"
+#include "common/ProgramHome.h"
 #include "platform/FileExists.h"
 #include "platform/ProgramFolder.h"
 
@@ -65,10 +64,10 @@ Bytes& CommonFields(Bytes& b, uint32_t status, const std::u16string& name) {
 
 class UrlListFileTest : public ::testing::Test {
  protected:
-  UrlListFileTest() : home_("KIVO_HOME", dir_.File("home")) { platform::ProgramFolder(); }
+  UrlListFileTest() { platform::ProgramFolder(); }
 
-  std::u16string Folder() { return test::U16(dir_.File("home/")); }
-  std::string DatPath() { return dir_.File("home/Kivo.dat"); }
+  std::u16string Folder() { return test::U16(home_.Program() + "/"); }
+  std::string DatPath() { return home_.Program() + "/Kivo.dat"; }
 
   // Writes `bytes` as the list file and loads it.
   bool LoadBytes(const std::string& bytes, UrlList& list) {
@@ -77,8 +76,7 @@ class UrlListFileTest : public ::testing::Test {
     return file.Load(list);
   }
 
-  test::TempDir dir_;
-  test::ScopedEnv home_;
+  test::ProgramHome home_;
 };
 
 TEST_F(UrlListFileTest, VersionGatesDecideWhichFieldsAreRead) {
@@ -269,13 +267,13 @@ TEST_F(UrlListFileTest, DamagedFileIsKeptAsBackupBeforeTheFirstSave) {
   ASSERT_TRUE(test::WriteBytes(DatPath(), damaged));
   EXPECT_FALSE(file.Load(list));
   ASSERT_TRUE(file.Save(list));
-  EXPECT_EQ(test::ReadBytes(dir_.File("home/Kivo.dat.bak")), damaged);
+  EXPECT_EQ(test::ReadBytes(DatPath() + ".bak"), damaged);
   EXPECT_EQ(test::ReadBytes(DatPath()), empty);
 
   // The next save replaces only the list file.
   list.Add(std::make_unique<UrlEntry>());
   ASSERT_TRUE(file.Save(list));
-  EXPECT_EQ(test::ReadBytes(dir_.File("home/Kivo.dat.bak")), damaged);
+  EXPECT_EQ(test::ReadBytes(DatPath() + ".bak"), damaged);
 }
 
 TEST_F(UrlListFileTest, FailedSaveLeavesTheOldFileIntact) {
@@ -297,7 +295,7 @@ TEST_F(UrlListFileTest, FailedSaveLeavesTheOldFileIntact) {
   ::signal(SIGXFSZ, oldHandler);
   EXPECT_FALSE(saved8);
   EXPECT_EQ(test::ReadBytes(DatPath()), old);
-  EXPECT_EQ(::access(dir_.File("home").c_str(), F_OK), 0);
+  EXPECT_EQ(::access(home_.Program().c_str(), F_OK), 0);
 }
 
 }  // namespace
