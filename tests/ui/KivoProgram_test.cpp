@@ -113,7 +113,7 @@ TEST_F(KivoProgramTest, UnattendedStopMessagesGoToStandardError) {
   WaitForEnd(*kivo);
   EXPECT_EQ(kivo->exitCode(), 0);
   EXPECT_THAT(kivo->readAllStandardError().toStdString(),
-              testing::HasSubstr("Cannot store files in the folder"));
+              testing::HasSubstr("にﾌｧｲﾙを保存できません"));
 }
 
 TEST_F(KivoProgramTest, ASecondStartOnlyRaisesTheFirstOrIsRefusedBesideKivoCli) {
