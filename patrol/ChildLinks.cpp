@@ -55,8 +55,8 @@ std::unique_ptr<UrlEntry> MakeChildEntry(const UrlEntry& parent, std::u16string_
 }
 
 bool SkipsQueuedEntry(const PatrolList& list, const UrlEntry& entry,
-                      const FetchedUrlList& fetched) {
-  return list.IsTemporary(&entry) && fetched.Contains(entry.Url.View());
+                      const FetchedFileList& pageFiles) {
+  return list.IsTemporary(&entry) && pageFiles.Contains(entry.Url.View());
 }
 
 }  // namespace kivo

@@ -5,6 +5,7 @@
 #include <memory>
 #include <string_view>
 
+#include "html/FetchedFileList.h"
 #include "html/PageLinks.h"
 #include "patrol/FetchedUrlList.h"
 #include "patrol/PatrolList.h"
@@ -48,7 +49,10 @@ std::unique_ptr<UrlEntry> MakeChildEntry(const UrlEntry& parent, std::u16string_
                                          int32_t linkLevel);
 
 // True when the queued frame or link `entry` is skipped when its turn comes:
-// its URL was fetched meanwhile, as the target of a redirect.
-bool SkipsQueuedEntry(const PatrolList& list, const UrlEntry& entry, const FetchedUrlList& fetched);
+// its URL was stored as a page meanwhile, as the target of a redirect, and
+// links to it find that copy. A URL fetched only as an image is fetched again
+// as a page, since links and frames look up pages.
+bool SkipsQueuedEntry(const PatrolList& list, const UrlEntry& entry,
+                      const FetchedFileList& pageFiles);
 
 }  // namespace kivo

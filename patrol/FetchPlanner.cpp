@@ -17,9 +17,13 @@ bool Planned(std::u16string_view url, const std::vector<FetchKey>& upcoming) {
 
 }  // namespace
 
-FetchPlanner::FetchPlanner(const PatrolList& list, const FetchedUrlList& fetched, int32_t horizon,
-                           KnownLinks knownLinks)
-    : list_(list), fetched_(fetched), horizon_(horizon), knownLinks_(std::move(knownLinks)) {}
+FetchPlanner::FetchPlanner(const PatrolList& list, const FetchedUrlList& fetched,
+                           const FetchedFileList& pageFiles, int32_t horizon, KnownLinks knownLinks)
+    : list_(list),
+      fetched_(fetched),
+      pageFiles_(pageFiles),
+      horizon_(horizon),
+      knownLinks_(std::move(knownLinks)) {}
 
 FetchKey FetchPlanner::PageKey(const UrlEntry& entry) {
   return FetchKey{std::u16string(entry.Url.View()), FetchKind::Page, entry.HasLastTime,
@@ -59,7 +63,7 @@ void FetchPlanner::AddEntriesAfter(int32_t index, std::vector<FetchKey>& upcomin
   for (int32_t j = index + 1; j < list_.Count() && j <= index + horizon_ * 4 && !Full(upcoming);
        ++j) {
     const UrlEntry& next = *list_[j];
-    if (SkipsQueuedEntry(list_, next, fetched_)) {
+    if (SkipsQueuedEntry(list_, next, pageFiles_)) {
       continue;
     }
     const FetchKey key = PageKey(next);  // a copy: the plan grows below

@@ -5,6 +5,7 @@
 #include <string_view>
 #include <vector>
 
+#include "html/FetchedFileList.h"
 #include "html/PageLinks.h"
 #include "patrol/ChildLinks.h"
 #include "patrol/FetchAhead.h"
@@ -15,8 +16,8 @@ namespace kivo {
 
 // Predicts the requests a patrol will make next, in the order it will make
 // them, so that they can be fetched ahead. It reads the patrol's state (the
-// list with its queued entries and the URLs fetched so far) but never changes
-// it, and learns the links of a page fetched ahead from
+// list with its queued entries, the URLs fetched and the pages stored so far)
+// but never changes it, and learns the links of a page fetched ahead from
 // `knownLinks`, which gives null while they are not known. A guess that
 // turns out wrong costs one request, never a different result.
 class FetchPlanner {
@@ -25,8 +26,8 @@ class FetchPlanner {
   using KnownLinks = std::function<const PageLinks*(const FetchKey& page)>;
 
   // Plans at most `horizon` requests at a time. All references outlive it.
-  FetchPlanner(const PatrolList& list, const FetchedUrlList& fetched, int32_t horizon,
-               KnownLinks knownLinks);
+  FetchPlanner(const PatrolList& list, const FetchedUrlList& fetched,
+               const FetchedFileList& pageFiles, int32_t horizon, KnownLinks knownLinks);
 
   // Returns the request for the page of the entry at `index`, then what
   // that page and the entries after it are expected to ask for.
@@ -50,6 +51,7 @@ class FetchPlanner {
 
   const PatrolList& list_;
   const FetchedUrlList& fetched_;
+  const FetchedFileList& pageFiles_;
   const int32_t horizon_;
   KnownLinks knownLinks_;
 };

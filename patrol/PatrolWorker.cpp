@@ -65,7 +65,7 @@ class Patrol {
             [this](const FetchKey& key, std::u16string_view pageUrl, const DownloadBody& body) {
               return ScanAhead(key, pageUrl, body);
             }),
-        planner_(list, fetchedUrls_, ahead_.Horizon(),
+        planner_(list, fetchedUrls_, pageFiles_, ahead_.Horizon(),
                  [this](const FetchKey& page) { return ahead_.KnownLinks(page); }) {}
 
   // Processes the list in order until its end, a cancel or a full disk. The
@@ -120,7 +120,7 @@ class Patrol {
   // binary reads it, fetches its images and queues its frames and links.
   void ProcessEntry(int32_t index) {
     UrlEntry& entry = *list_[index];
-    if (SkipsQueuedEntry(list_, entry, fetchedUrls_)) {
+    if (SkipsQueuedEntry(list_, entry, pageFiles_)) {
       return;
     }
     view_.SetTitle(entry.Name.View());

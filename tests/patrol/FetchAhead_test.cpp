@@ -53,7 +53,8 @@ class PatrolFetchAhead : public PatrolHarness {
 
 // A site made up from a fixed seed: pages with random cross-links, shared
 // images (one large enough to go through a temporary file), frames,
-// redirects, a binary file, links that give 404, and an unchanged page.
+// redirects, a binary file, links to an image, links that give 404, and an
+// unchanged page.
 void ScriptSite(TestHttpServer& server) {
   std::mt19937 random(14);
   const auto pick = [&random](int count) { return static_cast<int>(random() % count); };
@@ -93,7 +94,7 @@ void ScriptSite(TestHttpServer& server) {
                     ScriptedResponse::Redirect(302, "/p" + std::to_string(target) + ".html"));
     }
     if (i % 5 == 0) {
-      body += "<a href=\"/data.zip\">zip</a>\n";
+      body += "<a href=\"/data.zip\">zip</a><a href=\"/img1.gif\">an image as a link</a>\n";
     }
     ScriptedResponse page = ScriptedResponse::Ok(body + "</body></html>\n");
     page.Headers.emplace_back("Last-Modified", kMonday);

@@ -30,8 +30,8 @@ std::vector<std::string> Describe(const std::vector<FetchKey>& plan) {
 
 // The plan from the page of "a" (level 1, with images) in the list "a b",
 // or from one of a's images, as far as the pages known to have arrived tell.
-// Queued entries go right after "a"; "s" was fetched meanwhile, as the
-// target of a redirect.
+// Queued entries go right after "a"; "s" was stored as the page a redirect
+// ended at, and the other fetched URLs only as images.
 TEST(FetchPlanner, PredictsTheRequestsInThePatrolsOrder) {
   const Known a{{"i1", "i2"}, {"f"}, {"l"}};
   const Known f{{"fi"}, {}, {"l"}};  // its link is planned once
@@ -50,7 +50,7 @@ TEST(FetchPlanner, PredictsTheRequestsInThePatrolsOrder) {
       {"fetched URLs are left out", {{"a", a}}, {}, {"i1", "l"}, 10, -1, {"a", "i2!", "f?", "b"}},
       {"from an image", {{"a", a}}, {}, {}, 10, 0, {"i1!", "i2!", "f?", "l?", "b"}},
       {"the horizon", {{"a", a}}, {}, {}, 3, -1, {"a", "i1!", "i2!"}},
-      {"queued", {}, {"s", "v"}, {"s"}, 10, -1, {"a", "v", "b"}},
+      {"queued", {}, {"s", "v"}, {"s", "v"}, 10, -1, {"a", "v", "b"}},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.Name);
@@ -71,6 +71,8 @@ TEST(FetchPlanner, PredictsTheRequestsInThePatrolsOrder) {
     for (const std::string& name : c.Fetched) {
       fetched.Add(Url(name));
     }
+    FetchedFileList pageFiles;
+    pageFiles.Add(std::make_unique<FetchedFile>(FetchedFile{WideString(Url("s")), WideString()}));
     std::map<std::u16string, PageLinks> known;
     for (const auto& [name, lists] : c.KnownLinks) {
       PageLinks& page = known[Url(name)];
@@ -81,7 +83,7 @@ TEST(FetchPlanner, PredictsTheRequestsInThePatrolsOrder) {
         }
       }
     }
-    const FetchPlanner planner(list, fetched, c.Horizon, [&](const FetchKey& page) {
+    const FetchPlanner planner(list, fetched, pageFiles, c.Horizon, [&](const FetchKey& page) {
       const auto found = known.find(page.Url);
       return found == known.end() ? nullptr : &found->second;
     });

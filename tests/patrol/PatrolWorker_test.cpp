@@ -445,6 +445,22 @@ TEST_F(PatrolTest, ARedirectedPageIsReadAgainstItsFinalUrl) {
             "<img src=i.gif><a href=sub.html>s</a><a href=old>o</a><a href=old>n</a>");
 }
 
+// A queued link whose URL was fetched as an image before its turn is still
+// fetched, as a page, so that the offline copy links to a copy of its own.
+TEST_F(PatrolTest, ALinkFetchedMeanwhileAsAnImageIsStillFetchedAsAPage) {
+  Page("/q.html", "<a href=l1.html>l</a><a href=v.gif>v</a>");
+  Page("/l1.html", "<img src=v.gif>");
+  Image("/v.gif");
+  Add("/q.html", 1).GetImages = 1;
+
+  EXPECT_EQ(Patrol(), kPatrolDone);
+
+  EXPECT_THAT(Targets(), ElementsAre("/q.html", "/l1.html", "/v.gif", "/v.gif"));
+  EXPECT_THAT(Names(), ElementsAre("l1.html", "q.html", "v.gif", "vA.gif"));
+  EXPECT_EQ(ReadBytes(SaveFile("q.html")), "<a href=l1.html>l</a><a href=vA.gif>v</a>");
+  EXPECT_EQ(ReadBytes(SaveFile("l1.html")), "<img src=v.gif>");
+}
+
 // ---- Damaged or unusual local state.
 
 TEST_F(PatrolTest, AFullDiskEndsThePatrolLikeCancel) {
