@@ -27,7 +27,6 @@
 #include "platform/CodePage.h"
 #include "platform/DownloadTemporaries.h"
 #include "platform/HttpConnections.h"
-#include "platform/NewFile.h"
 #include "platform/ProgramFolder.h"
 
 namespace kivo {
@@ -329,6 +328,10 @@ int32_t RunPatrol(const PatrolParams& params) {
     return kPatrolNoSession;
   }
   RemoveStaleTemporaries(*params.List, programFolder, settings.SaveFolder);
+  // The numbered download files of a killed patrol would count against the
+  // free-space floor for ever; under the starter's instance lock no other
+  // patrol can be using them.
+  platform::RemoveDownloadTemporaries(programFolder);
   bool outOfSpace = false;
   {
     const platform::CodePage ansi(platform::AnsiCodePageName());
@@ -342,9 +345,6 @@ int32_t RunPatrol(const PatrolParams& params) {
     report.StoppedByCancel = patrol.CancelLeftWork() || cancelWatch.GaveUp();
   }
   params.List->RemoveTemporaries();
-  // The bodies removed their own temporary files; one under the old single
-  // name may be left from an earlier version.
-  platform::RemoveFile(programFolder + platform::DownloadTemporaryName(0));
   http.reset();
   view.Finished();
   return outOfSpace ? kPatrolOutOfSpace : kPatrolDone;

@@ -487,6 +487,27 @@ TEST_F(PatrolTest, AFullDiskEndsThePatrolLikeCancel) {
   EXPECT_THAT(ReadBytes(SaveFile("a.html")), HasSubstr("null.gif"));
 }
 
+// The numbered download files of a killed patrol are swept at the start of
+// the next one; nothing else of the program folder is touched.
+TEST_F(PatrolTest, SpillFilesOfAKilledPatrolAreSweptAtTheStart) {
+  const std::string prog = home_.Program() + "/";
+  std::filesystem::create_directories(prog + "Kivo0004.tmp");
+  std::filesystem::create_symlink(home_.File("target"), prog + "Kivo0005.tmp");
+  for (const char* name : {"Kivo0000.tmp", "Kivo0001.tmp", "Kivo12345.tmp", "Kivo001.tmp",
+                           "KivoABCD.tmp", "Kivo0002.tmp.bak", "Kivo.dat"}) {
+    WriteBytes(prog + name, "left");
+  }
+  WriteBytes(home_.File("target"), "elsewhere");
+  Page("/a.html", "a");
+  Add("/a.html");
+
+  EXPECT_EQ(Patrol(), kPatrolDone);
+
+  EXPECT_THAT(Names(home_.Program()), ElementsAre("Kivo.dat", "Kivo0002.tmp.bak", "Kivo0004.tmp",
+                                                  "Kivo0005.tmp", "Kivo001.tmp", "KivoABCD.tmp"));
+  EXPECT_EQ(ReadBytes(home_.File("target")), "elsewhere");
+}
+
 struct LocalCase {
   const char* Name;
   std::string Folder;  // the save folder under the test's home; "prog" is the program folder
