@@ -24,9 +24,11 @@ bool PatrolStorage::Store(const DownloadBody& body, const WideString& folder,
     noRoom = !HasRoom(folder.View(), body.Size());
     return !noRoom;
   };
+  // A temporary file is linked to its new name where the file system allows
+  // it, which costs no space; only a copy is held to the floor.
   const bool stored =
       body.InFile()
-          ? SaveAsLocalCopy(body.FilePath(), folder.View(), url, localPath)
+          ? SaveAsLocalCopy(body.FilePath(), folder.View(), url, localPath, mayWrite)
           : mayWrite() && SaveBytesAsLocalCopy(body.Bytes(), folder.View(), url, localPath);
   if (stored) {
     return true;

@@ -28,9 +28,10 @@ class PatrolStorage {
   // noted, once, instead of failing in silence.
   bool FolderUsable(const WideString& folder);
   // Stores `body` under a free name in folder; localPath receives the chosen
-  // path. A body held in memory is written only where it leaves the floor
-  // free. A store that fails for lack of space notes it, which stops the
-  // patrol; any other failure costs only this file.
+  // path. Bytes written there, from memory or copied from a temporary file
+  // that cannot be linked, must leave the floor free. A store that fails for
+  // lack of space notes it, which stops the patrol; any other failure costs
+  // only this file.
   bool Store(const DownloadBody& body, const WideString& folder, std::u16string_view url,
              WideString& localPath);
   // Notes that the file system holding `folder` is (nearly) full.

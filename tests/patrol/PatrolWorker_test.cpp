@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 #include <linux/fs.h>
 #include <sys/ioctl.h>
+#include <sys/stat.h>
 
 #include <cerrno>
 #include <condition_variable>
@@ -13,6 +14,7 @@
 #include <mutex>
 #include <ostream>
 
+#include "common/ScopedEnv.h"
 #include "patrol/PatrolHarness.h"
 #include "patrol/PatrolThread.h"
 #include "platform/ProgramFolder.h"
@@ -485,6 +487,36 @@ TEST_F(PatrolTest, AFullDiskEndsThePatrolLikeCancel) {
               ElementsAre(PatrolError{PatrolErrorKind::OutOfSpace, U16(Save() + "/"), 0}));
   EXPECT_EQ(view_.lastState, PatrolState::Rewriting);
   EXPECT_THAT(ReadBytes(SaveFile("a.html")), HasSubstr("null.gif"));
+}
+
+// A copy of a large download to a save folder on another file system writes
+// its bytes there, so it must leave the free-space floor as a body held in
+// memory must; a second name on the same file system costs no space.
+TEST_F(PatrolTest, ACopyToAnotherFileSystemKeepsTheFloor) {
+  ScopedEnv shmTemporaries("TMPDIR", "/dev/shm");
+  const TempDir other;
+  struct stat otherInfo {};
+  struct stat homeInfo {};
+  if (::stat(other.Path().c_str(), &otherInfo) != 0 ||
+      ::stat(home_.Dir().Path().c_str(), &homeInfo) != 0 || otherInfo.st_dev == homeInfo.st_dev) {
+    GTEST_SKIP() << "/dev/shm is not a file system of its own here";
+  }
+  Page("/big.html", std::string((5u << 20) / 4, 'x'));  // 1.25 MiB: spilled to a file
+  free_ = kMinFreeBytes + (9u << 20) / 8;               // room for the spill, not for a copy
+  for (const std::string& folder : {other.Path(), Save()}) {
+    SCOPED_TRACE(folder);
+    Store(Setting::SaveFolder, U16(folder + "/"));
+    entries_.Clear();
+    view_.errors.clear();
+    UrlEntry& entry = Add("/big.html");
+    const bool copied = folder == other.Path();
+
+    EXPECT_EQ(Patrol(), copied ? kPatrolOutOfSpace : kPatrolDone);
+
+    EXPECT_EQ(entry.Status, copied ? 0 : 1);
+    EXPECT_EQ(Names(folder).size(), copied ? 0u : 1u);
+    EXPECT_EQ(view_.errors.size(), copied ? 1u : 0u);
+  }
 }
 
 // The numbered download files of a killed patrol are swept at the start of
