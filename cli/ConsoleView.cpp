@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <string>
 
+#include "platform/StorageSpace.h"
 #include "platform/Utf8.h"
 
 namespace kivo {
@@ -53,6 +54,45 @@ int32_t UnitWidth(char16_t unit) {
 // start escape sequences on the terminal.
 std::u16string Printable(std::u16string_view text) {
   return TerminalSafe(text, u'?');
+}
+
+// The state line's texts, those of the progress dialog.
+std::u16string_view StateText(PatrolState state) {
+  switch (state) {
+    case PatrolState::Downloading:
+      return u"ﾀﾞｳﾝﾛｰﾄﾞ中...";
+    case PatrolState::Analysing:
+      return u"解析中...";
+    case PatrolState::Rewriting:
+      return u"書換中...";
+  }
+  return u"";
+}
+
+// "received/total", "received", or nothing before a download's head.
+std::u16string ByteText(const std::optional<ByteCount>& count) {
+  if (!count) {
+    return std::u16string();
+  }
+  std::string text = std::to_string(count->Received);
+  if (count->Total) {
+    text += "/" + std::to_string(*count->Total);
+  }
+  return platform::Utf16FromUtf8(text);
+}
+
+std::u16string ErrorText(const PatrolError& error) {
+  switch (error.Kind) {
+    case PatrolErrorKind::NoHttpSession:
+      return u"Internet open error.";
+    case PatrolErrorKind::OutOfSpace:
+      return u"Not enough disk space to store files in " + error.Folder +
+             u". The patrol was stopped.";
+    case PatrolErrorKind::UnusableFolder:
+      return u"Cannot store files in the folder " + error.Folder + u": " +
+             platform::SystemErrorText(error.SystemError);
+  }
+  return std::u16string();
 }
 
 }  // namespace
@@ -138,8 +178,8 @@ void ConsoleView::SetUrl(std::u16string_view url) {
   }
 }
 
-void ConsoleView::SetState(std::u16string_view state) {
-  state_ = Printable(state);
+void ConsoleView::SetState(PatrolState state) {
+  state_ = StateText(state);
   if (style_ == ConsoleStyle::LiveLine) {
     DrawLiveLine(Redraw::Now);
     return;
@@ -147,15 +187,15 @@ void ConsoleView::SetState(std::u16string_view state) {
   // Every download is a line of its own and every page is analysed, so a
   // log names only the rewrite pass. It goes out at once because the pass
   // may take a while.
-  if (state == kStateRewriting) {
+  if (state == PatrolState::Rewriting) {
     EndDownload();
     PrintLine("状態: ", state_);
     WritePending();
   }
 }
 
-void ConsoleView::SetByteText(std::u16string_view text) {
-  bytes_ = Printable(text);
+void ConsoleView::SetBytes(std::optional<ByteCount> count) {
+  bytes_ = ByteText(count);
   if (style_ == ConsoleStyle::LiveLine) {
     DrawLiveLine(Redraw::WhenDue);
   }
@@ -168,11 +208,11 @@ void ConsoleView::SetPercent(int32_t percent) {
   }
 }
 
-void ConsoleView::ShowError(std::u16string_view message) {
+void ConsoleView::ShowError(const PatrolError& error) {
   ClearLiveLine();
   EndDownload();
   WritePending();
-  std::fprintf(out_, "%s\n", platform::Utf8FromUtf16(Printable(message)).c_str());
+  std::fprintf(out_, "%s\n", platform::Utf8FromUtf16(Printable(ErrorText(error))).c_str());
   std::fflush(out_);
 }
 

@@ -3,6 +3,7 @@
 #include <chrono>
 #include <cstdint>
 #include <cstdio>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -18,7 +19,8 @@ enum class ConsoleStyle {
 };
 
 // The progress view of the command line. It runs on the worker's own
-// thread, so entry updates are applied directly. Output is UTF-8.
+// thread, so entry updates are applied directly. Output is UTF-8: the
+// progress dialog's labels and state texts, and English stop messages.
 class ConsoleView : public PatrolView {
  public:
   // Writes to out (usually stderr) in style; width is the terminal's
@@ -27,10 +29,10 @@ class ConsoleView : public PatrolView {
 
   void SetTitle(std::u16string_view name) override;
   void SetUrl(std::u16string_view url) override;
-  void SetState(std::u16string_view state) override;
-  void SetByteText(std::u16string_view text) override;
+  void SetState(PatrolState state) override;
+  void SetBytes(std::optional<ByteCount> count) override;
   void SetPercent(int32_t percent) override;
-  void ShowError(std::u16string_view message) override;
+  void ShowError(const PatrolError& error) override;
   void UpdateEntry(UrlEntry& entry, const EntryUpdate& update) override;
   void Finished() override;
 

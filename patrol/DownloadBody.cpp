@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "patrol/FileType.h"
+#include "platform/DownloadTemporaries.h"
 #include "platform/HostFile.h"
 #include "platform/NewFile.h"
 
@@ -29,13 +30,7 @@ int32_t BodyStore::TakeNumber() {
 }
 
 std::u16string BodyStore::TemporaryPath(int32_t number) const {
-  char name[16];
-  std::snprintf(name, sizeof name, "Kivo%04d.tmp", static_cast<int>(number));
-  std::u16string path = programFolder_;
-  for (const char* c = name; *c != '\0'; ++c) {
-    path.push_back(static_cast<char16_t>(*c));
-  }
-  return path;
+  return programFolder_ + platform::DownloadTemporaryName(number);
 }
 
 DownloadBody::DownloadBody(BodyStore& store, std::optional<std::pair<int32_t, SystemTime>> stored)

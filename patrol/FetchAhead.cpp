@@ -160,7 +160,7 @@ bool FetchAhead::MakeRoom() {
 FetchOutcome FetchAhead::Take(const FetchKey& key, FetchProgress* progress) {
   if (progress != nullptr) {
     progress->SetPercent(0);
-    progress->SetByteText(u"");
+    progress->SetBytes(std::nullopt);
   }
   auto found = std::find_if(downloads_.begin(), downloads_.end(),
                             [&key](const auto& download) { return Serves(download->Key, key); });
@@ -230,14 +230,17 @@ void FetchAhead::ShowProgress(Download& download, FetchProgress* progress, bool 
   const uint64_t total = body.Total().value_or(0);
   if (!download.HeadShown) {
     download.HeadShown = true;
-    progress->SetByteText(body.Total() ? u"0/" + DecimalText(total) : std::u16string(u"0"));
+    // The head's count names any announced length, 0 included; the later
+    // counts of a body announced as empty name none, as nothing can be a
+    // percentage of it.
+    progress->SetBytes(ByteCount{0, body.Total()});
   }
   const auto show = [&](uint64_t received) {
     if (total != 0) {
       progress->SetPercent(ProgressPercent(received, total));
-      progress->SetByteText(DecimalText(received) + u"/" + DecimalText(total));
+      progress->SetBytes(ByteCount{received, total});
     } else {
-      progress->SetByteText(DecimalText(received));
+      progress->SetBytes(ByteCount{received, std::nullopt});
     }
   };
   while (download.Shown + kProgressStep <= body.Size()) {

@@ -2,11 +2,6 @@
 
 namespace kivo {
 
-std::u16string DecimalText(uint64_t value) {
-  const std::string digits = std::to_string(value);
-  return std::u16string(digits.begin(), digits.end());
-}
-
 int32_t ProgressPercent(uint64_t received, uint64_t total) {
   if (received >= total) {
     return 100;

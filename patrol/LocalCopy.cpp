@@ -98,7 +98,8 @@ bool StoreUnderFreeName(std::u16string_view folder, std::u16string_view url, Wid
 }  // namespace
 
 bool SaveAsLocalCopy(std::u16string_view tempPath, std::u16string_view folder,
-                     std::u16string_view url, WideString& localPath) {
+                     std::u16string_view url, WideString& localPath,
+                     const std::function<bool()>& mayCopy) {
   const platform::UniqueFd source =
       platform::OpenWithModeWord(tempPath, static_cast<uint32_t>(OpenMode::ReadExisting));
   return StoreUnderFreeName(folder, url, localPath, [&](std::u16string_view path) {
@@ -114,6 +115,9 @@ bool SaveAsLocalCopy(std::u16string_view tempPath, std::u16string_view folder,
     const platform::CreateOutcome linked = platform::LinkNewName(tempPath, path);
     if (linked != platform::CreateOutcome::Failed) {
       return linked;
+    }
+    if (mayCopy && !mayCopy()) {
+      return platform::CreateOutcome::Failed;
     }
     platform::NewFile target = platform::CreateNewFile(path);
     if (target.Outcome != platform::CreateOutcome::Created) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string_view>
 
@@ -25,9 +26,11 @@ std::optional<WideString> LocalCopySuffix(int32_t k);
 // rewritten in place afterwards. The target is created exclusively and never through a symbolic
 // link; a name taken meanwhile, or one the program keeps for itself, moves the search on to the
 // next candidate. When every suffix is taken, localPath is emptied so
-// that it names no one else's file.
+// that it names no one else's file. Where a copy must be made, mayCopy (when
+// given) is asked first, and a false refuses the copy, e.g. for lack of space.
 bool SaveAsLocalCopy(std::u16string_view tempPath, std::u16string_view folder,
-                     std::u16string_view url, WideString& localPath);
+                     std::u16string_view url, WideString& localPath,
+                     const std::function<bool()>& mayCopy = nullptr);
 
 // Stores `bytes` under a free name in folder, as SaveAsLocalCopy does: the file is created
 // exclusively under the first free candidate name and written in one call. True when it was

@@ -13,9 +13,10 @@ void PatrolList::Add(UrlEntry* entry) {
   InsertAt(Count(), entry);
 }
 
-UrlEntry* PatrolList::InsertTemporary(int32_t index, std::unique_ptr<UrlEntry> entry) {
+UrlEntry* PatrolList::InsertTemporary(int32_t index, std::unique_ptr<UrlEntry> entry,
+                                      int32_t frameHops) {
   UrlEntry* raw = entry.get();
-  temporaries_.emplace(raw, std::move(entry));
+  temporaries_.emplace(raw, Temporary{std::move(entry), frameHops});
   InsertAt(std::clamp(index, 0, Count()), raw);
   return raw;
 }
@@ -35,6 +36,11 @@ bool PatrolList::ContainsUrl(std::u16string_view url) const {
 
 bool PatrolList::IsTemporary(const UrlEntry* entry) const {
   return temporaries_.find(entry) != temporaries_.end();
+}
+
+int32_t PatrolList::FrameHops(const UrlEntry* entry) const {
+  const auto found = temporaries_.find(entry);
+  return found == temporaries_.end() ? 0 : found->second.FrameHops;
 }
 
 void PatrolList::RemoveTemporaries() {

@@ -36,8 +36,9 @@ class PatrolList {
   // Appends a user entry, which the list only borrows.
   void Add(UrlEntry* entry);
   // Inserts a temporary entry at index (0..Count()) and owns it until
-  // RemoveTemporaries; returns the raw pointer.
-  UrlEntry* InsertTemporary(int32_t index, std::unique_ptr<UrlEntry> entry);
+  // RemoveTemporaries; returns the raw pointer. frameHops counts the frames
+  // that lead to it since the last hyperlink or the user entry.
+  UrlEntry* InsertTemporary(int32_t index, std::unique_ptr<UrlEntry> entry, int32_t frameHops = 0);
 
   int32_t Count() const;
   UrlEntry* operator[](int32_t index) const;
@@ -46,6 +47,8 @@ class PatrolList {
   // True when `entry` is a temporary entry owned by this list.
   bool IsTemporary(const UrlEntry* entry) const;
   int32_t TemporaryCount() const { return static_cast<int32_t>(temporaries_.size()); }
+  // The frame hops `entry` was inserted with; 0 for a user entry.
+  int32_t FrameHops(const UrlEntry* entry) const;
 
   // Removes and frees every temporary entry; the user entries stay, in the
   // order they were added.
@@ -70,7 +73,11 @@ class PatrolList {
     }
   };
   std::unordered_map<std::u16string, int32_t, UrlHash, std::equal_to<>> urlCounts_;
-  std::unordered_map<const UrlEntry*, std::unique_ptr<UrlEntry>> temporaries_;
+  struct Temporary {
+    std::unique_ptr<UrlEntry> Entry;
+    int32_t FrameHops = 0;
+  };
+  std::unordered_map<const UrlEntry*, Temporary> temporaries_;
 };
 
 }  // namespace kivo

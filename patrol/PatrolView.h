@@ -1,5 +1,7 @@
 #pragma once
 
+#include <cstdint>
+#include <string>
 #include <string_view>
 
 #include "patrol/EntryUpdate.h"
@@ -8,22 +10,32 @@
 
 namespace kivo {
 
-// The status texts of the progress view's state line (control 1005).
-inline constexpr std::u16string_view kStateDownloading = u"ﾀﾞｳﾝﾛｰﾄﾞ中...";
-inline constexpr std::u16string_view kStateAnalysing = u"解析中...";
-inline constexpr std::u16string_view kStateRewriting = u"書換中...";
-// The message a patrol shows when no HTTP session can be opened.
-inline constexpr std::u16string_view kInternetOpenError = u"Internet open error.";
-// The start of the message a patrol shows, once, when it stops for lack of
-// disk space; the folder and kOutOfSpaceEnd follow.
-inline constexpr std::u16string_view kOutOfSpaceError = u"Not enough disk space to store files in ";
-inline constexpr std::u16string_view kOutOfSpaceEnd = u". The patrol was stopped.";
-// The start of the message for a folder that files cannot be stored in; the
-// folder, ": " and the reason follow.
-inline constexpr std::u16string_view kFolderError = u"Cannot store files in the folder ";
+// What the worker is doing, for the progress view's state line (control 1005).
+enum class PatrolState {
+  Downloading,
+  Analysing,  // reading a stored page's links
+  Rewriting,  // the rewrite pass at the end
+};
+
+// What a stop message reports.
+enum class PatrolErrorKind {
+  NoHttpSession,   // no HTTP session could be opened: nothing was done
+  OutOfSpace,      // the disk of Folder is (nearly) full: the patrol stopped
+  UnusableFolder,  // no file can be stored in Folder, for SystemError
+};
+
+// One stop message, as values: the view words it in its own language.
+struct PatrolError {
+  PatrolErrorKind Kind = PatrolErrorKind::NoHttpSession;
+  std::u16string Folder;    // the folder concerned; empty for NoHttpSession
+  int32_t SystemError = 0;  // the errno behind UnusableFolder; 0 otherwise
+
+  bool operator==(const PatrolError&) const = default;
+};
 
 // What the patrol worker shows and changes while it runs: the progress
 // dialog's controls, the list view's rows and the live entries behind them.
+// It hands over values; each view words them in its own language.
 //
 // The worker calls every operation synchronously from its own thread and
 // waits for it to return. An implementation that lives on another thread (the
@@ -39,11 +51,11 @@ class PatrolView : public FetchProgress {
   virtual void SetTitle(std::u16string_view name) = 0;
   // Shows the URL being downloaded (control 1004).
   virtual void SetUrl(std::u16string_view url) = 0;
-  // Shows one of the state texts above (control 1005).
-  virtual void SetState(std::u16string_view state) = 0;
+  // Shows what the worker is doing (control 1005).
+  virtual void SetState(PatrolState state) = 0;
   // Shows a stop message owned by the progress view, and returns once it has
   // been acknowledged (or at once, where nobody can acknowledge it).
-  virtual void ShowError(std::u16string_view message) = 0;
+  virtual void ShowError(const PatrolError& error) = 0;
   // Applies `update` to the live user entry `entry` on the thread that owns
   // the entries, then redraws its row (entry.ListIndex). The worker never
   // writes a user entry itself, because the owner may be reading it.

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <iterator>
 
+#include "platform/DownloadTemporaries.h"
 #include "platform/HostFile.h"
 #include "platform/ProgramFolder.h"
 #include "platform/SettingsStore.h"
@@ -33,21 +34,6 @@ bool IsTemporarySibling(std::u16string_view name, std::u16string_view file) {
          std::all_of(tail.begin(), tail.end(), [](char16_t unit) {
            return (unit >= u'a' && unit <= u'z') || (unit >= u'0' && unit <= u'9');
          });
-}
-
-// True for the patrol's numbered temporary download files: "Kivo", four or
-// more digits, ".tmp" (Kivo0000.tmp, Kivo0001.tmp, ...).
-bool IsDownloadTemporary(std::u16string_view name) {
-  constexpr std::u16string_view kPrefix = u"Kivo";
-  constexpr std::u16string_view kSuffix = u".tmp";
-  if (name.size() < kPrefix.size() + 4 + kSuffix.size() || !name.starts_with(kPrefix) ||
-      !name.ends_with(kSuffix)) {
-    return false;
-  }
-  const std::u16string_view digits =
-      name.substr(kPrefix.size(), name.size() - kPrefix.size() - kSuffix.size());
-  return std::all_of(digits.begin(), digits.end(),
-                     [](char16_t unit) { return unit >= u'0' && unit <= u'9'; });
 }
 
 // True for the link rewriter's temporary files of earlier versions:

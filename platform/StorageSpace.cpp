@@ -36,10 +36,10 @@ bool LastErrorIsOutOfSpace() {
   return errno == ENOSPC || errno == EDQUOT;
 }
 
-std::u16string FolderProblem(std::u16string_view folder) {
+int32_t FolderProblem(std::u16string_view folder) {
   const std::string hostPath = HostPath(folder);
   if (hostPath.empty() || hostPath.find('\0') != std::string::npos) {
-    return u"not a usable folder name";
+    return EINVAL;
   }
   struct stat info {};
   int error = 0;
@@ -50,9 +50,10 @@ std::u16string FolderProblem(std::u16string_view folder) {
   } else if (::access(hostPath.c_str(), W_OK | X_OK) != 0) {
     error = errno;
   }
-  if (error == 0) {
-    return std::u16string();
-  }
+  return error;
+}
+
+std::u16string SystemErrorText(int32_t error) {
   char text[256] = {};
   return Utf16FromUtf8(ErrorText(::strerror_r(error, text, sizeof text), text));
 }

@@ -20,9 +20,13 @@ using FreeSpaceProbe = std::function<std::optional<uint64_t>(std::u16string_view
 // of quota. Call it right after the failure, before anything else.
 bool LastErrorIsOutOfSpace();
 
-// Returns why files cannot be stored in `folder` (a missing folder, a file in
-// its place, no write permission, a name too long), or the empty text when
-// the folder is usable. The folder is never created.
-std::u16string FolderProblem(std::u16string_view folder);
+// Returns why files cannot be stored in `folder`, as an errno value (ENOENT
+// for a missing folder, ENOTDIR for a file in its place, EACCES without write
+// permission, ENAMETOOLONG, EINVAL for a name no path can hold), or 0 when the
+// folder is usable. The folder is never created.
+int32_t FolderProblem(std::u16string_view folder);
+
+// Returns the system's words for the errno value `error`.
+std::u16string SystemErrorText(int32_t error);
 
 }  // namespace kivo::platform

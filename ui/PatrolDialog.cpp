@@ -12,6 +12,7 @@
 #include <QTimer>
 
 #include "patrol/PatrolRunning.h"
+#include "ui/PatrolTexts.h"
 
 namespace kivo {
 
@@ -131,27 +132,26 @@ void PatrolDialog::reject() {
   Cancel();
 }
 
-void PatrolDialog::Record(unsigned change, QString Shown::*field, std::u16string_view text) {
-  QString value = FromWide(text);
+void PatrolDialog::Record(unsigned change, QString Shown::*field, QString text) {
   const std::lock_guard<std::mutex> lock(mutex_);
-  pending_.*field = std::move(value);
+  pending_.*field = std::move(text);
   changes_ |= change;
 }
 
 void PatrolDialog::SetTitle(std::u16string_view name) {
-  Record(kTitleChanged, &Shown::Title, name);
+  Record(kTitleChanged, &Shown::Title, FromWide(name));
 }
 
 void PatrolDialog::SetUrl(std::u16string_view url) {
-  Record(kUrlChanged, &Shown::Url, url);
+  Record(kUrlChanged, &Shown::Url, FromWide(url));
 }
 
-void PatrolDialog::SetState(std::u16string_view state) {
-  Record(kStateChanged, &Shown::State, state);
+void PatrolDialog::SetState(PatrolState state) {
+  Record(kStateChanged, &Shown::State, PatrolStateText(state));
 }
 
-void PatrolDialog::SetByteText(std::u16string_view text) {
-  Record(kBytesChanged, &Shown::Bytes, text);
+void PatrolDialog::SetBytes(std::optional<ByteCount> count) {
+  Record(kBytesChanged, &Shown::Bytes, ByteCountText(count));
 }
 
 void PatrolDialog::SetPercent(int32_t percent) {
@@ -160,8 +160,8 @@ void PatrolDialog::SetPercent(int32_t percent) {
   changes_ |= kPercentChanged;
 }
 
-void PatrolDialog::ShowError(std::u16string_view message) {
-  const QString text = FromWide(message);
+void PatrolDialog::ShowError(const PatrolError& error) {
+  const QString text = PatrolErrorText(error);
   if (errorDelivery_ == ErrorDelivery::StandardError) {
     std::fprintf(stderr, "kivo: %s\n", text.toUtf8().constData());
     return;

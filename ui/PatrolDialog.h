@@ -5,10 +5,11 @@
 #include <condition_variable>
 #include <functional>
 #include <mutex>
+#include <optional>
 
 #include "patrol/PatrolList.h"
+#include "patrol/PatrolThread.h"
 #include "patrol/PatrolView.h"
-#include "patrol/PatrolWorker.h"
 
 class QLabel;
 class QProgressBar;
@@ -18,7 +19,8 @@ class QTimer;
 namespace kivo {
 
 // The modal patrol progress dialog "巡回". It runs the patrol worker on a
-// thread of its own and is that worker's PatrolView.
+// thread of its own and is that worker's PatrolView, which words the
+// worker's values in Japanese (PatrolTexts).
 //
 // The worker's calls arrive on the worker thread. Texts and progress are
 // only recorded there, under a lock, and shown by the GUI thread at most once
@@ -60,10 +62,10 @@ class PatrolDialog final : public QDialog, public PatrolView {
   // PatrolView, called by the worker.
   void SetTitle(std::u16string_view name) override;
   void SetUrl(std::u16string_view url) override;
-  void SetState(std::u16string_view state) override;
-  void SetByteText(std::u16string_view text) override;
+  void SetState(PatrolState state) override;
+  void SetBytes(std::optional<ByteCount> count) override;
   void SetPercent(int32_t percent) override;
-  void ShowError(std::u16string_view message) override;
+  void ShowError(const PatrolError& error) override;
   void UpdateEntry(UrlEntry& entry, const EntryUpdate& update) override;
   void Finished() override;
 
@@ -94,7 +96,7 @@ class PatrolDialog final : public QDialog, public PatrolView {
     kPercentChanged = 16,
   };
 
-  void Record(unsigned change, QString Shown::*field, std::u16string_view text);
+  void Record(unsigned change, QString Shown::*field, QString text);
   // Runs `call` on the GUI thread and returns once it has run there. The
   // hand-over goes through mutex_, so that the worker's data is seen whole on
   // the other side whatever Qt's event queue does.

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
 #include <functional>
 #include <string>
@@ -48,15 +49,15 @@ TEST(ConsoleView, PlainLinesWriteOneLinePerDownload) {
        [](ConsoleView& view) {
          view.SetTitle(u"ニュース");
          view.SetUrl(u"http://h/a.html");
-         view.SetState(u"ﾀﾞｳﾝﾛｰﾄﾞ中...");
-         view.SetByteText(u"");
-         view.SetByteText(u"0/2048");
-         view.SetByteText(u"2048/2048");
-         view.SetState(u"解析中...");
+         view.SetState(PatrolState::Downloading);
+         view.SetBytes(std::nullopt);
+         view.SetBytes(ByteCount{0, 2048});
+         view.SetBytes(ByteCount{2048, 2048});
+         view.SetState(PatrolState::Analysing);
          view.SetUrl(
              u"http://h/i\x1b[2J\x9b"
              u"31m\xdc9b.gif");
-         view.SetByteText(u"10");
+         view.SetBytes(ByteCount{10, std::nullopt});
          view.SetUrl(u"http://h/j.gif");  // nothing arrives
        },
        "ﾀｲﾄﾙ: ニュース\nURL: http://h/a.html 2048/2048\n"
@@ -66,20 +67,26 @@ TEST(ConsoleView, PlainLinesWriteOneLinePerDownload) {
        [](ConsoleView& view) {
          view.SetTitle(u"A");
          view.SetUrl(u"http://h/a");
-         view.SetByteText(u"1/1");
+         view.SetBytes(ByteCount{1, 1});
          view.SetTitle(u"A");
          view.SetUrl(u"http://h/b");
          view.SetTitle(u"B\n");
          view.SetUrl(u"http://h/c");
-         view.SetByteText(u"5");
-         view.ShowError(u"Cannot\x1b");
+         view.SetBytes(ByteCount{5, std::nullopt});
+         view.ShowError(PatrolError{PatrolErrorKind::UnusableFolder, u"/d\x1b/", ENOENT});
+         view.ShowError(PatrolError{PatrolErrorKind::OutOfSpace, u"/p/", 0});
+         view.ShowError(PatrolError{PatrolErrorKind::NoHttpSession, u"", 0});
        },
-       "ﾀｲﾄﾙ: A\nURL: http://h/a 1/1\nURL: http://h/b\nﾀｲﾄﾙ: B?\nURL: http://h/c 5\nCannot?\n", ""},
+       "ﾀｲﾄﾙ: A\nURL: http://h/a 1/1\nURL: http://h/b\nﾀｲﾄﾙ: B?\nURL: http://h/c 5\n"
+       "Cannot store files in the folder /d?/: No such file or directory\n"
+       "Not enough disk space to store files in /p/. The patrol was stopped.\n"
+       "Internet open error.\n",
+       ""},
       {"rewrite pass",
        [](ConsoleView& view) {
          view.SetUrl(u"http://h/a");
-         view.SetByteText(u"3");
-         view.SetState(kStateRewriting);
+         view.SetBytes(ByteCount{3, std::nullopt});
+         view.SetState(PatrolState::Rewriting);
        },
        "URL: http://h/a 3\n状態: 書換中...\n", ""},
   };
@@ -102,9 +109,9 @@ TEST(ConsoleView, LiveLineRedrawsOneLineWithABar) {
     ConsoleView view(file, ConsoleStyle::LiveLine, 60);
     view.SetTitle(u"T");
     view.SetUrl(u"http://h/");
-    view.SetState(u"ﾀﾞｳﾝﾛｰﾄﾞ中...");
+    view.SetState(PatrolState::Downloading);
     view.SetPercent(50);
-    view.SetByteText(u"5/10");
+    view.SetBytes(ByteCount{5, 10});
     view.Finished();
   });
   ASSERT_FALSE(text.empty());

@@ -49,23 +49,5 @@ TEST(AdmissionTest, TheServerRuleDecidesWhichLinksPass) {
   }
 }
 
-TEST(AdmissionTest, RejectsUrlsInThePatrolListAndFetchedUrls) {
-  UrlEntry entry;
-  entry.Url.Assign(u"http://h/a.html");
-  UrlEntry other;
-  other.Url.Assign(u"http://h/listed.html");
-  PatrolList list;
-  list.Add(&entry);
-  list.Add(&other);
-  FetchedUrlList fetched;
-  fetched.Add(u"http://h/fetched.html");
-  const std::u16string server = u"h";
-  EXPECT_TRUE(AdmitsUrl(entry, server, u"http://h/new.html", list, fetched));
-  EXPECT_FALSE(AdmitsUrl(entry, server, u"http://h/listed.html", list, fetched));
-  EXPECT_FALSE(AdmitsUrl(entry, server, u"http://h/a.html", list, fetched));
-  EXPECT_FALSE(AdmitsUrl(entry, server, u"http://h/fetched.html", list, fetched));
-  EXPECT_FALSE(AdmitsUrl(entry, server, u"http://g/new.html", list, fetched));
-}
-
 }  // namespace
 }  // namespace kivo

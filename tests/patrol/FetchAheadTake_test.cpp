@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -21,10 +22,10 @@ using test::TestHttpServer;
 // Records everything the download shows.
 class RecordingProgress : public FetchProgress {
  public:
-  void SetByteText(std::u16string_view text) override { texts.emplace_back(text); }
+  void SetBytes(std::optional<ByteCount> count) override { counts.push_back(count); }
   void SetPercent(int32_t percent) override { percents.push_back(percent); }
 
-  std::vector<std::u16string> texts;
+  std::vector<std::optional<ByteCount>> counts;
   std::vector<int32_t> percents;
 };
 
@@ -49,22 +50,22 @@ class FetchAheadTake : public testing::Test {
   RecordingProgress progress_;
 };
 
-// One text and one percentage per 1024 bytes, after the two initial texts and the 0; without
+// One count and one percentage per 1024 bytes, after the two initial counts and the 0; without
 // a Content-Length only the running count.
 TEST_F(FetchAheadTake, ProgressShowsCountsAndPercentages) {
   struct Case {
     const char* name;
     LengthHeader length;
     size_t lengthError;
-    const char16_t* firstCount;
-    const char16_t* lastCount;
+    ByteCount firstCount;
+    ByteCount lastCount;
     int32_t lastPercent;
   };
   const Case cases[] = {
-      {"exact", LengthHeader::Exact, 0, u"0/3000", u"3000/3000", 100},
-      {"no length", LengthHeader::Absent, 0, u"0", u"3000", 0},
+      {"exact", LengthHeader::Exact, 0, {0, 3000}, {3000, 3000}, 100},
+      {"no length", LengthHeader::Absent, 0, {0, std::nullopt}, {3000, std::nullopt}, 0},
       // A chunked body frames itself, so the data runs past the stated length.
-      {"length too small", LengthHeader::TooSmall, 2000, u"0/1000", u"3000/1000", 100},
+      {"length too small", LengthHeader::TooSmall, 2000, {0, 1000}, {3000, 1000}, 100},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -77,13 +78,13 @@ TEST_F(FetchAheadTake, ProgressShowsCountsAndPercentages) {
     const FetchOutcome outcome = Take(server_.WideUrl("/page.html"));
     ASSERT_EQ(outcome.Result, 1);
     EXPECT_EQ(outcome.Body->Bytes(), response.Body);
-    const std::vector<std::u16string>& texts = progress_.texts;
+    const std::vector<std::optional<ByteCount>>& counts = progress_.counts;
     const std::vector<int32_t>& percents = progress_.percents;
-    ASSERT_EQ(texts.size(), 5u);
-    EXPECT_EQ(texts[0], u"");
-    EXPECT_EQ(texts[1], c.firstCount);
-    EXPECT_EQ(texts.back(), c.lastCount);
-    EXPECT_EQ(percents.size(), c.lastPercent == 0 ? 1 : texts.size() - 1);
+    ASSERT_EQ(counts.size(), 5u);
+    EXPECT_EQ(counts[0], std::nullopt);
+    EXPECT_EQ(counts[1], c.firstCount);
+    EXPECT_EQ(counts.back(), c.lastCount);
+    EXPECT_EQ(percents.size(), c.lastPercent == 0 ? 1 : counts.size() - 1);
     EXPECT_EQ(percents.front(), 0);
     EXPECT_EQ(percents.back(), c.lastPercent);
     EXPECT_TRUE(std::is_sorted(percents.begin(), percents.end()));

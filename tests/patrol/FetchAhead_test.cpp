@@ -4,54 +4,18 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include <filesystem>
+#include <future>
 #include <map>
-#include <memory>
 #include <random>
 #include <set>
-#include <string>
-#include <vector>
 
-#include "common/ScopedEnv.h"
-#include "common/StoredSettings.h"
-#include "common/TempDir.h"
-#include "httpserver/TestHttpServer.h"
 #include "patrol/FetchAhead.h"
-#include "patrol/PatrolList.h"
-#include "patrol/PatrolRunning.h"
-#include "patrol/PatrolWorker.h"
-#include "support/WideString.h"
-#include "urllist/UrlList.h"
+#include "patrol/PatrolHarness.h"
+#include "patrol/PatrolThread.h"
 #include "urllist/UrlListFile.h"
 
-namespace kivo {
+namespace kivo::test {
 namespace {
-
-constexpr const char* kMonday = "Mon, 07 Dec 2026 10:00:00 GMT";
-constexpr SystemTime kMondayTime{2026, 12, 1, 7, 10, 0, 0, 0};
-
-using test::Utf8;
-
-// Writes down every call of the view, in order, as one line each.
-class RecordingView : public PatrolView {
- public:
-  void SetTitle(std::u16string_view name) override { Add("title " + Utf8(name)); }
-  void SetUrl(std::u16string_view url) override { Add("url " + Utf8(url)); }
-  void SetState(std::u16string_view state) override { Add("state " + Utf8(state)); }
-  void SetByteText(std::u16string_view text) override { Add("bytes " + Utf8(text)); }
-  void SetPercent(int32_t percent) override { Add("percent " + std::to_string(percent)); }
-  void ShowError(std::u16string_view message) override { Add("error " + Utf8(message)); }
-  void UpdateEntry(UrlEntry& entry, const EntryUpdate& update) override {
-    Add("update " + std::to_string(entry.ListIndex) + " " + Utf8(update.LocalFile.View()));
-    ApplyEntryUpdate(entry, update);
-  }
-  void Finished() override { Add("finished"); }
-
-  std::vector<std::string> calls;
-
- private:
-  void Add(std::string call) { calls.push_back(std::move(call)); }
-};
 
 // What one patrol left behind.
 struct Result {
@@ -60,73 +24,38 @@ struct Result {
   std::vector<std::string> Calls;
 };
 
-class PatrolFetchAhead : public testing::Test {
+class PatrolFetchAhead : public PatrolHarness {
  protected:
-  void SetUp() override {
-    ASSERT_TRUE(server_.IsListening());
-    test::Store(Setting::SaveFolder, test::U16(Save() + "/"));
-  }
-
-  std::string Save() const { return home_.File("save"); }
-
-  UrlEntry& AddEntry(const std::string& path, int32_t level, int32_t images) {
-    auto entry = std::make_unique<UrlEntry>();
-    entry->ListIndex = list_.Count();
-    entry->Name.Assign(test::U16(path));
-    entry->Url.Assign(server_.WideUrl(path));
-    entry->LinkLevel = level;
-    entry->GetImages = images;
-    return *list_.Add(std::move(entry));
-  }
-
-  // Patrols every entry with `connections` into an empty save folder, on a
-  // thread of its own as the dialog runs it.
-  Result Patrol(uint32_t connections, const UrlList& initial) {
-    test::Store(Setting::Connections, connections);
+  // Patrols copies of the entries with `connections` into an empty save
+  // folder, on a thread of its own as the dialog runs it.
+  Result PatrolCopies(uint32_t connections) {
+    Store(Setting::Connections, connections);
     std::filesystem::remove_all(Save());
     std::filesystem::create_directories(Save());
-    UrlList entries;
+    UrlList copies;
     PatrolList patrol;
-    for (const UrlEntry* entry : initial) {
-      patrol.Add(entries.Add(entry->Clone()));
+    for (const UrlEntry* entry : entries_) {
+      patrol.Add(copies.Add(entry->Clone()));
     }
     RecordingView view;
     PatrolThread thread;
     EXPECT_TRUE(thread.Start(PatrolParams{&view, &patrol}));
     EXPECT_EQ(thread.Join(), kPatrolDone);
     Result result;
-    for (const auto& item : std::filesystem::directory_iterator(Save())) {
-      result.Files[item.path().filename().string()] = test::ReadBytes(item.path().string());
+    for (const std::string& name : Names()) {
+      result.Files[name] = ReadBytes(SaveFile(name));
     }
-    result.List = UrlListFile::Encode(entries);
+    result.List = UrlListFile::Encode(copies);
     result.Calls = std::move(view.calls);
     return result;
   }
-
-  // Names of temporary download files left in the program folder.
-  std::vector<std::string> Temporaries() const {
-    std::vector<std::string> names;
-    std::error_code error;
-    for (const auto& item : std::filesystem::directory_iterator(home_.File("prog"), error)) {
-      const std::string name = item.path().filename().string();
-      if (name.starts_with("Kivo") && name.ends_with(".tmp")) {
-        names.push_back(name);
-      }
-    }
-    return names;
-  }
-
-  test::TempDir home_;
-  test::ScopedEnv programFolder_{"KIVO_HOME", home_.File("prog")};
-  test::ScopedEnv settingsFolder_{"XDG_CONFIG_HOME", home_.File("config")};
-  test::TestHttpServer server_;
-  UrlList list_;
 };
 
 // A site made up from a fixed seed: pages with random cross-links, shared
 // images (one large enough to go through a temporary file), frames,
-// redirects, a binary file, links that give 404, and an unchanged page.
-void ScriptSite(test::TestHttpServer& server) {
+// redirects, a binary file, links to an image, links that give 404, and an
+// unchanged page.
+void ScriptSite(TestHttpServer& server) {
   std::mt19937 random(14);
   const auto pick = [&random](int count) { return static_cast<int>(random() % count); };
   constexpr int kPages = 30;
@@ -134,7 +63,7 @@ void ScriptSite(test::TestHttpServer& server) {
   for (int i = 0; i < kImages; ++i) {
     const size_t size = i == 7 ? (3u << 19) : 200u + static_cast<size_t>(i) * 700u;
     server.Script("/img" + std::to_string(i) + ".gif",
-                  test::ScriptedResponse::Ok("GIF89a" + std::string(size, static_cast<char>(i))));
+                  ScriptedResponse::Ok("GIF89a" + std::string(size, static_cast<char>(i))));
   }
   for (int i = 0; i < kPages; ++i) {
     std::string body = "<html><body>page " + std::to_string(i) + "\n";
@@ -143,10 +72,10 @@ void ScriptSite(test::TestHttpServer& server) {
     }
     if (i % 7 == 3) {
       body += "<frame src=\"f" + std::to_string(i) + ".html\">\n";
-      server.Script("/f" + std::to_string(i) + ".html",
-                    test::ScriptedResponse::Ok("<img src=img" + std::to_string(pick(kImages)) +
-                                               ".gif><a href=p" + std::to_string(pick(kPages)) +
-                                               ".html>x</a>"));
+      server.Script(
+          "/f" + std::to_string(i) + ".html",
+          ScriptedResponse::Ok("<img src=img" + std::to_string(pick(kImages)) + ".gif><a href=p" +
+                               std::to_string(pick(kPages)) + ".html>x</a>"));
     }
     for (int n = 1 + pick(4); n > 0; --n) {
       const int target = pick(kPages);
@@ -162,17 +91,16 @@ void ScriptSite(test::TestHttpServer& server) {
           break;
       }
       server.Script("/r" + std::to_string(target),
-                    test::ScriptedResponse::Redirect(302, "/p" + std::to_string(target) + ".html"));
+                    ScriptedResponse::Redirect(302, "/p" + std::to_string(target) + ".html"));
     }
     if (i % 5 == 0) {
-      body += "<a href=\"/data.zip\">zip</a>\n";
+      body += "<a href=\"/data.zip\">zip</a><a href=\"/img1.gif\">an image as a link</a>\n";
     }
-    test::ScriptedResponse page = test::ScriptedResponse::Ok(body + "</body></html>\n");
+    ScriptedResponse page = ScriptedResponse::Ok(body + "</body></html>\n");
     page.Headers.emplace_back("Last-Modified", kMonday);
     server.Script("/p" + std::to_string(i) + ".html", page);
   }
-  server.Script("/data.zip",
-                test::ScriptedResponse::Ok(std::string("PK\3\4") + std::string(3000, 'z')));
+  server.Script("/data.zip", ScriptedResponse::Ok(std::string("PK\3\4") + std::string(3000, 'z')));
 }
 
 // A page fetched ahead before its entry is queued serves that entry, but a
@@ -205,16 +133,17 @@ TEST(FetchKeyServes, MatchesKindUrlTimeAndAnyUnnamedEntry) {
 
 TEST_F(PatrolFetchAhead, EveryConnectionCountGivesTheSameResult) {
   ScriptSite(server_);
-  AddEntry("/p0.html", 3, 1);
-  UrlEntry& unchanged = AddEntry("/p1.html", 2, 1);
+  Add("/p0.html", 3).GetImages = 1;
+  UrlEntry& unchanged = Add("/p1.html", 2);
+  unchanged.GetImages = 1;
   unchanged.HasLastTime = 1;
   unchanged.LastTime = kMondayTime;
-  AddEntry("/r4", 1, 0);
-  AddEntry("/p0.html", 0, 1);  // the same page twice: stored twice
-  AddEntry("/missing.html", 1, 1);
-  AddEntry("/p17.html", 2, 1);
+  Add("/r4", 1);
+  Add("/p0.html", 0).GetImages = 1;  // the same page twice: stored twice
+  Add("/missing.html", 1).GetImages = 1;
+  Add("/p17.html", 2).GetImages = 1;
 
-  const Result one = Patrol(1, list_);
+  const Result one = PatrolCopies(1);
   EXPECT_LE(server_.PeakWaiting(), 1u);
   EXPECT_TRUE(Temporaries().empty());
   ASSERT_GT(one.Files.size(), 20u);
@@ -223,7 +152,7 @@ TEST_F(PatrolFetchAhead, EveryConnectionCountGivesTheSameResult) {
   for (uint32_t connections : {2u, 4u, 16u}) {
     SCOPED_TRACE(connections);
     server_.ResetPeakWaiting();
-    const Result many = Patrol(connections, list_);
+    const Result many = PatrolCopies(connections);
     EXPECT_LE(server_.PeakWaiting(), connections);
     EXPECT_TRUE(Temporaries().empty());
     EXPECT_EQ(many.List, one.List);
@@ -244,22 +173,21 @@ TEST_F(PatrolFetchAhead, NeverMoreRequestsInFlightThanConnections) {
   for (int i = 0; i < 24; ++i) {
     const std::string path = "/s" + std::to_string(i) + ".html";
     index += "<a href=\"" + path + "\">s</a>";
-    test::ScriptedResponse page =
-        test::ScriptedResponse::Ok("<img src=/i" + std::to_string(i) + ".gif>");
+    ScriptedResponse page = ScriptedResponse::Ok("<img src=/i" + std::to_string(i) + ".gif>");
     page.HeaderDelayMs = 3;
     server_.Script(path, page);
-    server_.Script("/i" + std::to_string(i) + ".gif", test::ScriptedResponse::Ok("GIF89a"));
+    server_.Script("/i" + std::to_string(i) + ".gif", ScriptedResponse::Ok("GIF89a"));
   }
-  server_.Script("/index.html", test::ScriptedResponse::Ok(index));
-  AddEntry("/index.html", 1, 1);
+  server_.Script("/index.html", ScriptedResponse::Ok(index));
+  Add("/index.html", 1).GetImages = 1;
   for (uint32_t connections : {1u, 3u}) {
     SCOPED_TRACE(connections);
     server_.ResetPeakWaiting();
     const size_t before = server_.RequestCount();
-    Patrol(connections, list_);
+    PatrolCopies(connections);
     EXPECT_LE(server_.PeakWaiting(), connections);
     std::set<int> used;
-    const std::vector<test::RecordedRequest> requests = server_.Requests();
+    const std::vector<RecordedRequest> requests = server_.Requests();
     for (size_t i = before; i < requests.size(); ++i) {
       used.insert(requests[i].ConnectionId);
     }
@@ -271,57 +199,31 @@ TEST_F(PatrolFetchAhead, NeverMoreRequestsInFlightThanConnections) {
 // Cancel while the first entry's page is held and the later ones, one of
 // them large enough for a temporary file, have arrived ahead of their turn.
 TEST_F(PatrolFetchAhead, CancelStoresNothingThatWasFetchedAhead) {
-  test::ScriptedResponse held = test::ScriptedResponse::Ok("<img src=a.gif>a");
+  ScriptedResponse held = ScriptedResponse::Ok("<img src=a.gif>a");
   held.HoldName = "a";
   server_.Script("/a.html", held);
-  server_.Script("/a.gif", test::ScriptedResponse::Ok("GIF89a"));
-  server_.Script("/b.html", test::ScriptedResponse::Ok("b"));
-  server_.Script("/c.html", test::ScriptedResponse::Ok(std::string(3u << 19, 'c')));
-  UrlEntry& a = AddEntry("/a.html", 0, 1);
-  UrlEntry& b = AddEntry("/b.html", 0, 1);
-  UrlEntry& c = AddEntry("/c.html", 0, 1);
-  test::Store(Setting::Connections, 4);
-  std::filesystem::create_directories(Save());
-  PatrolList patrol;
-  for (UrlEntry* entry : list_) {
-    patrol.Add(entry);
+  server_.Script("/a.gif", ScriptedResponse::Ok("GIF89a"));
+  server_.Script("/b.html", ScriptedResponse::Ok("b"));
+  server_.Script("/c.html", ScriptedResponse::Ok(std::string(3u << 19, 'c')));
+  for (const char* path : {"/a.html", "/b.html", "/c.html"}) {
+    Add(path).GetImages = 1;
   }
-  RecordingView view;
-  PatrolThread thread;
-  ASSERT_TRUE(thread.Start(PatrolParams{&view, &patrol}));
+  Store(Setting::Connections, 4);
+  std::future<int32_t> patrol = std::async(std::launch::async, [this] { return Patrol(); });
   ASSERT_TRUE(server_.WaitUntilHeld("a"));
   ASSERT_TRUE(server_.WaitForOutcomes(2));  // b and c have been answered whole
   PatrolRunning.store(kPatrolCancelled);
   server_.Release("a");
-  EXPECT_EQ(thread.Join(), kPatrolDone);
+  EXPECT_EQ(patrol.get(), kPatrolDone);
 
   // The page being taken when the cancel came is stored; its image is not
   // fetched, and nothing fetched ahead is stored.
-  EXPECT_EQ(a.Status, 1);
-  EXPECT_EQ(b.Status, 0);
-  EXPECT_EQ(c.Status, 0);
-  std::vector<std::string> stored;
-  for (const auto& item : std::filesystem::directory_iterator(Save())) {
-    stored.push_back(item.path().filename().string());
-  }
-  EXPECT_THAT(stored, testing::ElementsAre("a.html"));
+  EXPECT_EQ(entries_[0]->Status, 1);
+  EXPECT_EQ(entries_[1]->Status, 0);
+  EXPECT_EQ(entries_[2]->Status, 0);
+  EXPECT_THAT(Names(), testing::ElementsAre("a.html"));
   EXPECT_TRUE(Temporaries().empty());
 }
 
-// The temporary files are named Kivo0000.tmp, Kivo0001.tmp, ... in the program
-// folder, which is also where pages go by default: a page may not take one
-// of those names, or the next large download would remove it.
-TEST_F(PatrolFetchAhead, APageNeverTakesATemporaryFileName) {
-  server_.Script("/Kivo0001.tmp", test::ScriptedResponse::Ok("planted"));
-  UrlEntry& entry = AddEntry("/Kivo0001.tmp", 0, 0);
-  entry.UseOwnFolder = 1;  // an empty own folder is the program folder
-  std::filesystem::create_directories(home_.File("prog"));
-
-  const Result result = Patrol(4, list_);
-
-  EXPECT_THAT(result.Calls, testing::Contains("update 0 " + home_.File("prog/Kivo0001A.tmp")));
-  EXPECT_EQ(test::ReadBytes(home_.File("prog/Kivo0001A.tmp")), "planted");
-}
-
 }  // namespace
-}  // namespace kivo
+}  // namespace kivo::test

@@ -99,8 +99,8 @@ int Render(const QString& folder) {
   patrol.show();
   patrol.SetTitle(u"ｵｽﾄﾚﾙ ﾆｭｰｽ");
   patrol.SetUrl(u"http://news.example.co.jp/images/top-photo.jpg");
-  patrol.SetState(u"ﾀﾞｳﾝﾛｰﾄﾞ中...");
-  patrol.SetByteText(u"23552/40960");
+  patrol.SetState(PatrolState::Downloading);
+  patrol.SetBytes(ByteCount{23552, 40960});
   patrol.SetPercent(57);
   Settle(200);
   patrol.Refresh();

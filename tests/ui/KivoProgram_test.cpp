@@ -110,7 +110,7 @@ TEST_F(KivoProgramTest, UnattendedStopMessagesGoToStandardError) {
   WaitForEnd(*kivo);
   EXPECT_EQ(kivo->exitCode(), 0);
   EXPECT_THAT(kivo->readAllStandardError().toStdString(),
-              testing::HasSubstr("Cannot store files in the folder"));
+              testing::HasSubstr("にﾌｧｲﾙを保存できません"));
 }
 
 // The refusal names the holder; ClaimProgramFolder's test has the starts

@@ -1,6 +1,8 @@
 // The patrol progress dialog with a real worker against the loopback server.
 #include <gtest/gtest.h>
 
+#include <cerrno>
+
 #include <QMessageBox>
 #include <QPushButton>
 #include <QThread>
@@ -14,6 +16,7 @@
 #include "patrol/PatrolRunning.h"
 #include "platform/Utf8.h"
 #include "ui/PatrolDialog.h"
+#include "ui/PatrolTexts.h"
 #include "ui/StartOptions.h"
 
 namespace kivo {
@@ -92,6 +95,32 @@ TEST(PatrolDialogTest, InternetOpenErrorIsAStopBoxOwnedByTheDialog) {
   EXPECT_EQ(dialog.Run(), -1);
   EXPECT_EQ(shown, QStringLiteral("Kivo|Internet open error.|1"));
   EXPECT_FALSE(dialog.isVisible());
+}
+
+// The dialog words the worker's values: the state texts and "Internet open
+// error." as they always were, the extension messages in the same Japanese.
+TEST(PatrolTextsTest, WordsTheWorkersValues) {
+  using Kind = PatrolErrorKind;
+  const std::pair<QString, QString> cases[] = {
+      {PatrolStateText(PatrolState::Downloading), "ﾀﾞｳﾝﾛｰﾄﾞ中..."},
+      {PatrolStateText(PatrolState::Analysing), "解析中..."},
+      {PatrolStateText(PatrolState::Rewriting), "書換中..."},
+      {ByteCountText(std::nullopt), ""},
+      {ByteCountText(ByteCount{0, 0}), "0/0"},
+      {ByteCountText(ByteCount{23552, 40960}), "23552/40960"},
+      {ByteCountText(ByteCount{10, std::nullopt}), "10"},
+      {PatrolErrorText(PatrolError{Kind::NoHttpSession, u"", 0}), "Internet open error."},
+      {PatrolErrorText(PatrolError{Kind::OutOfSpace, u"/d/", 0}),
+       "ﾃﾞｨｽｸの空きが足りないため、ﾌｫﾙﾀﾞ /d/ にﾌｧｲﾙを保存できません。巡回を中止しました。"},
+      // A folder named like a placeholder stays as it is.
+      {PatrolErrorText(PatrolError{Kind::UnusableFolder, u"/%2/", ENOENT}),
+       "ﾌｫﾙﾀﾞ /%2/ にﾌｧｲﾙを保存できません(ﾌｫﾙﾀﾞがありません)。"},
+      {PatrolErrorText(PatrolError{Kind::UnusableFolder, u"/d/", EIO}),
+       "ﾌｫﾙﾀﾞ /d/ にﾌｧｲﾙを保存できません(ｴﾗｰ番号 5)。"},
+  };
+  for (const auto& [shown, expected] : cases) {
+    EXPECT_EQ(shown, expected);
+  }
 }
 
 TEST(StartOptionsTest, SlashOptionsInEitherCaseAndAnyOrder) {
