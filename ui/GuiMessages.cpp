@@ -46,6 +46,8 @@ QString SystemErrorText(int error) {
       return QStringLiteral("名前が長すぎます");
     case EIO:
       return QStringLiteral("入出力ｴﾗｰです");
+    case EINVAL:
+      return QStringLiteral("名前として使えません");
     default:
       return QStringLiteral("ｴﾗｰ番号 %1").arg(error);
   }

@@ -1,35 +1,12 @@
 #include "ui/PatrolTexts.h"
 
-#include <cerrno>
+#include "ui/GuiMessages.h"
 
 namespace kivo {
 namespace {
 
 QString FromWide(const std::u16string& text) {
   return QString::fromUtf16(text.data(), static_cast<qsizetype>(text.size()));
-}
-
-// Why a folder cannot take files, for the errno values a folder check gives.
-QString FolderReason(int32_t error) {
-  switch (error) {
-    case ENOENT:
-      return QStringLiteral("ﾌｫﾙﾀﾞがありません");
-    case ENOTDIR:
-      return QStringLiteral("ﾌｫﾙﾀﾞではありません");
-    case EACCES:
-    case EPERM:
-      return QStringLiteral("書き込みの権限がありません");
-    case EROFS:
-      return QStringLiteral("読み取り専用です");
-    case ENAMETOOLONG:
-      return QStringLiteral("名前が長すぎます");
-    case EINVAL:
-      return QStringLiteral("ﾌｫﾙﾀﾞ名として使えません");
-    case ELOOP:
-      return QStringLiteral("ｼﾝﾎﾞﾘｯｸﾘﾝｸが多すぎます");
-    default:
-      return QStringLiteral("ｴﾗｰ番号 %1").arg(error);
-  }
 }
 
 }  // namespace
@@ -69,7 +46,7 @@ QString PatrolErrorText(const PatrolError& error) {
           .arg(folder);
     case PatrolErrorKind::UnusableFolder:
       return QStringLiteral("ﾌｫﾙﾀﾞ %1 にﾌｧｲﾙを保存できません(%2)。")
-          .arg(folder, FolderReason(error.SystemError));
+          .arg(folder, SystemErrorText(error.SystemError));
   }
   return QString();
 }

@@ -114,9 +114,9 @@ TEST(PatrolTextsTest, WordsTheWorkersValues) {
        "ﾃﾞｨｽｸの空きが足りないため、ﾌｫﾙﾀﾞ /d/ にﾌｧｲﾙを保存できません。巡回を中止しました。"},
       // A folder named like a placeholder stays as it is.
       {PatrolErrorText(PatrolError{Kind::UnusableFolder, u"/%2/", ENOENT}),
-       "ﾌｫﾙﾀﾞ /%2/ にﾌｧｲﾙを保存できません(ﾌｫﾙﾀﾞがありません)。"},
-      {PatrolErrorText(PatrolError{Kind::UnusableFolder, u"/d/", EIO}),
-       "ﾌｫﾙﾀﾞ /d/ にﾌｧｲﾙを保存できません(ｴﾗｰ番号 5)。"},
+       "ﾌｫﾙﾀﾞ /%2/ にﾌｧｲﾙを保存できません(見つかりません)。"},
+      {PatrolErrorText(PatrolError{Kind::UnusableFolder, u"/d/", EBUSY}),
+       "ﾌｫﾙﾀﾞ /d/ にﾌｧｲﾙを保存できません(ｴﾗｰ番号 16)。"},
   };
   for (const auto& [shown, expected] : cases) {
     EXPECT_EQ(shown, expected);
