@@ -16,7 +16,7 @@
 
 #include "html/ExtractLinks.h"
 #include "html/FetchedFileList.h"
-#include "html/LinkEdits.h"
+#include "html/PageEdits.h"
 #include "html/RewriteLinks.h"
 #include "platform/CodePage.h"
 #include "platform/ProgramFolder.h"

@@ -15,7 +15,7 @@
 #include <string>
 #include <string_view>
 
-#include "html/LinkEdits.h"
+#include "html/PageEdits.h"
 #include "html/RewriteLinks.h"
 #include "platform/CodePage.h"
 #include "platform/ProgramFolder.h"
