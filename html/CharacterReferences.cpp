@@ -85,8 +85,7 @@ DecodedAttribute::DecodedAttribute(std::string_view raw) : raw_(raw) {
   text_.reserve(raw.size());
   size_t pos = 0;
   while (pos < raw.size()) {
-    const ReferenceMatch match =
-        raw[pos] == '&' ? ReadReference(raw, pos) : ReferenceMatch{};
+    const ReferenceMatch match = raw[pos] == '&' ? ReadReference(raw, pos) : ReferenceMatch{};
     if (match.Length == 0) {
       text_ += raw[pos++];
       continue;

@@ -12,6 +12,10 @@ constexpr bool IsCssBlank(char c) {
   return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f';
 }
 
+constexpr bool IsHexDigit(char c) {
+  return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
+}
+
 constexpr bool IsLineEnd(char c) {
   return c == '\n' || c == '\r' || c == '\f';
 }
@@ -34,11 +38,26 @@ constexpr bool SpoilsUnquotedUrl(char c) {
 }  // namespace
 
 LeadByteTable LeadBytesOf(const platform::CodePage& ansi) {
-  LeadByteTable table{};
+  LeadByteTable table;
   const std::u16string backslash = ansi.Decode("\\");
-  for (size_t b = 0x80; b < table.size(); ++b) {
+  std::optional<char> sample;
+  for (size_t b = 0x80; b < table.Lead.size(); ++b) {
     const char pair[] = {static_cast<char>(b), '\\'};
-    table[b] = !ansi.Decode(std::string_view(pair, 2)).ends_with(backslash);
+    table.Lead[b] = !ansi.Decode(std::string_view(pair, 2)).ends_with(backslash);
+    if (table.Lead[b] && !sample.has_value()) {
+      sample = static_cast<char>(b);
+    }
+  }
+  if (!sample.has_value()) {
+    return table;
+  }
+  // A byte that makes one character with the lead byte decodes differently
+  // from the two bytes each on its own.
+  const std::u16string lead = ansi.Decode(std::string_view(&*sample, 1));
+  for (size_t b = 0; b < table.Trail.size(); ++b) {
+    const char pair[] = {*sample, static_cast<char>(b)};
+    table.Trail[b] =
+        ansi.Decode(std::string_view(pair, 2)) != lead + ansi.Decode(std::string_view(pair + 1, 1));
   }
   return table;
 }
@@ -129,7 +148,8 @@ std::optional<CssReference> CssScanner::UrlBody(CssReferenceKind kind) {
       pos_ = std::min(pos + 1, css_.size());
       return CssReference{kind, start, end - start, 0};
     }
-    if (SpoilsUnquotedUrl(c) || (c == '\\' && (pos + 1 >= css_.size() || IsLineEnd(css_[pos + 1])))) {
+    if (SpoilsUnquotedUrl(c) ||
+        (c == '\\' && (pos + 1 >= css_.size() || IsLineEnd(css_[pos + 1])))) {
       pos_ = SkipBadUrl(pos);
       return std::nullopt;
     }
@@ -190,10 +210,24 @@ size_t CssScanner::SkipBadUrl(size_t pos) const {
   return css_.size();
 }
 
-// Skips a backslash and the character it escapes.
+// Skips a backslash and what it escapes: up to six hex digits and one blank
+// after them, or else one character.
 size_t CssScanner::SkipEscape(size_t backslash) const {
-  const size_t next = backslash + 1;
-  return next >= css_.size() ? css_.size() : next + CharacterLength(next);
+  size_t pos = backslash + 1;
+  if (pos >= css_.size()) {
+    return css_.size();
+  }
+  if (!IsHexDigit(css_[pos])) {
+    return pos + CharacterLength(pos);
+  }
+  const size_t digitsEnd = std::min(css_.size(), pos + 6);
+  while (pos < digitsEnd && IsHexDigit(css_[pos])) {
+    ++pos;
+  }
+  if (css_.substr(pos, 2) == "\r\n") {
+    return pos + 2;
+  }
+  return pos < css_.size() && IsCssBlank(css_[pos]) ? pos + 1 : pos;
 }
 
 size_t CssScanner::SkipBlanksAndComments(size_t pos) const {
@@ -210,17 +244,20 @@ size_t CssScanner::SkipBlanksAndComments(size_t pos) const {
   return pos;
 }
 
-// The bytes of the character at pos: two for a lead byte, else one; never
-// past the sheet's end.
+// The bytes of the character at pos: two for a lead and a trail byte, else
+// one; never past the sheet's end.
 size_t CssScanner::CharacterLength(size_t pos) const {
-  const size_t length = leadBytes_[static_cast<unsigned char>(css_[pos])] ? 2 : 1;
-  return std::min(length, css_.size() - pos);
+  const bool pair = leadBytes_.Lead[static_cast<unsigned char>(css_[pos])] &&
+                    pos + 1 < css_.size() &&
+                    leadBytes_.Trail[static_cast<unsigned char>(css_[pos + 1])];
+  return pair ? 2 : 1;
 }
 
 // True when an at-rule's name, given in upper case, stands at pos as a whole name.
 bool CssScanner::AtKeyword(size_t pos, std::string_view upperKeyword) const {
   const size_t end = pos + upperKeyword.size();
-  return StartsWithNoCase(css_, pos, upperKeyword) && (end >= css_.size() || !IsNameByte(css_[end]));
+  return StartsWithNoCase(css_, pos, upperKeyword) &&
+         (end >= css_.size() || !IsNameByte(css_[end]));
 }
 
 }  // namespace kivo

@@ -9,13 +9,18 @@
 
 namespace kivo {
 
-// The bytes of a code page that begin a two-byte character whose second byte
-// may be a backslash, as 0x95 does in Shift-JIS (0x95 0x5C is one character).
-// A style sheet is read in its page's code page, so such a pair must never be
-// taken for an escape.
-using LeadByteTable = std::array<bool, 256>;
+// The two-byte characters of a code page whose second byte may be ASCII, as
+// in Shift-JIS, where 0x95 0x5C is one character and not a backslash. A style
+// sheet is read in its page's code page, so such a pair must never be taken
+// for an escape; a lead byte before a byte that cannot follow it stands
+// alone, as it does in a browser.
+struct LeadByteTable {
+  std::array<bool, 256> Lead{};   // begins a character that can end in 0x5C
+  std::array<bool, 256> Trail{};  // may end a character that a lead byte begins
+};
 
-// Returns the lead bytes of `ansi` whose two-byte character can end in 0x5C.
+// Returns the lead and trail bytes of `ansi`; both are empty for a code page
+// whose characters never end in an ASCII byte.
 LeadByteTable LeadBytesOf(const platform::CodePage& ansi);
 
 // What a URL of a style sheet stands for.

@@ -222,19 +222,8 @@ void ExtractLinksFromBytes(PageLinks& links, std::u16string_view pageUrl, std::s
 bool ExtractLinks(PageLinks& links, std::u16string_view pageUrl, std::u16string_view filePath,
                   const platform::CodePage& ansi) {
   ClearPageLinks(links);
-  const PageBytes page = ReadPageBytes(filePath);
-  switch (page.Status) {
-    case PageReadStatus::CannotOpen:
-      return false;
-    case PageReadStatus::TooLarge:
-      return true;
-    case PageReadStatus::Complete:
-    case PageReadStatus::Incomplete:
-      // Whatever was read is analysed; a short read simply yields fewer links.
-      break;
-  }
-  ExtractLinksFromBytes(links, pageUrl, page.Bytes, ansi);
-  return true;
+  return AnalyseStoredFile(
+      filePath, [&](std::string_view page) { ExtractLinksFromBytes(links, pageUrl, page, ansi); });
 }
 
 }  // namespace kivo

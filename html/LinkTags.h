@@ -96,8 +96,8 @@ inline constexpr LinkTag kLinkTags[] = {
     // The newer rows, which only the parser reads. Media and objects are
     // documents that a page pulls in, like frames; a LINK to an icon is an
     // image, and takes over from the LINK row above for its tag.
-    {"IMG", "SRCSET", LinkList::Images, ExtractRule::AsWritten, RewriteRule::Image,
-     TagScan::Parsed, ValueKind::Srcset},
+    {"IMG", "SRCSET", LinkList::Images, ExtractRule::AsWritten, RewriteRule::Image, TagScan::Parsed,
+     ValueKind::Srcset},
     {"SOURCE", "SRCSET", LinkList::Images, ExtractRule::AsWritten, RewriteRule::Image,
      TagScan::Parsed, ValueKind::Srcset},
     {"SOURCE", "SRC", LinkList::Images, ExtractRule::AsWritten, RewriteRule::Image,
@@ -109,8 +109,8 @@ inline constexpr LinkTag kLinkTags[] = {
     {"OBJECT", "DATA", LinkList::Frames, ExtractRule::AsWritten, RewriteRule::Link,
      TagScan::Parsed},
     {"EMBED", "SRC", LinkList::Frames, ExtractRule::AsWritten, RewriteRule::Link, TagScan::Parsed},
-    {"LINK", "HREF", LinkList::Images, ExtractRule::AsWritten, RewriteRule::Image,
-     TagScan::Parsed, ValueKind::Url, TagCondition::RelIcon},
+    {"LINK", "HREF", LinkList::Images, ExtractRule::AsWritten, RewriteRule::Image, TagScan::Parsed,
+     ValueKind::Url, TagCondition::RelIcon},
 };
 
 }  // namespace kivo

@@ -113,8 +113,7 @@ bool PageReferenceScanner::LoadTag() {
       values_.push_back(Value{style.Offset, style.Length, style.Quote, nullptr, true, true});
     }
     if (EqualsNoCase(tag.Name, "STYLE") && tag.TextEnd > tag.TextStart) {
-      values_.push_back(
-          Value{tag.TextStart, tag.TextEnd - tag.TextStart, 0, nullptr, false, true});
+      values_.push_back(Value{tag.TextStart, tag.TextEnd - tag.TextStart, 0, nullptr, false, true});
     }
     if (!values_.empty() || claim_.has_value()) {
       std::sort(values_.begin(), values_.end(),
@@ -185,15 +184,17 @@ std::optional<PageReference> PageReferenceScanner::NextInValue() {
   if (value.Row == nullptr) {
     return NextCss();
   }
-  PageReference reference{PageItemKind::Reference, value.Offset, 0, value.Row->List,
-                          value.Row->Rewrite,      ValueSyntax{true, value.Quote}, value.UsesBase};
+  PageReference reference{
+      PageItemKind::Reference,        value.Offset,  0, value.Row->List, value.Row->Rewrite,
+      ValueSyntax{true, value.Quote}, value.UsesBase};
   if (value.Row->Value == ValueKind::Srcset) {
     const std::optional<SrcsetUrl> url = NextSrcsetUrl(decoded_->Text(), srcsetPos_);
     if (!url.has_value()) {
       return std::nullopt;
     }
     reference.Offset = value.Offset + decoded_->RawOffset(url->Offset);
-    reference.Length = value.Offset + decoded_->RawOffset(url->Offset + url->Length) - reference.Offset;
+    reference.Length =
+        value.Offset + decoded_->RawOffset(url->Offset + url->Length) - reference.Offset;
     reference.Syntax.InSrcset = true;
     return reference;
   }

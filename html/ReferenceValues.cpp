@@ -91,9 +91,9 @@ std::optional<ResolvedReference> ResolveReference(std::u16string_view base,
   return ResolvedReference{WideString(whole.substr(0, hash)), std::u16string(whole.substr(hash))};
 }
 
-std::optional<LinkEdit> ReferenceEdit(std::string_view raw, size_t offset, const ValueSyntax& syntax,
-                                      RewriteRule rule, std::u16string_view base,
-                                      const RewriteTargets& targets) {
+std::optional<LinkEdit> ReferenceEdit(std::string_view raw, size_t offset,
+                                      const ValueSyntax& syntax, RewriteRule rule,
+                                      std::u16string_view base, const RewriteTargets& targets) {
   const std::optional<ResolvedReference> resolved =
       ResolveReference(base, ReferenceText(raw, syntax, targets.Ansi), syntax);
   if (!resolved.has_value()) {

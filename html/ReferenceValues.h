@@ -48,8 +48,8 @@ std::optional<ResolvedReference> ResolveReference(std::u16string_view base,
 // its local copy, at the placeholder image (an image by `rule` that was not
 // fetched) or at its absolute URL; nullopt when nothing comes of the value or
 // the value would not change.
-std::optional<LinkEdit> ReferenceEdit(std::string_view raw, size_t offset, const ValueSyntax& syntax,
-                                      RewriteRule rule, std::u16string_view base,
-                                      const RewriteTargets& targets);
+std::optional<LinkEdit> ReferenceEdit(std::string_view raw, size_t offset,
+                                      const ValueSyntax& syntax, RewriteRule rule,
+                                      std::u16string_view base, const RewriteTargets& targets);
 
 }  // namespace kivo

@@ -18,8 +18,7 @@ namespace {
 // then either puts in place at once or hands to `pending`.
 void Rewrite(std::u16string_view pagePath, const FetchedFile& page,
              const FetchedFileList& imageFiles, const FetchedFileList& pageFiles,
-             const RewriteSetup& setup, platform::PendingReplacements* pending,
-             DocumentKind kind) {
+             const RewriteSetup& setup, platform::PendingReplacements* pending, DocumentKind kind) {
   const PageBytes bytes = ReadPageBytes(pagePath);
   if (bytes.Status != PageReadStatus::Complete) {
     return;  // unreadable, too large, or changing under us: leave it alone

@@ -10,9 +10,9 @@ std::optional<LinkEdit> StyleSheetEditScanner::Next() {
     ValueSyntax syntax;
     syntax.InCss = true;
     syntax.CssQuote = found->Quote;
-    std::optional<LinkEdit> edit = ReferenceEdit(
-        sheet_.substr(found->Offset, found->Length), found->Offset, syntax,
-        import ? RewriteRule::Link : RewriteRule::Image, targets_.PageUrl, targets_);
+    std::optional<LinkEdit> edit =
+        ReferenceEdit(sheet_.substr(found->Offset, found->Length), found->Offset, syntax,
+                      import ? RewriteRule::Link : RewriteRule::Image, targets_.PageUrl, targets_);
     if (edit.has_value()) {
       return edit;
     }

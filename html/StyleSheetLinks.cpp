@@ -36,18 +36,9 @@ void ExtractStyleSheetLinksFromBytes(PageLinks& links, std::u16string_view sheet
 bool ExtractStyleSheetLinks(PageLinks& links, std::u16string_view sheetUrl,
                             std::u16string_view filePath, const platform::CodePage& ansi) {
   ClearPageLinks(links);
-  const PageBytes sheet = ReadPageBytes(filePath);
-  switch (sheet.Status) {
-    case PageReadStatus::CannotOpen:
-      return false;
-    case PageReadStatus::TooLarge:
-      return true;
-    case PageReadStatus::Complete:
-    case PageReadStatus::Incomplete:
-      break;
-  }
-  ExtractStyleSheetLinksFromBytes(links, sheetUrl, sheet.Bytes, ansi);
-  return true;
+  return AnalyseStoredFile(filePath, [&](std::string_view sheet) {
+    ExtractStyleSheetLinksFromBytes(links, sheetUrl, sheet, ansi);
+  });
 }
 
 }  // namespace kivo

@@ -76,7 +76,8 @@ TEST_P(GoldenPageTest, RewritesToTheExpectedBytes) {
   EXPECT_EQ(ReadBytes(PagePath()), expected);
 }
 
-INSTANTIATE_TEST_SUITE_P(Pages, GoldenPageTest, ::testing::Values("shift-jis-frames", "quirks", "modern"));
+INSTANTIATE_TEST_SUITE_P(Pages, GoldenPageTest,
+                         ::testing::Values("shift-jis-frames", "quirks", "modern"));
 
 }  // namespace
 }  // namespace kivo

@@ -26,7 +26,8 @@ class StyleSheetTest : public ::testing::Test, protected test::PageFolders {
     Add(pages_, "http://host/css/base.css", dir_.File("baseA.css"));
   }
   static void Add(FetchedFileList& list, const std::string& url, const std::string& path) {
-    list.Add(std::make_unique<FetchedFile>(FetchedFile{WideString(U16(url)), WideString(U16(path))}));
+    list.Add(
+        std::make_unique<FetchedFile>(FetchedFile{WideString(U16(url)), WideString(U16(path))}));
   }
   std::string SheetPath() const { return dir_.File("site.css"); }
 
@@ -71,6 +72,8 @@ const SheetCase kSheetCases[] = {
     {"escapes read and written", "@import \"q\\\"x.css\";@import url(s\\ p.css);",
      "F http://host/css/q\"x.css\nF http://host/css/s p.css\n",
      "@import \"http://host/css/q\\\"x.css\";@import url(http://host/css/s\\20 p.css);"},
+    {"a hex escape takes one blank", "a{b:url(a\\2e png)}", "I http://host/css/a.png\n",
+     "a{b:url(aA.png)}"},
     {"comments, strings and other functions",
      "/* url(c.png) */a{content:\"url(s.png)\";x:myurl(m.png);y:url();z:url( '' )}", "",
      "/* url(c.png) */a{content:\"url(s.png)\";x:myurl(m.png);y:url();z:url( '' )}"},
@@ -90,8 +93,9 @@ const SheetCase kSheetCases[] = {
      "a{content:\"x\nb:url(aA.png)}"},
     {"a Shift-JIS trail byte is no escape", "a{content:\"\x83\x5c\";b:url(a.png)}",
      "I http://host/css/a.png\n", "a{content:\"\x83\x5c\";b:url(aA.png)}"},
-    {"the sheet ends inside url(", "a{b:url(a.png", "I http://host/css/a.png\n",
-     "a{b:url(aA.png"},
+    {"a lead byte before a quote stands alone", "a{content:\"\x83\";b:url(a.png)}",
+     "I http://host/css/a.png\n", "a{content:\"\x83\";b:url(aA.png)}"},
+    {"the sheet ends inside url(", "a{b:url(a.png", "I http://host/css/a.png\n", "a{b:url(aA.png"},
     {"the sheet ends inside a string", "@import 'base.css", "F http://host/css/base.css\n",
      "@import 'baseA.css"},
 };
