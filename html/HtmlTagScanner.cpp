@@ -1,5 +1,6 @@
 #include "html/HtmlTagScanner.h"
 
+#include <algorithm>
 #include <array>
 #include <cstring>
 
@@ -25,6 +26,17 @@ constexpr bool EndsName(char c) {
 }
 
 }  // namespace
+
+HtmlTagScanner::HtmlTagScanner(std::string_view page,
+                               std::span<const std::string_view> wantedAttributes)
+    : page_(page),
+      wanted_(wantedAttributes.first(std::min(wantedAttributes.size(), kMaxWantedAttributes))) {
+  shortestWanted_ = wanted_.empty() ? 0 : wanted_[0].size();
+  for (const std::string_view name : wanted_) {
+    shortestWanted_ = std::min(shortestWanted_, name.size());
+    longestWanted_ = std::max(longestWanted_, name.size());
+  }
+}
 
 bool HtmlTagScanner::Next(HtmlTag& tag) {
   while (pos_ < page_.size()) {
@@ -134,7 +146,10 @@ bool HtmlTagScanner::ReadAttribute(size_t& pos, HtmlTag& tag) const {
 // Keeps `value` when `name` is wanted and the tag has not had it yet.
 void HtmlTagScanner::Remember(std::string_view name, const HtmlAttribute& value,
                               HtmlTag& tag) const {
-  for (size_t i = 0; i < wanted_.size() && i < kMaxWantedAttributes; ++i) {
+  if (name.size() < shortestWanted_ || name.size() > longestWanted_) {
+    return;  // most attributes are told apart by their length alone
+  }
+  for (size_t i = 0; i < wanted_.size(); ++i) {
     if (!tag.Attributes[i].Present && EqualsNoCase(name, wanted_[i])) {
       tag.Attributes[i] = value;
       return;

@@ -40,8 +40,7 @@ class HtmlTagScanner {
  public:
   // `page` and `wantedAttributes` (upper-case names, at most
   // kMaxWantedAttributes) must outlive the scanner.
-  HtmlTagScanner(std::string_view page, std::span<const std::string_view> wantedAttributes)
-      : page_(page), wanted_(wantedAttributes) {}
+  HtmlTagScanner(std::string_view page, std::span<const std::string_view> wantedAttributes);
 
   // Fills `tag` with the next start tag; false when the page holds no more.
   bool Next(HtmlTag& tag);
@@ -56,6 +55,8 @@ class HtmlTagScanner {
 
   std::string_view page_;
   std::span<const std::string_view> wanted_;
+  size_t shortestWanted_ = 0;
+  size_t longestWanted_ = 0;
   size_t pos_ = 0;
 };
 

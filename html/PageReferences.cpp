@@ -18,10 +18,16 @@ constexpr size_t kRel = 5;
 constexpr size_t kStyle = 6;
 constexpr std::array<std::string_view, 1> kHref = {"HREF"};
 
-size_t WantedIndex(std::string_view upperName) {
-  return static_cast<size_t>(std::find(kWanted.begin(), kWanted.end(), upperName) -
-                             kWanted.begin());
-}
+// The index in kWanted of each row's attribute (kWanted.size() when it is
+// not wanted), worked out once by the compiler.
+constexpr auto kRowAttributes = [] {
+  std::array<size_t, std::size(kLinkTags)> indexes{};
+  for (size_t row = 0; row < indexes.size(); ++row) {
+    indexes[row] = static_cast<size_t>(
+        std::find(kWanted.begin(), kWanted.end(), kLinkTags[row].Attribute) - kWanted.begin());
+  }
+  return indexes;
+}();
 
 // True when the REL value has "icon" among its blank-separated words.
 bool HasIconRel(std::string_view rel) {
@@ -128,11 +134,12 @@ bool PageReferenceScanner::LoadTag() {
 // does, claims the tag and adds the values of its classic rows too.
 void PageReferenceScanner::AddRowValues(const HtmlTag& tag) {
   std::array<bool, kWanted.size()> readByNewer{};
-  for (const LinkTag& row : kLinkTags) {
+  for (size_t i = 0; i < std::size(kLinkTags); ++i) {
+    const LinkTag& row = kLinkTags[i];
     if (row.Scan != TagScan::Parsed || !EqualsNoCase(tag.Name, row.Name)) {
       continue;
     }
-    const size_t index = WantedIndex(row.Attribute);  // every newer row's attribute is wanted
+    const size_t index = kRowAttributes[i];  // every newer row's attribute is wanted
     const HtmlAttribute& value = tag.Attributes[index];
     if (value.Length == 0) {
       continue;
@@ -152,8 +159,9 @@ void PageReferenceScanner::AddRowValues(const HtmlTag& tag) {
   claim_->Kind = PageItemKind::Claim;
   claim_->Offset = tag.Start;
   claim_->Length = tag.End - tag.Start;
-  for (const LinkTag& row : kLinkTags) {
-    const size_t index = WantedIndex(row.Attribute);
+  for (size_t i = 0; i < std::size(kLinkTags); ++i) {
+    const LinkTag& row = kLinkTags[i];
+    const size_t index = kRowAttributes[i];
     if (row.Scan != TagScan::Classic || !EqualsNoCase(tag.Name, row.Name) ||
         index >= kWanted.size() || readByNewer[index] || tag.Attributes[index].Length == 0) {
       continue;
