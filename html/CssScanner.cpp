@@ -8,10 +8,6 @@
 namespace kivo {
 namespace {
 
-constexpr bool IsCssBlank(char c) {
-  return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f';
-}
-
 constexpr bool IsHexDigit(char c) {
   return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
 }
@@ -126,7 +122,7 @@ std::optional<CssReference> CssScanner::ReferenceAfterImport() {
 // gives nothing, and the scan goes on after its ")".
 std::optional<CssReference> CssScanner::UrlBody(CssReferenceKind kind) {
   size_t pos = pos_;
-  while (pos < css_.size() && IsCssBlank(css_[pos])) {
+  while (pos < css_.size() && IsAsciiWhitespace(css_[pos])) {
     ++pos;
   }
   if (pos < css_.size() && (css_[pos] == '"' || css_[pos] == '\'')) {
@@ -136,9 +132,9 @@ std::optional<CssReference> CssScanner::UrlBody(CssReferenceKind kind) {
   const size_t start = pos;
   while (pos < css_.size()) {
     const char c = css_[pos];
-    if (c == ')' || IsCssBlank(c)) {
+    if (c == ')' || IsAsciiWhitespace(c)) {
       const size_t end = pos;
-      while (pos < css_.size() && IsCssBlank(css_[pos])) {
+      while (pos < css_.size() && IsAsciiWhitespace(css_[pos])) {
         ++pos;
       }
       if (pos < css_.size() && css_[pos] != ')') {
@@ -170,7 +166,7 @@ std::optional<CssReference> CssScanner::QuotedUrl(CssReferenceKind kind) {
     return std::nullopt;
   }
   size_t after = pos_;
-  while (after < css_.size() && IsCssBlank(css_[after])) {
+  while (after < css_.size() && IsAsciiWhitespace(css_[after])) {
     ++after;
   }
   if (after < css_.size() && css_[after] != ')') {
@@ -227,12 +223,12 @@ size_t CssScanner::SkipEscape(size_t backslash) const {
   if (css_.substr(pos, 2) == "\r\n") {
     return pos + 2;
   }
-  return pos < css_.size() && IsCssBlank(css_[pos]) ? pos + 1 : pos;
+  return pos < css_.size() && IsAsciiWhitespace(css_[pos]) ? pos + 1 : pos;
 }
 
 size_t CssScanner::SkipBlanksAndComments(size_t pos) const {
   while (pos < css_.size()) {
-    if (IsCssBlank(css_[pos])) {
+    if (IsAsciiWhitespace(css_[pos])) {
       ++pos;
     } else if (css_[pos] == '/' && pos + 1 < css_.size() && css_[pos + 1] == '*') {
       const size_t close = css_.find("*/", pos + 2);

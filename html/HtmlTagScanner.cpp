@@ -13,16 +13,12 @@ namespace {
 constexpr std::array<std::string_view, 8> kTextElements = {
     "SCRIPT", "STYLE", "TEXTAREA", "TITLE", "XMP", "IFRAME", "NOEMBED", "NOFRAMES"};
 
-constexpr bool IsHtmlBlank(char c) {
-  return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f';
-}
-
 constexpr bool IsAsciiLetter(char c) {
   return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
 }
 
 constexpr bool EndsName(char c) {
-  return IsHtmlBlank(c) || c == '/' || c == '>';
+  return IsAsciiWhitespace(c) || c == '/' || c == '>';
 }
 
 }  // namespace
@@ -78,7 +74,7 @@ bool HtmlTagScanner::ReadTag(size_t open, HtmlTag& tag) {
   tag.Name = page_.substr(open + 1, pos - open - 1);
   tag.Start = open;
   while (true) {
-    while (pos < page_.size() && (IsHtmlBlank(page_[pos]) || page_[pos] == '/')) {
+    while (pos < page_.size() && (IsAsciiWhitespace(page_[pos]) || page_[pos] == '/')) {
       ++pos;
     }
     if (pos >= page_.size()) {
@@ -113,7 +109,7 @@ bool HtmlTagScanner::ReadAttribute(size_t& pos, HtmlTag& tag) const {
     ++pos;
   }
   const std::string_view name = page_.substr(nameStart, pos - nameStart);
-  while (pos < page_.size() && IsHtmlBlank(page_[pos])) {
+  while (pos < page_.size() && IsAsciiWhitespace(page_[pos])) {
     ++pos;
   }
   HtmlAttribute value{true, pos, 0, 0};
@@ -122,7 +118,7 @@ bool HtmlTagScanner::ReadAttribute(size_t& pos, HtmlTag& tag) const {
     return true;
   }
   ++pos;
-  while (pos < page_.size() && IsHtmlBlank(page_[pos])) {
+  while (pos < page_.size() && IsAsciiWhitespace(page_[pos])) {
     ++pos;
   }
   if (pos < page_.size() && (page_[pos] == '"' || page_[pos] == '\'')) {
@@ -134,7 +130,7 @@ bool HtmlTagScanner::ReadAttribute(size_t& pos, HtmlTag& tag) const {
     pos = close + 1;
   } else {
     value.Offset = pos;
-    while (pos < page_.size() && !IsHtmlBlank(page_[pos]) && page_[pos] != '>') {
+    while (pos < page_.size() && !IsAsciiWhitespace(page_[pos]) && page_[pos] != '>') {
       ++pos;
     }
     value.Length = pos - value.Offset;

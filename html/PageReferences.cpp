@@ -33,9 +33,11 @@ constexpr auto kRowAttributes = [] {
 bool HasIconRel(std::string_view rel) {
   size_t pos = 0;
   while (pos < rel.size()) {
-    pos = SkipBlankBytes(rel, pos);
+    while (pos < rel.size() && IsAsciiWhitespace(rel[pos])) {
+      ++pos;
+    }
     size_t end = pos;
-    while (end < rel.size() && !IsBlankByte(rel[end]) && rel[end] != '\f') {
+    while (end < rel.size() && !IsAsciiWhitespace(rel[end])) {
       ++end;
     }
     if (EqualsNoCase(rel.substr(pos, end - pos), "ICON")) {
@@ -211,9 +213,12 @@ std::optional<PageReference> PageReferenceScanner::NextInValue() {
   }
   srcsetPos_ = 1;
   const std::string_view raw = page_.substr(value.Offset, value.Length);
-  const size_t first = SkipBlankBytes(raw, 0);
+  size_t first = 0;
+  while (first < raw.size() && IsAsciiWhitespace(raw[first])) {
+    ++first;
+  }
   size_t end = raw.size();
-  while (end > first && (IsBlankByte(raw[end - 1]) || raw[end - 1] == '\f')) {
+  while (end > first && IsAsciiWhitespace(raw[end - 1])) {
     --end;
   }
   if (end == first) {

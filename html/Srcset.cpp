@@ -1,11 +1,9 @@
 #include "html/Srcset.h"
 
+#include "html/ByteClasses.h"
+
 namespace kivo {
 namespace {
-
-constexpr bool IsSrcsetBlank(char c) {
-  return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f';
-}
 
 // Skips the descriptors of a candidate, from the blank after its URL to past
 // the comma that ends it (or to the end).
@@ -27,14 +25,14 @@ size_t SkipDescriptors(std::string_view srcset, size_t pos) {
 }  // namespace
 
 std::optional<SrcsetUrl> NextSrcsetUrl(std::string_view srcset, size_t& pos) {
-  while (pos < srcset.size() && (IsSrcsetBlank(srcset[pos]) || srcset[pos] == ',')) {
+  while (pos < srcset.size() && (IsAsciiWhitespace(srcset[pos]) || srcset[pos] == ',')) {
     ++pos;
   }
   if (pos >= srcset.size()) {
     return std::nullopt;
   }
   const size_t start = pos;
-  while (pos < srcset.size() && !IsSrcsetBlank(srcset[pos])) {
+  while (pos < srcset.size() && !IsAsciiWhitespace(srcset[pos])) {
     ++pos;
   }
   size_t end = pos;
