@@ -15,7 +15,7 @@
 #include <string>
 #include <string_view>
 
-#include "html/LinkEdits.h"
+#include "html/PageEdits.h"
 #include "html/RewriteLinks.h"
 #include "platform/CodePage.h"
 #include "platform/ProgramFolder.h"
@@ -105,7 +105,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const kivo::RewriteTargets targets{page.Url.View(),   kivo::FolderOfPath(pagePath),
                                      world.images,      world.pages,
                                      world.placeholder, world.ansi};
-  kivo::LinkEditScanner edits(input, targets);
+  kivo::PageEditScanner edits(input, targets);
   size_t pos = 0;
   size_t keptBytes = input.size();
   size_t replacementBytes = 0;

@@ -3,14 +3,16 @@
 #include <deque>
 #include <memory>
 #include <optional>
+#include <utility>
 #include <vector>
 
 #include "html/ByteClasses.h"
 #include "html/CombineUrl.h"
 #include "html/LinkTags.h"
 #include "html/PageBytes.h"
+#include "html/PageReferences.h"
 #include "html/TagTokenizer.h"
-#include "support/IndexedList.h"
+#include "html/UniqueUrlList.h"
 
 namespace kivo {
 namespace {
@@ -20,7 +22,7 @@ namespace {
 // is the same as comparing the converted text.
 const LinkTag* FindLinkTag(std::string_view name) {
   for (const LinkTag& tag : kLinkTags) {
-    if (EqualsNoCase(name, tag.Name)) {
+    if (tag.Scan == TagScan::Classic && EqualsNoCase(name, tag.Name)) {
       return &tag;
     }
   }
@@ -61,41 +63,38 @@ class TokenWindow {
   bool ended_ = false;
 };
 
-// Collects the URLs of one list in the order they first occur, skipping
-// those it already holds, up to kMaxUrlsPerList. The list itself grows only
-// 8 slots at a time, so it receives all URLs at once at the end.
-class UniqueUrlList {
- public:
-  explicit UniqueUrlList(OwnedPtrArray<WideString>& list) : list_(list) {}
-  UniqueUrlList(const UniqueUrlList&) = delete;
-  UniqueUrlList& operator=(const UniqueUrlList&) = delete;
-  ~UniqueUrlList() {
-    std::vector<std::unique_ptr<WideString>> urls = urls_.TakeAll();
-    list_.Reserve(list_.Count() + static_cast<int32_t>(urls.size()));
-    for (std::unique_ptr<WideString>& url : urls) {
-      list_.Add(std::move(url));
-    }
-  }
-
-  void Add(WideString url) { urls_.AddUnique(std::move(url)); }
-  // True once the list holds all the URLs it may.
-  bool IsFull() const { return urls_.Count() >= kMaxUrlsPerList; }
-
- private:
-  OwnedPtrArray<WideString>& list_;
-  IndexedList<WideString> urls_;
-};
-
+// Fills the three lists from the values of the classic rows, which the
+// second pass hands over, and from the newer references, which it takes in
+// between so that every list keeps page order.
 class LinkCollector {
  public:
-  LinkCollector(PageLinks& links, std::u16string_view pageUrl, const platform::CodePage& ansi)
-      : pageUrl_(pageUrl),
+  LinkCollector(PageLinks& links, std::string_view page, std::u16string_view pageUrl,
+                const platform::CodePage& ansi)
+      : page_(page),
+        pageUrl_(pageUrl),
         ansi_(ansi),
         images_(links.ImageUrls),
         pageLinks_(links.LinkUrls),
-        frames_(links.FrameUrls) {}
+        frames_(links.FrameUrls),
+        references_(page, pageUrl, ansi) {}
+
+  // Returns the position in the page of a token, which views the page's bytes.
+  size_t OffsetOf(std::string_view token) const {
+    return static_cast<size_t>(token.data() - page_.data());
+  }
+
+  // True when the tag whose "<" is at `offset` belongs to the newer rows,
+  // which then read its classic rows as well.
+  bool IsClaimed(size_t offset) {
+    TakeReferencesBefore(offset + 1);
+    return offset >= claimStart_ && offset < claimEnd_;
+  }
+
+  // Takes the newer references that are left.
+  void Finish() { TakeReferencesBefore(page_.size() + 1); }
 
   void Take(const LinkTag& tag, std::string_view valueBytes) {
+    TakeReferencesBefore(OffsetOf(valueBytes));
     UniqueUrlList& list = ListFor(tag.List);
     if (list.IsFull()) {
       return;  // neither a new URL nor a repeated one would be added
@@ -117,6 +116,34 @@ class LinkCollector {
   }
 
  private:
+  void TakeReferencesBefore(size_t offset) {
+    while (true) {
+      if (!pending_.has_value()) {
+        pending_ = references_.Next();
+      }
+      if (!pending_.has_value() || pending_->Offset >= offset) {
+        return;
+      }
+      const PageReference reference = *std::exchange(pending_, std::nullopt);
+      if (reference.Kind == PageItemKind::Claim) {
+        claimStart_ = reference.Offset;
+        claimEnd_ = reference.Offset + reference.Length;
+        continue;
+      }
+      UniqueUrlList& list = ListFor(reference.List);
+      if (list.IsFull()) {
+        continue;
+      }
+      const std::string_view raw = page_.substr(reference.Offset, reference.Length);
+      std::optional<ResolvedReference> resolved =
+          ResolveReference(references_.BaseFor(reference),
+                           ReferenceText(raw, reference.Syntax, ansi_), reference.Syntax);
+      if (resolved.has_value()) {
+        list.Add(std::move(resolved->Url));
+      }
+    }
+  }
+
   UniqueUrlList& ListFor(LinkList list) {
     switch (list) {
       case LinkList::Images:
@@ -129,15 +156,21 @@ class LinkCollector {
     return frames_;
   }
 
+  std::string_view page_;
   std::u16string_view pageUrl_;
   const platform::CodePage& ansi_;
   UniqueUrlList images_;
   UniqueUrlList pageLinks_;
   UniqueUrlList frames_;
+  PageReferenceScanner references_;
+  std::optional<PageReference> pending_;  // the next newer reference, not yet taken
+  size_t claimStart_ = 0;                 // the last claimed tag
+  size_t claimEnd_ = 0;
 };
 
-// The second pass: walks the tokens, and for each of the ten tags takes the
-// value of the first qualifying occurrence of its attribute.
+// The second pass: walks the tokens, and for each tag of a classic row takes
+// the value of the first qualifying occurrence of its attribute, unless the
+// newer rows claim the tag.
 void CollectLinks(TokenWindow& tokens, LinkCollector& collector) {
   size_t i = 0;
   while (tokens.At(i + 1) != nullptr) {
@@ -146,7 +179,8 @@ void CollectLinks(TokenWindow& tokens, LinkCollector& collector) {
       ++i;
       continue;
     }
-    const LinkTag* tag = FindLinkTag(*tokens.At(i + 1));
+    const bool claimed = collector.IsClaimed(collector.OffsetOf(*tokens.At(i)));
+    const LinkTag* tag = claimed ? nullptr : FindLinkTag(*tokens.At(i + 1));
     i += 2;
     if (tag != nullptr) {
       while (tokens.At(i + 2) != nullptr && *tokens.At(i) != ">") {
@@ -180,26 +214,16 @@ void ExtractLinksFromBytes(PageLinks& links, std::u16string_view pageUrl, std::s
   ClearPageLinks(links);
   TokenWindow tokens(page);
   // The collector hands its URLs to the lists when it goes out of scope.
-  LinkCollector collector(links, pageUrl, ansi);
+  LinkCollector collector(links, page, pageUrl, ansi);
   CollectLinks(tokens, collector);
+  collector.Finish();
 }
 
 bool ExtractLinks(PageLinks& links, std::u16string_view pageUrl, std::u16string_view filePath,
                   const platform::CodePage& ansi) {
   ClearPageLinks(links);
-  const PageBytes page = ReadPageBytes(filePath);
-  switch (page.Status) {
-    case PageReadStatus::CannotOpen:
-      return false;
-    case PageReadStatus::TooLarge:
-      return true;
-    case PageReadStatus::Complete:
-    case PageReadStatus::Incomplete:
-      // Whatever was read is analysed; a short read simply yields fewer links.
-      break;
-  }
-  ExtractLinksFromBytes(links, pageUrl, page.Bytes, ansi);
-  return true;
+  return AnalyseStoredFile(
+      filePath, [&](std::string_view page) { ExtractLinksFromBytes(links, pageUrl, page, ansi); });
 }
 
 }  // namespace kivo

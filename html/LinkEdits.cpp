@@ -32,7 +32,7 @@ struct RowMatch {
 // matches wins, so FRAMESET passes as FRAME and IMGX as IMG.
 RowMatch MatchRow(std::string_view page, size_t pos) {
   for (const LinkTag& row : kLinkTags) {
-    if (!StartsWithNoCase(page, pos, row.Name)) {
+    if (row.Scan != TagScan::Classic || !StartsWithNoCase(page, pos, row.Name)) {
       continue;
     }
     if (row.Rewrite != RewriteRule::Anchor) {
@@ -188,9 +188,13 @@ std::string LinkEditScanner::AnchorReplacement(std::u16string_view url,
 // A bare file name only resolves in the page's own folder; a copy stored in
 // another folder is written with its full path.
 std::string LinkEditScanner::NameToWrite(const FetchedFile& file) const {
+  return targets_.Ansi.Encode(LocalNameFor(file, targets_.PageFolder));
+}
+
+std::u16string_view LocalNameFor(const FetchedFile& file, std::u16string_view pageFolder) {
   const std::u16string_view path = file.LocalPath.View();
-  return targets_.Ansi.Encode(
-      FolderOfPath(path) == targets_.PageFolder ? FileNameOfPath(path).View() : path);
+  const std::u16string_view folder = FolderOfPath(path);
+  return folder == pageFolder ? path.substr(folder.size()) : path;
 }
 
 }  // namespace kivo

@@ -30,6 +30,10 @@ struct RewriteTargets {
   const platform::CodePage& Ansi;    // the code page the page is written in
 };
 
+// Returns the name that a page in `pageFolder` refers to `file` by: its bare
+// file name when it lies in the same folder, otherwise its full path.
+std::u16string_view LocalNameFor(const FetchedFile& file, std::u16string_view pageFolder);
+
 // Scans a page for the tags the rewriter knows and yields, in page order and
 // one at a time, the edits that make the page refer to the local copies.
 // Edits never overlap and never reach past the page; values that would not
@@ -60,23 +64,23 @@ class LinkEditScanner {
   std::optional<LinkEdit> found_;  // the edit of the tag just scanned, if any
 };
 
-// Passes the edited page to `write` in pieces while scanning it: the runs of
-// unchanged bytes between the edits and the replacements. Returns false, and
-// never calls `write`, when no value of the page changes.
-template <class Write>
-bool WriteEditedPage(std::string_view page, const RewriteTargets& targets, Write&& write) {
-  LinkEditScanner edits(page, targets);
+// Passes `text` with the edits of `edits` (a scanner over it whose Next
+// yields LinkEdits in order) to `write` in pieces: the runs of unchanged bytes
+// between the edits and the replacements. Returns false, and never calls
+// `write`, when no edit comes.
+template <class Edits, class Write>
+bool WriteEdits(std::string_view text, Edits& edits, Write&& write) {
   std::optional<LinkEdit> edit = edits.Next();
   if (!edit.has_value()) {
     return false;
   }
   size_t pos = 0;
   for (; edit.has_value(); edit = edits.Next()) {
-    write(page.substr(pos, edit->Offset - pos));
+    write(text.substr(pos, edit->Offset - pos));
     write(std::string_view(edit->Replacement));
     pos = edit->Offset + edit->Length;
   }
-  write(page.substr(pos));
+  write(text.substr(pos));
   return true;
 }
 

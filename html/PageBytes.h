@@ -26,4 +26,24 @@ struct PageBytes {
 // Reads the whole page file at `path` into memory, up to kMaxAnalysedPageBytes.
 PageBytes ReadPageBytes(std::u16string_view path);
 
+// Reads the stored file at `path` and hands whatever could be read to
+// `analyse`; returns false when the file cannot be opened. A file larger than
+// kMaxAnalysedPageBytes is not analysed and gives true.
+template <class Analyse>
+bool AnalyseStoredFile(std::u16string_view path, Analyse&& analyse) {
+  const PageBytes page = ReadPageBytes(path);
+  switch (page.Status) {
+    case PageReadStatus::CannotOpen:
+      return false;
+    case PageReadStatus::TooLarge:
+      return true;
+    case PageReadStatus::Complete:
+    case PageReadStatus::Incomplete:
+      // A short read simply yields fewer links.
+      break;
+  }
+  analyse(std::string_view(page.Bytes));
+  return true;
+}
+
 }  // namespace kivo

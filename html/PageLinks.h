@@ -20,9 +20,13 @@ inline constexpr int32_t kMaxUrlsPerList = 10000;
 // the order in which its URLs first occur in the page. A URL may stand in
 // more than one list.
 struct PageLinks {
-  OwnedPtrArray<WideString> ImageUrls;  // IMG SRC, BODY and TABLE BACKGROUND, INPUT SRC
-  OwnedPtrArray<WideString> LinkUrls;   // A HREF, AREA HREF: pages to follow one level deeper
-  OwnedPtrArray<WideString> FrameUrls;  // FRAME, IFRAME, SCRIPT SRC and LINK HREF
+  // IMG SRC, BODY and TABLE BACKGROUND, INPUT SRC; srcset candidates, SOURCE
+  // SRC, VIDEO POSTER, LINK icons and the url() images of CSS.
+  OwnedPtrArray<WideString> ImageUrls;
+  OwnedPtrArray<WideString> LinkUrls;  // A HREF, AREA HREF: pages to follow one level deeper
+  // FRAME, IFRAME, SCRIPT SRC and LINK HREF; VIDEO, AUDIO and EMBED SRC,
+  // OBJECT DATA and the @import targets of CSS: fetched at the same level.
+  OwnedPtrArray<WideString> FrameUrls;
 };
 
 }  // namespace kivo

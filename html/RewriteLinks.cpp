@@ -3,8 +3,10 @@
 #include <optional>
 #include <string>
 
-#include "html/LinkEdits.h"
+#include "html/DocumentKind.h"
 #include "html/PageBytes.h"
+#include "html/PageEdits.h"
+#include "html/StyleSheetEdits.h"
 #include "platform/ReplacementFile.h"
 #include "urllist/UrlMapping.h"
 
@@ -12,11 +14,11 @@ namespace kivo {
 
 namespace {
 
-// Writes the rewritten page to a replacement file, which it then either puts
-// in place at once or hands to `pending`.
+// Writes the rewritten page or style sheet to a replacement file, which it
+// then either puts in place at once or hands to `pending`.
 void Rewrite(std::u16string_view pagePath, const FetchedFile& page,
              const FetchedFileList& imageFiles, const FetchedFileList& pageFiles,
-             const RewriteSetup& setup, platform::PendingReplacements* pending) {
+             const RewriteSetup& setup, platform::PendingReplacements* pending, DocumentKind kind) {
   const PageBytes bytes = ReadPageBytes(pagePath);
   if (bytes.Status != PageReadStatus::Complete) {
     return;  // unreadable, too large, or changing under us: leave it alone
@@ -27,13 +29,15 @@ void Rewrite(std::u16string_view pagePath, const FetchedFile& page,
   // only created once the first value changes: a page that would come out
   // byte for byte the same is left alone.
   std::optional<platform::ReplacementFile> output;
-  const bool changed =
-      WriteEditedPage(bytes.Bytes, targets, [&output, pagePath](std::string_view piece) {
-        if (!output.has_value()) {
-          output.emplace(pagePath);
-        }
-        output->Write(piece);
-      });
+  const auto write = [&output, pagePath](std::string_view piece) {
+    if (!output.has_value()) {
+      output.emplace(pagePath);
+    }
+    output->Write(piece);
+  };
+  const bool changed = kind == DocumentKind::StyleSheet
+                           ? WriteEditedStyleSheet(bytes.Bytes, targets, write)
+                           : WriteEditedPage(bytes.Bytes, targets, write);
   if (!changed || !output->IsOpen()) {
     return;
   }
@@ -49,13 +53,19 @@ void Rewrite(std::u16string_view pagePath, const FetchedFile& page,
 void RewriteLinks(std::u16string_view pagePath, const FetchedFile& page,
                   const FetchedFileList& imageFiles, const FetchedFileList& pageFiles,
                   const RewriteSetup& setup) {
-  Rewrite(pagePath, page, imageFiles, pageFiles, setup, nullptr);
+  Rewrite(pagePath, page, imageFiles, pageFiles, setup, nullptr, DocumentKind::Page);
 }
 
 void RewriteLinks(std::u16string_view pagePath, const FetchedFile& page,
                   const FetchedFileList& imageFiles, const FetchedFileList& pageFiles,
                   const RewriteSetup& setup, platform::PendingReplacements& pending) {
-  Rewrite(pagePath, page, imageFiles, pageFiles, setup, &pending);
+  Rewrite(pagePath, page, imageFiles, pageFiles, setup, &pending, DocumentKind::Page);
+}
+
+void RewriteStyleSheet(std::u16string_view sheetPath, const FetchedFile& sheet,
+                       const FetchedFileList& imageFiles, const FetchedFileList& pageFiles,
+                       const RewriteSetup& setup, platform::PendingReplacements& pending) {
+  Rewrite(sheetPath, sheet, imageFiles, pageFiles, setup, &pending, DocumentKind::StyleSheet);
 }
 
 }  // namespace kivo

@@ -34,4 +34,13 @@ void RewriteLinks(std::u16string_view pagePath, const FetchedFile& page,
                   const FetchedFileList& imageFiles, const FetchedFileList& pageFiles,
                   const RewriteSetup& setup, platform::PendingReplacements& pending);
 
+// Rewrites the style sheet file at `sheetPath` as RewriteLinks rewrites a
+// page: its @import targets and url() images refer to the local copies in
+// `pageFiles` and `imageFiles`, an image that was not fetched to the
+// placeholder image, anything else to its absolute URL, resolved against
+// `sheet.Url`; every other byte stays. The new sheet goes to `pending`.
+void RewriteStyleSheet(std::u16string_view sheetPath, const FetchedFile& sheet,
+                       const FetchedFileList& imageFiles, const FetchedFileList& pageFiles,
+                       const RewriteSetup& setup, platform::PendingReplacements& pending);
+
 }  // namespace kivo

@@ -30,7 +30,7 @@ std::string_view CutAtNul(std::string_view bytes) {
 // then sorts out the exact names. AREA needs no test of its own, since A admits it.
 bool TagTokenizer::AtAdmittedTagName() const {
   for (const LinkTag& tag : kLinkTags) {
-    if (StartsWithNoCase(page_, pos_, tag.Name)) {
+    if (tag.Scan == TagScan::Classic && StartsWithNoCase(page_, pos_, tag.Name)) {
       return true;
     }
   }
@@ -44,7 +44,8 @@ bool TagTokenizer::FindAdmittedTag() {
       pos_ = page_.size();
       return false;
     }
-    pos_ = SkipBlankBytes(page_, static_cast<const char*>(open) - page_.data() + 1);
+    tagOpen_ = static_cast<size_t>(static_cast<const char*>(open) - page_.data());
+    pos_ = SkipBlankBytes(page_, tagOpen_ + 1);
     if (AtAdmittedTagName()) {
       return true;
     }
@@ -61,16 +62,13 @@ bool TagTokenizer::Next(std::string_view& token) {
       return false;
     }
     inTag_ = true;
-    token = "<";
+    token = page_.substr(tagOpen_, 1);
     return true;
   }
   if (pos_ >= page_.size() || page_[pos_] == '>') {
     // A tag that the page ends inside is closed all the same.
-    if (pos_ < page_.size()) {
-      ++pos_;
-    }
+    token = pos_ < page_.size() ? page_.substr(pos_++, 1) : std::string_view(">");
     inTag_ = false;
-    token = ">";
     return true;
   }
   const char c = page_[pos_];
@@ -81,8 +79,7 @@ bool TagTokenizer::Next(std::string_view& token) {
     token = CutAtNul(page_.substr(start, end - start));
     pos_ = close == std::string_view::npos ? page_.size() : close + 1;
   } else if (c == '=') {
-    token = "=";
-    ++pos_;
+    token = page_.substr(pos_++, 1);
   } else {
     size_t end = pos_ + 1;
     while (end < page_.size() && !kWordDelimiter[static_cast<unsigned char>(page_[end])]) {

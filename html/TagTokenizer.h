@@ -13,7 +13,9 @@ namespace kivo {
 // token "<", then one token per word, quoted value or "=", then ">". Quoted
 // values take everything up to the same quote character, or the rest of the
 // page when it never comes. Token texts end at an embedded NUL byte, as the
-// converted text would. The tokenizer never reads outside the page.
+// converted text would. Every token but the ">" of a tag that the page ends
+// inside views the page's own bytes, so its position is known. The tokenizer
+// never reads outside the page.
 class TagTokenizer {
  public:
   explicit TagTokenizer(std::string_view page) : page_(page) {}
@@ -28,6 +30,7 @@ class TagTokenizer {
 
   std::string_view page_;
   size_t pos_ = 0;
+  size_t tagOpen_ = 0;  // the "<" of the current tag
   bool inTag_ = false;
 };
 

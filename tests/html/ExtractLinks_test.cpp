@@ -89,6 +89,17 @@ const Case kCases[] = {
     {"too long to resolve: skipped", "<a href=" + std::string(1100, 'n') + "><a href=ok.html>",
      "L http://host/dir/ok.html\n"},
     {"empty page", "", ""},
+    // The newer rows: srcset candidates as a browser splits them, values
+    // required, character references decoded in the tags they read.
+    {"srcset candidates",
+     "<img srcset=\" a.png 1x ,b.png,, c.png (1, 2) 2x\"><source srcset=a.png,b.png>",
+     "I http://host/dir/a.png\nI http://host/dir/b.png\nI http://host/dir/c.png\n"
+     "I http://host/dir/a.png,b.png\n"},
+    {"newer rows need a value, an icon needs rel=icon",
+     "<link rel=apple-touch-icon href=t.png><link rel=icon><video poster=''><img srcset>",
+     "F http://host/dir/t.png\n"},
+    {"references decoded in a claimed tag", "<img src=a&amp;b srcset=c&#38;d>",
+     "I http://host/dir/a&b\nI http://host/dir/c&d\n"},
     {"words end at NUL", std::string("<img src=a\0b.gif>", 17), "I http://host/dir/a\n"},
     // The page ends in places where a careless scanner reads past it.
     {"ends in <", "<a href=x.html><", "L http://host/dir/x.html\n"},

@@ -78,7 +78,8 @@ TEST_P(GoldenPageTest, RewritesToTheExpectedBytes) {
 }
 
 // Names each case after its page, with the hyphens that test names cannot hold made underscores.
-INSTANTIATE_TEST_SUITE_P(Pages, GoldenPageTest, ::testing::Values("shift-jis-frames", "quirks"),
+INSTANTIATE_TEST_SUITE_P(Pages, GoldenPageTest,
+                         ::testing::Values("shift-jis-frames", "quirks", "modern"),
                          [](const ::testing::TestParamInfo<const char*>& info) {
                            std::string name = info.param;
                            std::replace(name.begin(), name.end(), '-', '_');

@@ -145,6 +145,13 @@ const Case kCases[] = {
     {"ends in an unquoted value", "<img src=a.gif><img src=a.gi", "<img src=aB.gif><img src={P}"},
     {"unclosed quote", "<img src=a.gif><img src=\"a.gif><img src=a.gif>",
      "<img src=aB.gif><img src=\"a.gif><img src=a.gif>"},
+    // The newer rows read tags whole and write for the attribute's syntax.
+    {"SRC after SRCSET", "<img srcset='n.gif 2x' src=a.gif>", "<img srcset='{P} 2x' src=aB.gif>"},
+    {"a quoted > in a newer tag", "<img alt='>' srcset=a.gif>", "<img alt='>' srcset=aB.gif>"},
+    {"newer values are written escaped", "<audio src=s?a&amp;b>",
+     "<audio src=http://host/dir/s?a&amp;b>"},
+    {"a classic edit wins an overlap", "<img style=\"b:url(src=a.gif)\">",
+     "<img style=\"b:url(src={P}>"},
     {"NUL before the closing quote",
      std::string("<img src=a.gif><img src='a\0'><img src=a.gif>", 44),
      std::string("<img src=aB.gif><img src='a\0'><img src=a.gif>", 45)},
