@@ -185,7 +185,7 @@ void PageReferenceScanner::StartValue() {
     decoded_.emplace(raw);
   }
   if (value.Row == nullptr) {
-    css_.emplace(value.InAttribute ? decoded_->Text() : raw, LeadBytes());
+    css_.emplace(value.InAttribute ? decoded_->Text() : raw, ansi_.LeadBytes());
   }
 }
 
@@ -249,13 +249,6 @@ std::optional<PageReference> PageReferenceScanner::NextCss() {
         value.Offset + decoded_->RawOffset(found->Offset + found->Length) - reference.Offset;
   }
   return reference;
-}
-
-const LeadByteTable& PageReferenceScanner::LeadBytes() {
-  if (!leadBytes_.has_value()) {
-    leadBytes_ = LeadBytesOf(ansi_);
-  }
-  return *leadBytes_;
 }
 
 }  // namespace kivo

@@ -75,14 +75,12 @@ class PageReferenceScanner {
   void StartValue();
   std::optional<PageReference> NextInValue();
   std::optional<PageReference> NextCss();
-  const LeadByteTable& LeadBytes();
 
   std::string_view page_;
   std::u16string_view pageUrl_;
   const platform::CodePage& ansi_;
   HtmlTagScanner tags_;
   std::optional<WideString> base_;
-  std::optional<LeadByteTable> leadBytes_;
 
   std::optional<PageReference> claim_;  // the claim of the current tag, not yet handed out
   std::vector<Value> values_;           // of the current tag, in page order
