@@ -52,6 +52,14 @@ std::optional<PageEditScanner::Item> PageEditScanner::NextItem() {
     if (found->Kind == PageItemKind::Claim) {
       return Item{PageItemKind::Claim, LinkEdit{found->Offset, found->Length, {}}};
     }
+    if (found->Kind == PageItemKind::BaseHref) {
+      // An empty base is the page's own address, so the names written into
+      // the page resolve beside its copy. A value without quotes gets them,
+      // or the next attribute would become the value.
+      const bool quoted = found->Syntax.AttributeQuote != 0;
+      return Item{PageItemKind::Reference,
+                  LinkEdit{found->Offset, found->Length, quoted ? "" : "\"\""}};
+    }
     std::optional<LinkEdit> edit =
         ReferenceEdit(page_.substr(found->Offset, found->Length), found->Offset, found->Syntax,
                       found->Rewrite, references_.BaseFor(*found), targets_);
