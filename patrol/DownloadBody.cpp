@@ -74,6 +74,7 @@ bool DownloadBody::OnHead(const platform::HttpResponseHead& head) {
   }
   outcome_ = BodyOutcome::Accepted;
   headAccepted_ = true;
+  contentType_ = head.ContentType.value_or(std::string());
   if (total_ && *total_ <= kMemoryBodyBytes && store_.MayHold(*total_)) {
     bytes_.reserve(static_cast<size_t>(*total_));
   }

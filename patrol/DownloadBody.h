@@ -81,6 +81,8 @@ class DownloadBody : public platform::HttpBodySink {
   // The Last-Modified state the entry takes when the body is stored.
   int32_t NewHasTime() const { return newHasTime_; }
   const SystemTime& NewTime() const { return newTime_; }
+  // The accepted response's Content-Type header, empty when it sent none.
+  const std::string& ContentType() const { return contentType_; }
   // True when the body went to a temporary file; else it is in Bytes().
   bool InFile() const { return number_ >= 0; }
   std::string_view Bytes() const;
@@ -105,6 +107,7 @@ class DownloadBody : public platform::HttpBodySink {
   std::optional<uint64_t> total_;
   int32_t newHasTime_ = 0;
   SystemTime newTime_;
+  std::string contentType_;
   std::vector<uint8_t> bytes_;
   uint64_t held_ = 0;
   uint64_t size_ = 0;

@@ -7,11 +7,13 @@
 #include <utility>
 #include <vector>
 
+#include "html/DocumentKind.h"
 #include "html/ExtractLinks.h"
 #include "html/FetchedFile.h"
 #include "html/FetchedFileList.h"
 #include "html/PageLinks.h"
 #include "html/RewriteLinks.h"
+#include "html/StyleSheetLinks.h"
 #include "patrol/CancelWatch.h"
 #include "patrol/ChildLinks.h"
 #include "patrol/DownloadBody.h"
@@ -89,7 +91,13 @@ class Patrol {
       const FetchedFile* page = pageFiles_[i];
       // A redirected page has a second record under the URL it was asked
       // for; the file is rewritten once, against the URL it came from.
-      if (page != nullptr && !aliases_.contains(page) && !binaryPages_.contains(page)) {
+      if (page == nullptr || aliases_.contains(page) || binaryPages_.contains(page)) {
+        continue;
+      }
+      if (styleSheets_.contains(page)) {
+        RewriteStyleSheet(page->LocalPath.View(), *page, imageFiles_, pageFiles_, setup_.Rewrite,
+                          rewritten);
+      } else {
         RewriteLinks(page->LocalPath.View(), *page, imageFiles_, pageFiles_, setup_.Rewrite,
                      rewritten);
       }
@@ -138,13 +146,17 @@ class Patrol {
     if (!pageUrl || fetched.Body->IsBinary()) {
       return;
     }
+    const DocumentKind kind = KindOfDocument(fetched.Body->ContentType(), pageUrl->View());
+    if (kind == DocumentKind::Media) {
+      return;  // audio, video and PDF are stored as they came
+    }
     view_.SetState(PatrolState::Analysing);
     // A page read while it waited for its turn is not read again: the same
     // bytes and the same URL give the same links.
     PageLinks read;
     PageLinks& links = fetched.Links ? *fetched.Links : read;
     if (!fetched.Links) {
-      ReadLinks(*fetched.Body, pageUrl->View(), links);
+      ReadLinks(*fetched.Body, pageUrl->View(), kind, links);
     }
     fetched.Body.reset();  // its memory or temporary file is not needed any more
     if (entry.GetImages != 0) {
@@ -182,8 +194,13 @@ class Patrol {
         pageFiles_.Add(std::make_unique<FetchedFile>(FetchedFile{pageUrl, localPath}));
     // The stored file holds the body's bytes, so its type is known now: by
     // its name first, as the rewrite pass would test it, then by its bytes.
-    if (BinaryByExtension(localPath.View()).value_or(body.IsBinary())) {
+    // A style sheet is rewritten as one; audio, video and PDF never are.
+    const DocumentKind kind = KindOfDocument(body.ContentType(), pageUrl.View());
+    if (BinaryByExtension(localPath.View()).value_or(body.IsBinary()) ||
+        kind == DocumentKind::Media) {
       binaryPages_.insert(record);
+    } else if (kind == DocumentKind::StyleSheet) {
+      styleSheets_.insert(record);
     }
     if (redirected) {
       fetchedUrls_.Add(pageUrl.View());
@@ -200,24 +217,34 @@ class Patrol {
     return pageUrl;
   }
 
-  // Reads the links of a stored page's body, from memory or from its file.
-  void ReadLinks(const DownloadBody& body, std::u16string_view pageUrl, PageLinks& links) const {
-    if (body.InFile()) {
-      ExtractLinks(links, pageUrl, body.FilePath(), setup_.Rewrite.Ansi);
+  // Reads the links of a stored page's or style sheet's body, from memory or
+  // from its file. A sheet's imports come as frames and its url() images as
+  // images, so they are followed like those of a page.
+  void ReadLinks(const DownloadBody& body, std::u16string_view pageUrl, DocumentKind kind,
+                 PageLinks& links) const {
+    const platform::CodePage& ansi = setup_.Rewrite.Ansi;
+    const bool sheet = kind == DocumentKind::StyleSheet;
+    if (sheet && body.InFile()) {
+      ExtractStyleSheetLinks(links, pageUrl, body.FilePath(), ansi);
+    } else if (sheet) {
+      ExtractStyleSheetLinksFromBytes(links, pageUrl, body.Bytes(), ansi);
+    } else if (body.InFile()) {
+      ExtractLinks(links, pageUrl, body.FilePath(), ansi);
     } else {
-      ExtractLinksFromBytes(links, pageUrl, body.Bytes(), setup_.Rewrite.Ansi);
+      ExtractLinksFromBytes(links, pageUrl, body.Bytes(), ansi);
     }
   }
 
-  // Reads the links of a page that arrived ahead of its turn, unless it is
-  // binary.
+  // Reads the links of a page or style sheet that arrived ahead of its turn,
+  // as ProcessEntry will read them, unless it is binary or media.
   std::unique_ptr<PageLinks> ScanAhead(const FetchKey& /*key*/, std::u16string_view pageUrl,
                                        const DownloadBody& body) const {
-    if (body.IsBinary()) {
+    const DocumentKind kind = KindOfDocument(body.ContentType(), pageUrl);
+    if (body.IsBinary() || kind == DocumentKind::Media) {
       return nullptr;
     }
     auto links = std::make_unique<PageLinks>();
-    ExtractLinksFromBytes(*links, pageUrl, body.Bytes(), setup_.Rewrite.Ansi);
+    ReadLinks(body, pageUrl, kind, *links);
     return links;
   }
 
@@ -294,8 +321,11 @@ class Patrol {
   FetchPlanner planner_;
   // The second records of redirected pages, which the rewrite pass skips.
   std::unordered_set<const FetchedFile*> aliases_;
-  // The pages stored as images, videos or archives, which it skips too.
+  // The pages stored as images, videos or archives, or as media by their
+  // type, which it skips too.
   std::unordered_set<const FetchedFile*> binaryPages_;
+  // The style sheets, which it rewrites as sheets.
+  std::unordered_set<const FetchedFile*> styleSheets_;
   bool cancelLeftWork_ = false;
 };
 
