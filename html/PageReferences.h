@@ -22,8 +22,9 @@ enum class PageItemKind {
   // One URL value; Offset and Length cover its bytes as written.
   Reference,
   // The HREF value of a BASE element, which Offset and Length cover. A
-  // stored copy must drop it: the local names written into the page resolve
-  // beside the page only while no base sends them elsewhere.
+  // stored copy of a page with the newer constructs drops it: the local names
+  // written into the page resolve beside the page only while no base sends
+  // them elsewhere.
   BaseHref,
 };
 
