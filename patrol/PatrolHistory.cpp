@@ -22,6 +22,8 @@ constexpr size_t kMaxETagBytes = 1024;
 // How many numbered names a damaged database may try when its first is taken.
 constexpr int kAsideAttempts = 100;
 
+constexpr std::string_view kPruneChecks =
+    "DELETE FROM checks WHERE stored_path IS NULL AND checked_at < ?1";
 constexpr std::string_view kInsertPatrol =
     "INSERT INTO patrols(started_at, trigger) VALUES(?1, ?2)";
 constexpr std::string_view kInsertCheck =
@@ -187,6 +189,11 @@ HistoryProblem PatrolHistory::TryOpenForWriting(std::string& detail) {
     detail = error.Message;
     return ProblemOf(error.Failure);
   };
+  // A log or journal left beside the file means that the last program
+  // writing it did not close it; once opened, the log is in use and tells
+  // nothing any more.
+  const bool uncleanFiles =
+      platform::PathExists(path_ + u"-wal") || platform::PathExists(path_ + u"-journal");
   const SqliteError opened = database_.Open(path_, platform::SqliteOpenMode::ReadWriteCreate);
   if (opened.Failed()) {
     return failed(opened);
@@ -195,17 +202,9 @@ HistoryProblem PatrolHistory::TryOpenForWriting(std::string& detail) {
   if (options_.MaxPages != 0) {
     database_.Execute("PRAGMA max_page_count = " + std::to_string(options_.MaxPages));
   }
-  // A damaged file is found before anything is written to it.
-  platform::SqliteStatement check = database_.Prepare("PRAGMA quick_check(1)");
-  if (check.Step() != SqliteStep::Row) {
-    return failed(database_.LastError());
-  }
-  if (const std::string verdict = check.ColumnBytes(0); verdict != "ok") {
-    detail = verdict;
-    return HistoryProblem::Damaged;
-  }
-  check = {};
   // A newer version's database is left as it is, journal mode included.
+  // Reading the version also reads the file's header, so a file that is no
+  // database at all is found here.
   const std::optional<int64_t> version = database_.QueryInt("PRAGMA user_version");
   if (!version) {
     return failed(database_.LastError());
@@ -214,6 +213,18 @@ HistoryProblem PatrolHistory::TryOpenForWriting(std::string& detail) {
   if (*version > known || *version < 0) {
     detail = "version " + std::to_string(*version);
     return HistoryProblem::NewerSchema;
+  }
+  // The quick check reads the whole file, so it runs only after a run that
+  // did not end in order; damage found then is found before anything is
+  // written.
+  const std::optional<bool> clean = EndedInOrder(*version, uncleanFiles);
+  if (!clean) {
+    return failed(database_.LastError());
+  }
+  if (!*clean) {
+    if (const HistoryProblem problem = QuickCheck(detail); problem != HistoryProblem::None) {
+      return problem;
+    }
   }
   platform::SqliteStatement journal = database_.Prepare("PRAGMA journal_mode = WAL");
   if (journal.Step() != SqliteStep::Row) {
@@ -229,6 +240,38 @@ HistoryProblem PatrolHistory::TryOpenForWriting(std::string& detail) {
   }
   if (!PrepareWrites()) {
     return failed(database_.LastError());
+  }
+  return HistoryProblem::None;
+}
+
+std::optional<bool> PatrolHistory::EndedInOrder(int64_t version, bool uncleanFiles) {
+  if (uncleanFiles) {
+    return false;
+  }
+  if (version == 0) {
+    return true;  // a new or empty file: nothing to check
+  }
+  // A patrol that was killed, or that had to stop writing, never recorded
+  // its end.
+  platform::SqliteStatement last =
+      database_.Prepare("SELECT finished_at IS NOT NULL FROM patrols ORDER BY id DESC LIMIT 1");
+  const SqliteStep step = last.Step();
+  if (step == SqliteStep::Failed || !last.IsValid()) {
+    return std::nullopt;
+  }
+  return step == SqliteStep::Done || last.ColumnInt(0) != 0;
+}
+
+HistoryProblem PatrolHistory::QuickCheck(std::string& detail) {
+  platform::SqliteStatement check = database_.Prepare("PRAGMA quick_check(1)");
+  if (check.Step() != SqliteStep::Row) {
+    const SqliteError error = database_.LastError();
+    detail = error.Message;
+    return ProblemOf(error.Failure);
+  }
+  if (const std::string verdict = check.ColumnBytes(0); verdict != "ok") {
+    detail = verdict;
+    return HistoryProblem::Damaged;
   }
   return HistoryProblem::None;
 }
@@ -251,10 +294,12 @@ std::u16string PatrolHistory::MoveAside(int64_t now) {
 }
 
 bool PatrolHistory::PrepareWrites() {
+  pruneChecks_ = database_.Prepare(kPruneChecks);
   insertPatrol_ = database_.Prepare(kInsertPatrol);
   insertCheck_ = database_.Prepare(kInsertCheck);
   updatePatrol_ = database_.Prepare(kUpdatePatrol);
-  return insertPatrol_.IsValid() && insertCheck_.IsValid() && updatePatrol_.IsValid();
+  return pruneChecks_.IsValid() && insertPatrol_.IsValid() && insertCheck_.IsValid() &&
+         updatePatrol_.IsValid();
 }
 
 void PatrolHistory::OpenForReading() {
@@ -290,7 +335,7 @@ void PatrolHistory::BeginPatrol(int64_t startedAt, PatrolTrigger trigger) {
   patrolOpen_ = true;
   patrolId_ = 0;
   counts_ = {};
-  if (state_ != HistoryState::Writable) {
+  if (state_ != HistoryState::Writable || !Prune(startedAt - options_.KeepUnstored)) {
     return;
   }
   // The patrol's row is committed at once, so that even a patrol killed
@@ -305,6 +350,18 @@ void PatrolHistory::BeginPatrol(int64_t startedAt, PatrolTrigger trigger) {
     return;
   }
   patrolId_ = database_.LastInsertRowId();
+}
+
+bool PatrolHistory::Prune(int64_t before) {
+  pruneChecks_.BindInt(1, before);
+  const SqliteStep step = pruneChecks_.Step();
+  const SqliteError error = step == SqliteStep::Failed ? database_.LastError() : SqliteError{};
+  pruneChecks_.Reset();
+  if (error.Failed()) {
+    StopWriting(error);
+    return false;
+  }
+  return true;
 }
 
 void PatrolHistory::Record(const HistoryCheck& check) {

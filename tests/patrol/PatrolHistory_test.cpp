@@ -77,15 +77,18 @@ class HistoryTest : public testing::Test {
   std::u16string Path() const { return PatrolHistory::DefaultPath(); }
   std::string HostPath() const { return Utf8(Path()); }
 
-  // A history written by this version, with `checks` checks in one finished patrol.
-  void WriteHistory(int checks) {
+  // A history written by this version, with `checks` checks in one patrol,
+  // finished or, as when killed, not.
+  void WriteHistory(int checks, bool finished = true) {
     PatrolHistory history(HistoryAccess::Write, Path(), kNow);
     history.BeginPatrol(kNow, PatrolTrigger::Cli);
     for (int i = 0; i < checks; ++i) {
       history.Record(Check(kNow + i, "http://h/" + std::string(200, 'p') + std::to_string(i),
                            CheckOutcome::Stored, "/s/" + std::to_string(i) + ".html"));
     }
-    history.FinishPatrol(kNow + checks);
+    if (finished) {
+      history.FinishPatrol(kNow + checks);
+    }
   }
 
   ProgramHome home_;
@@ -98,8 +101,9 @@ enum class Before {
   EmptyFile,
   Garbage,
   BadHeader,
-  DamagedPage,  // a database of this version whose third page is overwritten
-  Newer,        // a database of a later version
+  DamagedPage,        // a database of this version whose third page is overwritten
+  DamagedAfterAKill,  // the same, and its last patrol never recorded its end
+  Newer,              // a database of a later version
   Folder,
   Unwritable,      // nothing, in a program folder that cannot be written
   LockedRollback,  // another program holds the write lock of a rollback-journal database
@@ -129,8 +133,8 @@ class HistoryBadState : public HistoryTest, public testing::WithParamInterface<B
                                                  {Before::BadHeader, badHeader}};
     if (bytes.contains(setup)) {
       WriteBytes(path, bytes.at(setup));
-    } else if (setup == Before::DamagedPage) {
-      WriteHistory(400);
+    } else if (setup == Before::DamagedPage || setup == Before::DamagedAfterAKill) {
+      WriteHistory(400, setup == Before::DamagedPage);
       std::string damaged = ReadBytes(path);
       ASSERT_GT(damaged.size(), 3u * 4096);
       WriteBytes(path, damaged.replace(2 * 4096, 4096, std::string(4096, '\xff')));
@@ -216,8 +220,12 @@ INSTANTIATE_TEST_SUITE_P(
         BadState{"EmptyFileIsUsed", W, B::EmptyFile, P::None, S::Writable, After::Database},
         BadState{"NotADatabase", W, B::Garbage, P::MovedAside, S::Writable, After::MovedAside},
         BadState{"BadHeader", W, B::BadHeader, P::MovedAside, S::Writable, After::MovedAside},
-        BadState{"FailingQuickCheck", W, B::DamagedPage, P::MovedAside, S::Writable,
+        // The whole file is checked only after a run that did not end in
+        // order; damage met while writing then has it checked next time.
+        BadState{"FailingQuickCheck", W, B::DamagedAfterAKill, P::MovedAside, S::Writable,
                  After::MovedAside},
+        BadState{"DamageFoundWhileWriting", W, B::DamagedPage, P::None, S::Writable,
+                 After::Database, P::Damaged},
         BadState{"NewerSchemaIsLeftAlone", W, B::Newer, P::NewerSchema, S::Off, After::Untouched},
         BadState{"FolderInItsPlace", W, B::Folder, P::Unusable, S::Off, After::Untouched},
         BadState{"ReadOnlyFolder", W, B::Unwritable, P::Unusable, S::Off, After::Nothing},
