@@ -13,6 +13,7 @@
 #include "cli/CliArguments.h"
 #include "cli/ConsoleView.h"
 #include "cli/DialCommand.h"
+#include "cli/PatrolSummary.h"
 #include "cli/SettingCommands.h"
 #include "cli/SignalScope.h"
 #include "patrol/PatrolList.h"
@@ -145,16 +146,17 @@ int32_t TerminalWidth() {
 }
 
 // Runs a patrol over the given rows (all when empty) on this thread, with
-// progress on stderr; the caller has set PatrolRunning and watches the
-// signals. Returns the exit status of the patrol.
-int Patrol(UrlList& list, const std::vector<int32_t>& rows, const PatrolLimits& limits) {
+// progress and the closing summary on stderr; the caller has set
+// PatrolRunning and watches the signals. Returns the exit status of the patrol.
+int Patrol(UrlList& list, const std::vector<int32_t>& rows, const PatrolLimits& limits,
+           PatrolTrigger trigger) {
   PatrolList patrolList;
   PreparePatrol(list, rows.empty() ? PatrolScope::All : PatrolScope::Selected, rows, patrolList);
   const bool terminal = ::isatty(STDERR_FILENO) != 0;
   ConsoleView view(stderr, terminal ? ConsoleStyle::LiveLine : ConsoleStyle::PlainLines,
                    TerminalWidth());
   PatrolReport report;
-  const int32_t result = RunPatrol(PatrolParams{&view, &patrolList, &limits, &report});
+  const int32_t result = RunPatrol(PatrolParams{&view, &patrolList, &limits, &report, trigger});
   if (result == kPatrolNoSession) {
     return kExitInternetOpen;
   }
@@ -163,6 +165,7 @@ int Patrol(UrlList& list, const std::vector<int32_t>& rows, const PatrolLimits& 
   if (report.StoppedByCancel) {
     Message("patrol cancelled; the pages stored so far have been rewritten");
   }
+  std::fprintf(stderr, "%s\n", PatrolSummary(report.Counts, report.Test).c_str());
   // One line per updated entry: its row and where its offline copy is.
   for (const UrlEntry* entry : view.UpdatedEntries()) {
     std::printf("%d\t%s\n", entry->ListIndex + 1,
@@ -202,7 +205,8 @@ int ChangeList(const CliCommand& command, UrlList& list, UrlListFile& file,
       ResetUpdateTimes(list, *rows);
       break;
     case CommandKind::Patrol:
-      status = Patrol(list, *rows, limits);
+      status = Patrol(list, *rows, limits,
+                      command.Scheduled ? PatrolTrigger::Scheduled : PatrolTrigger::Cli);
       break;
     default:
       return kExitUsage;

@@ -13,6 +13,7 @@
 #include "html/PageLinks.h"
 #include "html/RewriteLinks.h"
 #include "patrol/CancelWatch.h"
+#include "patrol/CheckRecords.h"
 #include "patrol/ChildLinks.h"
 #include "patrol/DownloadBody.h"
 #include "patrol/FetchAhead.h"
@@ -21,6 +22,7 @@
 #include "patrol/FetchedUrlList.h"
 #include "patrol/FileType.h"
 #include "patrol/PatrolFolders.h"
+#include "patrol/PatrolJournal.h"
 #include "patrol/PatrolRunning.h"
 #include "patrol/PatrolSettings.h"
 #include "patrol/PatrolStorage.h"
@@ -50,11 +52,12 @@ class Patrol {
  public:
   Patrol(PatrolView& view, PatrolList& list, const PatrolSettings& settings,
          const PatrolLimits& limits, platform::HttpConnections& http, CancelWatch& cancelWatch,
-         const PatrolSetup& setup)
+         const PatrolSetup& setup, PatrolJournal& journal)
       : view_(view),
         list_(list),
         settings_(settings),
         setup_(setup),
+        journal_(journal),
         fetchLimits_{settings.MaxFileBytes, limits.MinFreeBytes, limits.FreeSpace},
         bodies_(setup.ProgramFolder, fetchLimits_),
         storage_(fetchLimits_),
@@ -64,8 +67,10 @@ class Patrol {
             [this](const FetchKey& key, std::u16string_view pageUrl, const DownloadBody& body) {
               return ScanAhead(key, pageUrl, body);
             }),
-        planner_(list, fetchedUrls_, pageFiles_, ahead_.Horizon(),
-                 [this](const FetchKey& page) { return ahead_.KnownLinks(page); }) {}
+        planner_(
+            list, fetchedUrls_, pageFiles_, ahead_.Horizon(),
+            [this](const FetchKey& page) { return ahead_.KnownLinks(page); },
+            [this](const FetchKey& key) { return journal_.ValidatorsFor(key, list_); }) {}
 
   // Processes the list in order until its end, a cancel or a full disk. The
   // count is read again at every step because processing inserts after
@@ -115,8 +120,9 @@ class Patrol {
   // Records whether a stop that left work undone came from a cancel.
   void NoteStop(bool workLeft) { cancelLeftWork_ = cancelLeftWork_ || (workLeft && !IsRunning()); }
 
-  // Fetches the page of the entry at index, stores it, and unless it is
-  // binary reads it, fetches its images and queues its frames and links.
+  // Fetches the page of the entry at index, keeps it unless it is the same
+  // content as the entry's current copy, records what came of it, and unless
+  // it is binary reads it, fetches its images and queues its frames and links.
   void ProcessEntry(int32_t index) {
     UrlEntry& entry = *list_[index];
     if (SkipsQueuedEntry(list_, entry, pageFiles_)) {
@@ -125,16 +131,25 @@ class Patrol {
     view_.SetTitle(entry.Name.View());
     view_.SetUrl(entry.Url.View());
     view_.SetState(PatrolState::Downloading);
+    const bool user = !list_.IsTemporary(&entry);
+    // The copy this check follows is the entry's before the check changes it.
+    const WideString follows = user ? entry.LocalFile : WideString();
     const WideString folder = FolderOf(entry);
+    std::optional<WideString> pageUrl;
+    FetchOutcome fetched;
+    HistoryCheck check;
     if (!storage_.FolderUsable(folder)) {
-      return;  // nothing could be stored: the entry keeps all its fields
+      // Nothing could be stored: the entry keeps all its fields.
+      check = CheckOfFetch(entry.Url.View(), KindOf(user), fetched);
+      NoteStoreFailed(check);
+    } else {
+      ahead_.Plan(planner_.FromEntry(index));
+      fetched = Take(planner_.PageRequest(entry));
+      check = CheckOfFetch(entry.Url.View(), KindOf(user), fetched);
+      // Unchanged or unreachable, the entry keeps all its fields.
+      pageUrl = fetched.Result == 0 ? std::nullopt : KeepPage(entry, user, fetched, folder, check);
     }
-    ahead_.Plan(planner_.FromEntry(index));
-    FetchOutcome fetched = Take(FetchPlanner::PageKey(entry));
-    if (fetched.Result == 0) {
-      return;  // unchanged or unreachable: the entry keeps all its fields
-    }
-    const std::optional<WideString> pageUrl = StorePage(entry, fetched, folder);
+    journal_.Record(check, follows.View());
     if (!pageUrl || fetched.Body->IsBinary()) {
       return;
     }
@@ -159,19 +174,37 @@ class Patrol {
     ClearPageLinks(links);
   }
 
-  // Stores the page that `fetched` brought for entry, records it and updates
-  // the entry. Returns the URL its links are read against, or nothing when
-  // it could not be stored.
+  // Keeps the page that arrived whole for entry: a user entry's page that is
+  // the same content as its current copy changes nothing and is not read;
+  // any other is stored. Returns the URL its links are read against, or
+  // nothing.
+  std::optional<WideString> KeepPage(UrlEntry& entry, bool user, FetchOutcome& fetched,
+                                     const WideString& folder, HistoryCheck& check) {
+    if (user && journal_.SameContent(entry, *fetched.Body, setup_.Rewrite.Ansi, check)) {
+      return std::nullopt;
+    }
+    return StorePage(entry, fetched, folder, check);
+  }
+
+  static CheckedKind KindOf(bool user) {
+    return user ? CheckedKind::EntryPage : CheckedKind::QueuedPage;
+  }
+
+  // Stores the page that `fetched` brought for entry, records it in check
+  // and updates the entry. Returns the URL its links are read against, or
+  // nothing when it could not be stored.
   std::optional<WideString> StorePage(UrlEntry& entry, const FetchOutcome& fetched,
-                                      const WideString& folder) {
+                                      const WideString& folder, HistoryCheck& check) {
     const DownloadBody& body = *fetched.Body;
     WideString localPath;
     // A failed copy counts as a failed fetch. Recording it would leave a
     // record without a file, and the next URL would be given the same free
     // name, so two records would share one file.
     if (!storage_.Store(body, folder, entry.Url.View(), localPath)) {
+      NoteStoreFailed(check);
       return std::nullopt;
     }
+    NoteStoredCopy(check, localPath.View());
     // A redirected page is read as coming from its final URL, as browsers
     // do; both URLs count as fetched. The entry keeps the URL as typed.
     const std::u16string& redirectedUrl = fetched.Report.RedirectedUrl;
@@ -244,20 +277,42 @@ class Patrol {
       view_.SetUrl(image->View());
       view_.SetState(PatrolState::Downloading);
       ahead_.Plan(planner_.FromImage(index, links, position));
-      FetchOutcome fetched = Take(FetchPlanner::ImageKey(image->View()));
-      WideString localPath;
-      if (fetched.Result == 0 || !storage_.Store(*fetched.Body, folder, image->View(), localPath)) {
-        continue;  // as for pages: no record for a file that was not stored
+      StoreImage(*image, folder);
+    }
+  }
+
+  // Fetches the image at url and stores it, or, when the server says that
+  // the earlier copy is current, stores that copy again under the name the
+  // download would have had. Either way it is recorded alike.
+  void StoreImage(const WideString& image, const WideString& folder) {
+    FetchOutcome fetched = Take(planner_.ImageRequest(image.View()));
+    HistoryCheck check = CheckOfFetch(image.View(), CheckedKind::Image, fetched);
+    WideString localPath;
+    std::optional<bool> stored;
+    if (fetched.Report.Answer == FetchAnswer::NotModified) {
+      stored = journal_.StoreEarlierImage(image.View(), folder, storage_, check, localPath);
+      if (!stored) {
+        // The copy was changed or lost since it was stored: download it.
+        fetched = Take(planner_.ImageRequest(image.View()));
+        check = CheckOfFetch(image.View(), CheckedKind::Image, fetched);
       }
-      fetchedUrls_.Add(image->View());
-      imageFiles_.Add(std::make_unique<FetchedFile>(FetchedFile{*image, localPath}));
-      const std::u16string& redirectedUrl = fetched.Report.RedirectedUrl;
-      if (!redirectedUrl.empty()) {
-        // Images are never rewritten, so the second record needs no care.
-        fetchedUrls_.Add(redirectedUrl);
-        imageFiles_.Add(
-            std::make_unique<FetchedFile>(FetchedFile{WideString(redirectedUrl), localPath}));
-      }
+    }
+    if (fetched.Result != 0) {
+      stored = storage_.Store(*fetched.Body, folder, image.View(), localPath);
+      *stored ? NoteStoredCopy(check, localPath.View()) : NoteStoreFailed(check);
+    }
+    journal_.Record(check);
+    if (!stored.value_or(false)) {
+      return;  // as for pages: no record for a file that was not stored
+    }
+    fetchedUrls_.Add(image.View());
+    imageFiles_.Add(std::make_unique<FetchedFile>(FetchedFile{image, localPath}));
+    const std::u16string& redirectedUrl = fetched.Report.RedirectedUrl;
+    if (!redirectedUrl.empty()) {
+      // Images are never rewritten, so the second record needs no care.
+      fetchedUrls_.Add(redirectedUrl);
+      imageFiles_.Add(
+          std::make_unique<FetchedFile>(FetchedFile{WideString(redirectedUrl), localPath}));
     }
   }
 
@@ -284,6 +339,7 @@ class Patrol {
   PatrolList& list_;
   const PatrolSettings& settings_;
   const PatrolSetup& setup_;
+  PatrolJournal& journal_;
   const FetchLimits fetchLimits_;
   BodyStore bodies_;
   PatrolStorage storage_;
@@ -298,6 +354,26 @@ class Patrol {
   std::unordered_set<const FetchedFile*> binaryPages_;
   bool cancelLeftWork_ = false;
 };
+
+// Runs the main loop and the rewrite pass over params.List, recorded in the
+// history, and fills in report; true when a disk ran out of space.
+bool RunRecorded(const PatrolParams& params, const PatrolSettings& settings,
+                 const PatrolLimits& limits, platform::HttpConnections& http,
+                 CancelWatch& cancelWatch, const std::u16string& programFolder,
+                 PatrolReport& report) {
+  PatrolJournal journal(params.Trigger, settings.Change);
+  const platform::CodePage ansi(platform::AnsiCodePageName());
+  const PatrolSetup setup{programFolder,
+                          RewriteSetup{ansi, ansi.Encode(programFolder + u"null.gif")}};
+  Patrol patrol(*params.View, *params.List, settings, limits, http, cancelWatch, setup, journal);
+  patrol.RunMainLoop();
+  patrol.RewritePages();
+  patrol.ShowProblems();
+  report.Counts = journal.Finish(*params.View);
+  report.StoppedByCancel = patrol.CancelLeftWork() || cancelWatch.GaveUp();
+  report.Test = settings.Change;
+  return patrol.RanOutOfSpace();
+}
 
 }  // namespace
 
@@ -332,18 +408,8 @@ int32_t RunPatrol(const PatrolParams& params) {
   // free-space floor for ever; under the starter's instance lock no other
   // patrol can be using them.
   platform::RemoveDownloadTemporaries(programFolder);
-  bool outOfSpace = false;
-  {
-    const platform::CodePage ansi(platform::AnsiCodePageName());
-    const PatrolSetup setup{programFolder,
-                            RewriteSetup{ansi, ansi.Encode(programFolder + u"null.gif")}};
-    Patrol patrol(view, *params.List, settings, limits, *http, cancelWatch, setup);
-    patrol.RunMainLoop();
-    patrol.RewritePages();
-    patrol.ShowProblems();
-    outOfSpace = patrol.RanOutOfSpace();
-    report.StoppedByCancel = patrol.CancelLeftWork() || cancelWatch.GaveUp();
-  }
+  const bool outOfSpace =
+      RunRecorded(params, settings, limits, *http, cancelWatch, programFolder, report);
   params.List->RemoveTemporaries();
   http.reset();
   view.Finished();
