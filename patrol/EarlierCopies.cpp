@@ -23,8 +23,7 @@ platform::HttpValidators Sendable(std::optional<SystemTime> time, const std::str
 // True when the stored copy is still the file that was recorded: there,
 // with its size and modification time, and with a digest to check it by.
 bool StillOnDisk(const HistoryCheck& copy) {
-  if (copy.Kind != CheckedKind::Image || !copy.BodyDigest || !copy.StoredSize ||
-      !copy.StoredModified) {
+  if (!copy.BodyDigest || !copy.StoredSize || !copy.StoredModified) {
     return false;
   }
   const std::optional<platform::FileStamp> stamp = platform::StampOf(copy.StoredPath);
@@ -68,7 +67,7 @@ const HistoryCheck* EarlierCopies::ImageCopy(std::u16string_view url) {
   }
   const auto [known, added] = images_.try_emplace(std::u16string(url));
   if (added) {
-    std::optional<HistoryCheck> copy = queries_->LatestCopyOf(url);
+    std::optional<HistoryCheck> copy = queries_->LatestCopyOf(url, CheckedKind::Image);
     if (copy && StillOnDisk(*copy) && ValidatorsOf(*copy).Any()) {
       known->second = std::move(copy);
     }

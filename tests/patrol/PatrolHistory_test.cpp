@@ -12,6 +12,7 @@
 
 #include <filesystem>
 #include <map>
+#include <tuple>
 
 #include "common/HistoryChecks.h"
 #include "common/ProgramHome.h"
@@ -285,6 +286,28 @@ TEST_F(HistoryTest, AKilledPatrolKeepsAllButItsLastSecond) {
   ASSERT_EQ(logs.size(), 1u);
   EXPECT_FALSE(logs[0].Patrol.FinishedAt);
   EXPECT_GE(logs[0].Entries.size(), size_t{kChecks - HistoryOptions{}.CommitInterval / kStep});
+}
+
+// A patrol begins by deleting the checks that stored nothing once they are
+// 90 days old; a check that describes a stored copy stays, however old.
+TEST_F(HistoryTest, APatrolDeletesOldChecksThatStoredNothing) {
+  constexpr int64_t kDay = int64_t{24} * 60 * 60 * 1000;
+  {
+    PatrolHistory history(HistoryAccess::Write, Path(), kNow);
+    history.BeginPatrol(kNow - 100 * kDay, PatrolTrigger::Cli);
+    for (const auto& [age, outcome, stored] : {std::tuple{100, CheckOutcome::Stored, "/s/a.html"},
+                                               std::tuple{100, CheckOutcome::NotModified, ""},
+                                               std::tuple{89, CheckOutcome::Failed, ""}}) {
+      history.Record(Check(kNow - age * kDay, "http://h/a", outcome, stored,
+                           *stored == '\0' ? "/s/a.html" : ""));
+    }
+    history.FinishPatrol(kNow - 89 * kDay);
+    history.BeginPatrol(kNow, PatrolTrigger::Cli);
+    history.FinishPatrol(kNow);
+  }
+  PatrolHistory reader(HistoryAccess::Read, Path(), kNow);
+  EXPECT_THAT(Outcomes(reader.Queries().EntryHistory(u"http://h/a", u"/s/a.html", 10)),
+              ElementsAre(CheckOutcome::Failed, CheckOutcome::Stored));
 }
 
 // The migration steps run in order from the version found, all in one
