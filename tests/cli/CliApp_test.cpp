@@ -210,8 +210,10 @@ TEST_F(KivoCliTest, PatrolStoresPagesAndSavesTheList) {
   EXPECT_FALSE(std::filesystem::exists(home_.File("prog/Kivo0000.tmp")));
 
   // The second patrol of the first row, as the timer starts it, finds the
-  // page unchanged.
+  // page unchanged, and leaves the list file as it was.
+  const auto saved = std::filesystem::last_write_time(home_.File("prog/Kivo.dat"));
   Output again = Run({"patrol", "--scheduled", "1"});
+  EXPECT_EQ(std::filesystem::last_write_time(home_.File("prog/Kivo.dat")), saved);
   EXPECT_EQ(again.Status, 0);
   EXPECT_EQ(again.Out, "");
   EXPECT_EQ(again.Err, "ﾀｲﾄﾙ: A\nURL: " + Url("/a.html") +
