@@ -73,12 +73,14 @@ CheckFailure FailureOf(const FetchReport& report) {
   return report.Facts.Status != 200 ? CheckFailure::HttpStatus : CheckFailure::StoreFailed;
 }
 
-HistoryCheck CheckOfFetch(std::u16string_view url, CheckedKind kind, const FetchOutcome& fetched) {
+HistoryCheck CheckOfFetch(std::u16string_view url, CheckedKind kind, const FetchOutcome& fetched,
+                          std::u16string_view follows) {
   const FetchReport& report = fetched.Report;
   HistoryCheck check;
   check.CheckedAt = NowMs();
   check.Url = std::u16string(url);
   check.Kind = kind;
+  check.FollowsPath = std::u16string(follows);
   check.Outcome = OutcomeOf(report.Answer);
   if (check.Outcome == CheckOutcome::Failed) {
     check.Failure = FailureOf(report);

@@ -12,12 +12,13 @@ namespace kivo {
 // records times.
 int64_t NowMs();
 
-// Returns the record of asking for `url` (a `kind` of URL) as `fetched` left
-// it: the outcome its answer gives (Stored once a body came; the caller
-// changes that when the body was the same content or could not be stored),
-// why it failed, the status, the validators seen, the bytes received and,
-// for a body, its digest.
-HistoryCheck CheckOfFetch(std::u16string_view url, CheckedKind kind, const FetchOutcome& fetched);
+// Returns the record of asking for `url` (a `kind` of URL, following the
+// copy at `follows`, if any) as `fetched` left it: the outcome its answer
+// gives (Stored once a body came; the caller changes that when the body was
+// the same content or could not be stored), why it failed, the status, the
+// validators seen, the bytes received and, for a body, its digest.
+HistoryCheck CheckOfFetch(std::u16string_view url, CheckedKind kind, const FetchOutcome& fetched,
+                          std::u16string_view follows);
 
 // Returns why a download that gave nothing usable failed.
 CheckFailure FailureOf(const FetchReport& report);

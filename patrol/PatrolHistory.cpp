@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <string>
 
+#include "patrol/HistoryRows.h"
 #include "patrol/HistorySchema.h"
 #include "platform/HostFile.h"
 #include "platform/KeptNames.h"
@@ -16,9 +17,6 @@ using platform::SqliteError;
 using platform::SqliteFailure;
 using platform::SqliteStep;
 
-// An ETag beyond this many bytes is not kept: no server needs one so long,
-// and it would be sent back on every request.
-constexpr size_t kMaxETagBytes = 1024;
 // How many numbered names a damaged database may try when its first is taken.
 constexpr int kAsideAttempts = 100;
 
@@ -26,11 +24,6 @@ constexpr std::string_view kPruneChecks =
     "DELETE FROM checks WHERE stored_path IS NULL AND checked_at < ?1";
 constexpr std::string_view kInsertPatrol =
     "INSERT INTO patrols(started_at, trigger) VALUES(?1, ?2)";
-constexpr std::string_view kInsertCheck =
-    "INSERT INTO checks(patrol_id, checked_at, url, kind, outcome, failure, http_status, "
-    "last_modified, etag, body_digest, text_digest, bytes_received, stored_path, stored_size, "
-    "stored_modified, follows_path) "
-    "VALUES(?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, ?10, ?11, ?12, ?13, ?14, ?15, ?16)";
 constexpr std::string_view kUpdatePatrol =
     "UPDATE patrols SET finished_at = coalesce(?2, finished_at), updated = ?3, "
     "unchanged_last_modified = ?4, not_modified = ?5, same_content = ?6, failed = ?7 "
@@ -51,67 +44,6 @@ HistoryProblem ProblemOf(SqliteFailure failure) {
     default:
       return HistoryProblem::Failed;
   }
-}
-
-// True for an ETag worth sending back: not too long, no control characters.
-bool UsableETag(std::string_view etag) {
-  return !etag.empty() && etag.size() <= kMaxETagBytes &&
-         std::none_of(etag.begin(), etag.end(), [](char byte) {
-           return static_cast<unsigned char>(byte) < 0x20 || byte == 0x7f;
-         });
-}
-
-void BindOptionalText(platform::SqliteStatement& statement, int index, std::u16string_view text) {
-  if (text.empty()) {
-    statement.BindNull(index);
-  } else {
-    statement.BindText(index, text);
-  }
-}
-
-void BindOptionalInt(platform::SqliteStatement& statement, int index,
-                     std::optional<int64_t> value) {
-  if (value) {
-    statement.BindInt(index, *value);
-  } else {
-    statement.BindNull(index);
-  }
-}
-
-void BindDigest(platform::SqliteStatement& statement, int index,
-                const std::optional<platform::Sha256Digest>& digest) {
-  if (digest) {
-    statement.BindBlob(index, *digest);
-  } else {
-    statement.BindNull(index);
-  }
-}
-
-void BindCheck(platform::SqliteStatement& statement, int64_t patrolId, const HistoryCheck& check) {
-  statement.BindInt(1, patrolId);
-  statement.BindInt(2, check.CheckedAt);
-  statement.BindText(3, check.Url);
-  statement.BindInt(4, static_cast<int64_t>(check.Kind));
-  statement.BindInt(5, static_cast<int64_t>(check.Outcome));
-  statement.BindInt(6, static_cast<int64_t>(check.Failure));
-  statement.BindInt(7, check.HttpStatus);
-  BindOptionalInt(statement, 8,
-                  check.LastModified ? UnixSecondsOf(*check.LastModified) : std::nullopt);
-  if (UsableETag(check.ETag)) {
-    statement.BindBytesAsText(9, check.ETag);
-  } else {
-    statement.BindNull(9);
-  }
-  BindDigest(statement, 10, check.BodyDigest);
-  BindDigest(statement, 11, check.TextDigest);
-  statement.BindInt(12, static_cast<int64_t>(std::min<uint64_t>(check.BytesReceived, INT64_MAX)));
-  BindOptionalText(statement, 13, check.StoredPath);
-  BindOptionalInt(statement, 14,
-                  check.StoredSize ? std::optional<int64_t>(static_cast<int64_t>(
-                                         std::min<uint64_t>(*check.StoredSize, INT64_MAX)))
-                                   : std::nullopt);
-  BindOptionalInt(statement, 15, check.StoredModified);
-  BindOptionalText(statement, 16, check.FollowsPath);
 }
 
 // Adds the outcome of a user entry's check to the patrol's counts.
@@ -296,7 +228,7 @@ std::u16string PatrolHistory::MoveAside(int64_t now) {
 bool PatrolHistory::PrepareWrites() {
   pruneChecks_ = database_.Prepare(kPruneChecks);
   insertPatrol_ = database_.Prepare(kInsertPatrol);
-  insertCheck_ = database_.Prepare(kInsertCheck);
+  insertCheck_ = database_.Prepare(kInsertCheckSql);
   updatePatrol_ = database_.Prepare(kUpdatePatrol);
   return pruneChecks_.IsValid() && insertPatrol_.IsValid() && insertCheck_.IsValid() &&
          updatePatrol_.IsValid();
@@ -419,7 +351,11 @@ void PatrolHistory::CommitBatch(std::optional<int64_t> finishedAt) {
     return;
   }
   updatePatrol_.BindInt(1, patrolId_);
-  BindOptionalInt(updatePatrol_, 2, finishedAt);
+  if (finishedAt) {
+    updatePatrol_.BindInt(2, *finishedAt);
+  } else {
+    updatePatrol_.BindNull(2);
+  }
   updatePatrol_.BindInt(3, counts_.Updated);
   updatePatrol_.BindInt(4, counts_.UnchangedLastModified);
   updatePatrol_.BindInt(5, counts_.NotModified);

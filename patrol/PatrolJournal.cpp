@@ -59,23 +59,21 @@ std::optional<bool> PatrolJournal::StoreEarlierImage(std::u16string_view url,
   return true;
 }
 
-void PatrolJournal::Record(HistoryCheck& check, std::u16string_view follows) {
-  if (!follows.empty()) {
-    check.FollowsPath = std::u16string(follows);
-  }
+void PatrolJournal::Record(const HistoryCheck& check) {
   history_.Record(check);
   if (check.Kind == CheckedKind::EntryPage) {
     history_.Commit();
   }
 }
 
-PatrolCounts PatrolJournal::Finish(PatrolView& view) {
+void PatrolJournal::Finish(PatrolView& view, PatrolReport& report) {
   history_.FinishPatrol(NowMs());
   for (HistoryMessage& message : history_.TakeMessages()) {
     view.ShowError(PatrolError{PatrolErrorKind::History, std::move(message.Path), 0,
                                message.Problem, std::move(message.Detail)});
   }
-  return history_.Counts();
+  report.Counts = history_.Counts();
+  report.Test = test_;
 }
 
 }  // namespace kivo

@@ -10,6 +10,7 @@
 #include "patrol/PatrolList.h"
 #include "patrol/PatrolStorage.h"
 #include "patrol/PatrolView.h"
+#include "patrol/PatrolWorker.h"
 #include "platform/CodePage.h"
 #include "support/WideString.h"
 #include "urllist/Settings.h"
@@ -49,14 +50,14 @@ class PatrolJournal {
                                         PatrolStorage& storage, HistoryCheck& check,
                                         WideString& localPath);
 
-  // Records `check`, which follows the copy at `follows` (if any); a user
-  // entry's check is committed at once, so that readers see it during the
-  // patrol.
-  void Record(HistoryCheck& check, std::u16string_view follows = {});
+  // Records `check`; a user entry's check is committed at once, so that
+  // readers see it during the patrol.
+  void Record(const HistoryCheck& check);
 
   // Records the end of the patrol, shows what went wrong with the history
-  // on `view`, and returns how the user entries came out.
-  PatrolCounts Finish(PatrolView& view);
+  // on `view`, and tells `report` how the user entries came out and by which
+  // change test.
+  void Finish(PatrolView& view, PatrolReport& report);
 
  private:
   PatrolHistory history_;

@@ -120,7 +120,7 @@ class Patrol {
   // Records whether a stop that left work undone came from a cancel.
   void NoteStop(bool workLeft) { cancelLeftWork_ = cancelLeftWork_ || (workLeft && !IsRunning()); }
 
-  // Fetches the page of the entry at index, keeps it unless it is the same
+  // Fetches the page of the entry at index, stores it unless it is the same
   // content as the entry's current copy, records what came of it, and unless
   // it is binary reads it, fetches its images and queues its frames and links.
   void ProcessEntry(int32_t index) {
@@ -132,24 +132,27 @@ class Patrol {
     view_.SetUrl(entry.Url.View());
     view_.SetState(PatrolState::Downloading);
     const bool user = !list_.IsTemporary(&entry);
-    // The copy this check follows is the entry's before the check changes it.
-    const WideString follows = user ? entry.LocalFile : WideString();
-    const WideString folder = FolderOf(entry);
-    std::optional<WideString> pageUrl;
+    const WideString folder = EntryFolder(entry, setup_.ProgramFolder, settings_.SaveFolder);
+    // Unchanged, unreachable or with nowhere to go, the entry keeps all its fields.
+    const bool usable = storage_.FolderUsable(folder);
     FetchOutcome fetched;
-    HistoryCheck check;
-    if (!storage_.FolderUsable(folder)) {
-      // Nothing could be stored: the entry keeps all its fields.
-      check = CheckOfFetch(entry.Url.View(), KindOf(user), fetched);
-      NoteStoreFailed(check);
-    } else {
+    if (usable) {
       ahead_.Plan(planner_.FromEntry(index));
       fetched = Take(planner_.PageRequest(entry));
-      check = CheckOfFetch(entry.Url.View(), KindOf(user), fetched);
-      // Unchanged or unreachable, the entry keeps all its fields.
-      pageUrl = fetched.Result == 0 ? std::nullopt : KeepPage(entry, user, fetched, folder, check);
     }
-    journal_.Record(check, follows.View());
+    // A user entry's check follows its copy from before the check.
+    HistoryCheck check =
+        CheckOfFetch(entry.Url.View(), user ? CheckedKind::EntryPage : CheckedKind::QueuedPage,
+                     fetched, user ? entry.LocalFile.View() : std::u16string_view());
+    std::optional<WideString> pageUrl;
+    if (!usable) {
+      NoteStoreFailed(check);
+    } else if (fetched.Result != 0 &&
+               // The same content as the entry's copy changes nothing and is not read.
+               !(user && journal_.SameContent(entry, *fetched.Body, setup_.Rewrite.Ansi, check))) {
+      pageUrl = StorePage(entry, fetched, folder, check);
+    }
+    journal_.Record(check);
     if (!pageUrl || fetched.Body->IsBinary()) {
       return;
     }
@@ -172,22 +175,6 @@ class Patrol {
     }
     QueueFramesAndLinks(index, entry, links);
     ClearPageLinks(links);
-  }
-
-  // Keeps the page that arrived whole for entry: a user entry's page that is
-  // the same content as its current copy changes nothing and is not read;
-  // any other is stored. Returns the URL its links are read against, or
-  // nothing.
-  std::optional<WideString> KeepPage(UrlEntry& entry, bool user, FetchOutcome& fetched,
-                                     const WideString& folder, HistoryCheck& check) {
-    if (user && journal_.SameContent(entry, *fetched.Body, setup_.Rewrite.Ansi, check)) {
-      return std::nullopt;
-    }
-    return StorePage(entry, fetched, folder, check);
-  }
-
-  static CheckedKind KindOf(bool user) {
-    return user ? CheckedKind::EntryPage : CheckedKind::QueuedPage;
   }
 
   // Stores the page that `fetched` brought for entry, records it in check
@@ -286,16 +273,14 @@ class Patrol {
   // download would have had. Either way it is recorded alike.
   void StoreImage(const WideString& image, const WideString& folder) {
     FetchOutcome fetched = Take(planner_.ImageRequest(image.View()));
-    HistoryCheck check = CheckOfFetch(image.View(), CheckedKind::Image, fetched);
+    HistoryCheck check = CheckOfFetch(image.View(), CheckedKind::Image, fetched, {});
     WideString localPath;
     std::optional<bool> stored;
-    if (fetched.Report.Answer == FetchAnswer::NotModified) {
-      stored = journal_.StoreEarlierImage(image.View(), folder, storage_, check, localPath);
-      if (!stored) {
-        // The copy was changed or lost since it was stored: download it.
-        fetched = Take(planner_.ImageRequest(image.View()));
-        check = CheckOfFetch(image.View(), CheckedKind::Image, fetched);
-      }
+    if (fetched.Report.Answer == FetchAnswer::NotModified &&
+        !(stored = journal_.StoreEarlierImage(image.View(), folder, storage_, check, localPath))) {
+      // The copy was changed or lost since it was stored: download it.
+      fetched = Take(planner_.ImageRequest(image.View()));
+      check = CheckOfFetch(image.View(), CheckedKind::Image, fetched, {});
     }
     if (fetched.Result != 0) {
       stored = storage_.Store(*fetched.Body, folder, image.View(), localPath);
@@ -331,10 +316,6 @@ class Patrol {
                     });
   }
 
-  WideString FolderOf(const UrlEntry& entry) const {
-    return EntryFolder(entry, setup_.ProgramFolder, settings_.SaveFolder);
-  }
-
   PatrolView& view_;
   PatrolList& list_;
   const PatrolSettings& settings_;
@@ -355,8 +336,7 @@ class Patrol {
   bool cancelLeftWork_ = false;
 };
 
-// Runs the main loop and the rewrite pass over params.List, recorded in the
-// history, and fills in report; true when a disk ran out of space.
+// Runs the patrol of params.List, records it, and fills in report; true when a disk filled up.
 bool RunRecorded(const PatrolParams& params, const PatrolSettings& settings,
                  const PatrolLimits& limits, platform::HttpConnections& http,
                  CancelWatch& cancelWatch, const std::u16string& programFolder,
@@ -369,9 +349,8 @@ bool RunRecorded(const PatrolParams& params, const PatrolSettings& settings,
   patrol.RunMainLoop();
   patrol.RewritePages();
   patrol.ShowProblems();
-  report.Counts = journal.Finish(*params.View);
+  journal.Finish(*params.View, report);
   report.StoppedByCancel = patrol.CancelLeftWork() || cancelWatch.GaveUp();
-  report.Test = settings.Change;
   return patrol.RanOutOfSpace();
 }
 

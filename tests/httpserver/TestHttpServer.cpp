@@ -68,13 +68,10 @@ RecordedRequest ParseHead(const std::string& head) {
 
 // The response to `request`: the scripted one, or a 304 where its conditions say so.
 ScriptedResponse AnswerTo(const RecordedRequest& request, const ScriptedResponse& response) {
-  const auto header = [&response](std::string_view name) -> std::optional<std::string> {
-    for (const auto& [key, value] : response.Headers) {
-      if (key == name) {
-        return value;
-      }
-    }
-    return std::nullopt;
+  const auto header = [&response](std::string_view name) {
+    const auto found = std::find_if(response.Headers.begin(), response.Headers.end(),
+                                    [name](const auto& header) { return header.first == name; });
+    return found == response.Headers.end() ? std::nullopt : std::optional(found->second);
   };
   const std::optional<std::string> noneMatch = request.Header("If-None-Match");
   const std::optional<std::string> modifiedSince = request.Header("If-Modified-Since");

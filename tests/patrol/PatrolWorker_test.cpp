@@ -598,56 +598,6 @@ INSTANTIATE_TEST_SUITE_P(
                   0}),
     testing::PrintToStringParamName());
 
-struct HistoryCase {
-  const char* Name;
-  const char* InItsPlace;  // what stands where the history goes: "" nothing, "/" a folder
-  HistoryProblem Problem;  // the one message, if any
-  bool Recorded;
-
-  friend void PrintTo(const HistoryCase& c, std::ostream* os) { *os << c.Name; }
-};
-
-class HistoryTrouble : public PatrolTest, public testing::WithParamInterface<HistoryCase> {};
-
-// Whatever becomes of the history, the patrols and the list come out as
-// they would without one, with one message; only a usable history lets the
-// second patrol find the page without a date unchanged.
-TEST_P(HistoryTrouble, NeverCostsThePatrolOrTheList) {
-  const HistoryCase& c = GetParam();
-  const std::string path = home_.Program() + "/KivoHistory.db";
-  std::filesystem::create_directories(home_.Program());
-  if (std::string(c.InItsPlace) == "/") {
-    std::filesystem::create_directory(path);
-  } else if (*c.InItsPlace != '\0') {
-    WriteBytes(path, c.InItsPlace);
-  }
-  Page("/a.html", "<p>same</p>", std::nullopt);
-  UrlEntry& entry = Add("/a.html");
-
-  EXPECT_EQ(Patrol(), kPatrolDone);
-  EXPECT_EQ(entry.Status, 1);
-  EXPECT_EQ(Utf8(entry.LocalFile.View()), SaveFile("a.html"));
-  ASSERT_EQ(view_.errors.size(), c.Problem == HistoryProblem::None ? 0u : 1u);
-  if (!view_.errors.empty()) {
-    EXPECT_EQ(view_.errors[0].Kind, PatrolErrorKind::History);
-    EXPECT_EQ(view_.errors[0].History, c.Problem);
-  }
-  EXPECT_EQ(report_.Counts.Updated, 1u);
-  view_.errors.clear();
-
-  EXPECT_EQ(Patrol(), kPatrolDone);
-  EXPECT_EQ(Names().size(), c.Recorded ? 1u : 2u);
-  EXPECT_EQ(report_.Counts.SameContent, c.Recorded ? 1u : 0u);
-  EXPECT_EQ(view_.errors.size(), c.Recorded ? 0u : 1u);
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Table, HistoryTrouble,
-    testing::Values(HistoryCase{"Missing", "", HistoryProblem::None, true},
-                    HistoryCase{"NotADatabase", "not a database", HistoryProblem::MovedAside, true},
-                    HistoryCase{"FolderInItsPlace", "/", HistoryProblem::Unusable, false}),
-    testing::PrintToStringParamName());
-
 // Sets or clears the append-only flag of a folder: files in it can then be
 // created and written, but not removed. False where that is not possible.
 bool SetAppendOnly(const std::string& folder, bool on) {
