@@ -13,6 +13,7 @@
 #include "cli/CliArguments.h"
 #include "cli/ConsoleView.h"
 #include "cli/DialCommand.h"
+#include "cli/PatrolSummary.h"
 #include "cli/SettingCommands.h"
 #include "cli/SignalScope.h"
 #include "patrol/PatrolList.h"
@@ -145,16 +146,18 @@ int32_t TerminalWidth() {
 }
 
 // Runs a patrol over the given rows (all when empty) on this thread, with
-// progress on stderr; the caller has set PatrolRunning and watches the
-// signals. Returns the exit status of the patrol.
-int Patrol(UrlList& list, const std::vector<int32_t>& rows, const PatrolLimits& limits) {
+// progress and the closing summary on stderr; the caller has set
+// PatrolRunning and watches the signals. Returns the exit status of the
+// patrol; `updated` tells whether any entry changed.
+int Patrol(UrlList& list, const std::vector<int32_t>& rows, const PatrolLimits& limits,
+           PatrolTrigger trigger, bool& updated) {
   PatrolList patrolList;
   PreparePatrol(list, rows.empty() ? PatrolScope::All : PatrolScope::Selected, rows, patrolList);
   const bool terminal = ::isatty(STDERR_FILENO) != 0;
   ConsoleView view(stderr, terminal ? ConsoleStyle::LiveLine : ConsoleStyle::PlainLines,
                    TerminalWidth());
   PatrolReport report;
-  const int32_t result = RunPatrol(PatrolParams{&view, &patrolList, &limits, &report});
+  const int32_t result = RunPatrol(PatrolParams{&view, &patrolList, &limits, &report, trigger});
   if (result == kPatrolNoSession) {
     return kExitInternetOpen;
   }
@@ -163,7 +166,9 @@ int Patrol(UrlList& list, const std::vector<int32_t>& rows, const PatrolLimits& 
   if (report.StoppedByCancel) {
     Message("patrol cancelled; the pages stored so far have been rewritten");
   }
+  std::fprintf(stderr, "%s\n", PatrolSummary(report.Counts, report.Test).c_str());
   // One line per updated entry: its row and where its offline copy is.
+  updated = !view.UpdatedEntries().empty();
   for (const UrlEntry* entry : view.UpdatedEntries()) {
     std::printf("%d\t%s\n", entry->ListIndex + 1,
                 Utf8(TerminalSafe(entry->LocalFile.View(), u'?')).c_str());
@@ -171,9 +176,12 @@ int Patrol(UrlList& list, const std::vector<int32_t>& rows, const PatrolLimits& 
   return result == kPatrolOutOfSpace ? kExitOutOfSpace : kExitOk;
 }
 
+// Whether the list was read whole from its file.
+enum class ListRead { Whole, Partly };
+
 // Runs a command that changes the list and saves it afterwards.
 int ChangeList(const CliCommand& command, UrlList& list, UrlListFile& file,
-               const PatrolLimits& limits) {
+               const PatrolLimits& limits, ListRead read) {
   std::optional<std::vector<int32_t>> rows = RowIndexes(command.Rows, list);
   if (!rows) {
     return kExitUsage;
@@ -185,6 +193,7 @@ int ChangeList(const CliCommand& command, UrlList& list, UrlListFile& file,
   SignalScope cancelOnSignals({SIGINT, SIGTERM, SIGHUP}, CancelPatrol);
   int status = kExitOk;
   int32_t addedRow = 0;
+  bool changed = true;
   switch (command.Kind) {
     case CommandKind::Add: {
       std::unique_ptr<UrlEntry> entry = MakeEntry(command.Add);
@@ -202,12 +211,18 @@ int ChangeList(const CliCommand& command, UrlList& list, UrlListFile& file,
       ResetUpdateTimes(list, *rows);
       break;
     case CommandKind::Patrol:
-      status = Patrol(list, *rows, limits);
+      status = Patrol(list, *rows, limits,
+                      command.Scheduled ? PatrolTrigger::Scheduled : PatrolTrigger::Cli, changed);
       break;
     default:
       return kExitUsage;
   }
   std::fflush(stdout);
+  // A patrol that updated nothing leaves a list read whole as it is on disk,
+  // so an unchanged patrol writes (and syncs) nothing.
+  if (!changed && read == ListRead::Whole) {
+    return status;
+  }
   if (!file.Save(list)) {
     Message("could not save " + Utf8(file.Path()) + "; the file on disk is unchanged");
     return kExitFailure;
@@ -247,7 +262,8 @@ int RunCommand(const std::vector<std::string>& args, const PatrolLimits& limits)
   }
   UrlListFile file = UrlListFile::InProgramFolder();
   UrlList list;
-  if (!file.Load(list)) {
+  const ListRead read = file.Load(list) ? ListRead::Whole : ListRead::Partly;
+  if (read == ListRead::Partly) {
     Message(Utf8(file.Path()) + " could not be read whole; " + std::to_string(list.Count()) +
             " entries were read, and the file is kept as " + Utf8(file.BackupPath()) +
             " when the list is saved");
@@ -261,9 +277,9 @@ int RunCommand(const std::vector<std::string>& args, const PatrolLimits& limits)
     if (!RowIndexes(command.Rows, list)) {
       return kExitUsage;
     }
-    return RunWithDialup([&] { return ChangeList(command, list, file, limits); });
+    return RunWithDialup([&] { return ChangeList(command, list, file, limits, read); });
   }
-  return ChangeList(command, list, file, limits);
+  return ChangeList(command, list, file, limits, read);
 }
 
 }  // namespace

@@ -33,29 +33,39 @@ const char* const kCliHelp =
     "                        fetches them whatever their modification time\n"
     "  patrol [ROW...]       patrol every entry, or the given rows in row order;\n"
     "                        prints one line per updated entry: its row and\n"
-    "                        where its offline copy is. Ctrl-C cancels: the\n"
-    "                        download in progress may finish (it is given up\n"
-    "                        after 10 seconds), the pages stored so far are\n"
-    "                        still rewritten and the list is saved. A second\n"
-    "                        Ctrl-C, SIGTERM or SIGHUP gives that download up\n"
-    "                        at once\n"
+    "                        where its offline copy is, and ends its progress\n"
+    "                        with a summary: how many entries were updated,\n"
+    "                        unchanged (by Last-Modified, by a 304 answer, or\n"
+    "                        with the same text or bytes) and failed. Ctrl-C\n"
+    "                        cancels: the download in progress may finish (it\n"
+    "                        is given up after 10 seconds), the pages stored so\n"
+    "                        far are still rewritten and the list is saved. A\n"
+    "                        second Ctrl-C, SIGTERM or SIGHUP gives that\n"
+    "                        download up at once\n"
     "      --dial            dial DialupEntry first when DialupConnect is 1 and\n"
     "                        no dial-up line is up, and hang it up afterwards\n"
+    "      --scheduled       record the patrol in the history as started by the\n"
+    "                        timer (the systemd service passes it)\n"
     "  get [NAME]            print one setting, or all of them as NAME=VALUE\n"
     "  set NAME VALUE        change a setting; time-outs are clamped to\n"
     "                        10..600 seconds, folders get a final \"/\";\n"
     "                        MaxFileSize is the largest download a patrol\n"
     "                        stores, in MiB (default 1024, 0 for no limit);\n"
     "                        Connections is how many requests a patrol keeps\n"
-    "                        in flight, 1..16 (default 4)\n"
+    "                        in flight, 1..16 (default 4); ChangeTest is what\n"
+    "                        besides Last-Modified makes a page unchanged:\n"
+    "                        0 nothing, 1 the validators (ETag, 304) and\n"
+    "                        identical bytes, 2 the validators and the same\n"
+    "                        visible text (default 2)\n"
     "  --help                print this text\n"
     "  --version             print the version\n"
     "\n"
     "Rows are numbered from 1, as \"list\" shows them.\n"
     "Progress goes to stderr: a live line on a terminal, plain lines otherwise.\n"
     "\n"
-    "Files: the list \"Kivo.dat\" and the temporary download file live in the\n"
-    "program folder ($KIVO_HOME, or ~/Kivo/); the settings in\n"
+    "Files: the list \"Kivo.dat\", the patrol history \"KivoHistory.db\" and the\n"
+    "temporary download files live in the program folder ($KIVO_HOME, or\n"
+    "~/Kivo/); the settings in\n"
     "$XDG_CONFIG_HOME/kivo/settings.reg (or ~/.config/kivo/settings.reg).\n"
     "Only one kivo-cli or Kivo runs at a time.\n"
     "\n"
@@ -171,14 +181,23 @@ ParseOutcome ParseRows(CommandKind kind, const std::vector<std::string>& args, b
   return ParseOutcome{std::move(command), {}};
 }
 
-// "patrol" takes row numbers and, anywhere among them, --dial.
+// Removes every `option` from the arguments after the command; true when
+// there was one.
+bool TakeOption(std::vector<std::string>& args, const std::string& option) {
+  const auto found = std::remove(args.begin() + 1, args.end(), option);
+  const bool taken = found != args.end();
+  args.erase(found, args.end());
+  return taken;
+}
+
+// "patrol" takes row numbers and, anywhere among them, --dial and --scheduled.
 ParseOutcome ParsePatrol(std::vector<std::string> args) {
-  const auto dialOptions = std::remove(args.begin() + 1, args.end(), std::string("--dial"));
-  const bool dial = dialOptions != args.end();
-  args.erase(dialOptions, args.end());
+  const bool dial = TakeOption(args, "--dial");
+  const bool scheduled = TakeOption(args, "--scheduled");
   ParseOutcome outcome = ParseRows(CommandKind::Patrol, args, false);
   if (outcome.Command) {
     outcome.Command->Dial = dial;
+    outcome.Command->Scheduled = scheduled;
   }
   return outcome;
 }

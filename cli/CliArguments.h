@@ -45,6 +45,8 @@ struct CliCommand {
   std::u16string Value;
   // patrol --dial: dial before the patrol and hang up after it.
   bool Dial = false;
+  // patrol --scheduled: started by the systemd timer, as the history records it.
+  bool Scheduled = false;
 };
 
 // The result of parsing: a command, or a one-line message for bad input.

@@ -33,8 +33,10 @@ std::u16string BodyStore::TemporaryPath(int32_t number) const {
   return programFolder_ + platform::DownloadTemporaryName(number);
 }
 
-DownloadBody::DownloadBody(BodyStore& store, std::optional<std::pair<int32_t, SystemTime>> stored)
+DownloadBody::DownloadBody(BodyStore& store, std::optional<std::pair<int32_t, SystemTime>> stored,
+                           RequestKind request)
     : store_(store),
+      request_(request),
       testTime_(stored.has_value()),
       storedHasTime_(stored ? stored->first : 0),
       storedTime_(stored ? stored->second : SystemTime()) {
@@ -51,6 +53,15 @@ DownloadBody::~DownloadBody() {
 }
 
 bool DownloadBody::OnHead(const platform::HttpResponseHead& head) {
+  facts_.Status = head.Status;
+  facts_.LastModified = head.LastModifiedTime();
+  facts_.ETag = head.ETagValue().value_or(std::string());
+  // A 304 has no body, so its head is taken: the transfer then ends in order
+  // and its connection carries the next request instead of being dropped.
+  if (head.Status == 304 && request_ == RequestKind::Conditional) {
+    outcome_ = BodyOutcome::NotModified;
+    return true;
+  }
   // Only a 200 carries the page. An error page, a 204 or a 304 that nobody asked for, or a
   // redirect without a Location is a failed fetch, not a changed page.
   if (head.Status != 200) {
@@ -82,10 +93,14 @@ bool DownloadBody::OnHead(const platform::HttpResponseHead& head) {
 }
 
 bool DownloadBody::OnBody(const uint8_t* data, size_t size) {
+  if (outcome_ != BodyOutcome::Accepted) {
+    return false;  // no body was wanted, such as one sent after a 304
+  }
   const FetchLimits& limits = store_.Limits();
   if (limits.MaxBytes != 0 && size_ + size > limits.MaxBytes) {
     return Fail(FetchFailure::TooLarge);
   }
+  digest_.Update(std::string_view(reinterpret_cast<const char*>(data), size));
   if (number_ < 0) {
     if (size_ + size <= kMemoryBodyBytes && store_.MayHold(size)) {
       bytes_.insert(bytes_.end(), data, data + size);
@@ -130,6 +145,13 @@ bool DownloadBody::IsBinary() const {
     return IsBinaryFile(FilePath());  // the name ends in .tmp, so its first bytes decide
   }
   return HasBinarySignature(Bytes());
+}
+
+const std::optional<platform::Sha256Digest>& DownloadBody::Digest() {
+  if (!final_) {
+    final_.emplace(digest_.Final());
+  }
+  return *final_;
 }
 
 bool DownloadBody::Fail(FetchFailure failure) {

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "patrol/FetchReport.h"
+#include "platform/ContentDigest.h"
 #include "platform/HttpConnections.h"
 #include "platform/UniqueFd.h"
 #include "support/SystemTime.h"
@@ -47,23 +48,32 @@ class BodyStore {
 
 // How a download ended, as far as its body is concerned.
 enum class BodyOutcome {
-  Pending,    // still arriving
-  Accepted,   // a 200 whose body is wanted
-  Refused,    // another status: not a page
-  Unchanged,  // the Last-Modified time equals the stored one
-  Failed,     // over a limit, or could not be kept; Failure() says which
+  Pending,      // still arriving
+  Accepted,     // a 200 whose body is wanted
+  Refused,      // another status: not a page
+  Unchanged,    // the Last-Modified time equals the stored one
+  NotModified,  // a 304 to a conditional request: the earlier copy is current
+  Failed,       // over a limit, or could not be kept; Failure() says which
 };
 
-// Receives one response: tests its head (only a 200 counts, an unchanged
-// Last-Modified stops it before the body, an announced length over the size
-// limit too) and keeps its body in memory, or in a numbered temporary file
-// once it is large, which it removes again. A file left under that number is
-// replaced, never written through, since a stored copy may share it.
+// Whether a request carried the validators of an earlier copy. Only then
+// does a 304 mean that the copy is current; unasked, it is a failed fetch.
+enum class RequestKind { Plain, Conditional };
+
+// Receives one response: tests its head (only a 200 counts, or a 304 to a
+// conditional request; an unchanged Last-Modified stops it before the body,
+// an announced length over the size limit too) and keeps its body in memory,
+// or in a numbered temporary file once it is large, which it removes again.
+// A file left under that number is replaced, never written through, since a
+// stored copy may share it. The body's digest is taken as it arrives, so
+// that a body in a file is never read again for it.
 class DownloadBody : public platform::HttpBodySink {
  public:
-  // hasTime/lastTime are the entry's, for a conditional download; nothing for
-  // an image, which is downloaded whatever its time.
-  DownloadBody(BodyStore& store, std::optional<std::pair<int32_t, SystemTime>> stored);
+  // hasTime/lastTime are the entry's, for a download tested against its
+  // Last-Modified time; nothing for an image, which is downloaded whatever its
+  // time. `request` tells whether the request carried validators.
+  DownloadBody(BodyStore& store, std::optional<std::pair<int32_t, SystemTime>> stored,
+               RequestKind request = RequestKind::Plain);
   DownloadBody(const DownloadBody&) = delete;
   DownloadBody& operator=(const DownloadBody&) = delete;
   ~DownloadBody() override;
@@ -91,6 +101,11 @@ class DownloadBody : public platform::HttpBodySink {
   bool FinishFile();
   // True for an image, video or archive, told by its first bytes.
   bool IsBinary() const;
+  // Returns what the head of the response said (nothing before it came).
+  const ResponseFacts& Facts() const { return facts_; }
+  // Returns the SHA-256 digest of every body byte received; call it once the
+  // body is whole. Nothing when the digest could not be computed.
+  const std::optional<platform::Sha256Digest>& Digest();
 
  private:
   bool Fail(FetchFailure failure);
@@ -98,6 +113,7 @@ class DownloadBody : public platform::HttpBodySink {
   bool WriteToFile(const uint8_t* data, size_t size);
 
   BodyStore& store_;
+  const RequestKind request_;
   const bool testTime_;
   const int32_t storedHasTime_;
   const SystemTime storedTime_;
@@ -114,6 +130,9 @@ class DownloadBody : public platform::HttpBodySink {
   int32_t number_ = -1;
   platform::UniqueFd file_;
   uint64_t nextProbe_ = 0;
+  ResponseFacts facts_;
+  platform::ContentDigest digest_;
+  std::optional<std::optional<platform::Sha256Digest>> final_;  // set once taken
 };
 
 }  // namespace kivo

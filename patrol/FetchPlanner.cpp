@@ -18,25 +18,47 @@ bool Planned(std::u16string_view url, const std::vector<FetchKey>& upcoming) {
 }  // namespace
 
 FetchPlanner::FetchPlanner(const PatrolList& list, const FetchedUrlList& fetched,
-                           const FetchedFileList& pageFiles, int32_t horizon, KnownLinks knownLinks)
+                           const FetchedFileList& pageFiles, int32_t horizon, KnownLinks knownLinks,
+                           Validators validators)
     : list_(list),
       fetched_(fetched),
       pageFiles_(pageFiles),
       horizon_(horizon),
-      knownLinks_(std::move(knownLinks)) {}
+      knownLinks_(std::move(knownLinks)),
+      validators_(std::move(validators)) {}
 
 FetchKey FetchPlanner::PageKey(const UrlEntry& entry) {
-  return FetchKey{std::u16string(entry.Url.View()), FetchKind::Page, entry.HasLastTime,
-                  entry.LastTime, &entry};
+  return FetchKey{std::u16string(entry.Url.View()),
+                  FetchKind::Page,
+                  entry.HasLastTime,
+                  entry.LastTime,
+                  &entry,
+                  {}};
 }
 
 FetchKey FetchPlanner::ImageKey(std::u16string_view url) {
-  return FetchKey{std::u16string(url), FetchKind::Image, 0, SystemTime(), nullptr};
+  return FetchKey{std::u16string(url), FetchKind::Image, 0, SystemTime(), nullptr, {}};
+}
+
+FetchKey FetchPlanner::PageRequest(const UrlEntry& entry) const {
+  FetchKey key = PageKey(entry);
+  if (validators_) {
+    key.Validators = validators_(key);
+  }
+  return key;
+}
+
+FetchKey FetchPlanner::ImageRequest(std::u16string_view url) const {
+  FetchKey key = ImageKey(url);
+  if (validators_) {
+    key.Validators = validators_(key);
+  }
+  return key;
 }
 
 std::vector<FetchKey> FetchPlanner::FromEntry(int32_t index) const {
   const UrlEntry& entry = *list_[index];
-  const FetchKey key = PageKey(entry);  // a copy: the plan grows below
+  const FetchKey key = PageRequest(entry);  // a copy: the plan grows below
   std::vector<FetchKey> upcoming{key};
   AddPage(key, RulesOf(list_, entry), upcoming);
   AddEntriesAfter(index, upcoming);
@@ -46,7 +68,7 @@ std::vector<FetchKey> FetchPlanner::FromEntry(int32_t index) const {
 std::vector<FetchKey> FetchPlanner::FromImage(int32_t index, const PageLinks& links,
                                               int32_t position) const {
   const UrlEntry& entry = *list_[index];
-  std::vector<FetchKey> upcoming{ImageKey(links.ImageUrls[position]->View())};
+  std::vector<FetchKey> upcoming{ImageRequest(links.ImageUrls[position]->View())};
   AddLinks(entry.Url.View(), links, RulesOf(list_, entry), position, upcoming);
   AddEntriesAfter(index, upcoming);
   return upcoming;
@@ -66,7 +88,7 @@ void FetchPlanner::AddEntriesAfter(int32_t index, std::vector<FetchKey>& upcomin
     if (SkipsQueuedEntry(list_, next, pageFiles_)) {
       continue;
     }
-    const FetchKey key = PageKey(next);  // a copy: the plan grows below
+    const FetchKey key = PageRequest(next);  // a copy: the plan grows below
     upcoming.push_back(key);
     AddPage(key, RulesOf(list_, next), upcoming);
   }
@@ -92,7 +114,7 @@ void FetchPlanner::AddLinks(std::u16string_view pageUrl, const PageLinks& links,
     for (int32_t j = imagesFrom + 1; j < links.ImageUrls.Count() && !Full(upcoming); ++j) {
       const WideString* image = links.ImageUrls[j];
       if (image != nullptr && !fetched_.Contains(image->View())) {
-        upcoming.push_back(ImageKey(image->View()));
+        upcoming.push_back(ImageRequest(image->View()));
       }
     }
   }
@@ -102,7 +124,7 @@ void FetchPlanner::AddLinks(std::u16string_view pageUrl, const PageLinks& links,
           return ChildVisit::Stop;
         }
         if (!Planned(url, upcoming)) {
-          const FetchKey key{std::u16string(url), FetchKind::Page, 0, SystemTime(), nullptr};
+          const FetchKey key{std::u16string(url), FetchKind::Page, 0, SystemTime(), nullptr, {}};
           upcoming.push_back(key);
           AddPage(key, child, upcoming);
         }

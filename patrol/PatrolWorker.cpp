@@ -15,6 +15,7 @@
 #include "html/RewriteLinks.h"
 #include "html/StyleSheetLinks.h"
 #include "patrol/CancelWatch.h"
+#include "patrol/CheckRecords.h"
 #include "patrol/ChildLinks.h"
 #include "patrol/DownloadBody.h"
 #include "patrol/FetchAhead.h"
@@ -23,6 +24,7 @@
 #include "patrol/FetchedUrlList.h"
 #include "patrol/FileType.h"
 #include "patrol/PatrolFolders.h"
+#include "patrol/PatrolJournal.h"
 #include "patrol/PatrolRunning.h"
 #include "patrol/PatrolSettings.h"
 #include "patrol/PatrolStorage.h"
@@ -52,11 +54,12 @@ class Patrol {
  public:
   Patrol(PatrolView& view, PatrolList& list, const PatrolSettings& settings,
          const PatrolLimits& limits, platform::HttpConnections& http, CancelWatch& cancelWatch,
-         const PatrolSetup& setup)
+         const PatrolSetup& setup, PatrolJournal& journal)
       : view_(view),
         list_(list),
         settings_(settings),
         setup_(setup),
+        journal_(journal),
         fetchLimits_{settings.MaxFileBytes, limits.MinFreeBytes, limits.FreeSpace},
         bodies_(setup.ProgramFolder, fetchLimits_),
         storage_(fetchLimits_),
@@ -66,8 +69,10 @@ class Patrol {
             [this](const FetchKey& key, std::u16string_view pageUrl, const DownloadBody& body) {
               return ScanAhead(key, pageUrl, body);
             }),
-        planner_(list, fetchedUrls_, pageFiles_, ahead_.Horizon(),
-                 [this](const FetchKey& page) { return ahead_.KnownLinks(page); }) {}
+        planner_(
+            list, fetchedUrls_, pageFiles_, ahead_.Horizon(),
+            [this](const FetchKey& page) { return ahead_.KnownLinks(page); },
+            [this](const FetchKey& key) { return journal_.ValidatorsFor(key, list_); }) {}
 
   // Processes the list in order until its end, a cancel or a full disk. The
   // count is read again at every step because processing inserts after
@@ -123,8 +128,9 @@ class Patrol {
   // Records whether a stop that left work undone came from a cancel.
   void NoteStop(bool workLeft) { cancelLeftWork_ = cancelLeftWork_ || (workLeft && !IsRunning()); }
 
-  // Fetches the page of the entry at index, stores it, and unless it is
-  // binary reads it, fetches its images and queues its frames and links.
+  // Fetches the page of the entry at index, stores it unless it is the same
+  // content as the entry's current copy, records what came of it, and unless
+  // it is binary reads it, fetches its images and queues its frames and links.
   void ProcessEntry(int32_t index) {
     UrlEntry& entry = *list_[index];
     if (SkipsQueuedEntry(list_, entry, pageFiles_)) {
@@ -133,16 +139,28 @@ class Patrol {
     view_.SetTitle(entry.Name.View());
     view_.SetUrl(entry.Url.View());
     view_.SetState(PatrolState::Downloading);
-    const WideString folder = FolderOf(entry);
-    if (!storage_.FolderUsable(folder)) {
-      return;  // nothing could be stored: the entry keeps all its fields
+    const bool user = !list_.IsTemporary(&entry);
+    const WideString folder = EntryFolder(entry, setup_.ProgramFolder, settings_.SaveFolder);
+    // Unchanged, unreachable or with nowhere to go, the entry keeps all its fields.
+    const bool usable = storage_.FolderUsable(folder);
+    FetchOutcome fetched;
+    if (usable) {
+      ahead_.Plan(planner_.FromEntry(index));
+      fetched = Take(planner_.PageRequest(entry));
     }
-    ahead_.Plan(planner_.FromEntry(index));
-    FetchOutcome fetched = Take(FetchPlanner::PageKey(entry));
-    if (fetched.Result == 0) {
-      return;  // unchanged or unreachable: the entry keeps all its fields
+    // A user entry's check follows its copy from before the check.
+    HistoryCheck check =
+        CheckOfFetch(entry.Url.View(), user ? CheckedKind::EntryPage : CheckedKind::QueuedPage,
+                     fetched, user ? entry.LocalFile.View() : std::u16string_view());
+    std::optional<WideString> pageUrl;
+    if (!usable) {
+      NoteStoreFailed(check);
+    } else if (fetched.Result != 0 &&
+               // The same content as the entry's copy changes nothing and is not read.
+               !(user && journal_.SameContent(entry, *fetched.Body, setup_.Rewrite.Ansi, check))) {
+      pageUrl = StorePage(entry, fetched, folder, check);
     }
-    const std::optional<WideString> pageUrl = StorePage(entry, fetched, folder);
+    journal_.Record(check);
     if (!pageUrl || fetched.Body->IsBinary()) {
       return;
     }
@@ -171,19 +189,21 @@ class Patrol {
     ClearPageLinks(links);
   }
 
-  // Stores the page that `fetched` brought for entry, records it and updates
-  // the entry. Returns the URL its links are read against, or nothing when
-  // it could not be stored.
+  // Stores the page that `fetched` brought for entry, records it in check
+  // and updates the entry. Returns the URL its links are read against, or
+  // nothing when it could not be stored.
   std::optional<WideString> StorePage(UrlEntry& entry, const FetchOutcome& fetched,
-                                      const WideString& folder) {
+                                      const WideString& folder, HistoryCheck& check) {
     const DownloadBody& body = *fetched.Body;
     WideString localPath;
     // A failed copy counts as a failed fetch. Recording it would leave a
     // record without a file, and the next URL would be given the same free
     // name, so two records would share one file.
     if (!storage_.Store(body, folder, entry.Url.View(), localPath)) {
+      NoteStoreFailed(check);
       return std::nullopt;
     }
+    NoteStoredCopy(check, localPath.View());
     // A redirected page is read as coming from its final URL, as browsers
     // do; both URLs count as fetched. The entry keeps the URL as typed.
     const std::u16string& redirectedUrl = fetched.Report.RedirectedUrl;
@@ -271,20 +291,40 @@ class Patrol {
       view_.SetUrl(image->View());
       view_.SetState(PatrolState::Downloading);
       ahead_.Plan(planner_.FromImage(index, links, position));
-      FetchOutcome fetched = Take(FetchPlanner::ImageKey(image->View()));
-      WideString localPath;
-      if (fetched.Result == 0 || !storage_.Store(*fetched.Body, folder, image->View(), localPath)) {
-        continue;  // as for pages: no record for a file that was not stored
-      }
-      fetchedUrls_.Add(image->View());
-      imageFiles_.Add(std::make_unique<FetchedFile>(FetchedFile{*image, localPath}));
-      const std::u16string& redirectedUrl = fetched.Report.RedirectedUrl;
-      if (!redirectedUrl.empty()) {
-        // Images are never rewritten, so the second record needs no care.
-        fetchedUrls_.Add(redirectedUrl);
-        imageFiles_.Add(
-            std::make_unique<FetchedFile>(FetchedFile{WideString(redirectedUrl), localPath}));
-      }
+      StoreImage(*image, folder);
+    }
+  }
+
+  // Fetches the image at url and stores it, or, when the server says that
+  // the earlier copy is current, stores that copy again under the name the
+  // download would have had. Either way it is recorded alike.
+  void StoreImage(const WideString& image, const WideString& folder) {
+    FetchOutcome fetched = Take(planner_.ImageRequest(image.View()));
+    HistoryCheck check = CheckOfFetch(image.View(), CheckedKind::Image, fetched, {});
+    WideString localPath;
+    std::optional<bool> stored;
+    if (fetched.Report.Answer == FetchAnswer::NotModified &&
+        !(stored = journal_.StoreEarlierImage(image.View(), folder, storage_, check, localPath))) {
+      // The copy was changed or lost since it was stored: download it.
+      fetched = Take(planner_.ImageRequest(image.View()));
+      check = CheckOfFetch(image.View(), CheckedKind::Image, fetched, {});
+    }
+    if (fetched.Result != 0) {
+      stored = storage_.Store(*fetched.Body, folder, image.View(), localPath);
+      *stored ? NoteStoredCopy(check, localPath.View()) : NoteStoreFailed(check);
+    }
+    journal_.Record(check);
+    if (!stored.value_or(false)) {
+      return;  // as for pages: no record for a file that was not stored
+    }
+    fetchedUrls_.Add(image.View());
+    imageFiles_.Add(std::make_unique<FetchedFile>(FetchedFile{image, localPath}));
+    const std::u16string& redirectedUrl = fetched.Report.RedirectedUrl;
+    if (!redirectedUrl.empty()) {
+      // Images are never rewritten, so the second record needs no care.
+      fetchedUrls_.Add(redirectedUrl);
+      imageFiles_.Add(
+          std::make_unique<FetchedFile>(FetchedFile{WideString(redirectedUrl), localPath}));
     }
   }
 
@@ -303,14 +343,11 @@ class Patrol {
                     });
   }
 
-  WideString FolderOf(const UrlEntry& entry) const {
-    return EntryFolder(entry, setup_.ProgramFolder, settings_.SaveFolder);
-  }
-
   PatrolView& view_;
   PatrolList& list_;
   const PatrolSettings& settings_;
   const PatrolSetup& setup_;
+  PatrolJournal& journal_;
   const FetchLimits fetchLimits_;
   BodyStore bodies_;
   PatrolStorage storage_;
@@ -328,6 +365,24 @@ class Patrol {
   std::unordered_set<const FetchedFile*> styleSheets_;
   bool cancelLeftWork_ = false;
 };
+
+// Runs the patrol of params.List, records it, and fills in report; true when a disk filled up.
+bool RunRecorded(const PatrolParams& params, const PatrolSettings& settings,
+                 const PatrolLimits& limits, platform::HttpConnections& http,
+                 CancelWatch& cancelWatch, const std::u16string& programFolder,
+                 PatrolReport& report) {
+  PatrolJournal journal(params.Trigger, settings.Change);
+  const platform::CodePage ansi(platform::AnsiCodePageName());
+  const PatrolSetup setup{programFolder,
+                          RewriteSetup{ansi, ansi.Encode(programFolder + u"null.gif")}};
+  Patrol patrol(*params.View, *params.List, settings, limits, http, cancelWatch, setup, journal);
+  patrol.RunMainLoop();
+  patrol.RewritePages();
+  patrol.ShowProblems();
+  journal.Finish(*params.View, report);
+  report.StoppedByCancel = patrol.CancelLeftWork() || cancelWatch.GaveUp();
+  return patrol.RanOutOfSpace();
+}
 
 }  // namespace
 
@@ -362,18 +417,8 @@ int32_t RunPatrol(const PatrolParams& params) {
   // free-space floor for ever; under the starter's instance lock no other
   // patrol can be using them.
   platform::RemoveDownloadTemporaries(programFolder);
-  bool outOfSpace = false;
-  {
-    const platform::CodePage ansi(platform::AnsiCodePageName());
-    const PatrolSetup setup{programFolder,
-                            RewriteSetup{ansi, ansi.Encode(programFolder + u"null.gif")}};
-    Patrol patrol(view, *params.List, settings, limits, *http, cancelWatch, setup);
-    patrol.RunMainLoop();
-    patrol.RewritePages();
-    patrol.ShowProblems();
-    outOfSpace = patrol.RanOutOfSpace();
-    report.StoppedByCancel = patrol.CancelLeftWork() || cancelWatch.GaveUp();
-  }
+  const bool outOfSpace =
+      RunRecorded(params, settings, limits, *http, cancelWatch, programFolder, report);
   params.List->RemoveTemporaries();
   http.reset();
   view.Finished();

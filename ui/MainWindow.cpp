@@ -247,6 +247,7 @@ void MainWindow::RunPatrol() {
     // standard error instead of a box that nobody may be there to answer.
     if (afterPatrol_ == AfterPatrol::Quit) {
       dialog.SetErrorDelivery(PatrolDialog::ErrorDelivery::StandardError);
+      dialog.SetTrigger(PatrolTrigger::GuiOption);
     }
     patrolDialog_ = &dialog;
     dialog.Run();

@@ -55,6 +55,8 @@ class PatrolDialog final : public QDialog, public PatrolView {
   int32_t Run();
   // Sends the stop messages to `delivery` from now on (a box by default).
   void SetErrorDelivery(ErrorDelivery delivery) { errorDelivery_ = delivery; }
+  // Tells the history how the next patrol was started (a command by default).
+  void SetTrigger(PatrolTrigger trigger) { trigger_ = trigger; }
   // Cancels the patrol as the Cancel button does: the worker stops before
   // the next entry or image, and the dialog closes once it has finished.
   void Cancel();
@@ -80,6 +82,7 @@ class PatrolDialog final : public QDialog, public PatrolView {
 
  private:
   ErrorDelivery errorDelivery_ = ErrorDelivery::Box;
+  PatrolTrigger trigger_ = PatrolTrigger::Gui;
   // What the worker reported last, waiting to be shown.
   struct Shown {
     QString Title;

@@ -20,6 +20,7 @@
 
 #include "common/ProgramHome.h"
 #include "httpserver/TestHttpServer.h"
+#include "patrol/PatrolHistory.h"
 #include "platform/InstanceLock.h"
 
 namespace kivo {
@@ -121,7 +122,7 @@ TEST_F(KivoCliTest, SettingsGoThroughTheRulesAndReachThePatrol) {
   EXPECT_EQ(Run({"get", "ConnectTimeout"}).Out, "10\n");
   const Output all = Run({"get"});
   EXPECT_THAT(all.Out, HasSubstr("ConnectTimeout=10\n"));
-  EXPECT_EQ(std::count(all.Out.begin(), all.Out.end(), '\n'), 18);
+  EXPECT_EQ(std::count(all.Out.begin(), all.Out.end(), '\n'), 19);
   ASSERT_EQ(Run({"add", Url("/a.html")}).Status, 0);
   ASSERT_EQ(Run({"set", "UseProxy", "1"}).Status, 0);  // with no proxy name
   const Output patrol = Run({"patrol"});
@@ -201,17 +202,28 @@ TEST_F(KivoCliTest, PatrolStoresPagesAndSavesTheList) {
   // Not a terminal: a line per download with its byte count, a title per entry.
   EXPECT_EQ(patrol.Err, "ﾀｲﾄﾙ: A\nURL: " + Url("/a.html") + " 37/37\nURL: " + Url("/i.gif") +
                             " 6/6\nURL: " + Url("/f.html") +
-                            " 5/5\nﾀｲﾄﾙ: M\nURL: " + Url("/missing.html") + "\n状態: 書換中...\n");
+                            " 5/5\nﾀｲﾄﾙ: M\nURL: " + Url("/missing.html") +
+                            "\n状態: 書換中...\npatrol: 1 updated, 0 unchanged, 1 failed\n");
   EXPECT_EQ(test::ReadBytes(home_.File("web/f.html")), "frame");
   EXPECT_EQ(Run({"list"}).Out, "1\t1\t2026/12/07 10:00\t0\tA\t" + Url("/a.html") + "\n" +
                                    "2\t0\t----/--/-- --:--\t0\tM\t" + Url("/missing.html") + "\n");
   EXPECT_FALSE(std::filesystem::exists(home_.File("prog/Kivo0000.tmp")));
 
-  // The second patrol of the first row finds the page unchanged.
-  Output again = Run({"patrol", "1"});
+  // The second patrol of the first row, as the timer starts it, finds the
+  // page unchanged, and leaves the list file as it was.
+  const auto saved = std::filesystem::last_write_time(home_.File("prog/Kivo.dat"));
+  Output again = Run({"patrol", "--scheduled", "1"});
+  EXPECT_EQ(std::filesystem::last_write_time(home_.File("prog/Kivo.dat")), saved);
   EXPECT_EQ(again.Status, 0);
   EXPECT_EQ(again.Out, "");
-  EXPECT_EQ(again.Err, "ﾀｲﾄﾙ: A\nURL: " + Url("/a.html") + "\n状態: 書換中...\n");
+  EXPECT_EQ(again.Err, "ﾀｲﾄﾙ: A\nURL: " + Url("/a.html") +
+                           "\n状態: 書換中...\npatrol: 0 updated, 1 unchanged (1 by "
+                           "Last-Modified), 0 failed\n");
+  PatrolHistory history(HistoryAccess::Read, PatrolHistory::DefaultPath(), 0);
+  const std::vector<PatrolLog> logs = history.Queries().RecentPatrols(2);
+  ASSERT_EQ(logs.size(), 2u);
+  EXPECT_EQ(logs[0].Patrol.Trigger, PatrolTrigger::Scheduled);
+  EXPECT_EQ(logs[1].Patrol.Trigger, PatrolTrigger::Cli);
   EXPECT_EQ(Targets(),
             (std::vector<std::string>{"/a.html", "/i.gif", "/f.html", "/missing.html", "/a.html"}));
 }

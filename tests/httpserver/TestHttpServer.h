@@ -24,6 +24,14 @@ enum class LengthHeader {
   TooLarge,  // Content-Length is LengthError above the body size; closed after the body
 };
 
+// How a scripted response treats the validators of a conditional request.
+enum class Conditions {
+  Ignored,    // always the scripted response, as many dynamic pages do
+  Honoured,   // 304 when If-None-Match names its ETag, or else If-Modified-Since equals its
+              // Last-Modified (the exact match nginx makes)
+  Always304,  // 304 whatever was asked, even to a request without validators
+};
+
 // What the server sends for one request target.
 struct ScriptedResponse {
   int Status = 200;
@@ -49,6 +57,7 @@ struct ScriptedResponse {
   // Holds the response between its headers and its body until Release(HoldName), so that a
   // test can line up events without wall-clock margins. Empty: no hold.
   std::string HoldName;
+  Conditions Validators = Conditions::Ignored;
 
   static ScriptedResponse Ok(std::string body);
   static ScriptedResponse Redirect(int status, std::string location);

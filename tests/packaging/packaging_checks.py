@@ -146,6 +146,7 @@ class Checks:
             ("settings to set", ["set", "Conne"], ["ConnectTimeout", "Connections"]),
             ("settings to get", ["get", "Dialup"], ["DialupConnect", "DialupEntry"]),
             ("a switch's values", ["set", "UseProxy", ""], ["0", "1"]),
+            ("the change tests", ["set", "ChangeTest", ""], ["0", "1", "2"]),
             ("the list's rows", ["patrol", ""], ["1", "2"]),
             ("rows after a row", ["remove", "1", ""], ["1", "2"]),
         ]
@@ -166,8 +167,10 @@ class Checks:
         timer = os.path.join(self.source, "kivo-patrol.timer")
         settings = self.unit_settings(service)
         exec_start = settings["ExecStart"].split()
-        if not exec_start[0].endswith("/kivo-cli") or exec_start[1:] != ["patrol"]:
-            self.fault(f"the service runs {exec_start}, not kivo-cli patrol")
+        # Options may follow (--scheduled tells the history who started it); rows may not.
+        if (not exec_start[0].endswith("/kivo-cli") or exec_start[1:2] != ["patrol"] or
+                not all(word.startswith("--") for word in exec_start[2:])):
+            self.fault(f"the service runs {exec_start}, not kivo-cli patrol of every entry")
         success = {int(status) for status in settings.get("SuccessExitStatus", "").split()}
         # A oneshot service is bounded only by its start time-out, which is off by default.
         if settings.get("Type") == "oneshot" and settings.get("TimeoutStartSec", "infinity") in (

@@ -24,14 +24,21 @@ struct Result {
   std::vector<std::string> Calls;
 };
 
+// Where a patrol of copies starts: from an empty save folder and no history,
+// or from what the test left there.
+enum class Start { Afresh, AsLeft };
+
 class PatrolFetchAhead : public PatrolHarness {
  protected:
-  // Patrols copies of the entries with `connections` into an empty save
-  // folder, on a thread of its own as the dialog runs it.
-  Result PatrolCopies(uint32_t connections) {
+  // Patrols copies of the entries with `connections`, on a thread of its own
+  // as the dialog runs it.
+  Result PatrolCopies(uint32_t connections, Start start = Start::Afresh) {
     Store(Setting::Connections, connections);
-    std::filesystem::remove_all(Save());
-    std::filesystem::create_directories(Save());
+    if (start == Start::Afresh) {
+      std::filesystem::remove_all(Save());
+      std::filesystem::create_directories(Save());
+      std::filesystem::remove(History());
+    }
     UrlList copies;
     PatrolList patrol;
     for (const UrlEntry* entry : entries_) {
@@ -49,21 +56,38 @@ class PatrolFetchAhead : public PatrolHarness {
     result.Calls = std::move(view.calls);
     return result;
   }
+  std::string History() const { return home_.Program() + "/KivoHistory.db"; }
 };
+
+// Copies the files of `from` into `to`, emptied first, with their
+// modification times, which tell a patrol whether a stored copy is as stored.
+void CopyFiles(const std::string& from, const std::string& to) {
+  std::filesystem::remove_all(to);
+  std::filesystem::create_directories(to);
+  for (const auto& item : std::filesystem::directory_iterator(from)) {
+    const std::filesystem::path target = std::filesystem::path(to) / item.path().filename();
+    std::filesystem::copy_file(item.path(), target);
+    std::filesystem::last_write_time(target, item.last_write_time());
+  }
+}
 
 // A site made up from a fixed seed: pages with random cross-links, shared
 // images (one large enough to go through a temporary file), frames,
 // redirects, a binary file, links to an image, links that give 404, and an
-// unchanged page.
-void ScriptSite(TestHttpServer& server) {
+// unchanged page. `validators` says how its pages and images (which then
+// carry ETags) answer conditional requests.
+void ScriptSite(TestHttpServer& server, Conditions validators = Conditions::Ignored) {
   std::mt19937 random(14);
   const auto pick = [&random](int count) { return static_cast<int>(random() % count); };
   constexpr int kPages = 30;
   constexpr int kImages = 8;
   for (int i = 0; i < kImages; ++i) {
     const size_t size = i == 7 ? (3u << 19) : 200u + static_cast<size_t>(i) * 700u;
-    server.Script("/img" + std::to_string(i) + ".gif",
-                  ScriptedResponse::Ok("GIF89a" + std::string(size, static_cast<char>(i))));
+    ScriptedResponse image =
+        ScriptedResponse::Ok("GIF89a" + std::string(size, static_cast<char>(i)));
+    image.Headers.emplace_back("ETag", "\"i" + std::to_string(i) + "\"");
+    image.Validators = validators;
+    server.Script("/img" + std::to_string(i) + ".gif", image);
   }
   for (int i = 0; i < kPages; ++i) {
     std::string body = "<html><body>page " + std::to_string(i) + "\n";
@@ -98,14 +122,15 @@ void ScriptSite(TestHttpServer& server) {
     }
     ScriptedResponse page = ScriptedResponse::Ok(body + "</body></html>\n");
     page.Headers.emplace_back("Last-Modified", kMonday);
+    page.Validators = validators;
     server.Script("/p" + std::to_string(i) + ".html", page);
   }
   server.Script("/data.zip", ScriptedResponse::Ok(std::string("PK\3\4") + std::string(3000, 'z')));
 }
 
 // A page fetched ahead before its entry is queued serves that entry, but a
-// download never answers a request of another kind, URL or time.
-TEST(FetchKeyServes, MatchesKindUrlTimeAndAnyUnnamedEntry) {
+// download never answers a request of another kind, URL, time or validators.
+TEST(FetchKeyServes, MatchesKindUrlTimeValidatorsAndAnyUnnamedEntry) {
   UrlEntry first;
   UrlEntry second;
   const FetchKey page{u"http://h/a", FetchKind::Page, 0, SystemTime(), &first};
@@ -120,11 +145,13 @@ TEST(FetchKeyServes, MatchesKindUrlTimeAndAnyUnnamedEntry) {
   dated.LastTime = kMondayTime;
   FetchKey elsewhere = page;
   elsewhere.Url = u"http://h/b";
+  FetchKey conditional = page;  // a 304 to it means something else than to `page`
+  conditional.Validators.IfNoneMatch = "\"v1\"";
   const struct {
     const FetchKey& Have;
     bool Served;
-  } cases[] = {{page, true},   {expected, true}, {other, false},
-               {image, false}, {dated, false},   {elsewhere, false}};
+  } cases[] = {{page, true},   {expected, true},   {other, false},      {image, false},
+               {dated, false}, {elsewhere, false}, {conditional, false}};
   for (const auto& c : cases) {
     SCOPED_TRACE(Utf8(c.Have.Url) + (c.Have.Kind == FetchKind::Image ? " image" : " page"));
     EXPECT_EQ(Serves(c.Have, page), c.Served);
@@ -163,6 +190,59 @@ TEST_F(PatrolFetchAhead, EveryConnectionCountGivesTheSameResult) {
       ASSERT_TRUE(many.Files.contains(name));
       EXPECT_TRUE(many.Files.at(name) == bytes);
     }
+  }
+}
+
+// A second patrol over a site where some pages and an image changed: pages
+// and images are asked conditionally, unchanged images are stored again as
+// second names of their earlier copies, and still every connection count
+// stores, reports and leaves the same.
+TEST_F(PatrolFetchAhead, ASecondPatrolOverAPartlyChangedSiteIsTheSameForEveryCount) {
+  ScriptSite(server_, Conditions::Honoured);
+  Add("/p0.html", 3).GetImages = 1;
+  Add("/p17.html", 2).GetImages = 1;
+  Add("/p1.html", 1).GetImages = 1;
+  Store(Setting::Connections, 1);
+  ASSERT_EQ(Patrol(), kPatrolDone);
+  const std::string before = home_.File("before");
+  CopyFiles(home_.Program(), before);
+  CopyFiles(Save(), before + "/save");
+  const std::pair<const char*, const char*> changes[] = {
+      {"/p0.html",
+       "<img src=img0.gif><img src=img3.gif><img src=img7.gif><frame src=f3.html>"
+       "<a href=p5.html>5</a><a href=p13.html>13</a>changed"},
+      {"/p5.html", "<img src=img1.gif><img src=img3.gif>changed"},
+      {"/img3.gif", "GIF89a changed"}};
+  for (const auto& [path, body] : changes) {
+    ScriptedResponse changed = ScriptedResponse::Ok(body);
+    changed.Headers = {{"Last-Modified", "Tue, 08 Dec 2026 10:00:00 GMT"}, {"ETag", "\"new\""}};
+    changed.Validators = Conditions::Honoured;
+    server_.Script(path, changed);
+  }
+  Result one;
+  for (uint32_t connections : {1u, 2u, 16u}) {
+    SCOPED_TRACE(connections);
+    std::filesystem::copy_file(before + "/KivoHistory.db", History(),
+                               std::filesystem::copy_options::overwrite_existing);
+    CopyFiles(before + "/save", Save());
+    const size_t asked = server_.RequestCount();
+    const Result many = PatrolCopies(connections, Start::AsLeft);
+    const std::vector<RecordedRequest> requests = server_.Requests();
+    const auto conditional = std::count_if(
+        requests.begin() + static_cast<std::ptrdiff_t>(asked), requests.end(),
+        [](const RecordedRequest& request) { return request.Header("If-None-Match").has_value(); });
+    EXPECT_GE(conditional, 7);
+    // An unchanged image came back as a 304: its new name shares the file.
+    EXPECT_TRUE(std::filesystem::equivalent(SaveFile("img0.gif"), SaveFile("img0A.gif")));
+    EXPECT_FALSE(std::filesystem::equivalent(SaveFile("img3.gif"), SaveFile("img3A.gif")));
+    if (connections == 1) {
+      one = many;
+      EXPECT_GT(one.Files.size(), 20u);
+      continue;
+    }
+    EXPECT_EQ(many.List, one.List);
+    EXPECT_EQ(many.Calls, one.Calls);
+    EXPECT_TRUE(many.Files == one.Files);
   }
 }
 
