@@ -13,10 +13,10 @@
 #include "html/FetchedFileList.h"
 #include "html/PageLinks.h"
 #include "html/RewriteLinks.h"
-#include "html/StyleSheetLinks.h"
 #include "patrol/CancelWatch.h"
 #include "patrol/CheckRecords.h"
 #include "patrol/ChildLinks.h"
+#include "patrol/DocumentLinks.h"
 #include "patrol/DownloadBody.h"
 #include "patrol/FetchAhead.h"
 #include "patrol/FetchPlanner.h"
@@ -66,8 +66,8 @@ class Patrol {
         ahead_(
             http, bodies_, settings.Connections, [] { return !IsRunning(); },
             [&cancelWatch] { return cancelWatch.ShouldAbandon(); },
-            [this](const FetchKey& key, std::u16string_view pageUrl, const DownloadBody& body) {
-              return ScanAhead(key, pageUrl, body);
+            [this](const FetchKey& /*key*/, std::u16string_view url, const DownloadBody& body) {
+              return ReadLinksAhead(body, url, setup_.Rewrite.Ansi);
             }),
         planner_(
             list, fetchedUrls_, pageFiles_, ahead_.Horizon(),
@@ -174,7 +174,7 @@ class Patrol {
     PageLinks read;
     PageLinks& links = fetched.Links ? *fetched.Links : read;
     if (!fetched.Links) {
-      ReadLinks(*fetched.Body, pageUrl->View(), kind, links);
+      ReadDocumentLinks(*fetched.Body, pageUrl->View(), kind, setup_.Rewrite.Ansi, links);
     }
     fetched.Body.reset();  // its memory or temporary file is not needed any more
     if (entry.GetImages != 0) {
@@ -235,37 +235,6 @@ class Patrol {
       view_.UpdateEntry(entry, EntryUpdate{1, localPath, body.NewHasTime(), body.NewTime()});
     }
     return pageUrl;
-  }
-
-  // Reads the links of a stored page's or style sheet's body, from memory or
-  // from its file. A sheet's imports come as frames and its url() images as
-  // images, so they are followed like those of a page.
-  void ReadLinks(const DownloadBody& body, std::u16string_view pageUrl, DocumentKind kind,
-                 PageLinks& links) const {
-    const platform::CodePage& ansi = setup_.Rewrite.Ansi;
-    const bool sheet = kind == DocumentKind::StyleSheet;
-    if (sheet && body.InFile()) {
-      ExtractStyleSheetLinks(links, pageUrl, body.FilePath(), ansi);
-    } else if (sheet) {
-      ExtractStyleSheetLinksFromBytes(links, pageUrl, body.Bytes(), ansi);
-    } else if (body.InFile()) {
-      ExtractLinks(links, pageUrl, body.FilePath(), ansi);
-    } else {
-      ExtractLinksFromBytes(links, pageUrl, body.Bytes(), ansi);
-    }
-  }
-
-  // Reads the links of a page or style sheet that arrived ahead of its turn,
-  // as ProcessEntry will read them, unless it is binary or media.
-  std::unique_ptr<PageLinks> ScanAhead(const FetchKey& /*key*/, std::u16string_view pageUrl,
-                                       const DownloadBody& body) const {
-    const DocumentKind kind = KindOfDocument(body.ContentType(), pageUrl);
-    if (body.IsBinary() || kind == DocumentKind::Media) {
-      return nullptr;
-    }
-    auto links = std::make_unique<PageLinks>();
-    ReadLinks(body, pageUrl, kind, *links);
-    return links;
   }
 
   // Waits for the download of key, whether fetched ahead or not. A download
