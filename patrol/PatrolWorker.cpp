@@ -109,6 +109,8 @@ class Patrol {
   bool RanOutOfSpace() const { return storage_.OutOfSpace(); }
   // True when a cancel left an entry, a queued frame or link or an image unfetched.
   bool CancelLeftWork() const { return cancelLeftWork_; }
+  // The user entries updated so far, in order.
+  const std::vector<const UrlEntry*>& UpdatedEntries() const { return updatedEntries_; }
 
  private:
   bool KeepsGoing() const { return IsRunning() && !storage_.OutOfSpace(); }
@@ -196,6 +198,7 @@ class Patrol {
       entry.LastTime = body.NewTime();
     } else {
       view_.UpdateEntry(entry, EntryUpdate{1, localPath, body.NewHasTime(), body.NewTime()});
+      updatedEntries_.push_back(&entry);
     }
     return pageUrl;
   }
@@ -297,6 +300,7 @@ class Patrol {
   // The pages stored as images, videos or archives, which it skips too.
   std::unordered_set<const FetchedFile*> binaryPages_;
   bool cancelLeftWork_ = false;
+  std::vector<const UrlEntry*> updatedEntries_;
 };
 
 }  // namespace
@@ -343,6 +347,7 @@ int32_t RunPatrol(const PatrolParams& params) {
     patrol.ShowProblems();
     outOfSpace = patrol.RanOutOfSpace();
     report.StoppedByCancel = patrol.CancelLeftWork() || cancelWatch.GaveUp();
+    report.UpdatedEntries = patrol.UpdatedEntries();
   }
   params.List->RemoveTemporaries();
   http.reset();

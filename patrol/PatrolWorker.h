@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <vector>
 
 #include "patrol/PatrolLimits.h"
 #include "patrol/PatrolList.h"
@@ -14,6 +15,8 @@ struct PatrolReport {
   // frame or link unfetched, or gave a download up. A cancel during the last
   // download, which then finished, or during the rewrite pass stopped nothing.
   bool StoppedByCancel = false;
+  // The user entries the patrol updated, in the order it updated them.
+  std::vector<const UrlEntry*> UpdatedEntries;
 };
 
 // What the patrol worker is started with: where it reports, the entries it

@@ -33,6 +33,7 @@ constexpr SettingInfo kSettings[] = {
     {Setting::MaxFileSize, u"MaxFileSize", kRegDword, 1024, u"", Number},
     {Setting::Connections, u"Connections", kRegDword, kDefaultConnections, u"", Count, 0,
      kMinConnections, kMaxConnections},
+    {Setting::Notify, u"Notify", kRegDword, 1, u"", Switch},
 };
 
 constexpr bool TableFollowsEnum() {
@@ -44,7 +45,7 @@ constexpr bool TableFollowsEnum() {
   return true;
 }
 static_assert(TableFollowsEnum(), "the settings table must list every Setting in enum order");
-static_assert(std::size(kSettings) == static_cast<size_t>(Setting::Connections) + 1);
+static_assert(std::size(kSettings) == static_cast<size_t>(Setting::Notify) + 1);
 
 }  // namespace
 

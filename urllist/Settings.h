@@ -30,6 +30,7 @@ enum class Setting {
   LastTimeWidth,
   MaxFileSize,  // the largest download a patrol stores, in MiB; 0 sets no limit
   Connections,  // how many requests a patrol keeps in flight at most
+  Notify,       // 1: a patrol that updated entries tells the desktop
 };
 
 // Time-outs are kept in 10..600 seconds, whatever the settings file holds.
