@@ -13,6 +13,8 @@
 #include "cli/CliArguments.h"
 #include "cli/ConsoleView.h"
 #include "cli/DialCommand.h"
+#include "cli/HistoryCommands.h"
+#include "cli/NoticeCommand.h"
 #include "cli/SettingCommands.h"
 #include "cli/SignalScope.h"
 #include "patrol/PatrolList.h"
@@ -146,8 +148,10 @@ int32_t TerminalWidth() {
 
 // Runs a patrol over the given rows (all when empty) on this thread, with
 // progress on stderr; the caller has set PatrolRunning and watches the
-// signals. Returns the exit status of the patrol.
-int Patrol(UrlList& list, const std::vector<int32_t>& rows, const PatrolLimits& limits) {
+// signals. Returns the exit status of the patrol, and what a notice of it
+// would say in `notice`.
+int Patrol(UrlList& list, const std::vector<int32_t>& rows, const PatrolLimits& limits,
+           ChangeNotice& notice) {
   PatrolList patrolList;
   PreparePatrol(list, rows.empty() ? PatrolScope::All : PatrolScope::Selected, rows, patrolList);
   const bool terminal = ::isatty(STDERR_FILENO) != 0;
@@ -158,6 +162,7 @@ int Patrol(UrlList& list, const std::vector<int32_t>& rows, const PatrolLimits& 
   if (result == kPatrolNoSession) {
     return kExitInternetOpen;
   }
+  notice = MakeChangeNotice(report.UpdatedEntries);
   // Only a cancel that left work undone is reported; one that came during
   // the last download, which then finished, changed nothing.
   if (report.StoppedByCancel) {
@@ -171,9 +176,10 @@ int Patrol(UrlList& list, const std::vector<int32_t>& rows, const PatrolLimits& 
   return result == kPatrolOutOfSpace ? kExitOutOfSpace : kExitOk;
 }
 
-// Runs a command that changes the list and saves it afterwards.
+// Runs a command that changes the list and saves it afterwards. A patrol
+// leaves what a notice of it would say in `notice`.
 int ChangeList(const CliCommand& command, UrlList& list, UrlListFile& file,
-               const PatrolLimits& limits) {
+               const PatrolLimits& limits, ChangeNotice& notice) {
   std::optional<std::vector<int32_t>> rows = RowIndexes(command.Rows, list);
   if (!rows) {
     return kExitUsage;
@@ -202,7 +208,7 @@ int ChangeList(const CliCommand& command, UrlList& list, UrlListFile& file,
       ResetUpdateTimes(list, *rows);
       break;
     case CommandKind::Patrol:
-      status = Patrol(list, *rows, limits);
+      status = Patrol(list, *rows, limits, notice);
       break;
     default:
       return kExitUsage;
@@ -219,7 +225,31 @@ int ChangeList(const CliCommand& command, UrlList& list, UrlListFile& file,
   return status;
 }
 
-int RunCommand(const std::vector<std::string>& args, const PatrolLimits& limits) {
+// Runs history, diff and log: they only read, so they take no lock, and
+// read the list as the last save left it.
+int ReadHistory(const CliCommand& command) {
+  UrlListFile file = UrlListFile::InProgramFolder();
+  UrlList list;
+  if (!file.Load(list)) {
+    Message(Utf8(file.Path()) + " could not be read whole; " + std::to_string(list.Count()) +
+            " entries were read");
+  }
+  if (command.Kind == CommandKind::Log) {
+    return PrintPatrolLog(list, command.LogCount);
+  }
+  const std::optional<std::vector<int32_t>> rows = RowIndexes(command.Rows, list);
+  if (!rows) {
+    return kExitUsage;
+  }
+  const UrlEntry& entry = *list[rows->front()];
+  if (command.Kind == CommandKind::History) {
+    return PrintEntryHistory(entry);
+  }
+  return PrintCopyDiff(entry, command.FromCopy, command.ToCopy);
+}
+
+int RunCommand(const std::vector<std::string>& args, const PatrolLimits& limits,
+               const std::string& program) {
   ParseOutcome parsed = ParseArguments(args);
   if (!parsed.Command) {
     Message(parsed.Error);
@@ -233,6 +263,10 @@ int RunCommand(const std::vector<std::string>& args, const PatrolLimits& limits)
   if (command.Kind == CommandKind::Version) {
     std::printf("kivo-cli %s\n", KIVO_VERSION);
     return kExitOk;
+  }
+  if (command.Kind == CommandKind::History || command.Kind == CommandKind::Diff ||
+      command.Kind == CommandKind::Log) {
+    return ReadHistory(command);
   }
   platform::LockAttempt lock = platform::InstanceLock::Attempt(platform::LockHolder::KivoCli);
   if (lock.Lock == nullptr) {
@@ -256,25 +290,37 @@ int RunCommand(const std::vector<std::string>& args, const PatrolLimits& limits)
     PrintList(list);
     return kExitOk;
   }
+  ChangeNotice notice;
+  int status = kExitOk;
   if (command.Kind == CommandKind::Patrol && command.Dial) {
     // Rows are checked before dialing, so that a typo costs no call.
     if (!RowIndexes(command.Rows, list)) {
       return kExitUsage;
     }
-    return RunWithDialup([&] { return ChangeList(command, list, file, limits); });
+    status = RunWithDialup([&] { return ChangeList(command, list, file, limits, notice); });
+  } else {
+    status = ChangeList(command, list, file, limits, notice);
   }
-  return ChangeList(command, list, file, limits);
+  // The notice comes once the list is saved and the lock is free, so that
+  // nothing waits for it; a list that was not saved is told by the status.
+  lock.Lock.reset();
+  if (command.Notify && status != kExitFailure) {
+    std::fflush(stdout);
+    NotifyDesktop(notice, program);
+  }
+  return status;
 }
 
 }  // namespace
 
-int RunCli(const std::vector<std::string>& args, const PatrolLimits& limits) {
+int RunCli(const std::vector<std::string>& args, const PatrolLimits& limits,
+           const std::string& program) {
   // A reader that goes away early (kivo-cli list | head -1) makes the
   // writes to stdout fail instead of killing the program before the list is
   // saved; the failure is told by the exit status.
   const SignalScope ignoreBrokenPipe({SIGPIPE}, SIG_IGN);
   std::clearerr(stdout);
-  int status = RunCommand(args, limits);
+  int status = RunCommand(args, limits, program);
   // The error flag stays set from the first failed write, whenever that
   // was; what failed then is no longer known.
   if (std::fflush(stdout) != 0 || std::ferror(stdout) != 0) {
