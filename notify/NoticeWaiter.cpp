@@ -37,6 +37,8 @@ constexpr std::string_view kNotShown = "none\n";
 // newest notice of Kivo is heard: a later one takes the name over, and the
 // earlier process takes its notice away and ends.
 const QString kWaiterName = QStringLiteral("com.ostrel.Kivo.Notice");
+// How often the process that hears clicks looks whether its bus is still there.
+constexpr std::chrono::minutes kBusCheckInterval{1};
 
 // posix_spawn's two descriptions, freed however the start goes.
 struct SpawnSetup {
@@ -178,6 +180,14 @@ int HearClicks(QCoreApplication& app, DesktopNotifier& notifier, const QString& 
                    });
   QObject::connect(&notifier, &DesktopNotifier::finished, &app, &QCoreApplication::quit);
   QTimer::singleShot(kNoticeWaitLimit, &app, &QCoreApplication::quit);
+  // A session that ended takes its bus along, and no click can come any more.
+  QTimer busCheck;
+  QObject::connect(&busCheck, &QTimer::timeout, &app, [&bus, &app] {
+    if (!bus.isConnected()) {
+      app.quit();
+    }
+  });
+  busCheck.start(kBusCheckInterval);
   return app.exec();
 }
 
