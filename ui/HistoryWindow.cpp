@@ -57,7 +57,12 @@ HistoryWindow::HistoryWindow(const UrlEntry& entry, OpenCopy open, QWidget* pare
   lines_->setUniformRowHeights(true);
   lines_->header()->setStretchLastSection(false);
   lines_->header()->setSectionResizeMode(kOutcomeColumn, QHeaderView::Stretch);
-  earlier_->setVisible(copies_.EarlierUnknown);
+  // A history that cannot be read leaves only what the list knows.
+  if (!copies_.Problems.empty()) {
+    earlier_->setText(QStringLiteral("履歴を読めないため、ﾘｽﾄにあるｺﾋﾟｰだけを表示しています。"));
+    earlier_->setAccessibleName(earlier_->text());
+  }
+  earlier_->setVisible(copies_.EarlierUnknown || !copies_.Problems.empty());
 
   auto* buttons = new QDialogButtonBox(this);
   buttons->setObjectName(QStringLiteral("historyButtons"));
