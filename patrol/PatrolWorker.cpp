@@ -122,6 +122,8 @@ class Patrol {
   bool RanOutOfSpace() const { return storage_.OutOfSpace(); }
   // True when a cancel left an entry, a queued frame or link or an image unfetched.
   bool CancelLeftWork() const { return cancelLeftWork_; }
+  // The user entries updated so far, in order.
+  const std::vector<const UrlEntry*>& UpdatedEntries() const { return updatedEntries_; }
 
  private:
   bool KeepsGoing() const { return IsRunning() && !storage_.OutOfSpace(); }
@@ -233,6 +235,7 @@ class Patrol {
       entry.LastTime = body.NewTime();
     } else {
       view_.UpdateEntry(entry, EntryUpdate{1, localPath, body.NewHasTime(), body.NewTime()});
+      updatedEntries_.push_back(&entry);
     }
     return pageUrl;
   }
@@ -333,6 +336,7 @@ class Patrol {
   // The style sheets, which it rewrites as sheets.
   std::unordered_set<const FetchedFile*> styleSheets_;
   bool cancelLeftWork_ = false;
+  std::vector<const UrlEntry*> updatedEntries_;
 };
 
 // Runs the patrol of params.List, records it, and fills in report; true when a disk filled up.
@@ -350,6 +354,7 @@ bool RunRecorded(const PatrolParams& params, const PatrolSettings& settings,
   patrol.ShowProblems();
   journal.Finish(*params.View, report);
   report.StoppedByCancel = patrol.CancelLeftWork() || cancelWatch.GaveUp();
+  report.UpdatedEntries = patrol.UpdatedEntries();
   return patrol.RanOutOfSpace();
 }
 

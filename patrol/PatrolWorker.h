@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <vector>
 
 #include "patrol/HistoryRecords.h"
 #include "patrol/PatrolLimits.h"
@@ -20,6 +21,8 @@ struct PatrolReport {
   // written, and the change test that decided "same content".
   PatrolCounts Counts;
   ChangeTest Test = ChangeTest::SameText;
+  // The user entries the patrol updated, in the order it updated them.
+  std::vector<const UrlEntry*> UpdatedEntries;
 };
 
 // What the patrol worker is started with: where it reports, the entries it

@@ -104,7 +104,7 @@ int32_t PatrolDialog::Run() {
   refresh_->start();
   // The worker's first calls wait in the event queue until exec() serves
   // them, so it may start before the dialog is up.
-  worker_.Start(PatrolParams{this, &list_, nullptr, nullptr, trigger_});
+  worker_.Start(PatrolParams{this, &list_, nullptr, &report_, trigger_});
   exec();
   // exec() also returns when the whole program is told to quit. The worker
   // may then be waiting for this thread, so it is cancelled and served until
@@ -189,6 +189,7 @@ void PatrolDialog::UpdateEntry(UrlEntry& entry, const EntryUpdate& update) {
 void PatrolDialog::Finished() {
   CallOnGuiThread([this] {
     finished_ = true;
+    activeAtEnd_ = isActiveWindow();
     Refresh();
     accept();
   });

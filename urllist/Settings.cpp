@@ -35,6 +35,7 @@ constexpr SettingInfo kSettings[] = {
      kMinConnections, kMaxConnections},
     {Setting::ChangeTest, u"ChangeTest", kRegDword, static_cast<uint32_t>(ChangeTest::SameText),
      u"", Count, 0, 0, kMaxChangeTest},
+    {Setting::Notify, u"Notify", kRegDword, 1, u"", Switch},
 };
 
 constexpr bool TableFollowsEnum() {
@@ -46,7 +47,7 @@ constexpr bool TableFollowsEnum() {
   return true;
 }
 static_assert(TableFollowsEnum(), "the settings table must list every Setting in enum order");
-static_assert(std::size(kSettings) == static_cast<size_t>(Setting::ChangeTest) + 1);
+static_assert(std::size(kSettings) == static_cast<size_t>(Setting::Notify) + 1);
 
 }  // namespace
 

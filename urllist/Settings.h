@@ -31,6 +31,7 @@ enum class Setting {
   MaxFileSize,  // the largest download a patrol stores, in MiB; 0 sets no limit
   Connections,  // how many requests a patrol keeps in flight at most
   ChangeTest,   // what, besides the Last-Modified time, tells a patrol that a page is unchanged
+  Notify,       // 1: a patrol that updated entries tells the desktop
 };
 
 // Time-outs are kept in 10..600 seconds, whatever the settings file holds.

@@ -163,5 +163,21 @@ TEST_F(OptionsSheetTest, TheChangeTestIsOneOfItsValues) {
   }
 }
 
+TEST_F(OptionsSheetTest, NotifyIsOnUntilSwitchedOff) {
+  for (const uint32_t stored : {1u, 0u, 7u}) {
+    SCOPED_TRACE(stored);
+    if (stored != 1) {
+      Store(Setting::Notify, stored);
+    }
+    OptionsSheet sheet(EntryListing::Known({}), nullptr);
+    sheet.ShowPage(3);
+    auto* notify = Child<QCheckBox>(sheet, "notifyCheck");
+    EXPECT_EQ(notify->isChecked(), stored != 0);
+    notify->click();
+    sheet.accept();
+    EXPECT_EQ(StoredNumber(Setting::Notify), stored != 0 ? 0u : 1u);
+  }
+}
+
 }  // namespace
 }  // namespace kivo
