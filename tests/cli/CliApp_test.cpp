@@ -15,6 +15,7 @@
 #include <filesystem>
 #include <future>
 #include <ostream>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -268,6 +269,29 @@ TEST_F(KivoCliTest, HistoryDiffAndLogReadTheHistoryWhileTheListIsHeld) {
   EXPECT_EQ(Run({"patrol"}).Status, 5);
   ::unsetenv("TZ");
   ::tzset();
+}
+
+// Patrols that find the page new, the same in its text, and changed leave a
+// history of two copies and a check between them, and the diff shows the change.
+TEST_F(KivoCliTest, PatrolsLeaveAHistoryWhoseDiffShowsTheChange) {
+  ASSERT_EQ(Run({"add", Url("/n.html")}).Status, 0);
+  for (const char* body :
+       {"<p>Tokyo: rain</p>", "<p>Tokyo: rain</p><!-- token 2 -->", "<p>Tokyo: snow</p>"}) {
+    server_.Script("/n.html", test::ScriptedResponse::Ok(body));
+    ASSERT_EQ(Run({"patrol"}).Status, 0);
+  }
+  std::vector<std::string> lines;
+  std::istringstream history(Run({"history", "1"}).Out);
+  for (std::string line; std::getline(history, line);) {
+    lines.push_back(line.substr(0, 2) + line.substr(line.find('\t', 2)));
+  }
+  const std::string folder = home_.Program() + "/";
+  EXPECT_THAT(lines, testing::ElementsAre("1\t\tstored\t18\t" + folder + "nA.html",
+                                          "-\t\tunchanged (same content)\t-\t-",
+                                          "2\t\tstored\t18\t" + folder + "n.html"));
+  const Output diff = Run({"diff", "1"});
+  EXPECT_EQ(diff.Status, 0);
+  EXPECT_THAT(diff.Out, HasSubstr("\n-Tokyo: rain\n+Tokyo: snow\n"));
 }
 
 TEST_F(KivoCliTest, PatrolStoresPagesAndSavesTheList) {
