@@ -17,7 +17,13 @@ struct HttpSessionOptions {
   // and a transfer still needs TransferWatch's minimum average rate).
   uint32_t ConnectTimeoutMs = 20000;
   uint32_t ReceiveTimeoutMs = 20000;
+  // How long a request may wait for the first byte of its answer while its server answers
+  // other connections before it counts as left waiting (HttpConnections); 0: a quarter of the
+  // receive time-out, or kDefaultLeftWaitingMs without one.
+  uint32_t LeftWaitingMs = 0;
 };
+
+inline constexpr uint32_t kDefaultLeftWaitingMs = 5000;
 
 }  // namespace kivo::platform
 

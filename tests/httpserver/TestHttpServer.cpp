@@ -126,6 +126,7 @@ std::u16string TestHttpServer::WideUrl(std::string_view target) const {
 
 void TestHttpServer::Script(std::string target, ScriptedResponse response) {
   std::lock_guard lock(mutex_);
+  requestCounts_.erase(target);
   scripts_[std::move(target)] = std::move(response);
 }
 
@@ -150,6 +151,11 @@ void TestHttpServer::Release(const std::string& name) {
   releasedNames_.insert(name);
 }
 
+void TestHttpServer::AnswerBusyWith(int status) {
+  std::lock_guard lock(mutex_);
+  busyStatus_ = status;
+}
+
 void TestHttpServer::AcceptLoop() {
   while (!stop_) {
     pollfd entry{listenFd_, POLLIN, 0};
@@ -163,6 +169,10 @@ void TestHttpServer::AcceptLoop() {
     const int noDelay = 1;
     ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &noDelay, sizeof noDelay);
     const int connectionId = ++connections_;
+    if (mode_.load() == ServerMode::OneConnection) {
+      Serve(fd, connectionId);  // the next connection waits in the listen queue meanwhile
+      continue;
+    }
     std::lock_guard lock(mutex_);
     workers_.emplace_back([this, fd, connectionId] { Serve(fd, connectionId); });
   }
@@ -175,13 +185,26 @@ void TestHttpServer::Serve(int fd, int connectionId) {
   while (open && ReadHead(fd, pending, head)) {
     ScriptedResponse response = ScriptedResponse::Ok("not found");
     response.Status = 404;
+    bool busy = false;
     {
       std::lock_guard lock(mutex_);
       requests_.push_back(ParseHead(head));
       requests_.back().ConnectionId = connectionId;
-      const auto script = scripts_.find(requests_.back().Target);
+      const std::string& target = requests_.back().Target;
+      const auto script = scripts_.find(target);
       if (script != scripts_.end()) {
         response = script->second;
+      }
+      const int count = ++requestCounts_[target];
+      if (response.CountRequests) {
+        response.Body += "request " + std::to_string(count);
+      }
+      busy = busyStatus_ != 0 && answering_ > 0;
+      if (busy) {
+        response = ScriptedResponse::Ok("busy");
+        response.Status = busyStatus_;
+      } else {
+        ++answering_;
       }
       peakWaiting_ = std::max(peakWaiting_, ++waiting_);
     }
@@ -189,8 +212,11 @@ void TestHttpServer::Serve(int fd, int connectionId) {
     // its next request the moment the last one is answered is never counted twice.
     const bool waited = Pause(fd, response.HeaderDelayMs, "");
     {
+      // A request is prepared until its answer begins: a client that asks only once it has
+      // its last answer never finds the server busy.
       std::lock_guard lock(mutex_);
       --waiting_;
+      answering_ -= busy ? 0 : 1;
     }
     response.HeaderDelayMs = 0;
     open = waited && Respond(fd, response);
@@ -279,7 +305,10 @@ bool TestHttpServer::SendTrailers(int fd, const ScriptedResponse& response) {
 }
 
 bool TestHttpServer::ReadHead(int fd, std::string& pending, std::string& head) {
-  const Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(kIdleLimitMs);
+  // A server of one connection at a time waits for the client however long it idles.
+  const Clock::time_point deadline = mode_.load() == ServerMode::OneConnection
+                                         ? Clock::time_point::max()
+                                         : Clock::now() + std::chrono::milliseconds(kIdleLimitMs);
   for (;;) {
     const size_t end = pending.find("\r\n\r\n");
     if (end != std::string::npos) {

@@ -49,6 +49,9 @@ struct ScriptedResponse {
   // Holds the response between its headers and its body until Release(HoldName), so that a
   // test can line up events without wall-clock margins. Empty: no hold.
   std::string HoldName;
+  // Appends "request N" to the body, N counting the requests for this target since it was
+  // scripted, as a server whose answer changes with every request.
+  bool CountRequests = false;
 
   static ScriptedResponse Ok(std::string body);
   static ScriptedResponse Redirect(int status, std::string location);
@@ -64,6 +67,12 @@ struct RecordedRequest {
   std::optional<std::string> Header(std::string_view name) const;
 };
 
+// How the server takes its connections.
+enum class ServerMode {
+  Threaded,       // each connection on a thread of its own
+  OneConnection,  // one connection at a time, kept until the client closes it; others queue
+};
+
 // A small HTTP/1.1 server on 127.0.0.1 with an ephemeral port, for tests only.
 //
 // Responses are scripted per exact request target; a target without a script gets 404. As a
@@ -72,7 +81,9 @@ struct RecordedRequest {
 // answered with the scripted status and never tunnelled). Every request line and its headers
 // are recorded. Each connection runs on its own thread; every wait ends when the client goes
 // away, idle connections end after kIdleLimitMs, and the destructor stops everything within a
-// fraction of a second.
+// fraction of a second. In ServerMode::OneConnection it serves one connection at a time, as
+// small servers without threads do (Python's plain HTTPServer with keep-alive): a connection
+// is served until the client closes it, however long it idles, while the next ones wait.
 class TestHttpServer {
  public:
   static constexpr int kIdleLimitMs = 10000;
@@ -109,6 +120,12 @@ class TestHttpServer {
   bool WaitUntilHeld(const std::string& name, int timeoutMs = 5000) const;
   // Lets every response held under `name` go on, now and from now on.
   void Release(const std::string& name);
+  // Takes the connections accepted from now on as `mode` says.
+  void SetMode(ServerMode mode) { mode_ = mode; }
+  // From now on a request that arrives while another is being prepared (before its status line
+  // is sent) gets `status` (with a short body) instead of its script, as a server with a limit
+  // per client does; 0 ends that.
+  void AnswerBusyWith(int status);
 
  private:
   void AcceptLoop();
@@ -119,6 +136,7 @@ class TestHttpServer {
   bool SendTrailers(int fd, const ScriptedResponse& response);
   bool SendAll(int fd, std::string_view bytes);
 
+  std::atomic<ServerMode> mode_{ServerMode::Threaded};
   int listenFd_ = -1;
   uint16_t port_ = 0;
   std::atomic<bool> stop_{false};
@@ -134,6 +152,9 @@ class TestHttpServer {
   size_t waiting_ = 0;
   size_t peakWaiting_ = 0;
   size_t answered_ = 0;
+  size_t answering_ = 0;
+  int busyStatus_ = 0;
+  std::map<std::string, int> requestCounts_;
   std::vector<std::thread> workers_;  // one per connection, joined by the destructor
 };
 
