@@ -2,7 +2,9 @@
 
 #include <cstdint>
 #include <functional>
+#include <string>
 #include <string_view>
+#include <unordered_set>
 #include <vector>
 
 #include "html/FetchedFileList.h"
@@ -17,17 +19,21 @@ namespace kivo {
 // Predicts the requests a patrol will make next, in the order it will make
 // them, so that they can be fetched ahead. It reads the patrol's state (the
 // list with its queued entries, the URLs fetched and the pages stored so far)
-// but never changes it, and learns the links of a page fetched ahead from
-// `knownLinks`, which gives null while they are not known. A guess that
-// turns out wrong costs one request, never a different result.
+// but never changes it, and learns what a download fetched ahead brought (a
+// page's links, a redirect's target) from `known`. Each request is tested as
+// the patrol will test it when its turn comes: an image is planned once
+// however many pages show it, and a frame or link is left out when an image,
+// page or redirect target planned before it will have fetched its URL by
+// then. A guess that turns out wrong costs one request, never a different
+// result.
 class FetchPlanner {
  public:
-  // The links of the page that `page` fetched ahead, or null.
-  using KnownLinks = std::function<const PageLinks*(const FetchKey& page)>;
+  // What the download fetched ahead for a request has brought so far.
+  using Known = std::function<AheadAnswer(const FetchKey& key)>;
 
   // Plans at most `horizon` requests at a time. All references outlive it.
   FetchPlanner(const PatrolList& list, const FetchedUrlList& fetched,
-               const FetchedFileList& pageFiles, int32_t horizon, KnownLinks knownLinks);
+               const FetchedFileList& pageFiles, int32_t horizon, Known known);
 
   // Returns the request for the page of the entry at `index`, then what
   // that page and the entries after it are expected to ask for.
@@ -43,17 +49,27 @@ class FetchPlanner {
   static FetchKey ImageKey(std::u16string_view url);
 
  private:
-  bool Full(const std::vector<FetchKey>& upcoming) const;
-  void AddEntriesAfter(int32_t index, std::vector<FetchKey>& upcoming) const;
-  void AddPage(const FetchKey& page, const PageRules& rules, std::vector<FetchKey>& upcoming) const;
+  // The requests planned so far, and the URLs they will have fetched by the time the next
+  // planned request is made, if they succeed.
+  struct Plan {
+    std::vector<FetchKey> Keys;
+    std::unordered_set<std::u16string> Fetched;  // as pages or images
+    std::unordered_set<std::u16string> Pages;    // as pages: a queued entry of one is skipped
+  };
+
+  bool Full(const Plan& plan) const;
+  // Returns the known links of the page, when it has been read.
+  const PageLinks* Add(const FetchKey& key, Plan& plan) const;
+  void AddEntriesAfter(int32_t index, Plan& plan) const;
+  void AddPage(const FetchKey& page, const PageRules& rules, Plan& plan) const;
   void AddLinks(std::u16string_view pageUrl, const PageLinks& links, const PageRules& rules,
-                int32_t imagesFrom, std::vector<FetchKey>& upcoming) const;
+                int32_t imagesFrom, Plan& plan) const;
 
   const PatrolList& list_;
   const FetchedUrlList& fetched_;
   const FetchedFileList& pageFiles_;
   const int32_t horizon_;
-  KnownLinks knownLinks_;
+  Known known_;
 };
 
 }  // namespace kivo

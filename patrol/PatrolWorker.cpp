@@ -65,7 +65,7 @@ class Patrol {
               return ScanAhead(key, pageUrl, body);
             }),
         planner_(list, fetchedUrls_, pageFiles_, ahead_.Horizon(),
-                 [this](const FetchKey& page) { return ahead_.KnownLinks(page); }) {}
+                 [this](const FetchKey& key) { return ahead_.Known(key); }) {}
 
   // Processes the list in order until its end, a cancel or a full disk. The
   // count is read again at every step because processing inserts after
@@ -315,6 +315,9 @@ int32_t RunPatrol(const PatrolParams& params) {
   PatrolSettings settings = ReadPatrolSettings();
   if (limits.ReceiveTimeoutMs) {
     settings.Session.ReceiveTimeoutMs = *limits.ReceiveTimeoutMs;
+  }
+  if (limits.LeftWaitingMs) {
+    settings.Session.LeftWaitingMs = *limits.LeftWaitingMs;
   }
   // The watch outlives the connections that ask it.
   CancelWatch cancelWatch(limits.CancelGrace);

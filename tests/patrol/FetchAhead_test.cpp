@@ -1,6 +1,7 @@
 // A patrol over several connections fetches ahead but commits in list order:
-// whatever the connection count, what it stores, what it reports and the list
-// it leaves are the same as with one connection.
+// whatever the connection count and however the server pushes back, what it
+// stores, what it reports and the list it leaves are the same as with one
+// connection, and on a server that answers it asks for no URL more often.
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
@@ -22,13 +23,23 @@ struct Result {
   std::map<std::string, std::string> Files;  // the save folder, name by name
   std::string List;                          // the list file's bytes
   std::vector<std::string> Calls;
+  std::vector<std::string> Requests;  // the request targets, sorted
 };
+
+constexpr uint64_t kMiB = uint64_t{1} << 20;
+
+// Whether the requests of each connection count must be those of one connection.
+enum class SameRequests { No, Yes };
 
 class PatrolFetchAhead : public PatrolHarness {
  protected:
   // Patrols copies of the entries with `connections` into an empty save
   // folder, on a thread of its own as the dialog runs it.
   Result PatrolCopies(uint32_t connections) {
+    if (beforeEach_) {
+      beforeEach_(connections);
+    }
+    const size_t before = server_.RequestCount();
     Store(Setting::Connections, connections);
     std::filesystem::remove_all(Save());
     std::filesystem::create_directories(Save());
@@ -38,8 +49,9 @@ class PatrolFetchAhead : public PatrolHarness {
       patrol.Add(copies.Add(entry->Clone()));
     }
     RecordingView view;
+    view.onUrl = onUrl_;
     PatrolThread thread;
-    EXPECT_TRUE(thread.Start(PatrolParams{&view, &patrol}));
+    EXPECT_TRUE(thread.Start(PatrolParams{&view, &patrol, &limits_}));
     EXPECT_EQ(thread.Join(), kPatrolDone);
     Result result;
     for (const std::string& name : Names()) {
@@ -47,15 +59,65 @@ class PatrolFetchAhead : public PatrolHarness {
     }
     result.List = UrlListFile::Encode(copies);
     result.Calls = std::move(view.calls);
+    const std::vector<RecordedRequest> requests = server_.Requests();
+    for (size_t i = before; i < requests.size(); ++i) {
+      result.Requests.push_back(requests[i].Target);
+    }
+    std::sort(result.Requests.begin(), result.Requests.end());
     return result;
   }
+
+  // Patrols with one connection, then with 2, 4 and 16, and expects each to
+  // store and report the same, never holding more requests in flight than
+  // its connections nor leaving a temporary file behind.
+  Result ExpectTheSameAtEveryCount(SameRequests sameRequests) {
+    const Result one = PatrolCopies(1);
+    EXPECT_TRUE(Temporaries().empty());
+    for (uint32_t connections : {2u, 4u, 16u}) {
+      SCOPED_TRACE(connections);
+      server_.ResetPeakWaiting();
+      const Result many = PatrolCopies(connections);
+      EXPECT_LE(server_.PeakWaiting(), connections);
+      EXPECT_TRUE(Temporaries().empty());
+      EXPECT_EQ(many.List, one.List);
+      EXPECT_EQ(many.Calls, one.Calls);
+      EXPECT_EQ(many.Files.size(), one.Files.size());
+      for (const auto& [name, bytes] : one.Files) {
+        SCOPED_TRACE(name);
+        EXPECT_TRUE(many.Files.contains(name) && many.Files.at(name) == bytes);
+      }
+      if (sameRequests == SameRequests::Yes) {
+        EXPECT_EQ(many.Requests, one.Requests);
+      }
+    }
+    return one;
+  }
+
+  // The entries that patrol the seeded site of ScriptSite: a page listed
+  // twice, an unchanged page, a redirect and a missing page among them.
+  void AddSiteEntries() {
+    Add("/p0.html", 3).GetImages = 1;
+    UrlEntry& unchanged = Add("/p1.html", 2);
+    unchanged.GetImages = 1;
+    unchanged.HasLastTime = 1;
+    unchanged.LastTime = kMondayTime;
+    Add("/r4", 1);
+    Add("/p0.html", 0).GetImages = 1;  // the same page twice: stored twice
+    Add("/missing.html", 1).GetImages = 1;
+    Add("/p17.html", 2).GetImages = 1;
+  }
+
+  // Runs before each patrol, with its connection count.
+  std::function<void(uint32_t)> beforeEach_;
+  // Runs in the patrol when it shows a URL.
+  std::function<void(const std::string&)> onUrl_;
 };
 
 // A site made up from a fixed seed: pages with random cross-links, shared
 // images (one large enough to go through a temporary file), frames,
 // redirects, a binary file, links to an image, links that give 404, and an
-// unchanged page.
-void ScriptSite(TestHttpServer& server) {
+// unchanged page. Each page is prepared for `delayMs` before its answer.
+void ScriptSite(TestHttpServer& server, int delayMs = 0) {
   std::mt19937 random(14);
   const auto pick = [&random](int count) { return static_cast<int>(random() % count); };
   constexpr int kPages = 30;
@@ -98,6 +160,7 @@ void ScriptSite(TestHttpServer& server) {
     }
     ScriptedResponse page = ScriptedResponse::Ok(body + "</body></html>\n");
     page.Headers.emplace_back("Last-Modified", kMonday);
+    page.HeaderDelayMs = delayMs;
     server.Script("/p" + std::to_string(i) + ".html", page);
   }
   server.Script("/data.zip", ScriptedResponse::Ok(std::string("PK\3\4") + std::string(3000, 'z')));
@@ -133,38 +196,38 @@ TEST(FetchKeyServes, MatchesKindUrlTimeAndAnyUnnamedEntry) {
 
 TEST_F(PatrolFetchAhead, EveryConnectionCountGivesTheSameResult) {
   ScriptSite(server_);
-  Add("/p0.html", 3).GetImages = 1;
-  UrlEntry& unchanged = Add("/p1.html", 2);
-  unchanged.GetImages = 1;
-  unchanged.HasLastTime = 1;
-  unchanged.LastTime = kMondayTime;
-  Add("/r4", 1);
-  Add("/p0.html", 0).GetImages = 1;  // the same page twice: stored twice
-  Add("/missing.html", 1).GetImages = 1;
-  Add("/p17.html", 2).GetImages = 1;
-
-  const Result one = PatrolCopies(1);
-  EXPECT_LE(server_.PeakWaiting(), 1u);
-  EXPECT_TRUE(Temporaries().empty());
+  AddSiteEntries();
+  const Result one = ExpectTheSameAtEveryCount(SameRequests::No);
   ASSERT_GT(one.Files.size(), 20u);
   EXPECT_TRUE(one.Files.contains("data.zip"));
   EXPECT_FALSE(one.Files.contains("p1.html"));  // unchanged: not fetched
-  for (uint32_t connections : {2u, 4u, 16u}) {
-    SCOPED_TRACE(connections);
-    server_.ResetPeakWaiting();
-    const Result many = PatrolCopies(connections);
-    EXPECT_LE(server_.PeakWaiting(), connections);
-    EXPECT_TRUE(Temporaries().empty());
-    EXPECT_EQ(many.List, one.List);
-    EXPECT_EQ(many.Calls, one.Calls);
-    ASSERT_EQ(many.Files.size(), one.Files.size());
-    for (const auto& [name, bytes] : one.Files) {
-      SCOPED_TRACE(name);
-      ASSERT_TRUE(many.Files.contains(name));
-      EXPECT_TRUE(many.Files.at(name) == bytes);
-    }
-  }
 }
+
+// Servers that push back, each given the seeded site: one that answers 503
+// to a request arriving while it prepares another, as a limit per client
+// does, and one that serves one connection at a time (as Python's plain
+// HTTPServer with keep-alive) and leaves the others waiting. The receive
+// time-out is longer than the test may take, so a patrol that waited one out
+// would fail for time.
+enum class PushBack { Busy503, OneConnection };
+
+class PatrolPushedBack : public PatrolFetchAhead, public testing::WithParamInterface<PushBack> {};
+
+TEST_P(PatrolPushedBack, StoresTheSameAtEveryCount) {
+  ScriptSite(server_, GetParam() == PushBack::Busy503 ? 3 : 0);
+  AddSiteEntries();
+  if (GetParam() == PushBack::Busy503) {
+    server_.AnswerBusyWith(503);
+  } else {
+    server_.SetMode(ServerMode::OneConnection);
+  }
+  limits_.ReceiveTimeoutMs = 600000;
+  limits_.LeftWaitingMs = 100;
+  ExpectTheSameAtEveryCount(SameRequests::No);
+}
+
+INSTANTIATE_TEST_SUITE_P(Servers, PatrolPushedBack,
+                         testing::Values(PushBack::Busy503, PushBack::OneConnection));
 
 // Pages that keep every connection busy for a while: the server never sees
 // more requests at once than the setting allows, and they share connections.
@@ -212,17 +275,121 @@ TEST_F(PatrolFetchAhead, CancelStoresNothingThatWasFetchedAhead) {
   std::future<int32_t> patrol = std::async(std::launch::async, [this] { return Patrol(); });
   ASSERT_TRUE(server_.WaitUntilHeld("a"));
   ASSERT_TRUE(server_.WaitForOutcomes(2));  // b and c have been answered whole
+  const size_t asked = server_.RequestCount();
   PatrolRunning.store(kPatrolCancelled);
   server_.Release("a");
   EXPECT_EQ(patrol.get(), kPatrolDone);
 
   // The page being taken when the cancel came is stored; its image is not
-  // fetched, and nothing fetched ahead is stored.
+  // fetched, nothing more is asked for, and nothing fetched ahead is stored.
+  EXPECT_EQ(server_.RequestCount(), asked);
   EXPECT_EQ(entries_[0]->Status, 1);
   EXPECT_EQ(entries_[1]->Status, 0);
   EXPECT_EQ(entries_[2]->Status, 0);
   EXPECT_THAT(Names(), testing::ElementsAre("a.html"));
   EXPECT_TRUE(Temporaries().empty());
+}
+
+// A site where one connection asks for each URL once: two entries and a frame
+// and a link share an image, a page shows an image that it also links to (the
+// link is not followed: the image is fetched by then), a link is missing, and
+// the last entry's page is held until its turn, when the patrol is cancelled,
+// so that its image and link are never asked for.
+TEST_F(PatrolFetchAhead, EachUrlIsAskedForAsOftenAsWithOneConnection) {
+  Page("/sa.html",
+       "<img src=s.gif><img src=u.gif><a href=u.gif>u</a><frame src=fa.html>"
+       "<a href=l1.html>l</a><a href=missing.html>m</a>");
+  Page("/fa.html", "<img src=s.gif><img src=fa.gif>");
+  Page("/l1.html", "<img src=s.gif><img src=l1.gif><a href=sa.html>back</a>");
+  Page("/sb.html", "<img src=s.gif><img src=b.gif>");
+  for (const char* path : {"/s.gif", "/u.gif", "/fa.gif", "/l1.gif", "/b.gif", "/c.gif"}) {
+    Image(path);
+  }
+  Add("/sa.html", 1).GetImages = 1;
+  Add("/sb.html").GetImages = 1;
+  Add("/sc.html", 1).GetImages = 1;
+  std::string hold;
+  beforeEach_ = [&](uint32_t connections) {
+    hold = "c" + std::to_string(connections);
+    ScriptedResponse held = ScriptedResponse::Ok("<img src=c.gif><a href=lc.html>l</a>");
+    held.HoldName = hold;
+    server_.Script("/sc.html", held);
+  };
+  onUrl_ = [&](const std::string& url) {
+    if (url.ends_with("/sc.html")) {
+      PatrolRunning.store(kPatrolCancelled);
+      server_.Release(hold);
+    }
+  };
+  const Result one = ExpectTheSameAtEveryCount(SameRequests::Yes);
+  EXPECT_THAT(one.Requests, testing::ElementsAre("/b.gif", "/fa.gif", "/fa.html", "/l1.gif",
+                                                 "/l1.html", "/missing.html", "/s.gif", "/sa.html",
+                                                 "/sb.html", "/sc.html", "/u.gif"));
+}
+
+// A request once sent is never stopped to make room. The pages after the first
+// are held by the server until their turn, so that every connection that
+// fetches ahead stays busy while the first page's image needs one; each page
+// counts its requests, and says "request 1" at every count.
+TEST_F(PatrolFetchAhead, ARequestOnceSentIsNeverAskedAgain) {
+  Page("/a.html", "<img src=a.gif>");
+  Image("/a.gif");
+  Add("/a.html").GetImages = 1;
+  constexpr int kHeld = 20;
+  for (int i = 0; i < kHeld; ++i) {
+    Add("/b" + std::to_string(i) + ".html");
+  }
+  uint32_t run = 0;
+  beforeEach_ = [&](uint32_t connections) {
+    run = connections;
+    for (int i = 0; i < kHeld; ++i) {
+      ScriptedResponse held = ScriptedResponse::Ok("page b, ");
+      held.CountRequests = true;
+      held.HoldName = "b" + std::to_string(i) + "." + std::to_string(run);
+      server_.Script("/b" + std::to_string(i) + ".html", held);
+    }
+  };
+  onUrl_ = [&](const std::string& url) {
+    const size_t name = url.rfind("/b");
+    if (name != std::string::npos) {
+      server_.Release(url.substr(name + 1, url.size() - name - 6) + "." + std::to_string(run));
+    }
+  };
+  const Result one = ExpectTheSameAtEveryCount(SameRequests::Yes);
+  EXPECT_EQ(one.Files.at("b7.html"), "page b, request 1");
+}
+
+// The program folder's disk is under the free-space floor, the save folder's
+// is not. With one connection every page fits in memory. Behind a first page
+// held until the others have filled the memory kept for pages fetched ahead,
+// those that no longer fit there give way instead of spilling to that disk,
+// and are asked for again at their turn: no connection count stops the patrol.
+TEST_F(PatrolFetchAhead, AFetchAheadWithoutRoomNeverStopsThePatrol) {
+  constexpr int kPages = 20;
+  for (int i = 0; i < kPages; ++i) {
+    const std::string path = "/big" + std::to_string(i) + ".gif";
+    Page(path, "GIF89a" + std::string(300u << 10, static_cast<char>('a' + i)));
+    Add(path);
+  }
+  const std::string program = home_.Program();
+  limits_.FreeSpace = [program](std::u16string_view path) {
+    return std::optional<uint64_t>(Utf8(path).starts_with(program) ? 32 * kMiB : 1024 * kMiB);
+  };
+  std::future<void> releaser;
+  beforeEach_ = [&](uint32_t connections) {
+    const std::string hold = "first" + std::to_string(connections);
+    ScriptedResponse first = ScriptedResponse::Ok("GIF89a" + std::string(300u << 10, 'a'));
+    first.HoldName = hold;
+    server_.Script("/big0.gif", first);
+    // 13 pages fill the memory, and the next one has to give way.
+    const size_t filled = server_.RequestCount() + (connections == 1 ? 0 : 14);
+    releaser = std::async(std::launch::async, [this, hold, filled] {
+      server_.WaitForOutcomes(filled);
+      server_.Release(hold);
+    });
+  };
+  EXPECT_EQ(ExpectTheSameAtEveryCount(SameRequests::No).Files.size(), size_t{kPages});
+  EXPECT_GT(server_.RequestCount(), size_t{kPages} * 4);  // some were asked for twice
 }
 
 }  // namespace
