@@ -266,7 +266,11 @@ void FetchAhead::Await(Download& download, platform::TransferRole role, FetchPro
     if (!download.Started()) {
       http_.Start(*download.Transfer, role);
     }
-    Refill();
+    // A request asked again alone waits for its host to fall quiet: nothing new is fetched
+    // ahead meanwhile, or fetches to the same host could keep it waiting for ever.
+    if (role != platform::TransferRole::Alone || download.Started()) {
+      Refill();
+    }
     ShowProgress(download, progress, false);
     http_.Wait(kWaitSlice);
   }
