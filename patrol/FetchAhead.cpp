@@ -19,14 +19,11 @@ constexpr uint64_t kProgressStep = 1024;
 // How long one wait for the network lasts before the cancel flag is asked again.
 constexpr std::chrono::milliseconds kWaitSlice{200};
 
-// URL equality tested from the end. The URLs of one site share long prefixes and differ near
-// the end, and the plan compares every planned request with every download several times per
-// file, so most comparisons end at once this way.
+}  // namespace
+
 bool SameUrl(std::u16string_view a, std::u16string_view b) {
   return a.size() == b.size() && std::equal(a.rbegin(), a.rend(), b.rbegin());
 }
-
-}  // namespace
 
 bool Serves(const FetchKey& have, const FetchKey& want) {
   const bool sameEntry = have.Entry == want.Entry || have.Entry == nullptr || want.Entry == nullptr;

@@ -37,6 +37,10 @@ struct FetchKey {
   const UrlEntry* Entry = nullptr;
 };
 
+// True when two URLs are equal. It compares from the end: the URLs of one site share long
+// prefixes and differ near the end, so most comparisons end at once.
+bool SameUrl(std::u16string_view a, std::u16string_view b);
+
 // True when a download made for `have` answers the request `want`: the same
 // kind, URL and time, and the same entry when both name one.
 bool Serves(const FetchKey& have, const FetchKey& want);

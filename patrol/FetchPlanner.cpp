@@ -1,9 +1,18 @@
 #include "patrol/FetchPlanner.h"
 
+#include <algorithm>
 #include <string>
 #include <utility>
 
 namespace kivo {
+namespace {
+
+bool Holds(const std::vector<std::u16string_view>& urls, std::u16string_view url) {
+  return std::any_of(urls.begin(), urls.end(),
+                     [url](std::u16string_view planned) { return SameUrl(planned, url); });
+}
+
+}  // namespace
 
 FetchPlanner::FetchPlanner(const PatrolList& list, const FetchedUrlList& fetched,
                            const FetchedFileList& pageFiles, int32_t horizon, Known known)
@@ -24,7 +33,7 @@ FetchKey FetchPlanner::ImageKey(std::u16string_view url) {
 
 std::vector<FetchKey> FetchPlanner::FromEntry(int32_t index) const {
   const UrlEntry& entry = *list_[index];
-  Plan plan;
+  Plan plan(horizon_);
   AddPage(PageKey(entry), RulesOf(list_, entry), plan);
   AddEntriesAfter(index, plan);
   return std::move(plan.Keys);
@@ -33,7 +42,7 @@ std::vector<FetchKey> FetchPlanner::FromEntry(int32_t index) const {
 std::vector<FetchKey> FetchPlanner::FromImage(int32_t index, const PageLinks& links,
                                               int32_t position) const {
   const UrlEntry& entry = *list_[index];
-  Plan plan;
+  Plan plan(horizon_);
   Add(ImageKey(links.ImageUrls[position]->View()), plan);
   AddLinks(entry.Url.View(), links, RulesOf(list_, entry), position, plan);
   AddEntriesAfter(index, plan);
@@ -47,17 +56,23 @@ bool FetchPlanner::Full(const Plan& plan) const {
 // Appends a request and notes what it will have fetched: its URL, and the URL a redirect led
 // it to, which the patrol counts as fetched too.
 const PageLinks* FetchPlanner::Add(const FetchKey& key, Plan& plan) const {
-  const bool page = key.Kind == FetchKind::Page;
-  const AheadAnswer known = known_ ? known_(key) : AheadAnswer{};
-  for (const std::u16string* url : {&key.Url, &known.RedirectedUrl}) {
-    if (!url->empty()) {
-      plan.Fetched.insert(*url);
-      if (page) {
-        plan.Pages.insert(*url);
+  if (plan.Keys.size() == plan.Keys.capacity()) {
+    return nullptr;  // the sets' views would move with the keys
+  }
+  AheadAnswer known = known_ ? known_(key) : AheadAnswer{};
+  plan.Keys.push_back(key);
+  std::u16string_view urls[] = {plan.Keys.back().Url, {}};
+  if (!known.RedirectedUrl.empty()) {
+    urls[1] = plan.RedirectedUrls.emplace_back(std::move(known.RedirectedUrl));
+  }
+  for (const std::u16string_view url : urls) {
+    if (!url.empty()) {
+      plan.Fetched.push_back(url);
+      if (key.Kind == FetchKind::Page) {
+        plan.Pages.push_back(url);
       }
     }
   }
-  plan.Keys.push_back(key);
   return known.Links;
 }
 
@@ -68,7 +83,7 @@ void FetchPlanner::AddEntriesAfter(int32_t index, Plan& plan) const {
   for (int32_t j = index + 1; j < list_.Count() && j <= index + horizon_ * 4 && !Full(plan); ++j) {
     const UrlEntry& next = *list_[j];
     if (SkipsQueuedEntry(list_, next, pageFiles_) ||
-        (list_.IsTemporary(&next) && plan.Pages.contains(std::u16string(next.Url.View())))) {
+        (list_.IsTemporary(&next) && Holds(plan.Pages, next.Url.View()))) {
       continue;
     }
     AddPage(PageKey(next), RulesOf(list_, next), plan);
@@ -93,7 +108,7 @@ void FetchPlanner::AddLinks(std::u16string_view pageUrl, const PageLinks& links,
     for (int32_t j = imagesFrom + 1; j < links.ImageUrls.Count() && !Full(plan); ++j) {
       const WideString* image = links.ImageUrls[j];
       if (image != nullptr && !fetched_.Contains(image->View()) &&
-          !plan.Fetched.contains(std::u16string(image->View()))) {
+          !Holds(plan.Fetched, image->View())) {
         Add(ImageKey(image->View()), plan);
       }
     }
@@ -105,7 +120,7 @@ void FetchPlanner::AddLinks(std::u16string_view pageUrl, const PageLinks& links,
         if (Full(plan)) {
           return ChildVisit::Stop;
         }
-        if (!plan.Fetched.contains(std::u16string(url))) {
+        if (!Holds(plan.Fetched, url)) {
           AddPage(FetchKey{std::u16string(url), FetchKind::Page, 0, SystemTime(), nullptr}, child,
                   plan);
         }

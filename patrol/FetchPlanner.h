@@ -1,10 +1,10 @@
 #pragma once
 
 #include <cstdint>
+#include <deque>
 #include <functional>
 #include <string>
 #include <string_view>
-#include <unordered_set>
 #include <vector>
 
 #include "html/FetchedFileList.h"
@@ -50,11 +50,15 @@ class FetchPlanner {
 
  private:
   // The requests planned so far, and the URLs they will have fetched by the time the next
-  // planned request is made, if they succeed.
+  // planned request is made, if they succeed. The lists view the keys' URLs, which never move
+  // (Keys has room for the whole plan), and the redirect targets kept beside them; a plan is
+  // short, so a search from the end of each URL is cheaper than hashing them.
   struct Plan {
+    explicit Plan(int32_t horizon) { Keys.reserve(static_cast<size_t>(horizon) + 1); }
     std::vector<FetchKey> Keys;
-    std::unordered_set<std::u16string> Fetched;  // as pages or images
-    std::unordered_set<std::u16string> Pages;    // as pages: a queued entry of one is skipped
+    std::deque<std::u16string> RedirectedUrls;
+    std::vector<std::u16string_view> Fetched;  // as pages or images
+    std::vector<std::u16string_view> Pages;    // as pages: a queued entry of one is skipped
   };
 
   bool Full(const Plan& plan) const;
