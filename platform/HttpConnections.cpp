@@ -11,15 +11,6 @@ using Clock = std::chrono::steady_clock;
 // libcurl's receive buffer, and so the largest piece it hands over at once.
 constexpr long kCurlBufferSize = 16384;
 
-// How long a request may wait for its answer while its host answers others.
-TransferWatch::Duration LeftWaitingTime(const HttpSessionOptions& options) {
-  uint32_t ms = options.LeftWaitingMs;
-  if (ms == 0) {
-    ms = options.ReceiveTimeoutMs != 0 ? options.ReceiveTimeoutMs / 4 : kDefaultLeftWaitingMs;
-  }
-  return std::chrono::milliseconds(std::max<uint32_t>(ms, 1));
-}
-
 HttpError ErrorOf(CURLcode result, bool connected) {
   switch (result) {
     case CURLE_OK:

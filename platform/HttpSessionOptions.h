@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <string>
 
@@ -24,6 +25,15 @@ struct HttpSessionOptions {
 };
 
 inline constexpr uint32_t kDefaultLeftWaitingMs = 5000;
+
+// Returns how long a request may wait for its answer while its server answers others.
+inline std::chrono::milliseconds LeftWaitingTime(const HttpSessionOptions& options) {
+  uint32_t ms = options.LeftWaitingMs;
+  if (ms == 0) {
+    ms = options.ReceiveTimeoutMs != 0 ? options.ReceiveTimeoutMs / 4 : kDefaultLeftWaitingMs;
+  }
+  return std::chrono::milliseconds(ms != 0 ? ms : 1);
+}
 
 }  // namespace kivo::platform
 

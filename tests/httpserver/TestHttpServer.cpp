@@ -151,11 +151,6 @@ void TestHttpServer::Release(const std::string& name) {
   releasedNames_.insert(name);
 }
 
-void TestHttpServer::AnswerBusyWith(int status) {
-  std::lock_guard lock(mutex_);
-  busyStatus_ = status;
-}
-
 void TestHttpServer::AcceptLoop() {
   while (!stop_) {
     pollfd entry{listenFd_, POLLIN, 0};
@@ -195,25 +190,23 @@ void TestHttpServer::Serve(int fd, int connectionId) {
       if (script != scripts_.end()) {
         response = script->second;
       }
-      const int count = ++requestCounts_[target];
       if (response.CountRequests) {
-        response.Body += "request " + std::to_string(count);
+        response.Body += "request " + std::to_string(++requestCounts_[target]);
       }
-      busy = busyStatus_ != 0 && answering_ > 0;
+      const int busyStatus = busyStatus_.load();
+      busy = busyStatus != 0 && answering_ > 0;
+      answering_ += busy ? 0 : 1;
       if (busy) {
         response = ScriptedResponse::Ok("busy");
-        response.Status = busyStatus_;
-      } else {
-        ++answering_;
+        response.Status = busyStatus;
       }
       peakWaiting_ = std::max(peakWaiting_, ++waiting_);
     }
-    // The request counts as waiting until its response begins, so that a client which sends
-    // its next request the moment the last one is answered is never counted twice.
+    // The request waits, and is being prepared, until its response begins: a client that sends
+    // its next request the moment the last one is answered is never counted twice, nor finds
+    // the server busy.
     const bool waited = Pause(fd, response.HeaderDelayMs, "");
     {
-      // A request is prepared until its answer begins: a client that asks only once it has
-      // its last answer never finds the server busy.
       std::lock_guard lock(mutex_);
       --waiting_;
       answering_ -= busy ? 0 : 1;

@@ -125,7 +125,7 @@ class TestHttpServer {
   // From now on a request that arrives while another is being prepared (before its status line
   // is sent) gets `status` (with a short body) instead of its script, as a server with a limit
   // per client does; 0 ends that.
-  void AnswerBusyWith(int status);
+  void AnswerBusyWith(int status) { busyStatus_ = status; }
 
  private:
   void AcceptLoop();
@@ -137,6 +137,7 @@ class TestHttpServer {
   bool SendAll(int fd, std::string_view bytes);
 
   std::atomic<ServerMode> mode_{ServerMode::Threaded};
+  std::atomic<int> busyStatus_{0};
   int listenFd_ = -1;
   uint16_t port_ = 0;
   std::atomic<bool> stop_{false};
@@ -153,7 +154,6 @@ class TestHttpServer {
   size_t peakWaiting_ = 0;
   size_t answered_ = 0;
   size_t answering_ = 0;
-  int busyStatus_ = 0;
   std::map<std::string, int> requestCounts_;
   std::vector<std::thread> workers_;  // one per connection, joined by the destructor
 };
