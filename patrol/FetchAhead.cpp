@@ -142,7 +142,7 @@ void FetchAhead::Refill() {
   // allow; one whose host is busy or deferred waits and lets the next go.
   for (const auto& download : downloads_) {
     if (!download->Started()) {
-      if (!http_.HasFreeConnection(platform::TransferRole::Ahead)) {
+      if (!http_.HasFreeConnection(platform::TransferRole::Ahead) || !store_.MayHold(1)) {
         return;
       }
       http_.Start(*download->Transfer, platform::TransferRole::Ahead);
@@ -209,6 +209,8 @@ std::unique_ptr<FetchAhead::Download> FetchAhead::Claim(const FetchKey& key) {
   std::unique_ptr<Download> download = std::move(*found);
   downloads_.erase(found);
   download->Body->Commit();
+  // One that was never sent is asked for now, as the patrol's own request.
+  download->FetchedAhead = download->Started();
   if (download->Finished()) {
     return download;
   }
