@@ -151,7 +151,9 @@ void BM_CopyAt(benchmark::State& state) {
 // The image reuse: the newest copy of an image.
 void BM_LatestCopyOf(benchmark::State& state) {
   RunQuery(state, [](kivo::HistoryQueries& q) {
-    return q.LatestCopyOf(u"https://www.example.jp/news/section60/img60") ? size_t{1} : 0;
+    return q.LatestCopyOf(u"https://www.example.jp/news/section60/img60", CheckedKind::Image)
+               ? size_t{1}
+               : 0;
   });
 }
 // An entry's 50 copies, walked back.

@@ -13,6 +13,9 @@
 #include "cli/CliArguments.h"
 #include "cli/ConsoleView.h"
 #include "cli/DialCommand.h"
+#include "cli/PatrolSummary.h"
+#include "cli/HistoryCommands.h"
+#include "cli/NoticeCommand.h"
 #include "cli/SettingCommands.h"
 #include "cli/SignalScope.h"
 #include "patrol/PatrolList.h"
@@ -145,25 +148,31 @@ int32_t TerminalWidth() {
 }
 
 // Runs a patrol over the given rows (all when empty) on this thread, with
-// progress on stderr; the caller has set PatrolRunning and watches the
-// signals. Returns the exit status of the patrol.
-int Patrol(UrlList& list, const std::vector<int32_t>& rows, const PatrolLimits& limits) {
+// progress and the closing summary on stderr; the caller has set
+// PatrolRunning and watches the signals. Returns the exit status of the
+// patrol; `updated` tells whether any entry changed, and `notice` what a
+// notice of the patrol would say.
+int Patrol(UrlList& list, const std::vector<int32_t>& rows, const PatrolLimits& limits,
+           PatrolTrigger trigger, bool& updated, ChangeNotice& notice) {
   PatrolList patrolList;
   PreparePatrol(list, rows.empty() ? PatrolScope::All : PatrolScope::Selected, rows, patrolList);
   const bool terminal = ::isatty(STDERR_FILENO) != 0;
   ConsoleView view(stderr, terminal ? ConsoleStyle::LiveLine : ConsoleStyle::PlainLines,
                    TerminalWidth());
   PatrolReport report;
-  const int32_t result = RunPatrol(PatrolParams{&view, &patrolList, &limits, &report});
+  const int32_t result = RunPatrol(PatrolParams{&view, &patrolList, &limits, &report, trigger});
   if (result == kPatrolNoSession) {
     return kExitInternetOpen;
   }
+  notice = MakeChangeNotice(report.UpdatedEntries);
   // Only a cancel that left work undone is reported; one that came during
   // the last download, which then finished, changed nothing.
   if (report.StoppedByCancel) {
     Message("patrol cancelled; the pages stored so far have been rewritten");
   }
+  std::fprintf(stderr, "%s\n", PatrolSummary(report.Counts, report.Test).c_str());
   // One line per updated entry: its row and where its offline copy is.
+  updated = !view.UpdatedEntries().empty();
   for (const UrlEntry* entry : view.UpdatedEntries()) {
     std::printf("%d\t%s\n", entry->ListIndex + 1,
                 Utf8(TerminalSafe(entry->LocalFile.View(), u'?')).c_str());
@@ -171,9 +180,13 @@ int Patrol(UrlList& list, const std::vector<int32_t>& rows, const PatrolLimits& 
   return result == kPatrolOutOfSpace ? kExitOutOfSpace : kExitOk;
 }
 
-// Runs a command that changes the list and saves it afterwards.
+// Whether the list was read whole from its file.
+enum class ListRead { Whole, Partly };
+
+// Runs a command that changes the list and saves it afterwards. A patrol
+// leaves what a notice of it would say in `notice`.
 int ChangeList(const CliCommand& command, UrlList& list, UrlListFile& file,
-               const PatrolLimits& limits) {
+               const PatrolLimits& limits, ListRead read, ChangeNotice& notice) {
   std::optional<std::vector<int32_t>> rows = RowIndexes(command.Rows, list);
   if (!rows) {
     return kExitUsage;
@@ -185,6 +198,7 @@ int ChangeList(const CliCommand& command, UrlList& list, UrlListFile& file,
   SignalScope cancelOnSignals({SIGINT, SIGTERM, SIGHUP}, CancelPatrol);
   int status = kExitOk;
   int32_t addedRow = 0;
+  bool changed = true;
   switch (command.Kind) {
     case CommandKind::Add: {
       std::unique_ptr<UrlEntry> entry = MakeEntry(command.Add);
@@ -202,12 +216,19 @@ int ChangeList(const CliCommand& command, UrlList& list, UrlListFile& file,
       ResetUpdateTimes(list, *rows);
       break;
     case CommandKind::Patrol:
-      status = Patrol(list, *rows, limits);
+      status = Patrol(list, *rows, limits,
+                      command.Scheduled ? PatrolTrigger::Scheduled : PatrolTrigger::Cli, changed,
+                      notice);
       break;
     default:
       return kExitUsage;
   }
   std::fflush(stdout);
+  // A patrol that updated nothing leaves a list read whole as it is on disk,
+  // so an unchanged patrol writes (and syncs) nothing.
+  if (!changed && read == ListRead::Whole) {
+    return status;
+  }
   if (!file.Save(list)) {
     Message("could not save " + Utf8(file.Path()) + "; the file on disk is unchanged");
     return kExitFailure;
@@ -219,7 +240,31 @@ int ChangeList(const CliCommand& command, UrlList& list, UrlListFile& file,
   return status;
 }
 
-int RunCommand(const std::vector<std::string>& args, const PatrolLimits& limits) {
+// Runs history, diff and log: they only read, so they take no lock, and
+// read the list as the last save left it.
+int ReadHistory(const CliCommand& command) {
+  UrlListFile file = UrlListFile::InProgramFolder();
+  UrlList list;
+  if (!file.Load(list)) {
+    Message(Utf8(file.Path()) + " could not be read whole; " + std::to_string(list.Count()) +
+            " entries were read");
+  }
+  if (command.Kind == CommandKind::Log) {
+    return PrintPatrolLog(list, command.LogCount);
+  }
+  const std::optional<std::vector<int32_t>> rows = RowIndexes(command.Rows, list);
+  if (!rows) {
+    return kExitUsage;
+  }
+  const UrlEntry& entry = *list[rows->front()];
+  if (command.Kind == CommandKind::History) {
+    return PrintEntryHistory(entry);
+  }
+  return PrintCopyDiff(entry, command.FromCopy, command.ToCopy);
+}
+
+int RunCommand(const std::vector<std::string>& args, const PatrolLimits& limits,
+               const std::string& program) {
   ParseOutcome parsed = ParseArguments(args);
   if (!parsed.Command) {
     Message(parsed.Error);
@@ -234,6 +279,10 @@ int RunCommand(const std::vector<std::string>& args, const PatrolLimits& limits)
     std::printf("kivo-cli %s\n", KIVO_VERSION);
     return kExitOk;
   }
+  if (command.Kind == CommandKind::History || command.Kind == CommandKind::Diff ||
+      command.Kind == CommandKind::Log) {
+    return ReadHistory(command);
+  }
   platform::LockAttempt lock = platform::InstanceLock::Attempt(platform::LockHolder::KivoCli);
   if (lock.Lock == nullptr) {
     Message(LockFailureText(lock));
@@ -247,7 +296,8 @@ int RunCommand(const std::vector<std::string>& args, const PatrolLimits& limits)
   }
   UrlListFile file = UrlListFile::InProgramFolder();
   UrlList list;
-  if (!file.Load(list)) {
+  const ListRead read = file.Load(list) ? ListRead::Whole : ListRead::Partly;
+  if (read == ListRead::Partly) {
     Message(Utf8(file.Path()) + " could not be read whole; " + std::to_string(list.Count()) +
             " entries were read, and the file is kept as " + Utf8(file.BackupPath()) +
             " when the list is saved");
@@ -256,25 +306,37 @@ int RunCommand(const std::vector<std::string>& args, const PatrolLimits& limits)
     PrintList(list);
     return kExitOk;
   }
+  ChangeNotice notice;
+  int status = kExitOk;
   if (command.Kind == CommandKind::Patrol && command.Dial) {
     // Rows are checked before dialing, so that a typo costs no call.
     if (!RowIndexes(command.Rows, list)) {
       return kExitUsage;
     }
-    return RunWithDialup([&] { return ChangeList(command, list, file, limits); });
+    status = RunWithDialup([&] { return ChangeList(command, list, file, limits, read, notice); });
+  } else {
+    status = ChangeList(command, list, file, limits, read, notice);
   }
-  return ChangeList(command, list, file, limits);
+  // The notice comes once the list is saved and the lock is free, so that
+  // nothing waits for it; a list that was not saved is told by the status.
+  lock.Lock.reset();
+  if (command.Notify && status != kExitFailure) {
+    std::fflush(stdout);
+    NotifyDesktop(notice, program);
+  }
+  return status;
 }
 
 }  // namespace
 
-int RunCli(const std::vector<std::string>& args, const PatrolLimits& limits) {
+int RunCli(const std::vector<std::string>& args, const PatrolLimits& limits,
+           const std::string& program) {
   // A reader that goes away early (kivo-cli list | head -1) makes the
   // writes to stdout fail instead of killing the program before the list is
   // saved; the failure is told by the exit status.
   const SignalScope ignoreBrokenPipe({SIGPIPE}, SIG_IGN);
   std::clearerr(stdout);
-  int status = RunCommand(args, limits);
+  int status = RunCommand(args, limits, program);
   // The error flag stays set from the first failed write, whenever that
   // was; what failed then is no longer known.
   if (std::fflush(stdout) != 0 || std::ferror(stdout) != 0) {

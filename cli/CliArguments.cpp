@@ -33,31 +33,56 @@ const char* const kCliHelp =
     "                        fetches them whatever their modification time\n"
     "  patrol [ROW...]       patrol every entry, or the given rows in row order;\n"
     "                        prints one line per updated entry: its row and\n"
-    "                        where its offline copy is. Ctrl-C cancels: the\n"
-    "                        download in progress may finish (it is given up\n"
-    "                        after 10 seconds), the pages stored so far are\n"
-    "                        still rewritten and the list is saved. A second\n"
-    "                        Ctrl-C, SIGTERM or SIGHUP gives that download up\n"
-    "                        at once\n"
+    "                        where its offline copy is, and ends its progress\n"
+    "                        with a summary: how many entries were updated,\n"
+    "                        unchanged (by Last-Modified, by a 304 answer, or\n"
+    "                        with the same text or bytes) and failed. Ctrl-C\n"
+    "                        cancels: the download in progress may finish (it\n"
+    "                        is given up after 10 seconds), the pages stored so\n"
+    "                        far are still rewritten and the list is saved. A\n"
+    "                        second Ctrl-C, SIGTERM or SIGHUP gives that\n"
+    "                        download up at once\n"
     "      --dial            dial DialupEntry first when DialupConnect is 1 and\n"
     "                        no dial-up line is up, and hang it up afterwards\n"
+    "      --scheduled       record the patrol in the history as started by the\n"
+    "                        timer (the systemd service passes it)\n"
+    "      --notify          when entries were updated and Notify is 1, tell\n"
+    "                        the desktop in one notification, whose action opens\n"
+    "                        the first one's history in kivo\n"
+    "  history ROW           the entry's checks, newest first: copy number (1 the\n"
+    "                        newest copy, - for a check that stored none), time,\n"
+    "                        outcome, size and path of the copy, separated by tabs\n"
+    "  diff ROW [OPTIONS]    a unified diff of the visible text of two copies,\n"
+    "                        coloured on a terminal unless NO_COLOR is set:\n"
+    "      --from N          the older copy, numbered as history shows them\n"
+    "                        (default 2)\n"
+    "      --to M            the newer copy (default 1, the newest)\n"
+    "  log [N]               the last N patrols (default 5), newest first: when,\n"
+    "                        how they were started and their counts, then each\n"
+    "                        entry's outcome, title and URL, separated by tabs\n"
     "  get [NAME]            print one setting, or all of them as NAME=VALUE\n"
     "  set NAME VALUE        change a setting; time-outs are clamped to\n"
     "                        10..600 seconds, folders get a final \"/\";\n"
     "                        MaxFileSize is the largest download a patrol\n"
     "                        stores, in MiB (default 1024, 0 for no limit);\n"
     "                        Connections is how many requests a patrol keeps\n"
-    "                        in flight, 1..16 (default 4)\n"
+    "                        in flight, 1..16 (default 4); ChangeTest is what\n"
+    "                        besides Last-Modified makes a page unchanged:\n"
+    "                        0 nothing, 1 the validators (ETag, 304) and\n"
+    "                        identical bytes, 2 the validators and the same\n"
+    "                        visible text (default 2)\n"
     "  --help                print this text\n"
     "  --version             print the version\n"
     "\n"
     "Rows are numbered from 1, as \"list\" shows them.\n"
     "Progress goes to stderr: a live line on a terminal, plain lines otherwise.\n"
     "\n"
-    "Files: the list \"Kivo.dat\" and the temporary download file live in the\n"
-    "program folder ($KIVO_HOME, or ~/Kivo/); the settings in\n"
+    "Files: the list \"Kivo.dat\", the patrol history \"KivoHistory.db\" and the\n"
+    "temporary download files live in the program folder ($KIVO_HOME, or\n"
+    "~/Kivo/); the settings in\n"
     "$XDG_CONFIG_HOME/kivo/settings.reg (or ~/.config/kivo/settings.reg).\n"
-    "Only one kivo-cli or Kivo runs at a time.\n"
+    "Only one kivo-cli or Kivo runs at a time; history, diff and log only read\n"
+    "the patrol history \"KivoHistory.db\" and also work while another one runs.\n"
     "\n"
     "Exit status: 0 done (also after a cancelled patrol), 1 the list could not\n"
     "be saved or the program folder or its lock file cannot be used, 2 bad\n"
@@ -68,7 +93,8 @@ const char* const kCliHelp =
     "changed), 6 patrol --dial: the dial failed or was cancelled (nothing was\n"
     "patrolled), or the line was still up after the patrol, 7 the output could\n"
     "not be written (the command was carried out all the same and the list\n"
-    "saved).\n";
+    "saved), 8 diff: nothing to compare (fewer than two copies, a copy that\n"
+    "cannot be read, or texts that are the same or too different to compare).\n";
 
 namespace {
 
@@ -171,16 +197,80 @@ ParseOutcome ParseRows(CommandKind kind, const std::vector<std::string>& args, b
   return ParseOutcome{std::move(command), {}};
 }
 
-// "patrol" takes row numbers and, anywhere among them, --dial.
+// Removes every `option` from the arguments after the command; true when
+// there was one.
+bool TakeOption(std::vector<std::string>& args, const std::string& option) {
+  const auto found = std::remove(args.begin() + 1, args.end(), option);
+  const bool taken = found != args.end();
+  args.erase(found, args.end());
+  return taken;
+}
+
+// "patrol" takes row numbers and, anywhere among them, --dial, --scheduled and
+// --notify.
 ParseOutcome ParsePatrol(std::vector<std::string> args) {
-  const auto dialOptions = std::remove(args.begin() + 1, args.end(), std::string("--dial"));
-  const bool dial = dialOptions != args.end();
-  args.erase(dialOptions, args.end());
+  const bool dial = TakeOption(args, "--dial");
+  const bool scheduled = TakeOption(args, "--scheduled");
+  const bool notify = TakeOption(args, "--notify");
   ParseOutcome outcome = ParseRows(CommandKind::Patrol, args, false);
   if (outcome.Command) {
     outcome.Command->Dial = dial;
+    outcome.Command->Scheduled = scheduled;
+    outcome.Command->Notify = notify;
   }
   return outcome;
+}
+
+// Reads a count that starts at 1: a copy number or a number of patrols.
+std::optional<int64_t> ParseCount(const std::string& text) {
+  const std::optional<int64_t> count = SaturatingDecimal(text);
+  if (!count || *count < 1) {
+    return std::nullopt;
+  }
+  return count;
+}
+
+// "history ROW" and "diff ROW [--from N] [--to M]".
+ParseOutcome ParseEntryHistory(CommandKind kind, const std::vector<std::string>& args) {
+  std::vector<std::string> rows = {args[0]};
+  CliCommand command = MakeCommand(kind);
+  for (size_t i = 1; i < args.size(); ++i) {
+    const std::string& arg = args[i];
+    if (kind != CommandKind::Diff || (arg != "--from" && arg != "--to")) {
+      rows.push_back(arg);
+      continue;
+    }
+    const std::optional<int64_t> number =
+        i + 1 < args.size() ? ParseCount(args[++i]) : std::nullopt;
+    if (!number) {
+      return Fail("option " + arg + " needs a copy number (1 is the newest copy)");
+    }
+    (arg == "--from" ? command.FromCopy : command.ToCopy) = *number;
+  }
+  ParseOutcome outcome = ParseRows(kind, rows, true);
+  if (outcome.Command && outcome.Command->Rows.size() != 1) {
+    return Fail(args[0] + " takes exactly one row number");
+  }
+  if (outcome.Command) {
+    command.Rows = outcome.Command->Rows;
+    outcome.Command = std::move(command);
+  }
+  return outcome;
+}
+
+ParseOutcome ParseLog(const std::vector<std::string>& args) {
+  CliCommand command = MakeCommand(CommandKind::Log);
+  if (args.size() > 2) {
+    return Fail("log takes at most one number");
+  }
+  if (args.size() == 2) {
+    const std::optional<int64_t> count = ParseCount(args[1]);
+    if (!count) {
+      return Fail("'" + args[1] + "' is not a number of patrols");
+    }
+    command.LogCount = *count;
+  }
+  return ParseOutcome{std::move(command), {}};
 }
 
 }  // namespace
@@ -232,6 +322,12 @@ ParseOutcome ParseArguments(const std::vector<std::string>& args) {
   }
   if (name == "patrol") {
     return ParsePatrol(args);
+  }
+  if (name == "history" || name == "diff") {
+    return ParseEntryHistory(name == "history" ? CommandKind::History : CommandKind::Diff, args);
+  }
+  if (name == "log") {
+    return ParseLog(args);
   }
   if (name == "get") {
     if (args.size() > 2) {

@@ -17,11 +17,31 @@ inline constexpr int kExitInternetOpen = 3;  // "Internet open error."
 inline constexpr int kExitOutOfSpace = 4;    // the patrol stopped for lack of disk space
 inline constexpr int kExitDialup = 6;        // patrol --dial: no line, or it stayed up
 inline constexpr int kExitOutput = 7;        // stdout could not be written; all else was done
+// diff: no diff was shown, as there was nothing to compare (fewer than two
+// copies, a copy that cannot be read, or texts that are the same or differ
+// beyond comparing).
+inline constexpr int kExitNothingToCompare = 8;
 // Another Kivo or kivo-cli holds the instance lock. It has a status of its own
 // so that a scheduled patrol can treat it as a skipped run, not a failure.
 inline constexpr int kExitLocked = 5;
 
-enum class CommandKind { Help, Version, List, Add, Remove, Reset, Patrol, Get, Set };
+enum class CommandKind {
+  Help,
+  Version,
+  List,
+  Add,
+  Remove,
+  Reset,
+  Patrol,
+  Get,
+  Set,
+  History,
+  Diff,
+  Log,
+};
+
+// How many patrols "log" shows when not told.
+inline constexpr int64_t kDefaultLogCount = 5;
 
 // The fields of a new entry as given to "add"; UTF-16 like the entry itself.
 struct AddOptions {
@@ -38,13 +58,23 @@ struct AddOptions {
 struct CliCommand {
   CommandKind Kind = CommandKind::Help;
   AddOptions Add;
-  // Row numbers as typed (from 1), for remove, reset and patrol; checked
-  // against the list only once it is loaded.
+  // Row numbers as typed (from 1), for remove, reset, patrol, history and
+  // diff; checked against the list only once it is loaded.
   std::vector<int64_t> Rows;
   std::optional<std::u16string> Name;
   std::u16string Value;
   // patrol --dial: dial before the patrol and hang up after it.
   bool Dial = false;
+  // patrol --scheduled: started by the systemd timer, as the history records it.
+  bool Scheduled = false;
+  // patrol --notify: tell the desktop when entries were updated.
+  bool Notify = false;
+  // diff --from N --to M: the copies to compare, numbered as "history"
+  // shows them (1 the newest); checked once the history is read.
+  int64_t FromCopy = 2;
+  int64_t ToCopy = 1;
+  // log [N]: how many patrols to show.
+  int64_t LogCount = kDefaultLogCount;
 };
 
 // The result of parsing: a command, or a one-line message for bad input.

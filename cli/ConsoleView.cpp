@@ -81,6 +81,28 @@ std::u16string ByteText(const std::optional<ByteCount>& count) {
   return platform::Utf16FromUtf8(text);
 }
 
+// What went wrong with the history; the patrol itself went on without it.
+std::u16string HistoryText(const PatrolError& error) {
+  const std::u16string history = u"The patrol history " + error.Folder;
+  const std::u16string notRecorded = u"; this patrol is not recorded in it.";
+  switch (error.History) {
+    case HistoryProblem::MovedAside:
+      return u"The patrol history was damaged; it was kept as " + error.Folder +
+             u" and a new one begun.";
+    case HistoryProblem::Damaged:
+      return history + u" is damaged" + notRecorded;
+    case HistoryProblem::NewerSchema:
+      return history + u" was written by a newer version of Kivo" + notRecorded;
+    case HistoryProblem::Full:
+      return u"The disk of the patrol history " + error.Folder + u" is full" + notRecorded;
+    case HistoryProblem::Locked:
+      return history + u" is in use by another program" + notRecorded;
+    default:
+      return history + u" cannot be used (" + platform::Utf16FromUtf8(error.Detail) + u")" +
+             notRecorded;
+  }
+}
+
 std::u16string ErrorText(const PatrolError& error) {
   switch (error.Kind) {
     case PatrolErrorKind::NoHttpSession:
@@ -91,6 +113,8 @@ std::u16string ErrorText(const PatrolError& error) {
     case PatrolErrorKind::UnusableFolder:
       return u"Cannot store files in the folder " + error.Folder + u": " +
              platform::SystemErrorText(error.SystemError);
+    case PatrolErrorKind::History:
+      return HistoryText(error);
   }
   return std::u16string();
 }

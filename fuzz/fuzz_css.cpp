@@ -21,7 +21,6 @@ namespace {
 
 struct World {
   kivo::platform::CodePage ansi{"CP932"};
-  kivo::LeadByteTable leadBytes = kivo::LeadBytesOf(ansi);
   kivo::FetchedFileList images;
   kivo::FetchedFileList pages;
   std::string placeholder = "/opt/kivo (x)/null.gif";
@@ -47,7 +46,7 @@ struct Found {
 
 std::vector<Found> Scan(std::string_view sheet) {
   std::vector<Found> found;
-  kivo::CssScanner css(sheet, g_world->leadBytes);
+  kivo::CssScanner css(sheet, g_world->ansi.LeadBytes());
   size_t end = 0;
   while (const std::optional<kivo::CssReference> reference = css.Next()) {
     Check(reference->Offset >= end && reference->Length > 0);

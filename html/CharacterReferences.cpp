@@ -1,70 +1,33 @@
 #include "html/CharacterReferences.h"
 
 #include <algorithm>
-#include <array>
 #include <string>
+
+#include "html/CharacterReference.h"
 
 namespace kivo {
 namespace {
 
-struct NamedReference {
-  std::string_view Name;  // with its ";"
-  char32_t Code;
-};
-constexpr std::array<NamedReference, 6> kNamedReferences = {{
-    {"amp;", u'&'},
-    {"lt;", u'<'},
-    {"gt;", u'>'},
-    {"quot;", u'"'},
-    {"apos;", u'\''},
-    {"nbsp;", 0xA0},
-}};
-
-struct ReferenceMatch {
-  size_t Length = 0;  // 0: no reference stands there
-  char32_t Code = 0;
-};
-
-int DigitValue(char32_t c, bool hex) {
-  if (c >= '0' && c <= '9') {
-    return static_cast<int>(c - '0');
-  }
-  if (hex && ((c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F'))) {
-    return static_cast<int>((c | 0x20) - 'a' + 10);
-  }
-  return -1;
+constexpr bool IsReferenceByte(char c) {
+  return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '#';
 }
 
-// Reads the character reference that may begin at the "&" at `amp`. A code
-// that no character may have becomes U+FFFD.
-template <class Char>
-ReferenceMatch ReadReference(std::basic_string_view<Char> text, size_t amp) {
-  size_t pos = amp + 1;
-  if (pos < text.size() && text[pos] == '#') {
-    ++pos;
-    const bool hex = pos < text.size() && (text[pos] == 'x' || text[pos] == 'X');
-    pos += hex ? 1 : 0;
-    const size_t digits = pos;
-    char32_t code = 0;
-    for (; pos < text.size() && DigitValue(text[pos], hex) >= 0; ++pos) {
-      code = std::min<char32_t>(code * (hex ? 16 : 10) + DigitValue(text[pos], hex), 0x110000);
-    }
-    if (pos == digits) {
-      return {};
-    }
-    pos += (pos < text.size() && text[pos] == ';') ? 1 : 0;
-    if (code == 0 || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF)) {
-      code = 0xFFFD;
-    }
-    return {pos - amp, code};
+// Reads the character reference of an attribute value's bytes that may
+// begin at the "&" at `amp`. A reference is ASCII, so only the bytes it can
+// span are widened: the run of letters, digits and "#" after the "&", and
+// the ";" or "=" that may follow it. Runs after different "&"s never
+// overlap, so a value costs time in proportion to its size.
+CharacterReference ReadByteReference(std::string_view raw, size_t amp) {
+  size_t end = amp + 1;
+  while (end < raw.size() && IsReferenceByte(raw[end])) {
+    ++end;
   }
-  for (const NamedReference& named : kNamedReferences) {
-    if (text.size() - pos >= named.Name.size() &&
-        std::equal(named.Name.begin(), named.Name.end(), text.begin() + pos)) {
-      return {named.Name.size() + 1, named.Code};
-    }
-  }
-  return {};
+  end = std::min(raw.size(), end + 1);
+  std::u16string wide(end - amp, u'\0');
+  std::transform(raw.begin() + static_cast<std::ptrdiff_t>(amp),
+                 raw.begin() + static_cast<std::ptrdiff_t>(end), wide.begin(),
+                 [](char c) { return static_cast<char16_t>(static_cast<unsigned char>(c)); });
+  return ReadCharacterReference(wide, 0, ReferenceContext::Attribute);
 }
 
 void AppendDecimalReference(std::u16string& out, char16_t c) {
@@ -85,13 +48,14 @@ DecodedAttribute::DecodedAttribute(std::string_view raw) : raw_(raw) {
   text_.reserve(raw.size());
   size_t pos = 0;
   while (pos < raw.size()) {
-    const ReferenceMatch match = raw[pos] == '&' ? ReadReference(raw, pos) : ReferenceMatch{};
+    const CharacterReference match =
+        raw[pos] == '&' ? ReadByteReference(raw, pos) : CharacterReference{};
     if (match.Length == 0) {
       text_ += raw[pos++];
       continue;
     }
     // A character beyond ASCII plays no part in the syntax; "_" stands in for it.
-    text_ += match.Code < 0x80 ? static_cast<char>(match.Code) : '_';
+    text_ += match.CodePoint < 0x80 ? static_cast<char>(match.CodePoint) : '_';
     pos += match.Length;
     jumps_.emplace_back(text_.size(), pos);
   }
@@ -113,16 +77,19 @@ std::u16string DecodeCharacterReferences(std::u16string_view text) {
   out.reserve(text.size());
   size_t pos = 0;
   while (pos < text.size()) {
-    const ReferenceMatch match = text[pos] == u'&' ? ReadReference(text, pos) : ReferenceMatch{};
+    const CharacterReference match =
+        text[pos] == u'&' ? ReadCharacterReference(text, pos, ReferenceContext::Attribute)
+                          : CharacterReference{};
     if (match.Length == 0) {
       out += text[pos++];
       continue;
     }
-    if (match.Code < 0x10000) {
-      out += static_cast<char16_t>(match.Code);
+    const char32_t code = match.CodePoint;
+    if (code < 0x10000) {
+      out += static_cast<char16_t>(code);
     } else {
-      out += static_cast<char16_t>(0xD800 + ((match.Code - 0x10000) >> 10));
-      out += static_cast<char16_t>(0xDC00 + ((match.Code - 0x10000) & 0x3FF));
+      out += static_cast<char16_t>(0xD800 + ((code - 0x10000) >> 10));
+      out += static_cast<char16_t>(0xDC00 + ((code - 0x10000) & 0x3FF));
     }
     pos += match.Length;
   }

@@ -9,10 +9,11 @@
 namespace kivo {
 
 // The value of an attribute as its syntax reads it: the character references
-// ("&amp;", "&#44;", "&#x28;" …) that stand for ASCII characters are decoded,
-// so that the commas of a srcset or the quotes of a style are seen, and every
-// other reference becomes one byte that means nothing to either. Positions in
-// this text map back to the bytes as written.
+// ("&amp;", "&#44;", "&#x28;" …, read as ReadCharacterReference reads them in
+// an attribute) that stand for ASCII characters are decoded, so that the
+// commas of a srcset or the quotes of a style are seen, and every other
+// reference becomes one byte that means nothing to either. Positions in this
+// text map back to the bytes as written.
 class DecodedAttribute {
  public:
   // `raw` must outlive the object, which must not move while its Text is in use.
@@ -29,9 +30,9 @@ class DecodedAttribute {
   std::vector<std::pair<size_t, size_t>> jumps_;  // (text, raw) positions after each reference
 };
 
-// Returns `text` with its numeric character references and the named ones
-// amp, lt, gt, quot, apos and nbsp (each with its ";") replaced by their
-// characters; other "&" text stays.
+// Returns the attribute value `text` with its character references replaced
+// by their characters, as ReadCharacterReference reads them in an
+// attribute; other "&" text stays.
 std::u16string DecodeCharacterReferences(std::u16string_view text);
 
 // Returns `text` written so that it reads back whole as an attribute value in

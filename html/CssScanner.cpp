@@ -33,31 +33,6 @@ constexpr bool SpoilsUnquotedUrl(char c) {
 
 }  // namespace
 
-LeadByteTable LeadBytesOf(const platform::CodePage& ansi) {
-  LeadByteTable table;
-  const std::u16string backslash = ansi.Decode("\\");
-  std::optional<char> sample;
-  for (size_t b = 0x80; b < table.Lead.size(); ++b) {
-    const char pair[] = {static_cast<char>(b), '\\'};
-    table.Lead[b] = !ansi.Decode(std::string_view(pair, 2)).ends_with(backslash);
-    if (table.Lead[b] && !sample.has_value()) {
-      sample = static_cast<char>(b);
-    }
-  }
-  if (!sample.has_value()) {
-    return table;
-  }
-  // A byte that makes one character with the lead byte decodes differently
-  // from the two bytes each on its own.
-  const std::u16string lead = ansi.Decode(std::string_view(&*sample, 1));
-  for (size_t b = 0; b < table.Trail.size(); ++b) {
-    const char pair[] = {*sample, static_cast<char>(b)};
-    table.Trail[b] =
-        ansi.Decode(std::string_view(pair, 2)) != lead + ansi.Decode(std::string_view(pair + 1, 1));
-  }
-  return table;
-}
-
 std::optional<CssReference> CssScanner::Next() {
   while (pos_ < css_.size()) {
     const char c = css_[pos_];

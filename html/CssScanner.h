@@ -1,6 +1,5 @@
 #pragma once
 
-#include <array>
 #include <cstddef>
 #include <optional>
 #include <string_view>
@@ -8,20 +7,6 @@
 #include "platform/CodePage.h"
 
 namespace kivo {
-
-// The two-byte characters of a code page whose second byte may be ASCII, as
-// in Shift-JIS, where 0x95 0x5C is one character and not a backslash. A style
-// sheet is read in its page's code page, so such a pair must never be taken
-// for an escape; a lead byte before a byte that cannot follow it stands
-// alone, as it does in a browser.
-struct LeadByteTable {
-  std::array<bool, 256> Lead{};   // begins a character that can end in 0x5C
-  std::array<bool, 256> Trail{};  // may end a character that a lead byte begins
-};
-
-// Returns the lead and trail bytes of `ansi`; both are empty for a code page
-// whose characters never end in an ASCII byte.
-LeadByteTable LeadBytesOf(const platform::CodePage& ansi);
 
 // What a URL of a style sheet stands for.
 enum class CssReferenceKind {
@@ -47,8 +32,9 @@ struct CssReference {
 // costs time in proportion to its size, however it is broken.
 class CssScanner {
  public:
-  // Both `css` and `leadBytes` must outlive the scanner.
-  CssScanner(std::string_view css, const LeadByteTable& leadBytes)
+  // Both `css` and `leadBytes` (those of the code page the sheet is written
+  // in) must outlive the scanner.
+  CssScanner(std::string_view css, const platform::LeadByteTable& leadBytes)
       : css_(css), leadBytes_(leadBytes) {}
 
   // Returns the next URL, or nullopt when the sheet holds no more.
@@ -72,7 +58,7 @@ class CssScanner {
   bool AtKeyword(size_t pos, std::string_view upperKeyword) const;
 
   std::string_view css_;
-  const LeadByteTable& leadBytes_;
+  const platform::LeadByteTable& leadBytes_;
   size_t pos_ = 0;
   bool afterNameByte_ = false;  // the byte before pos_ continues a name, so url( there is no url()
   bool inNamespace_ = false;    // inside an @namespace rule, whose URL is a name, not a reference

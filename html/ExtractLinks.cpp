@@ -130,6 +130,9 @@ class LinkCollector {
         claimEnd_ = reference.Offset + reference.Length;
         continue;
       }
+      if (reference.Kind != PageItemKind::Reference) {
+        continue;
+      }
       UniqueUrlList& list = ListFor(reference.List);
       if (list.IsFull()) {
         continue;

@@ -52,6 +52,19 @@ std::optional<PageEditScanner::Item> PageEditScanner::NextItem() {
     if (found->Kind == PageItemKind::Claim) {
       return Item{PageItemKind::Claim, LinkEdit{found->Offset, found->Length, {}}};
     }
+    if (found->Kind == PageItemKind::BaseHref) {
+      // An empty base is the page's own address, so the names written into
+      // the page resolve beside its copy. A value without quotes gets them,
+      // or the next attribute would become the value. A page of the classic
+      // constructs alone keeps its base, as it always has: it is stored byte
+      // for byte as before.
+      if (!HasNewerReferences()) {
+        continue;
+      }
+      const bool quoted = found->Syntax.AttributeQuote != 0;
+      return Item{PageItemKind::Reference,
+                  LinkEdit{found->Offset, found->Length, quoted ? "" : "\"\""}};
+    }
     std::optional<LinkEdit> edit =
         ReferenceEdit(page_.substr(found->Offset, found->Length), found->Offset, found->Syntax,
                       found->Rewrite, references_.BaseFor(*found), targets_);
@@ -60,6 +73,21 @@ std::optional<PageEditScanner::Item> PageEditScanner::NextItem() {
     }
   }
   return std::nullopt;
+}
+
+bool PageEditScanner::HasNewerReferences() {
+  if (!hasNewer_.has_value()) {
+    // A second scan, made only for pages with a base, and stopped at the first find.
+    PageReferenceScanner scan(page_, targets_.PageUrl, targets_.Ansi);
+    hasNewer_ = false;
+    while (const std::optional<PageReference> found = scan.Next()) {
+      if (found->Kind != PageItemKind::BaseHref) {
+        hasNewer_ = true;
+        break;
+      }
+    }
+  }
+  return *hasNewer_;
 }
 
 bool PageEditScanner::InClaim(const LinkEdit& edit) const {

@@ -37,6 +37,8 @@ class PageEditScanner {
   };
   std::optional<Item> NextItem();
   bool InClaim(const LinkEdit& edit) const;
+  // True when the page holds a reference or claim of the newer rows.
+  bool HasNewerReferences();
 
   std::string_view page_;
   const RewriteTargets& targets_;
@@ -49,6 +51,7 @@ class PageEditScanner {
   size_t claimStart_ = 0;  // the last claimed tag
   size_t claimEnd_ = 0;
   size_t written_ = 0;  // the end of the last edit handed out
+  std::optional<bool> hasNewer_;
 };
 
 // Passes the edited page to `write` in pieces while scanning it: the runs of

@@ -14,9 +14,11 @@ namespace {
 // classic rows of the tags they claim.
 constexpr std::array<std::string_view, 7> kWanted = {"SRC",  "SRCSET", "POSTER", "DATA",
                                                      "HREF", "REL",    "STYLE"};
+constexpr size_t kHref = 4;
 constexpr size_t kRel = 5;
 constexpr size_t kStyle = 6;
-constexpr std::array<std::string_view, 1> kHref = {"HREF"};
+static_assert(kWanted[kHref] == "HREF" && kWanted[kRel] == "REL" && kWanted[kStyle] == "STYLE");
+constexpr std::array<std::string_view, 1> kOnlyHref = {"HREF"};
 
 // The index in kWanted of each row's attribute (kWanted.size() when it is
 // not wanted), worked out once by the compiler.
@@ -52,7 +54,7 @@ bool HasIconRel(std::string_view rel) {
 // URL when the page has none that resolves.
 WideString DocumentBase(std::string_view page, std::u16string_view pageUrl,
                         const platform::CodePage& ansi) {
-  HtmlTagScanner tags(page, kHref);
+  HtmlTagScanner tags(page, kOnlyHref);
   HtmlTag tag;
   while (tags.Next(tag)) {
     const HtmlAttribute& href = tag.Attributes[0];
@@ -77,6 +79,9 @@ std::optional<PageReference> PageReferenceScanner::Next() {
   while (true) {
     if (claim_.has_value()) {
       return std::exchange(claim_, std::nullopt);
+    }
+    if (baseHref_.has_value()) {
+      return std::exchange(baseHref_, std::nullopt);
     }
     if (valueIndex_ < values_.size()) {
       if (!valueStarted_) {
@@ -115,6 +120,19 @@ bool PageReferenceScanner::LoadTag() {
     values_.clear();
     valueIndex_ = 0;
     valueStarted_ = false;
+    if (EqualsNoCase(tag.Name, "BASE")) {
+      // A BASE element shows nothing, so nothing else of it is read.
+      const HtmlAttribute& href = tag.Attributes[kHref];
+      if (href.Present && href.Length > 0) {
+        baseHref_ = PageReference{};
+        baseHref_->Kind = PageItemKind::BaseHref;
+        baseHref_->Offset = href.Offset;
+        baseHref_->Length = href.Length;
+        baseHref_->Syntax = ValueSyntax{true, href.Quote};
+        return true;
+      }
+      continue;
+    }
     AddRowValues(tag);
     const HtmlAttribute& style = tag.Attributes[kStyle];
     if (style.Present && style.Length > 0) {
@@ -185,7 +203,7 @@ void PageReferenceScanner::StartValue() {
     decoded_.emplace(raw);
   }
   if (value.Row == nullptr) {
-    css_.emplace(value.InAttribute ? decoded_->Text() : raw, LeadBytes());
+    css_.emplace(value.InAttribute ? decoded_->Text() : raw, ansi_.LeadBytes());
   }
 }
 
@@ -249,13 +267,6 @@ std::optional<PageReference> PageReferenceScanner::NextCss() {
         value.Offset + decoded_->RawOffset(found->Offset + found->Length) - reference.Offset;
   }
   return reference;
-}
-
-const LeadByteTable& PageReferenceScanner::LeadBytes() {
-  if (!leadBytes_.has_value()) {
-    leadBytes_ = LeadBytesOf(ansi_);
-  }
-  return *leadBytes_;
 }
 
 }  // namespace kivo

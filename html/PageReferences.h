@@ -21,6 +21,11 @@ enum class PageItemKind {
   Claim,
   // One URL value; Offset and Length cover its bytes as written.
   Reference,
+  // The HREF value of a BASE element, which Offset and Length cover. A
+  // stored copy of a page with the newer constructs drops it: the local names
+  // written into the page resolve beside the page only while no base sends
+  // them elsewhere.
+  BaseHref,
 };
 
 // One item that PageReferenceScanner finds.
@@ -36,7 +41,8 @@ struct PageReference {
 
 // Finds, in page order, the references that the newer rows of the tag table
 // and the page's CSS make: srcset candidates, media and objects, LINK icons,
-// url() and @import in STYLE elements and style attributes.
+// url() and @import in STYLE elements and style attributes; and the HREF of
+// each BASE element.
 //
 // A tag that one of the newer rows applies to is claimed: it is announced
 // before its references, and its classic rows (IMG SRC beside SRCSET) are
@@ -75,17 +81,16 @@ class PageReferenceScanner {
   void StartValue();
   std::optional<PageReference> NextInValue();
   std::optional<PageReference> NextCss();
-  const LeadByteTable& LeadBytes();
 
   std::string_view page_;
   std::u16string_view pageUrl_;
   const platform::CodePage& ansi_;
   HtmlTagScanner tags_;
   std::optional<WideString> base_;
-  std::optional<LeadByteTable> leadBytes_;
 
-  std::optional<PageReference> claim_;  // the claim of the current tag, not yet handed out
-  std::vector<Value> values_;           // of the current tag, in page order
+  std::optional<PageReference> claim_;     // the claim of the current tag, not yet handed out
+  std::optional<PageReference> baseHref_;  // the current BASE tag's HREF, not yet handed out
+  std::vector<Value> values_;              // of the current tag, in page order
   size_t valueIndex_ = 0;
   bool valueStarted_ = false;
   std::optional<DecodedAttribute> decoded_;  // the current value, when it holds a srcset or CSS

@@ -16,10 +16,7 @@ class StyleSheetEditScanner {
  public:
   // Both `sheet` and `targets` must outlive the scanner.
   StyleSheetEditScanner(std::string_view sheet, const RewriteTargets& targets)
-      : sheet_(sheet),
-        targets_(targets),
-        leadBytes_(LeadBytesOf(targets.Ansi)),
-        css_(sheet, leadBytes_) {}
+      : sheet_(sheet), targets_(targets), css_(sheet, targets.Ansi.LeadBytes()) {}
   StyleSheetEditScanner(const StyleSheetEditScanner&) = delete;
   StyleSheetEditScanner& operator=(const StyleSheetEditScanner&) = delete;
 
@@ -29,7 +26,6 @@ class StyleSheetEditScanner {
  private:
   std::string_view sheet_;
   const RewriteTargets& targets_;
-  LeadByteTable leadBytes_;
   CssScanner css_;
 };
 

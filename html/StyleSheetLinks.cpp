@@ -11,8 +11,7 @@ namespace kivo {
 void ExtractStyleSheetLinksFromBytes(PageLinks& links, std::u16string_view sheetUrl,
                                      std::string_view sheet, const platform::CodePage& ansi) {
   ClearPageLinks(links);
-  const LeadByteTable leadBytes = LeadBytesOf(ansi);
-  CssScanner css(sheet, leadBytes);
+  CssScanner css(sheet, ansi.LeadBytes());
   // The lists receive their URLs when these go out of scope.
   UniqueUrlList images(links.ImageUrls);
   UniqueUrlList imports(links.FrameUrls);

@@ -17,8 +17,9 @@ constexpr uint64_t kFreeSpaceStride = 1u << 20;
 }  // namespace
 
 DownloadBody::DownloadBody(BodyStore& store, std::optional<std::pair<int32_t, SystemTime>> stored,
-                           BodyRole role)
+                           RequestKind request, BodyRole role)
     : store_(store),
+      request_(request),
       role_(role),
       testTime_(stored.has_value()),
       storedHasTime_(stored ? stored->first : 0),
@@ -60,6 +61,15 @@ void DownloadBody::ReleaseFile() {
 }
 
 bool DownloadBody::OnHead(const platform::HttpResponseHead& head) {
+  facts_.Status = head.Status;
+  facts_.LastModified = head.LastModifiedTime();
+  facts_.ETag = head.ETagValue().value_or(std::string());
+  // A 304 has no body, so its head is taken: the transfer then ends in order
+  // and its connection carries the next request instead of being dropped.
+  if (head.Status == 304 && request_ == RequestKind::Conditional) {
+    outcome_ = BodyOutcome::NotModified;
+    return true;
+  }
   // Only a 200 carries the page. An error page, a 204 or a 304 that nobody asked for, or a
   // redirect without a Location is a failed fetch, not a changed page.
   if (head.Status != 200) {
@@ -83,6 +93,7 @@ bool DownloadBody::OnHead(const platform::HttpResponseHead& head) {
   }
   outcome_ = BodyOutcome::Accepted;
   headAccepted_ = true;
+  contentType_ = head.ContentType.value_or(std::string());
   if (total_ && KeepsInMemory(static_cast<size_t>(*total_))) {
     bytes_.reserve(static_cast<size_t>(*total_));
   }
@@ -90,13 +101,14 @@ bool DownloadBody::OnHead(const platform::HttpResponseHead& head) {
 }
 
 bool DownloadBody::OnBody(const uint8_t* data, size_t size) {
-  if (outcome_ == BodyOutcome::Dropped) {
-    return false;
+  if (outcome_ != BodyOutcome::Accepted) {
+    return false;  // no body was wanted, such as one sent after a 304, or it was dropped
   }
   const FetchLimits& limits = store_.Limits();
   if (limits.MaxBytes != 0 && size_ + size > limits.MaxBytes) {
     return Fail(FetchFailure::TooLarge);
   }
+  digest_.Update(std::string_view(reinterpret_cast<const char*>(data), size));
   if (number_ < 0) {
     if (KeepsInMemory(size)) {
       bytes_.insert(bytes_.end(), data, data + size);
@@ -143,6 +155,13 @@ bool DownloadBody::IsBinary() const {
     return IsBinaryFile(FilePath());  // the name ends in .tmp, so its first bytes decide
   }
   return HasBinarySignature(Bytes());
+}
+
+const std::optional<platform::Sha256Digest>& DownloadBody::Digest() {
+  if (!final_) {
+    final_.emplace(digest_.Final());
+  }
+  return *final_;
 }
 
 bool DownloadBody::Fail(FetchFailure failure) {

@@ -8,6 +8,7 @@
 
 #include "patrol/BodyStore.h"
 #include "patrol/FetchReport.h"
+#include "platform/ContentDigest.h"
 #include "platform/HttpConnections.h"
 #include "platform/UniqueFd.h"
 #include "support/SystemTime.h"
@@ -16,13 +17,18 @@ namespace kivo {
 
 // How a download ended, as far as its body is concerned.
 enum class BodyOutcome {
-  Pending,    // still arriving
-  Accepted,   // a 200 whose body is wanted
-  Refused,    // another status: not a page
-  Unchanged,  // the Last-Modified time equals the stored one
-  Failed,     // over a limit, or could not be kept; Failure() says which
-  Dropped,    // fetched ahead, and given up for lack of room; asked for again at its turn
+  Pending,      // still arriving
+  Accepted,     // a 200 whose body is wanted
+  Refused,      // another status: not a page
+  Unchanged,    // the Last-Modified time equals the stored one
+  NotModified,  // a 304 to a conditional request: the earlier copy is current
+  Failed,       // over a limit, or could not be kept; Failure() says which
+  Dropped,      // fetched ahead, and given up for lack of room; asked for again at its turn
 };
+
+// Whether a request carried the validators of an earlier copy. Only then
+// does a 304 mean that the copy is current; unasked, it is a failed fetch.
+enum class RequestKind { Plain, Conditional };
 
 // Whether a body is fetched ahead of its turn or is the one that the patrol is taking.
 enum class BodyRole {
@@ -34,18 +40,21 @@ enum class BodyRole {
   Committed,
 };
 
-// Receives one response: tests its head (only a 200 counts, an unchanged
-// Last-Modified stops it before the body, an announced length over the size
-// limit too) and keeps its body in memory, or in a numbered temporary file
-// once it is large, which it removes again. A file left under that number is
-// replaced, never written through, since a stored copy may share it. Its role
-// (BodyRole) decides what happens when there is no room.
+// Receives one response: tests its head (only a 200 counts, or a 304 to a
+// conditional request; an unchanged Last-Modified stops it before the body,
+// an announced length over the size limit too) and keeps its body in memory,
+// or in a numbered temporary file once it is large, which it removes again.
+// A file left under that number is replaced, never written through, since a
+// stored copy may share it. The body's digest is taken as it arrives, so
+// that a body in a file is never read again for it. Its role (BodyRole)
+// decides what happens when there is no room.
 class DownloadBody : public platform::HttpBodySink {
  public:
-  // hasTime/lastTime are the entry's, for a conditional download; nothing for
-  // an image, which is downloaded whatever its time.
+  // hasTime/lastTime are the entry's, for a download tested against its
+  // Last-Modified time; nothing for an image, which is downloaded whatever its
+  // time. `request` tells whether the request carried validators.
   DownloadBody(BodyStore& store, std::optional<std::pair<int32_t, SystemTime>> stored,
-               BodyRole role = BodyRole::Committed);
+               RequestKind request = RequestKind::Plain, BodyRole role = BodyRole::Committed);
   DownloadBody(const DownloadBody&) = delete;
   DownloadBody& operator=(const DownloadBody&) = delete;
   ~DownloadBody() override;
@@ -70,6 +79,8 @@ class DownloadBody : public platform::HttpBodySink {
   // The Last-Modified state the entry takes when the body is stored.
   int32_t NewHasTime() const { return newHasTime_; }
   const SystemTime& NewTime() const { return newTime_; }
+  // The accepted response's Content-Type header, empty when it sent none.
+  const std::string& ContentType() const { return contentType_; }
   // True when the body went to a temporary file; else it is in Bytes().
   bool InFile() const { return number_ >= 0; }
   std::string_view Bytes() const;
@@ -78,6 +89,11 @@ class DownloadBody : public platform::HttpBodySink {
   bool FinishFile();
   // True for an image, video or archive, told by its first bytes.
   bool IsBinary() const;
+  // Returns what the head of the response said (nothing before it came).
+  const ResponseFacts& Facts() const { return facts_; }
+  // Returns the SHA-256 digest of every body byte received; call it once the
+  // body is whole. Nothing when the digest could not be computed.
+  const std::optional<platform::Sha256Digest>& Digest();
 
  private:
   bool Fail(FetchFailure failure);
@@ -89,6 +105,7 @@ class DownloadBody : public platform::HttpBodySink {
   void ReleaseFile();
 
   BodyStore& store_;
+  const RequestKind request_;
   BodyRole role_;
   const bool testTime_;
   const int32_t storedHasTime_;
@@ -99,6 +116,7 @@ class DownloadBody : public platform::HttpBodySink {
   std::optional<uint64_t> total_;
   int32_t newHasTime_ = 0;
   SystemTime newTime_;
+  std::string contentType_;
   std::vector<uint8_t> bytes_;
   uint64_t held_ = 0;      // memory counted against the shared budget
   uint64_t reserved_ = 0;  // bytes promised above the floor and not yet written
@@ -106,6 +124,9 @@ class DownloadBody : public platform::HttpBodySink {
   int32_t number_ = -1;
   platform::UniqueFd file_;
   uint64_t nextProbe_ = 0;
+  ResponseFacts facts_;
+  platform::ContentDigest digest_;
+  std::optional<std::optional<platform::Sha256Digest>> final_;  // set once taken
 };
 
 }  // namespace kivo

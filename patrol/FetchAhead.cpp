@@ -29,7 +29,7 @@ bool Serves(const FetchKey& have, const FetchKey& want) {
   const bool sameEntry = have.Entry == want.Entry || have.Entry == nullptr || want.Entry == nullptr;
   return have.Kind == want.Kind && sameEntry && have.HasTime == want.HasTime &&
          std::memcmp(&have.LastTime, &want.LastTime, sizeof have.LastTime) == 0 &&
-         SameUrl(have.Url, want.Url);
+         SameUrl(have.Url, want.Url) && have.Validators == want.Validators;
 }
 
 struct FetchAhead::Download {
@@ -100,7 +100,8 @@ std::unique_ptr<FetchAhead::Download> FetchAhead::MakeDownload(const FetchKey& k
   if (key.Kind == FetchKind::Page) {
     stored.emplace(key.HasTime, key.LastTime);
   }
-  download->Body = std::make_unique<DownloadBody>(store_, stored, role);
+  download->Body = std::make_unique<DownloadBody>(
+      store_, stored, key.Validators.Any() ? RequestKind::Conditional : RequestKind::Plain, role);
   // Stored URLs end at their first NUL; a view with one inside would be fetched cut down.
   if (key.Url.find(u'\0') != std::u16string::npos) {
     return download;
@@ -113,7 +114,8 @@ std::unique_ptr<FetchAhead::Download> FetchAhead::MakeDownload(const FetchKey& k
   }
   const auto scheme =
       split.Scheme == UrlScheme::Https ? platform::HttpScheme::Https : platform::HttpScheme::Http;
-  download->Transfer = http_.Prepare(scheme, host.View(), path.View(), *download->Body);
+  download->Transfer =
+      http_.Prepare(scheme, host.View(), path.View(), *download->Body, key.Validators);
   return download;
 }
 
@@ -280,7 +282,7 @@ FetchOutcome FetchAhead::Outcome(Download& download, FetchProgress* progress) co
   DownloadBody& body = *download.Body;
   const bool whole = download.ArrivedWhole() && body.FinishFile();
   ShowProgress(download, progress, whole);
-  outcome.Report.Failure = body.Failure();
+  Describe(download, whole, outcome.Report);
   if (!whole) {
     return outcome;
   }
@@ -289,6 +291,23 @@ FetchOutcome FetchAhead::Outcome(Download& download, FetchProgress* progress) co
   outcome.Body = std::move(download.Body);
   outcome.Links = std::move(download.Links);
   return outcome;
+}
+
+void FetchAhead::Describe(const Download& download, bool whole, FetchReport& report) {
+  const DownloadBody& body = *download.Body;
+  const platform::HttpTransfer* transfer = download.Transfer.get();
+  report.Failure = body.Failure();
+  report.Requested = transfer != nullptr;
+  report.Error = transfer != nullptr ? transfer->Error() : platform::HttpError::None;
+  report.Facts = body.Facts();
+  report.BytesReceived = body.Size();
+  if (whole) {
+    report.Answer = FetchAnswer::Body;
+  } else if (body.Outcome() == BodyOutcome::Unchanged) {
+    report.Answer = FetchAnswer::Unchanged;
+  } else if (body.Outcome() == BodyOutcome::NotModified && transfer->CompletedWhole()) {
+    report.Answer = FetchAnswer::NotModified;
+  }
 }
 
 void FetchAhead::ShowProgress(Download& download, FetchProgress* progress, bool final) const {

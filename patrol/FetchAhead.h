@@ -20,8 +20,8 @@
 namespace kivo {
 
 enum class FetchKind {
-  Page,   // conditional on the entry's Last-Modified time; its links are read
-  Image,  // unconditional
+  Page,   // tested against the entry's Last-Modified time; its links are read
+  Image,  // downloaded whatever its time
 };
 
 // One request the patrol makes or expects to make: the page of an entry or
@@ -35,6 +35,9 @@ struct FetchKey {
   // that a page fetched ahead is expected to queue: a queued entry has no
   // time yet, so its request is known before the entry exists.
   const UrlEntry* Entry = nullptr;
+  // The validators of an earlier copy that the request carries; a 304 then
+  // means that the copy is current.
+  platform::HttpValidators Validators{};
 };
 
 // True when two URLs are equal. It compares from the end: the URLs of one site share long
@@ -42,13 +45,13 @@ struct FetchKey {
 bool SameUrl(std::u16string_view a, std::u16string_view b);
 
 // True when a download made for `have` answers the request `want`: the same
-// kind, URL and time, and the same entry when both name one.
+// kind, URL, time and validators, and the same entry when both name one.
 bool Serves(const FetchKey& have, const FetchKey& want);
 
 // The result of one download when its turn comes.
 struct FetchOutcome {
-  int Result = 0;  // 1 when a 200's body arrived whole
-  FetchReport Report;
+  int Result = 0;                      // 1 when a 200's body arrived whole
+  FetchReport Report;                  // Report.Answer tells an unchanged page from a failed fetch
   std::unique_ptr<DownloadBody> Body;  // set when Result is 1
   // The page's links, when they were read while it waited for its turn.
   std::unique_ptr<PageLinks> Links;
@@ -127,6 +130,8 @@ class FetchAhead {
   bool Evict(std::vector<bool>& matched);
   void ReadAhead(Download& download);
   void ShowProgress(Download& download, FetchProgress* progress, bool final) const;
+  // Fills in how `download` ended; `whole` when its body arrived whole.
+  static void Describe(const Download& download, bool whole, FetchReport& report);
 
   platform::HttpConnections& http_;
   BodyStore& store_;

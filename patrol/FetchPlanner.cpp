@@ -15,26 +15,48 @@ bool Holds(const std::vector<std::u16string_view>& urls, std::u16string_view url
 }  // namespace
 
 FetchPlanner::FetchPlanner(const PatrolList& list, const FetchedUrlList& fetched,
-                           const FetchedFileList& pageFiles, int32_t horizon, Known known)
+                           const FetchedFileList& pageFiles, int32_t horizon, Known known,
+                           Validators validators)
     : list_(list),
       fetched_(fetched),
       pageFiles_(pageFiles),
       horizon_(horizon),
-      known_(std::move(known)) {}
+      known_(std::move(known)),
+      validators_(std::move(validators)) {}
 
 FetchKey FetchPlanner::PageKey(const UrlEntry& entry) {
-  return FetchKey{std::u16string(entry.Url.View()), FetchKind::Page, entry.HasLastTime,
-                  entry.LastTime, &entry};
+  return FetchKey{std::u16string(entry.Url.View()),
+                  FetchKind::Page,
+                  entry.HasLastTime,
+                  entry.LastTime,
+                  &entry,
+                  {}};
 }
 
 FetchKey FetchPlanner::ImageKey(std::u16string_view url) {
-  return FetchKey{std::u16string(url), FetchKind::Image, 0, SystemTime(), nullptr};
+  return FetchKey{std::u16string(url), FetchKind::Image, 0, SystemTime(), nullptr, {}};
+}
+
+FetchKey FetchPlanner::PageRequest(const UrlEntry& entry) const {
+  FetchKey key = PageKey(entry);
+  if (validators_) {
+    key.Validators = validators_(key);
+  }
+  return key;
+}
+
+FetchKey FetchPlanner::ImageRequest(std::u16string_view url) const {
+  FetchKey key = ImageKey(url);
+  if (validators_) {
+    key.Validators = validators_(key);
+  }
+  return key;
 }
 
 std::vector<FetchKey> FetchPlanner::FromEntry(int32_t index) const {
   const UrlEntry& entry = *list_[index];
   Plan plan(horizon_);
-  AddPage(PageKey(entry), RulesOf(list_, entry), plan);
+  AddPage(PageRequest(entry), RulesOf(list_, entry), plan);
   AddEntriesAfter(index, plan);
   return std::move(plan.Keys);
 }
@@ -43,7 +65,7 @@ std::vector<FetchKey> FetchPlanner::FromImage(int32_t index, const PageLinks& li
                                               int32_t position) const {
   const UrlEntry& entry = *list_[index];
   Plan plan(horizon_);
-  Add(ImageKey(links.ImageUrls[position]->View()), plan);
+  Add(ImageRequest(links.ImageUrls[position]->View()), plan);
   AddLinks(entry.Url.View(), links, RulesOf(list_, entry), position, plan);
   AddEntriesAfter(index, plan);
   return std::move(plan.Keys);
@@ -86,7 +108,7 @@ void FetchPlanner::AddEntriesAfter(int32_t index, Plan& plan) const {
         (list_.IsTemporary(&next) && Holds(plan.Pages, next.Url.View()))) {
       continue;
     }
-    AddPage(PageKey(next), RulesOf(list_, next), plan);
+    AddPage(PageRequest(next), RulesOf(list_, next), plan);
   }
 }
 
@@ -109,7 +131,7 @@ void FetchPlanner::AddLinks(std::u16string_view pageUrl, const PageLinks& links,
       const WideString* image = links.ImageUrls[j];
       if (image != nullptr && !fetched_.Contains(image->View()) &&
           !Holds(plan.Fetched, image->View())) {
-        Add(ImageKey(image->View()), plan);
+        Add(ImageRequest(image->View()), plan);
       }
     }
   }
@@ -121,8 +143,8 @@ void FetchPlanner::AddLinks(std::u16string_view pageUrl, const PageLinks& links,
           return ChildVisit::Stop;
         }
         if (!Holds(plan.Fetched, url)) {
-          AddPage(FetchKey{std::u16string(url), FetchKind::Page, 0, SystemTime(), nullptr}, child,
-                  plan);
+          AddPage(FetchKey{std::u16string(url), FetchKind::Page, 0, SystemTime(), nullptr, {}},
+                  child, plan);
         }
         return ChildVisit::Next;
       });

@@ -30,10 +30,15 @@ class FetchPlanner {
  public:
   // What the download fetched ahead for a request has brought so far.
   using Known = std::function<AheadAnswer(const FetchKey& key)>;
+  // The validators that the request `key` for a user entry's page or an
+  // image carries; the same key must always give the same validators.
+  using Validators = std::function<platform::HttpValidators(const FetchKey& key)>;
 
   // Plans at most `horizon` requests at a time. All references outlive it.
+  // Without `validators`, every request is made without any.
   FetchPlanner(const PatrolList& list, const FetchedUrlList& fetched,
-               const FetchedFileList& pageFiles, int32_t horizon, Known known);
+               const FetchedFileList& pageFiles, int32_t horizon, Known known,
+               Validators validators = nullptr);
 
   // Returns the request for the page of the entry at `index`, then what
   // that page and the entries after it are expected to ask for.
@@ -43,10 +48,13 @@ class FetchPlanner {
   // frames and links it will queue, and what the entries after it ask for.
   std::vector<FetchKey> FromImage(int32_t index, const PageLinks& links, int32_t position) const;
 
-  // Returns the request for entry's page, conditional on its Last-Modified time.
+  // Returns the request for entry's page, tested against its Last-Modified time.
   static FetchKey PageKey(const UrlEntry& entry);
   // Returns the request for an image, made whatever its time.
   static FetchKey ImageKey(std::u16string_view url);
+  // Return the same requests with the validators that the patrol sends.
+  FetchKey PageRequest(const UrlEntry& entry) const;
+  FetchKey ImageRequest(std::u16string_view url) const;
 
  private:
   // The requests planned so far, and the URLs they will have fetched by the time the next
@@ -74,6 +82,7 @@ class FetchPlanner {
   const FetchedFileList& pageFiles_;
   const int32_t horizon_;
   Known known_;
+  Validators validators_;
 };
 
 }  // namespace kivo

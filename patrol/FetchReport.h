@@ -1,9 +1,12 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 
+#include "platform/HttpError.h"
 #include "platform/StorageSpace.h"
+#include "support/SystemTime.h"
 
 namespace kivo {
 
@@ -25,11 +28,33 @@ enum class FetchFailure {
   OutOfSpace,  // the file system is full, or would fall under FetchLimits::MinFreeBytes
 };
 
+// What the head of a response said, as far as the history records it.
+struct ResponseFacts {
+  int32_t Status = 0;  // 0 when no head arrived
+  std::optional<SystemTime> LastModified;
+  std::string ETag;  // as it came, when it can be kept and sent back; else empty
+};
+
+// What a download came to when its turn came.
+enum class FetchAnswer {
+  Body,         // a body arrived whole
+  Unchanged,    // the Last-Modified time equals the entry's: nothing was read
+  NotModified,  // the server answered 304 to a conditional request
+  Failed,       // nothing usable came; the report says why as far as known
+};
+
 // What a download tells beyond its result.
 struct FetchReport {
   FetchFailure Failure = FetchFailure::None;
   // The URL the body came from after redirects; empty when none was followed.
   std::u16string RedirectedUrl;
+  FetchAnswer Answer = FetchAnswer::Failed;
+  // Why the transfer failed, when it did; None for a transfer that was never
+  // made (a URL that cannot be requested) as well.
+  platform::HttpError Error = platform::HttpError::None;
+  bool Requested = false;  // false when the URL could not be requested at all
+  ResponseFacts Facts;
+  uint64_t BytesReceived = 0;
 };
 
 }  // namespace kivo

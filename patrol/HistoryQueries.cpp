@@ -26,7 +26,7 @@ std::string CheckQuery(std::string_view before, std::string_view after) {
 
 constexpr std::string_view kCopyAt = "WHERE stored_path = ?1 ORDER BY id DESC LIMIT 1";
 constexpr std::string_view kLatestCopy =
-    "WHERE url = ?1 AND stored_path IS NOT NULL ORDER BY id DESC LIMIT 1";
+    "WHERE url = ?1 AND kind = ?2 AND stored_path IS NOT NULL ORDER BY id DESC LIMIT 1";
 // The chain is walked back through the copies each stored copy follows.
 // UNION drops a path met before, so a loop ends the walk.
 constexpr std::string_view kChain =
@@ -142,12 +142,14 @@ std::optional<HistoryCheck> HistoryQueries::CopyAt(std::u16string_view path) {
   return checks.empty() ? std::nullopt : std::optional(std::move(checks.front()));
 }
 
-std::optional<HistoryCheck> HistoryQueries::LatestCopyOf(std::u16string_view url) {
+std::optional<HistoryCheck> HistoryQueries::LatestCopyOf(std::u16string_view url,
+                                                         CheckedKind kind) {
   SqliteStatement* statement = Statement(latestCopy_, CheckQuery({}, kLatestCopy));
   if (statement == nullptr) {
     return std::nullopt;
   }
   statement->BindText(1, url);
+  statement->BindInt(2, static_cast<int64_t>(kind));
   std::vector<HistoryCheck> checks = Checks(*statement);
   return checks.empty() ? std::nullopt : std::optional(std::move(checks.front()));
 }

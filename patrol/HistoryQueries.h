@@ -25,9 +25,10 @@ class HistoryQueries {
   // newest, if the name was used more than once): its digests and validators.
   std::optional<HistoryCheck> CopyAt(std::u16string_view path);
 
-  // Returns the newest record of a stored copy of `url`, of any kind: its
+  // Returns the newest record of a copy of `url` stored as a `kind` of URL
+  // (the same URL may also have been stored as a page, and rewritten): its
   // path, size, modification time, digest and validators.
-  std::optional<HistoryCheck> LatestCopyOf(std::u16string_view url);
+  std::optional<HistoryCheck> LatestCopyOf(std::u16string_view url, CheckedKind kind);
 
   // Returns the record of the copy at `path`, then those of the copies it
   // follows, walking back, at most `limit` of them; a loop ends the walk.

@@ -48,7 +48,13 @@ CREATE INDEX checks_by_stored_path ON checks(stored_path) WHERE stored_path IS N
 CREATE INDEX checks_by_follows_path ON checks(follows_path) WHERE follows_path IS NOT NULL;
 )sql";
 
-constexpr std::string_view kSteps[] = {kVersion1};
+// Version 2: the checks that stored nothing, by time, so that a patrol can
+// delete the old ones without reading the whole table.
+constexpr std::string_view kVersion2 = R"sql(
+CREATE INDEX checks_unstored_by_time ON checks(checked_at) WHERE stored_path IS NULL;
+)sql";
+
+constexpr std::string_view kSteps[] = {kVersion1, kVersion2};
 
 }  // namespace
 

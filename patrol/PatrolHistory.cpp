@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <string>
 
+#include "patrol/HistoryRows.h"
 #include "patrol/HistorySchema.h"
 #include "platform/HostFile.h"
 #include "platform/KeptNames.h"
@@ -16,19 +17,13 @@ using platform::SqliteError;
 using platform::SqliteFailure;
 using platform::SqliteStep;
 
-// An ETag beyond this many bytes is not kept: no server needs one so long,
-// and it would be sent back on every request.
-constexpr size_t kMaxETagBytes = 1024;
 // How many numbered names a damaged database may try when its first is taken.
 constexpr int kAsideAttempts = 100;
 
+constexpr std::string_view kPruneChecks =
+    "DELETE FROM checks WHERE stored_path IS NULL AND checked_at < ?1";
 constexpr std::string_view kInsertPatrol =
     "INSERT INTO patrols(started_at, trigger) VALUES(?1, ?2)";
-constexpr std::string_view kInsertCheck =
-    "INSERT INTO checks(patrol_id, checked_at, url, kind, outcome, failure, http_status, "
-    "last_modified, etag, body_digest, text_digest, bytes_received, stored_path, stored_size, "
-    "stored_modified, follows_path) "
-    "VALUES(?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, ?10, ?11, ?12, ?13, ?14, ?15, ?16)";
 constexpr std::string_view kUpdatePatrol =
     "UPDATE patrols SET finished_at = coalesce(?2, finished_at), updated = ?3, "
     "unchanged_last_modified = ?4, not_modified = ?5, same_content = ?6, failed = ?7 "
@@ -49,67 +44,6 @@ HistoryProblem ProblemOf(SqliteFailure failure) {
     default:
       return HistoryProblem::Failed;
   }
-}
-
-// True for an ETag worth sending back: not too long, no control characters.
-bool UsableETag(std::string_view etag) {
-  return !etag.empty() && etag.size() <= kMaxETagBytes &&
-         std::none_of(etag.begin(), etag.end(), [](char byte) {
-           return static_cast<unsigned char>(byte) < 0x20 || byte == 0x7f;
-         });
-}
-
-void BindOptionalText(platform::SqliteStatement& statement, int index, std::u16string_view text) {
-  if (text.empty()) {
-    statement.BindNull(index);
-  } else {
-    statement.BindText(index, text);
-  }
-}
-
-void BindOptionalInt(platform::SqliteStatement& statement, int index,
-                     std::optional<int64_t> value) {
-  if (value) {
-    statement.BindInt(index, *value);
-  } else {
-    statement.BindNull(index);
-  }
-}
-
-void BindDigest(platform::SqliteStatement& statement, int index,
-                const std::optional<platform::Sha256Digest>& digest) {
-  if (digest) {
-    statement.BindBlob(index, *digest);
-  } else {
-    statement.BindNull(index);
-  }
-}
-
-void BindCheck(platform::SqliteStatement& statement, int64_t patrolId, const HistoryCheck& check) {
-  statement.BindInt(1, patrolId);
-  statement.BindInt(2, check.CheckedAt);
-  statement.BindText(3, check.Url);
-  statement.BindInt(4, static_cast<int64_t>(check.Kind));
-  statement.BindInt(5, static_cast<int64_t>(check.Outcome));
-  statement.BindInt(6, static_cast<int64_t>(check.Failure));
-  statement.BindInt(7, check.HttpStatus);
-  BindOptionalInt(statement, 8,
-                  check.LastModified ? UnixSecondsOf(*check.LastModified) : std::nullopt);
-  if (UsableETag(check.ETag)) {
-    statement.BindBytesAsText(9, check.ETag);
-  } else {
-    statement.BindNull(9);
-  }
-  BindDigest(statement, 10, check.BodyDigest);
-  BindDigest(statement, 11, check.TextDigest);
-  statement.BindInt(12, static_cast<int64_t>(std::min<uint64_t>(check.BytesReceived, INT64_MAX)));
-  BindOptionalText(statement, 13, check.StoredPath);
-  BindOptionalInt(statement, 14,
-                  check.StoredSize ? std::optional<int64_t>(static_cast<int64_t>(
-                                         std::min<uint64_t>(*check.StoredSize, INT64_MAX)))
-                                   : std::nullopt);
-  BindOptionalInt(statement, 15, check.StoredModified);
-  BindOptionalText(statement, 16, check.FollowsPath);
 }
 
 // Adds the outcome of a user entry's check to the patrol's counts.
@@ -187,6 +121,11 @@ HistoryProblem PatrolHistory::TryOpenForWriting(std::string& detail) {
     detail = error.Message;
     return ProblemOf(error.Failure);
   };
+  // A log or journal left beside the file means that the last program
+  // writing it did not close it; once opened, the log is in use and tells
+  // nothing any more.
+  const bool uncleanFiles =
+      platform::PathExists(path_ + u"-wal") || platform::PathExists(path_ + u"-journal");
   const SqliteError opened = database_.Open(path_, platform::SqliteOpenMode::ReadWriteCreate);
   if (opened.Failed()) {
     return failed(opened);
@@ -195,17 +134,9 @@ HistoryProblem PatrolHistory::TryOpenForWriting(std::string& detail) {
   if (options_.MaxPages != 0) {
     database_.Execute("PRAGMA max_page_count = " + std::to_string(options_.MaxPages));
   }
-  // A damaged file is found before anything is written to it.
-  platform::SqliteStatement check = database_.Prepare("PRAGMA quick_check(1)");
-  if (check.Step() != SqliteStep::Row) {
-    return failed(database_.LastError());
-  }
-  if (const std::string verdict = check.ColumnBytes(0); verdict != "ok") {
-    detail = verdict;
-    return HistoryProblem::Damaged;
-  }
-  check = {};
   // A newer version's database is left as it is, journal mode included.
+  // Reading the version also reads the file's header, so a file that is no
+  // database at all is found here.
   const std::optional<int64_t> version = database_.QueryInt("PRAGMA user_version");
   if (!version) {
     return failed(database_.LastError());
@@ -214,6 +145,18 @@ HistoryProblem PatrolHistory::TryOpenForWriting(std::string& detail) {
   if (*version > known || *version < 0) {
     detail = "version " + std::to_string(*version);
     return HistoryProblem::NewerSchema;
+  }
+  // The quick check reads the whole file, so it runs only after a run that
+  // did not end in order; damage found then is found before anything is
+  // written.
+  const std::optional<bool> clean = EndedInOrder(*version, uncleanFiles);
+  if (!clean) {
+    return failed(database_.LastError());
+  }
+  if (!*clean) {
+    if (const HistoryProblem problem = QuickCheck(detail); problem != HistoryProblem::None) {
+      return problem;
+    }
   }
   platform::SqliteStatement journal = database_.Prepare("PRAGMA journal_mode = WAL");
   if (journal.Step() != SqliteStep::Row) {
@@ -229,6 +172,38 @@ HistoryProblem PatrolHistory::TryOpenForWriting(std::string& detail) {
   }
   if (!PrepareWrites()) {
     return failed(database_.LastError());
+  }
+  return HistoryProblem::None;
+}
+
+std::optional<bool> PatrolHistory::EndedInOrder(int64_t version, bool uncleanFiles) {
+  if (uncleanFiles) {
+    return false;
+  }
+  if (version == 0) {
+    return true;  // a new or empty file: nothing to check
+  }
+  // A patrol that was killed, or that had to stop writing, never recorded
+  // its end.
+  platform::SqliteStatement last =
+      database_.Prepare("SELECT finished_at IS NOT NULL FROM patrols ORDER BY id DESC LIMIT 1");
+  const SqliteStep step = last.Step();
+  if (step == SqliteStep::Failed || !last.IsValid()) {
+    return std::nullopt;
+  }
+  return step == SqliteStep::Done || last.ColumnInt(0) != 0;
+}
+
+HistoryProblem PatrolHistory::QuickCheck(std::string& detail) {
+  platform::SqliteStatement check = database_.Prepare("PRAGMA quick_check(1)");
+  if (check.Step() != SqliteStep::Row) {
+    const SqliteError error = database_.LastError();
+    detail = error.Message;
+    return ProblemOf(error.Failure);
+  }
+  if (const std::string verdict = check.ColumnBytes(0); verdict != "ok") {
+    detail = verdict;
+    return HistoryProblem::Damaged;
   }
   return HistoryProblem::None;
 }
@@ -251,10 +226,12 @@ std::u16string PatrolHistory::MoveAside(int64_t now) {
 }
 
 bool PatrolHistory::PrepareWrites() {
+  pruneChecks_ = database_.Prepare(kPruneChecks);
   insertPatrol_ = database_.Prepare(kInsertPatrol);
-  insertCheck_ = database_.Prepare(kInsertCheck);
+  insertCheck_ = database_.Prepare(kInsertCheckSql);
   updatePatrol_ = database_.Prepare(kUpdatePatrol);
-  return insertPatrol_.IsValid() && insertCheck_.IsValid() && updatePatrol_.IsValid();
+  return pruneChecks_.IsValid() && insertPatrol_.IsValid() && insertCheck_.IsValid() &&
+         updatePatrol_.IsValid();
 }
 
 void PatrolHistory::OpenForReading() {
@@ -290,7 +267,7 @@ void PatrolHistory::BeginPatrol(int64_t startedAt, PatrolTrigger trigger) {
   patrolOpen_ = true;
   patrolId_ = 0;
   counts_ = {};
-  if (state_ != HistoryState::Writable) {
+  if (state_ != HistoryState::Writable || !Prune(startedAt - options_.KeepUnstored)) {
     return;
   }
   // The patrol's row is committed at once, so that even a patrol killed
@@ -305,6 +282,18 @@ void PatrolHistory::BeginPatrol(int64_t startedAt, PatrolTrigger trigger) {
     return;
   }
   patrolId_ = database_.LastInsertRowId();
+}
+
+bool PatrolHistory::Prune(int64_t before) {
+  pruneChecks_.BindInt(1, before);
+  const SqliteStep step = pruneChecks_.Step();
+  const SqliteError error = step == SqliteStep::Failed ? database_.LastError() : SqliteError{};
+  pruneChecks_.Reset();
+  if (error.Failed()) {
+    StopWriting(error);
+    return false;
+  }
+  return true;
 }
 
 void PatrolHistory::Record(const HistoryCheck& check) {
@@ -362,7 +351,11 @@ void PatrolHistory::CommitBatch(std::optional<int64_t> finishedAt) {
     return;
   }
   updatePatrol_.BindInt(1, patrolId_);
-  BindOptionalInt(updatePatrol_, 2, finishedAt);
+  if (finishedAt) {
+    updatePatrol_.BindInt(2, *finishedAt);
+  } else {
+    updatePatrol_.BindNull(2);
+  }
   updatePatrol_.BindInt(3, counts_.Updated);
   updatePatrol_.BindInt(4, counts_.UnchangedLastModified);
   updatePatrol_.BindInt(5, counts_.NotModified);

@@ -2,6 +2,7 @@
 
 #include <chrono>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -40,6 +41,10 @@ struct HistoryOptions {
   int64_t CommitInterval = 1000;
   // The database's largest size in pages (of 4 KiB); 0 sets no limit.
   uint32_t MaxPages = 0;
+  // Checks that stored nothing (unchanged, 304, same content, failed) are
+  // deleted when a patrol begins once they are this many milliseconds older
+  // than it; every check that describes a stored copy is kept.
+  int64_t KeepUnstored = int64_t{90} * 24 * 60 * 60 * 1000;
 };
 
 // The patrol history: the database "KivoHistory.db" in the program folder,
@@ -48,7 +53,9 @@ struct HistoryOptions {
 // need to know about earlier copies.
 //
 // It never costs a patrol or the list: a missing database is created; a
-// damaged one is moved aside, kept, and begun afresh; one written by a newer
+// damaged one is moved aside, kept, and begun afresh (the whole file is
+// checked only when the last program that wrote it did not end in order:
+// killed, or stopped by an error); one written by a newer
 // version is left alone; a full disk or another program's lock stops the
 // writing for this object's life. Each of these is reported once, as a
 // message value, and every later write is a quiet no-op.
@@ -79,7 +86,9 @@ class PatrolHistory {
   // Answers questions about earlier copies (nothing when the history is off).
   HistoryQueries& Queries() { return queries_; }
 
-  // Starts recording a patrol that began at `startedAt`; ends one still open.
+  // Starts recording a patrol that began at `startedAt`, first deleting the
+  // checks that stored nothing and are older than options.KeepUnstored; ends
+  // one still open.
   void BeginPatrol(int64_t startedAt, PatrolTrigger trigger);
   // Records one URL asked for in the patrol begun last.
   void Record(const HistoryCheck& check);
@@ -96,6 +105,15 @@ class PatrolHistory {
   void OpenForReading();
   // Opens, checks and brings the database up to date; the problem, if any.
   HistoryProblem TryOpenForWriting(std::string& detail);
+  // True when the last program that wrote the database of `version` ended in
+  // order (no log or journal was left, and its last patrol recorded its end);
+  // nothing when that cannot be read.
+  std::optional<bool> EndedInOrder(int64_t version, bool uncleanFiles);
+  // Runs SQLite's quick check of the whole file; the problem, if any.
+  HistoryProblem QuickCheck(std::string& detail);
+  // Deletes the checks that stored nothing from before `before`; false when
+  // writing had to stop.
+  bool Prune(int64_t before);
   // Moves a damaged database aside, named after `now`; the new path, or empty.
   std::u16string MoveAside(int64_t now);
   // Prepares the statements that record a patrol.
@@ -112,6 +130,7 @@ class PatrolHistory {
   HistoryState state_ = HistoryState::Off;
   std::vector<HistoryMessage> messages_;
   platform::SqliteDatabase database_;
+  platform::SqliteStatement pruneChecks_;
   platform::SqliteStatement insertPatrol_;
   platform::SqliteStatement insertCheck_;
   platform::SqliteStatement updatePatrol_;

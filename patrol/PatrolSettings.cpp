@@ -1,5 +1,6 @@
 #include "patrol/PatrolSettings.h"
 
+#include <algorithm>
 #include <string>
 
 #include "urllist/EditRules.h"
@@ -38,6 +39,8 @@ PatrolSettings ReadPatrolSettings() {
   settings.MaxFileBytes = ReadDwordSetting(key, Setting::MaxFileSize) * kBytesPerMiB;
   settings.Connections =
       static_cast<int32_t>(ClampConnections(ReadDwordSetting(key, Setting::Connections)));
+  settings.Change =
+      static_cast<ChangeTest>(std::min(ReadDwordSetting(key, Setting::ChangeTest), kMaxChangeTest));
   key.Close();
   return settings;
 }

@@ -17,11 +17,14 @@ struct PatrolSettings {
   uint64_t MaxFileBytes = 0;
   // How many requests may be in flight at once (Connections), 1..16.
   int32_t Connections = kDefaultConnections;
+  // What tells the patrol that a page is unchanged (ChangeTest); a stored
+  // number beyond the known ones reads as the default, SameText.
+  ChangeTest Change = ChangeTest::SameText;
 };
 
 // Opens the settings key for reading, reads the save folder (whole, however
 // long), the proxy, the two time-outs (clamped, in milliseconds), the size
-// limit and the connection count (clamped), and closes the key again. A
+// limit, the connection count (clamped) and the change test, and closes the key again. A
 // missing key or value gives the defaults.
 PatrolSettings ReadPatrolSettings();
 

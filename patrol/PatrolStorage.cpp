@@ -40,6 +40,22 @@ bool PatrolStorage::Store(const DownloadBody& body, const WideString& folder,
   return false;
 }
 
+bool PatrolStorage::StoreAgain(std::u16string_view earlier, uint64_t size, const WideString& folder,
+                               std::u16string_view url, WideString& localPath) {
+  bool noRoom = false;
+  const auto mayCopy = [&] {
+    noRoom = !HasRoom(folder.View(), size);
+    return !noRoom;
+  };
+  if (SaveAsLocalCopy(earlier, folder.View(), url, localPath, mayCopy)) {
+    return true;
+  }
+  if (noRoom) {
+    NoteOutOfSpace(folder.View());
+  }
+  return false;
+}
+
 std::vector<PatrolError> PatrolStorage::Problems() const {
   std::vector<PatrolError> problems = folderErrors_;
   if (spaceFolder_) {

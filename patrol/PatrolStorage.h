@@ -34,6 +34,11 @@ class PatrolStorage {
   // only this file.
   bool Store(const DownloadBody& body, const WideString& folder, std::u16string_view url,
              WideString& localPath);
+  // Stores the earlier copy at `earlier` (of `size` bytes) again under a free
+  // name in folder, as Store stores a download: a second name of the same
+  // file where the file system allows it, otherwise a copy held to the floor.
+  bool StoreAgain(std::u16string_view earlier, uint64_t size, const WideString& folder,
+                  std::u16string_view url, WideString& localPath);
   // Notes that the file system holding `folder` is (nearly) full.
   void NoteOutOfSpace(std::u16string_view folder) { spaceFolder_ = std::u16string(folder); }
   // True once a file system has been found (nearly) full.

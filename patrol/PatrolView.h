@@ -6,6 +6,7 @@
 
 #include "patrol/EntryUpdate.h"
 #include "patrol/FetchProgress.h"
+#include "patrol/HistoryRecords.h"
 #include "urllist/UrlEntry.h"
 
 namespace kivo {
@@ -22,13 +23,18 @@ enum class PatrolErrorKind {
   NoHttpSession,   // no HTTP session could be opened: nothing was done
   OutOfSpace,      // the disk of Folder is (nearly) full: the patrol stopped
   UnusableFolder,  // no file can be stored in Folder, for SystemError
+  History,         // the patrol history could not be used as it should (History says why)
 };
 
 // One stop message, as values: the view words it in its own language.
 struct PatrolError {
   PatrolErrorKind Kind = PatrolErrorKind::NoHttpSession;
-  std::u16string Folder;    // the folder concerned; empty for NoHttpSession
-  int32_t SystemError = 0;  // the errno behind UnusableFolder; 0 otherwise
+  // The folder concerned; for History the database, or where a damaged one
+  // was moved; empty for NoHttpSession.
+  std::u16string Folder;
+  int32_t SystemError = 0;                        // the errno behind UnusableFolder; 0 otherwise
+  HistoryProblem History = HistoryProblem::None;  // for History: what was wrong
+  std::string Detail{};  // for History: SQLite's own words, when it gave any
 
   bool operator==(const PatrolError&) const = default;
 };

@@ -7,13 +7,16 @@
 #include <utility>
 #include <vector>
 
+#include "html/DocumentKind.h"
 #include "html/ExtractLinks.h"
 #include "html/FetchedFile.h"
 #include "html/FetchedFileList.h"
 #include "html/PageLinks.h"
 #include "html/RewriteLinks.h"
 #include "patrol/CancelWatch.h"
+#include "patrol/CheckRecords.h"
 #include "patrol/ChildLinks.h"
+#include "patrol/DocumentLinks.h"
 #include "patrol/DownloadBody.h"
 #include "patrol/FetchAhead.h"
 #include "patrol/FetchPlanner.h"
@@ -21,6 +24,7 @@
 #include "patrol/FetchedUrlList.h"
 #include "patrol/FileType.h"
 #include "patrol/PatrolFolders.h"
+#include "patrol/PatrolJournal.h"
 #include "patrol/PatrolRunning.h"
 #include "patrol/PatrolSettings.h"
 #include "patrol/PatrolStorage.h"
@@ -50,22 +54,25 @@ class Patrol {
  public:
   Patrol(PatrolView& view, PatrolList& list, const PatrolSettings& settings,
          const PatrolLimits& limits, platform::HttpConnections& http, CancelWatch& cancelWatch,
-         const PatrolSetup& setup)
+         const PatrolSetup& setup, PatrolJournal& journal)
       : view_(view),
         list_(list),
         settings_(settings),
         setup_(setup),
+        journal_(journal),
         fetchLimits_{settings.MaxFileBytes, limits.MinFreeBytes, limits.FreeSpace},
         bodies_(setup.ProgramFolder, fetchLimits_),
         storage_(fetchLimits_),
         ahead_(
             http, bodies_, settings.Connections, [] { return !IsRunning(); },
             [&cancelWatch] { return cancelWatch.ShouldAbandon(); },
-            [this](const FetchKey& key, std::u16string_view pageUrl, const DownloadBody& body) {
-              return ScanAhead(key, pageUrl, body);
+            [this](const FetchKey& /*key*/, std::u16string_view url, const DownloadBody& body) {
+              return ReadLinksAhead(body, url, setup_.Rewrite.Ansi);
             }),
-        planner_(list, fetchedUrls_, pageFiles_, ahead_.Horizon(),
-                 [this](const FetchKey& key) { return ahead_.Known(key); }) {}
+        planner_(
+            list, fetchedUrls_, pageFiles_, ahead_.Horizon(),
+            [this](const FetchKey& key) { return ahead_.Known(key); },
+            [this](const FetchKey& key) { return journal_.ValidatorsFor(key, list_); }) {}
 
   // Processes the list in order until its end, a cancel or a full disk. The
   // count is read again at every step because processing inserts after
@@ -89,7 +96,13 @@ class Patrol {
       const FetchedFile* page = pageFiles_[i];
       // A redirected page has a second record under the URL it was asked
       // for; the file is rewritten once, against the URL it came from.
-      if (page != nullptr && !aliases_.contains(page) && !binaryPages_.contains(page)) {
+      if (page == nullptr || aliases_.contains(page) || binaryPages_.contains(page)) {
+        continue;
+      }
+      if (styleSheets_.contains(page)) {
+        RewriteStyleSheet(page->LocalPath.View(), *page, imageFiles_, pageFiles_, setup_.Rewrite,
+                          rewritten);
+      } else {
         RewriteLinks(page->LocalPath.View(), *page, imageFiles_, pageFiles_, setup_.Rewrite,
                      rewritten);
       }
@@ -109,14 +122,17 @@ class Patrol {
   bool RanOutOfSpace() const { return storage_.OutOfSpace(); }
   // True when a cancel left an entry, a queued frame or link or an image unfetched.
   bool CancelLeftWork() const { return cancelLeftWork_; }
+  // The user entries updated so far, in order.
+  const std::vector<const UrlEntry*>& UpdatedEntries() const { return updatedEntries_; }
 
  private:
   bool KeepsGoing() const { return IsRunning() && !storage_.OutOfSpace(); }
   // Records whether a stop that left work undone came from a cancel.
   void NoteStop(bool workLeft) { cancelLeftWork_ = cancelLeftWork_ || (workLeft && !IsRunning()); }
 
-  // Fetches the page of the entry at index, stores it, and unless it is
-  // binary reads it, fetches its images and queues its frames and links.
+  // Fetches the page of the entry at index, stores it unless it is the same
+  // content as the entry's current copy, records what came of it, and unless
+  // it is binary reads it, fetches its images and queues its frames and links.
   void ProcessEntry(int32_t index) {
     UrlEntry& entry = *list_[index];
     if (SkipsQueuedEntry(list_, entry, pageFiles_)) {
@@ -125,18 +141,34 @@ class Patrol {
     view_.SetTitle(entry.Name.View());
     view_.SetUrl(entry.Url.View());
     view_.SetState(PatrolState::Downloading);
-    const WideString folder = FolderOf(entry);
-    if (!storage_.FolderUsable(folder)) {
-      return;  // nothing could be stored: the entry keeps all its fields
+    const bool user = !list_.IsTemporary(&entry);
+    const WideString folder = EntryFolder(entry, setup_.ProgramFolder, settings_.SaveFolder);
+    // Unchanged, unreachable or with nowhere to go, the entry keeps all its fields.
+    const bool usable = storage_.FolderUsable(folder);
+    FetchOutcome fetched;
+    if (usable) {
+      ahead_.Plan(planner_.FromEntry(index));
+      fetched = Take(planner_.PageRequest(entry));
     }
-    ahead_.Plan(planner_.FromEntry(index));
-    FetchOutcome fetched = Take(FetchPlanner::PageKey(entry));
-    if (fetched.Result == 0) {
-      return;  // unchanged or unreachable: the entry keeps all its fields
+    // A user entry's check follows its copy from before the check.
+    HistoryCheck check =
+        CheckOfFetch(entry.Url.View(), user ? CheckedKind::EntryPage : CheckedKind::QueuedPage,
+                     fetched, user ? entry.LocalFile.View() : std::u16string_view());
+    std::optional<WideString> pageUrl;
+    if (!usable) {
+      NoteStoreFailed(check);
+    } else if (fetched.Result != 0 &&
+               // The same content as the entry's copy changes nothing and is not read.
+               !(user && journal_.SameContent(entry, *fetched.Body, setup_.Rewrite.Ansi, check))) {
+      pageUrl = StorePage(entry, fetched, folder, check);
     }
-    const std::optional<WideString> pageUrl = StorePage(entry, fetched, folder);
+    journal_.Record(check);
     if (!pageUrl || fetched.Body->IsBinary()) {
       return;
+    }
+    const DocumentKind kind = KindOfDocument(fetched.Body->ContentType(), pageUrl->View());
+    if (kind == DocumentKind::Media) {
+      return;  // audio, video and PDF are stored as they came
     }
     view_.SetState(PatrolState::Analysing);
     // A page read while it waited for its turn is not read again: the same
@@ -144,7 +176,7 @@ class Patrol {
     PageLinks read;
     PageLinks& links = fetched.Links ? *fetched.Links : read;
     if (!fetched.Links) {
-      ReadLinks(*fetched.Body, pageUrl->View(), links);
+      ReadDocumentLinks(*fetched.Body, pageUrl->View(), kind, setup_.Rewrite.Ansi, links);
     }
     fetched.Body.reset();  // its memory or temporary file is not needed any more
     if (entry.GetImages != 0) {
@@ -159,19 +191,21 @@ class Patrol {
     ClearPageLinks(links);
   }
 
-  // Stores the page that `fetched` brought for entry, records it and updates
-  // the entry. Returns the URL its links are read against, or nothing when
-  // it could not be stored.
+  // Stores the page that `fetched` brought for entry, records it in check
+  // and updates the entry. Returns the URL its links are read against, or
+  // nothing when it could not be stored.
   std::optional<WideString> StorePage(UrlEntry& entry, const FetchOutcome& fetched,
-                                      const WideString& folder) {
+                                      const WideString& folder, HistoryCheck& check) {
     const DownloadBody& body = *fetched.Body;
     WideString localPath;
     // A failed copy counts as a failed fetch. Recording it would leave a
     // record without a file, and the next URL would be given the same free
     // name, so two records would share one file.
     if (!storage_.Store(body, folder, entry.Url.View(), localPath)) {
+      NoteStoreFailed(check);
       return std::nullopt;
     }
+    NoteStoredCopy(check, localPath.View());
     // A redirected page is read as coming from its final URL, as browsers
     // do; both URLs count as fetched. The entry keeps the URL as typed.
     const std::u16string& redirectedUrl = fetched.Report.RedirectedUrl;
@@ -182,8 +216,13 @@ class Patrol {
         pageFiles_.Add(std::make_unique<FetchedFile>(FetchedFile{pageUrl, localPath}));
     // The stored file holds the body's bytes, so its type is known now: by
     // its name first, as the rewrite pass would test it, then by its bytes.
-    if (BinaryByExtension(localPath.View()).value_or(body.IsBinary())) {
+    // A style sheet is rewritten as one; audio, video and PDF never are.
+    const DocumentKind kind = KindOfDocument(body.ContentType(), pageUrl.View());
+    if (BinaryByExtension(localPath.View()).value_or(body.IsBinary()) ||
+        kind == DocumentKind::Media) {
       binaryPages_.insert(record);
+    } else if (kind == DocumentKind::StyleSheet) {
+      styleSheets_.insert(record);
     }
     if (redirected) {
       fetchedUrls_.Add(pageUrl.View());
@@ -196,29 +235,9 @@ class Patrol {
       entry.LastTime = body.NewTime();
     } else {
       view_.UpdateEntry(entry, EntryUpdate{1, localPath, body.NewHasTime(), body.NewTime()});
+      updatedEntries_.push_back(&entry);
     }
     return pageUrl;
-  }
-
-  // Reads the links of a stored page's body, from memory or from its file.
-  void ReadLinks(const DownloadBody& body, std::u16string_view pageUrl, PageLinks& links) const {
-    if (body.InFile()) {
-      ExtractLinks(links, pageUrl, body.FilePath(), setup_.Rewrite.Ansi);
-    } else {
-      ExtractLinksFromBytes(links, pageUrl, body.Bytes(), setup_.Rewrite.Ansi);
-    }
-  }
-
-  // Reads the links of a page that arrived ahead of its turn, unless it is
-  // binary.
-  std::unique_ptr<PageLinks> ScanAhead(const FetchKey& /*key*/, std::u16string_view pageUrl,
-                                       const DownloadBody& body) const {
-    if (body.IsBinary()) {
-      return nullptr;
-    }
-    auto links = std::make_unique<PageLinks>();
-    ExtractLinksFromBytes(*links, pageUrl, body.Bytes(), setup_.Rewrite.Ansi);
-    return links;
   }
 
   // Waits for the download of key, whether fetched ahead or not. A download
@@ -244,20 +263,40 @@ class Patrol {
       view_.SetUrl(image->View());
       view_.SetState(PatrolState::Downloading);
       ahead_.Plan(planner_.FromImage(index, links, position));
-      FetchOutcome fetched = Take(FetchPlanner::ImageKey(image->View()));
-      WideString localPath;
-      if (fetched.Result == 0 || !storage_.Store(*fetched.Body, folder, image->View(), localPath)) {
-        continue;  // as for pages: no record for a file that was not stored
-      }
-      fetchedUrls_.Add(image->View());
-      imageFiles_.Add(std::make_unique<FetchedFile>(FetchedFile{*image, localPath}));
-      const std::u16string& redirectedUrl = fetched.Report.RedirectedUrl;
-      if (!redirectedUrl.empty()) {
-        // Images are never rewritten, so the second record needs no care.
-        fetchedUrls_.Add(redirectedUrl);
-        imageFiles_.Add(
-            std::make_unique<FetchedFile>(FetchedFile{WideString(redirectedUrl), localPath}));
-      }
+      StoreImage(*image, folder);
+    }
+  }
+
+  // Fetches the image at url and stores it, or, when the server says that
+  // the earlier copy is current, stores that copy again under the name the
+  // download would have had. Either way it is recorded alike.
+  void StoreImage(const WideString& image, const WideString& folder) {
+    FetchOutcome fetched = Take(planner_.ImageRequest(image.View()));
+    HistoryCheck check = CheckOfFetch(image.View(), CheckedKind::Image, fetched, {});
+    WideString localPath;
+    std::optional<bool> stored;
+    if (fetched.Report.Answer == FetchAnswer::NotModified &&
+        !(stored = journal_.StoreEarlierImage(image.View(), folder, storage_, check, localPath))) {
+      // The copy was changed or lost since it was stored: download it.
+      fetched = Take(planner_.ImageRequest(image.View()));
+      check = CheckOfFetch(image.View(), CheckedKind::Image, fetched, {});
+    }
+    if (fetched.Result != 0) {
+      stored = storage_.Store(*fetched.Body, folder, image.View(), localPath);
+      *stored ? NoteStoredCopy(check, localPath.View()) : NoteStoreFailed(check);
+    }
+    journal_.Record(check);
+    if (!stored.value_or(false)) {
+      return;  // as for pages: no record for a file that was not stored
+    }
+    fetchedUrls_.Add(image.View());
+    imageFiles_.Add(std::make_unique<FetchedFile>(FetchedFile{image, localPath}));
+    const std::u16string& redirectedUrl = fetched.Report.RedirectedUrl;
+    if (!redirectedUrl.empty()) {
+      // Images are never rewritten, so the second record needs no care.
+      fetchedUrls_.Add(redirectedUrl);
+      imageFiles_.Add(
+          std::make_unique<FetchedFile>(FetchedFile{WideString(redirectedUrl), localPath}));
     }
   }
 
@@ -276,14 +315,11 @@ class Patrol {
                     });
   }
 
-  WideString FolderOf(const UrlEntry& entry) const {
-    return EntryFolder(entry, setup_.ProgramFolder, settings_.SaveFolder);
-  }
-
   PatrolView& view_;
   PatrolList& list_;
   const PatrolSettings& settings_;
   const PatrolSetup& setup_;
+  PatrolJournal& journal_;
   const FetchLimits fetchLimits_;
   BodyStore bodies_;
   PatrolStorage storage_;
@@ -294,10 +330,33 @@ class Patrol {
   FetchPlanner planner_;
   // The second records of redirected pages, which the rewrite pass skips.
   std::unordered_set<const FetchedFile*> aliases_;
-  // The pages stored as images, videos or archives, which it skips too.
+  // The pages stored as images, videos or archives, or as media by their
+  // type, which it skips too.
   std::unordered_set<const FetchedFile*> binaryPages_;
+  // The style sheets, which it rewrites as sheets.
+  std::unordered_set<const FetchedFile*> styleSheets_;
   bool cancelLeftWork_ = false;
+  std::vector<const UrlEntry*> updatedEntries_;
 };
+
+// Runs the patrol of params.List, records it, and fills in report; true when a disk filled up.
+bool RunRecorded(const PatrolParams& params, const PatrolSettings& settings,
+                 const PatrolLimits& limits, platform::HttpConnections& http,
+                 CancelWatch& cancelWatch, const std::u16string& programFolder,
+                 PatrolReport& report) {
+  PatrolJournal journal(params.Trigger, settings.Change);
+  const platform::CodePage ansi(platform::AnsiCodePageName());
+  const PatrolSetup setup{programFolder,
+                          RewriteSetup{ansi, ansi.Encode(programFolder + u"null.gif")}};
+  Patrol patrol(*params.View, *params.List, settings, limits, http, cancelWatch, setup, journal);
+  patrol.RunMainLoop();
+  patrol.RewritePages();
+  patrol.ShowProblems();
+  journal.Finish(*params.View, report);
+  report.StoppedByCancel = patrol.CancelLeftWork() || cancelWatch.GaveUp();
+  report.UpdatedEntries = patrol.UpdatedEntries();
+  return patrol.RanOutOfSpace();
+}
 
 }  // namespace
 
@@ -335,18 +394,8 @@ int32_t RunPatrol(const PatrolParams& params) {
   // free-space floor for ever; under the starter's instance lock no other
   // patrol can be using them.
   platform::RemoveDownloadTemporaries(programFolder);
-  bool outOfSpace = false;
-  {
-    const platform::CodePage ansi(platform::AnsiCodePageName());
-    const PatrolSetup setup{programFolder,
-                            RewriteSetup{ansi, ansi.Encode(programFolder + u"null.gif")}};
-    Patrol patrol(view, *params.List, settings, limits, *http, cancelWatch, setup);
-    patrol.RunMainLoop();
-    patrol.RewritePages();
-    patrol.ShowProblems();
-    outOfSpace = patrol.RanOutOfSpace();
-    report.StoppedByCancel = patrol.CancelLeftWork() || cancelWatch.GaveUp();
-  }
+  const bool outOfSpace =
+      RunRecorded(params, settings, limits, *http, cancelWatch, programFolder, report);
   params.List->RemoveTemporaries();
   http.reset();
   view.Finished();

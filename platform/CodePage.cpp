@@ -4,6 +4,7 @@
 #include <array>
 #include <cerrno>
 #include <cstdlib>
+#include <optional>
 #include <utility>
 
 #include "platform/Utf8.h"
@@ -122,6 +123,32 @@ CodePage::CodePage(const std::string& name)
   for (size_t i = 0; asciiIdentity_ && i < ascii.size(); ++i) {
     asciiIdentity_ = decoded[i] == static_cast<char16_t>(ascii[i]);
   }
+  leadBytes_ = FindLeadBytes();
+}
+
+LeadByteTable CodePage::FindLeadBytes() const {
+  LeadByteTable table;
+  const std::u16string backslash = Decode("\\");
+  std::optional<char> sample;
+  for (size_t b = 0x80; b < table.Lead.size(); ++b) {
+    const char pair[] = {static_cast<char>(b), '\\'};
+    table.Lead[b] = !Decode(std::string_view(pair, 2)).ends_with(backslash);
+    if (table.Lead[b] && !sample.has_value()) {
+      sample = static_cast<char>(b);
+    }
+  }
+  if (!sample.has_value()) {
+    return table;
+  }
+  // A byte that makes one character with the lead byte decodes differently
+  // from the two bytes each on its own.
+  const std::u16string lead = Decode(std::string_view(&*sample, 1));
+  for (size_t b = 0; b < table.Trail.size(); ++b) {
+    const char pair[] = {*sample, static_cast<char>(b)};
+    table.Trail[b] =
+        Decode(std::string_view(pair, 2)) != lead + Decode(std::string_view(pair + 1, 1));
+  }
+  return table;
 }
 
 std::u16string CodePage::Decode(std::string_view bytes) const {

@@ -2,6 +2,7 @@
 
 #include <iconv.h>
 
+#include <array>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -33,6 +34,16 @@ class IconvHandle {
   iconv_t handle_ = kInvalid;
 };
 
+// The two-byte characters of a code page whose second byte may be ASCII, as
+// in Shift-JIS, where 0x95 0x5C is one character and not a backslash. Text
+// in such a code page must never take that second byte for the ASCII
+// character; a lead byte before a byte that cannot follow it stands alone, as
+// it does in a browser.
+struct LeadByteTable {
+  std::array<bool, 256> Lead{};   // begins a character that can end in 0x5C
+  std::array<bool, 256> Trail{};  // may end a character that a lead byte begins
+};
+
 // Lossless conversions between one narrow code page and UTF-16.
 //
 // Decoding goes character by character: a byte that does not start a valid
@@ -57,8 +68,13 @@ class CodePage {
   // U+DC80 + byte. Encode does not always give back the same bytes.
   std::u16string DecodeForReading(std::string_view bytes) const;
   std::string Encode(std::u16string_view text) const;
+  // Returns the code page's lead and trail bytes, worked out once when it was
+  // opened; both are empty for a code page whose characters never end in an
+  // ASCII byte.
+  const LeadByteTable& LeadBytes() const { return leadBytes_; }
 
  private:
+  LeadByteTable FindLeadBytes() const;
   void DecodeWithIconv(std::string_view bytes, std::u16string& out) const;
   void DecodeReversibly(std::string_view bytes, std::u16string& out) const;
   bool DecodeStrictly(std::string_view bytes, std::u16string& character) const;
@@ -70,6 +86,7 @@ class CodePage {
   // True when bytes 0x00..0x7F map to the same code points, which lets pure
   // ASCII text skip iconv altogether.
   bool asciiIdentity_ = false;
+  LeadByteTable leadBytes_;
 };
 
 }  // namespace kivo::platform

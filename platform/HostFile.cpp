@@ -115,4 +115,17 @@ std::optional<uint64_t> FileSize(int fd) {
   return static_cast<uint64_t>(info.st_size);
 }
 
+std::optional<FileStamp> StampOf(std::u16string_view path) {
+  const std::string hostPath = HostPath(path);
+  struct stat info {};
+  if (hostPath.empty() || hostPath.find('\0') != std::string::npos ||
+      ::lstat(hostPath.c_str(), &info) != 0 || !S_ISREG(info.st_mode)) {
+    return std::nullopt;
+  }
+  constexpr int64_t kNsPerSecond = 1000000000;
+  return FileStamp{static_cast<uint64_t>(info.st_size),
+                   static_cast<int64_t>(info.st_mtim.tv_sec) * kNsPerSecond +
+                       static_cast<int64_t>(info.st_mtim.tv_nsec)};
+}
+
 }  // namespace kivo::platform

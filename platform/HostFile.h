@@ -34,4 +34,17 @@ bool WriteAll(int fd, const void* src, int64_t size);
 // Returns the size of the open file, or nothing when it cannot be read.
 std::optional<uint64_t> FileSize(int fd);
 
+// The size and modification time of a file, which tell whether it has been
+// changed since they were taken.
+struct FileStamp {
+  uint64_t Size = 0;
+  int64_t ModifiedNs = 0;  // nanoseconds since 1970 UTC
+
+  friend bool operator==(const FileStamp&, const FileStamp&) = default;
+};
+
+// Returns the stamp of the regular file at `path` (a final symbolic link is not
+// followed), or nothing when there is none.
+std::optional<FileStamp> StampOf(std::u16string_view path);
+
 }  // namespace kivo::platform

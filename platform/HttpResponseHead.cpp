@@ -108,6 +108,8 @@ void HttpResponseHead::AddLine(std::string_view rawLine) {
     ETag = value;
   } else if (EqualsNoCase(name, "Retry-After") && !RetryAfter) {
     RetryAfter = value;
+  } else if (EqualsNoCase(name, "Content-Type") && !ContentType) {
+    ContentType = value;
   }
 }
 

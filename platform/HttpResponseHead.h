@@ -24,6 +24,7 @@ struct HttpResponseHead {
   std::optional<std::string> Location;
   std::optional<std::string> ETag;
   std::optional<std::string> RetryAfter;
+  std::optional<std::string> ContentType;
   bool Complete = false;
 
   // Takes one header line (its line end included, as libcurl gives it).

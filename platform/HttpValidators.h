@@ -18,6 +18,10 @@ inline constexpr size_t kMaxEtagBytes = 1024;
 struct HttpValidators {
   std::optional<SystemTime> IfModifiedSince;  // the Last-Modified time of the copy (GMT)
   std::optional<std::string> IfNoneMatch;     // its entity tag as it came, a weak W/"…" included
+
+  // True when the request carries any validator at all.
+  bool Any() const { return IfModifiedSince.has_value() || IfNoneMatch.has_value(); }
+  friend bool operator==(const HttpValidators&, const HttpValidators&) = default;
 };
 
 // True when `tag` can be kept and sent back as it came: not empty, at most kMaxEtagBytes, and

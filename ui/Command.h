@@ -16,6 +16,7 @@ enum class Command {
   ResetUpdateTime = 40012,
   PatrolAll = 40013,
   PatrolSelected = 40014,
+  ShowHistory = 40015,
 };
 
 }  // namespace kivo

@@ -10,6 +10,7 @@
 #include <memory>
 
 #include "dialup/DialupFlow.h"
+#include "notify/NoticeWaiter.h"
 #include "platform/InstanceLock.h"
 #include "platform/ProgramFolder.h"
 #include "ui/AppIcons.h"
@@ -44,6 +45,41 @@ void ReportRefusal(const StartOptions& options, const platform::LockAttempt& att
   box.exec();
 }
 
+// Runs the window until the program ends, with the program folder claimed,
+// and returns the notice that a run with /Q leaves to be shown afterwards.
+ChangeNotice RunWindow(QApplication& app, const StartOptions& options, const QString& serverName) {
+  QuitSignals quitSignals;
+  InstanceServer server;
+  if (!server.Listen(serverName)) {
+    PrintMessage(NoListenText());
+  }
+
+  std::unique_ptr<DialupFlow> dialup = CreateDialupFlow();
+  MainWindow window(*dialup);
+  window.SetAfterPatrol(options.QuitAfterPatrol ? AfterPatrol::Quit : AfterPatrol::Stay);
+  QObject::connect(&server, &InstanceServer::activationRequested, &window,
+                   &MainWindow::BringToFront);
+  // The history window is modal, so it opens once the socket's own events are done.
+  QObject::connect(&server, &InstanceServer::historyRequested, &window, &MainWindow::ShowHistoryOf,
+                   Qt::QueuedConnection);
+  QObject::connect(&quitSignals, &QuitSignals::quitRequested, &window, &MainWindow::RequestClose);
+  // A logout first asks every program to keep its data; the session may end
+  // the program without another word afterwards.
+  QObject::connect(&app, &QGuiApplication::commitDataRequest, &window, &MainWindow::SaveAll);
+  window.show();
+  if (options.HistoryUrl) {
+    const QString url = *options.HistoryUrl;
+    QMetaObject::invokeMethod(
+        &window, [&window, url] { window.ShowHistoryOf(url); }, Qt::QueuedConnection);
+  }
+  if (options.PatrolAtStart) {
+    window.Post(Command::PatrolAll);
+  }
+  app.exec();
+  window.Shutdown();
+  return window.NoticeAfterExit();
+}
+
 }  // namespace
 
 void InstallQtTranslation(QApplication& app, QTranslator& translator) {
@@ -70,7 +106,7 @@ int RunGui(int argc, char** argv) {
   const std::u16string folder = platform::ProgramFolder();
   const QString serverName = InstanceServerName(folder);
   Claim claim = ClaimProgramFolder(
-      ClaimSteps{[&serverName] { return RaiseRunningInstance(serverName); },
+      ClaimSteps{[&] { return RaiseRunningInstance(serverName, options.HistoryUrl); },
                  [] { return platform::InstanceLock::Attempt(platform::LockHolder::Kivo); },
                  [] { QThread::msleep(kClaimPauseMs); }});
   if (claim.Result == ClaimResult::Raised) {
@@ -80,27 +116,11 @@ int RunGui(int argc, char** argv) {
     ReportRefusal(options, claim.Attempt, folder);
     return kExitLocked;
   }
-  QuitSignals quitSignals;
-  InstanceServer server;
-  if (!server.Listen(serverName)) {
-    PrintMessage(NoListenText());
-  }
-
-  std::unique_ptr<DialupFlow> dialup = CreateDialupFlow();
-  MainWindow window(*dialup);
-  window.SetAfterPatrol(options.QuitAfterPatrol ? AfterPatrol::Quit : AfterPatrol::Stay);
-  QObject::connect(&server, &InstanceServer::activationRequested, &window,
-                   &MainWindow::BringToFront);
-  QObject::connect(&quitSignals, &QuitSignals::quitRequested, &window, &MainWindow::RequestClose);
-  // A logout first asks every program to keep its data; the session may end
-  // the program without another word afterwards.
-  QObject::connect(&app, &QGuiApplication::commitDataRequest, &window, &MainWindow::SaveAll);
-  window.show();
-  if (options.PatrolAtStart) {
-    window.Post(Command::PatrolAll);
-  }
-  app.exec();
-  window.Shutdown();
+  const ChangeNotice notice = RunWindow(app, options, serverName);
+  // The notice of /P /Q comes once the list is saved and the program folder
+  // is free again, from a process that outlives this one to hear a click.
+  claim.Attempt.Lock.reset();
+  NotifyInBackground(notice, "/proc/self/exe");
   return 0;
 }
 

@@ -6,6 +6,10 @@
 #include <QDir>
 #include <QLocalServer>
 #include <QLocalSocket>
+#include <QTimer>
+#include <memory>
+
+#include "notify/NoticeWaiter.h"
 
 namespace kivo {
 
@@ -15,6 +19,10 @@ namespace {
 // a start that finds nobody does not seem to hang.
 constexpr int kConnectMs = 2000;
 constexpr int kAnswerMs = 5000;
+// How long the running program waits for a start's line.
+constexpr int kLineMs = 1000;
+// The longest line a start sends: the option and a percent-encoded URL.
+constexpr qint64 kMaxLine = 16 * 1024;
 
 }  // namespace
 
@@ -33,12 +41,15 @@ QString InstanceServerName(std::u16string_view programFolder) {
   return QDir(runtime).filePath(base + QStringLiteral(".sock"));
 }
 
-bool RaiseRunningInstance(const QString& name) {
+bool RaiseRunningInstance(const QString& name, const std::optional<QString>& historyUrl) {
   QLocalSocket socket;
   socket.connectToServer(name);
   if (!socket.waitForConnected(kConnectMs)) {
     return false;
   }
+  const QString line = historyUrl ? HistoryOptionFor(*historyUrl) : QString();
+  socket.write(line.toLatin1() + '\n');
+  socket.flush();
   // The running program closes the connection once it has come to the front.
   if (socket.state() != QLocalSocket::UnconnectedState) {
     socket.waitForDisconnected(kAnswerMs);
@@ -59,9 +70,37 @@ bool InstanceServer::Listen(const QString& name) {
 
 void InstanceServer::Accept() {
   while (QLocalSocket* socket = server_->nextPendingConnection()) {
-    emit activationRequested();
-    connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);
+    Serve(socket);
+  }
+}
+
+void InstanceServer::Serve(QLocalSocket* socket) {
+  socket->setReadBufferSize(kMaxLine);
+  auto answered = std::make_shared<bool>(false);
+  // A start that sends no line, or goes away, is still brought to the front.
+  const auto answer = [this, socket, answered] {
+    if (*answered) {
+      return;
+    }
+    *answered = true;
+    const QString line = QString::fromLatin1(socket->readLine(kMaxLine)).trimmed();
+    // The start may end now; what it asked for is done after.
     socket->disconnectFromServer();
+    emit activationRequested();
+    if (const std::optional<QString> url = HistoryUrlFromOption(line)) {
+      emit historyRequested(*url);
+    }
+  };
+  connect(socket, &QLocalSocket::readyRead, this, [socket, answer] {
+    if (socket->canReadLine() || socket->bytesAvailable() >= kMaxLine) {
+      answer();
+    }
+  });
+  connect(socket, &QLocalSocket::disconnected, this, answer);
+  connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);
+  QTimer::singleShot(kLineMs, socket, answer);
+  if (socket->canReadLine()) {
+    answer();
   }
 }
 

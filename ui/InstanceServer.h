@@ -2,9 +2,11 @@
 
 #include <QObject>
 #include <QString>
+#include <optional>
 #include <string_view>
 
 class QLocalServer;
+class QLocalSocket;
 
 namespace kivo {
 
@@ -13,13 +15,16 @@ namespace kivo {
 // is one.
 QString InstanceServerName(std::u16string_view programFolder);
 
-// Asks a program already running under `name` to come to the front; true
+// Asks a program already running under `name` to come to the front and,
+// given `historyUrl`, to show the history of the entry with that URL; true
 // when one answered. Nothing else is passed on.
-bool RaiseRunningInstance(const QString& name);
+bool RaiseRunningInstance(const QString& name,
+                          const std::optional<QString>& historyUrl = std::nullopt);
 
 // The local socket on which the running program hears of later starts. Each
-// connection is a request to come to the front and carries nothing; it is
-// closed at once after activationRequested.
+// connection is a request to come to the front, with one line that may ask
+// for an entry's history; it is closed once the line is read, or after a
+// moment without one, and then the signals follow.
 //
 // Only the holder of the instance lock may listen: it then knows that a
 // socket file left under the name is stale, and replaces it.
@@ -34,9 +39,12 @@ class InstanceServer final : public QObject {
 
  signals:
   void activationRequested();
+  // A later start asked for the history of the entry with `url`.
+  void historyRequested(const QString& url);
 
  private:
   void Accept();
+  void Serve(QLocalSocket* socket);
 
   QLocalServer* server_;
 };

@@ -2,23 +2,21 @@
 
 #include <QApplication>
 #include <QCloseEvent>
-#include <QDesktopServices>
+#include <QDBusConnection>
 #include <QDialog>
 #include <QHeaderView>
-#include <QMessageBox>
-#include <QProcess>
-#include <QStandardPaths>
-#include <QUrl>
 
 #include "dialup/DialupFlow.h"
+#include "notify/DesktopNotifier.h"
 #include "patrol/PatrolList.h"
 #include "patrol/PatrolRunning.h"
-#include "platform/FileExists.h"
 #include "platform/ProgramFolder.h"
 #include "ui/AboutBox.h"
 #include "ui/AppIcons.h"
 #include "ui/CommandBands.h"
+#include "ui/DesktopOpener.h"
 #include "ui/GuiMessages.h"
+#include "ui/HistoryWindow.h"
 #include "ui/MainActions.h"
 #include "ui/OptionsSheet.h"
 #include "ui/PatrolDialog.h"
@@ -36,20 +34,6 @@ QString FromWide(std::u16string_view text) {
   return QString::fromUtf16(text.data(), static_cast<qsizetype>(text.size()));
 }
 
-// Hands `path` to the desktop's default opener; false when there is none to
-// start. The desktop's opener is xdg-open, which the desktop services also
-// run on a generic desktop; without it they have nothing better and only
-// complain in English on stderr, so they are not asked. Platforms without
-// desktop services (the offscreen and minimal ones) get xdg-open directly.
-bool OpenWithDesktop(const QString& path) {
-  const QString opener = QStandardPaths::findExecutable(QStringLiteral("xdg-open"));
-  if (opener.isEmpty()) {
-    return false;
-  }
-  return QDesktopServices::openUrl(QUrl::fromLocalFile(path)) ||
-         QProcess::startDetached(opener, {path});
-}
-
 }  // namespace
 
 MainWindow::MainWindow(DialupFlow& dialup, QWidget* parent)
@@ -57,6 +41,7 @@ MainWindow::MainWindow(DialupFlow& dialup, QWidget* parent)
       dialup_(dialup),
       editEntry_(EditUrlEntry),
       showOptions_(ShowOptionsSheet),
+      notify_([this](const ChangeNotice& notice) { NotifyDesktop(notice); }),
       file_(UrlListFile::InProgramFolder()) {
   setObjectName(QStringLiteral("mainWindow"));
   setWindowTitle(QStringLiteral("Kivo"));
@@ -130,6 +115,9 @@ void MainWindow::Execute(Command command) {
     case Command::PatrolSelected:
       StartPatrol(PatrolScope::Selected);
       return;
+    case Command::ShowHistory:
+      ShowHistory();
+      return;
   }
 }
 
@@ -181,15 +169,9 @@ void MainWindow::ViewEntry() {
   if (entry.Status == 0) {
     return;
   }
-  // A copy that is gone, or an entry that names none, opens nothing rather
-  // than whatever the desktop makes of an empty or dangling path. A desktop
-  // with no opener at all is said, and the entry is not taken as viewed.
-  if (!entry.LocalFile.IsEmpty() && FileExists(entry.LocalFile.View()) &&
-      !OpenWithDesktop(FromWide(entry.LocalFile.View()))) {
-    QMessageBox box(QMessageBox::Warning, QStringLiteral("Kivo"), NoOpenerText(), QMessageBox::Ok,
-                    this);
-    box.setObjectName(QStringLiteral("noOpenerBox"));
-    box.exec();
+  // A desktop with no opener at all is said, and the entry is not taken as
+  // viewed.
+  if (!OpenStoredCopy(this, FromWide(entry.LocalFile.View()))) {
     return;
   }
   entry.Status = 2;
@@ -206,6 +188,29 @@ void MainWindow::ResetUpdateTime() {
     model_->RowChanged(row);
   }
   SaveList();
+}
+
+void MainWindow::ShowHistory() {
+  const std::vector<int32_t> rows = listView_->SelectedRows();
+  if (rows.empty()) {
+    return;
+  }
+  ShowEntryHistory(this, *list_[rows.front()],
+                   [](QWidget* parent, const QString& path) { OpenStoredCopy(parent, path); });
+}
+
+void MainWindow::ShowHistoryOf(const QString& url) {
+  BringToFront();
+  if (patrolling_ || QApplication::activeModalWidget() != nullptr) {
+    return;
+  }
+  for (int32_t row = 0; row < list_.Count(); ++row) {
+    if (FromWide(list_[row]->Url.View()) == url) {
+      listView_->SelectOnly(row);
+      ShowHistory();
+      return;
+    }
+  }
 }
 
 void MainWindow::StartPatrol(PatrolScope scope) {
@@ -235,6 +240,8 @@ void MainWindow::RunPatrol() {
   PatrolList patrolList;
   PreparePatrol(list_, patrolScope_, listView_->SelectedRows(), patrolList);
   int32_t updatedEntries = 0;
+  ChangeNotice notice;
+  bool watched = false;
   {
     PatrolDialog dialog(
         patrolList,
@@ -247,14 +254,18 @@ void MainWindow::RunPatrol() {
     // standard error instead of a box that nobody may be there to answer.
     if (afterPatrol_ == AfterPatrol::Quit) {
       dialog.SetErrorDelivery(PatrolDialog::ErrorDelivery::StandardError);
+      dialog.SetTrigger(PatrolTrigger::GuiOption);
     }
     patrolDialog_ = &dialog;
     dialog.Run();
+    notice = MakeChangeNotice(dialog.Report().UpdatedEntries);
+    watched = dialog.ActiveAtEnd();
   }
   patrolling_ = false;
   if (updatedEntries > 0 || !listSaved_) {
     SaveList();
   }
+  TellDesktop(notice, watched);
   dialup_.HangUpIfDialed(this);
   if (afterPatrol_ == AfterPatrol::Quit || closeRequested_) {
     Post(Command::Exit);
@@ -268,6 +279,29 @@ void MainWindow::ShowAbout() {
 
 void MainWindow::ShowOptions() {
   showOptions_(this, dialup_.ListEntries());
+}
+
+void MainWindow::TellDesktop(const ChangeNotice& notice, bool watched) {
+  if (notice.IsEmpty() || !NoticesWanted()) {
+    return;
+  }
+  if (afterPatrol_ == AfterPatrol::Quit) {
+    // The program ends right after this patrol, and could not hear a click
+    // on the notice; it is shown once the list is saved and the lock freed.
+    noticeAfterExit_ = notice;
+    return;
+  }
+  if (!watched) {
+    notify_(notice);
+  }
+}
+
+void MainWindow::NotifyDesktop(const ChangeNotice& notice) {
+  if (notifier_ == nullptr) {
+    notifier_ = new DesktopNotifier(QDBusConnection::sessionBus(), this);
+    connect(notifier_, &DesktopNotifier::historyRequested, this, &MainWindow::ShowHistoryOf);
+  }
+  notifier_->Show(notice, HistoryAction::Offer);
 }
 
 void MainWindow::RequestClose() {

@@ -8,6 +8,7 @@
 #include <memory>
 #include <vector>
 
+#include "changes/ChangeNotice.h"
 #include "patrol/PreparePatrol.h"
 #include "ui/Command.h"
 #include "ui/UrlListView.h"
@@ -19,6 +20,7 @@ class QAction;
 namespace kivo {
 
 class CommandBands;
+class DesktopNotifier;
 class DialupFlow;
 class EntryListing;
 class MainActions;
@@ -45,6 +47,7 @@ class MainWindow final : public QMainWindow {
   using EditEntryFunction = std::function<bool(QWidget* parent, UrlEntry& entry)>;
   using OptionsFunction =
       std::function<void(QWidget* parent, const std::shared_ptr<EntryListing>& dialupEntries)>;
+  using NotifyFunction = std::function<void(const ChangeNotice& notice)>;
 
   // Builds the window, reads its layout and loads the list file of the
   // program folder. `dialup` must outlive the window.
@@ -57,6 +60,16 @@ class MainWindow final : public QMainWindow {
   void SetShowOptions(OptionsFunction showOptions) { showOptions_ = std::move(showOptions); }
   // Sets what happens after each patrol.
   void SetAfterPatrol(AfterPatrol afterPatrol) { afterPatrol_ = afterPatrol; }
+  // Replaces the desktop notice after a patrol that updated entries while
+  // the program was not active (the notification service by default), for
+  // tests.
+  void SetNotify(NotifyFunction notify) { notify_ = std::move(notify); }
+  // Returns the notice that the last patrol of a run with /Q leaves to be
+  // shown once the program has ended; empty when there is none.
+  const ChangeNotice& NoticeAfterExit() const { return noticeAfterExit_; }
+  // Shows the history of the first entry with `url`, brought to the front;
+  // nothing while a patrol or another dialog is open.
+  void ShowHistoryOf(const QString& url);
 
   // Carries out `command` now.
   void Execute(Command command);
@@ -95,14 +108,23 @@ class MainWindow final : public QMainWindow {
   void DeleteEntries();
   void ViewEntry();
   void ResetUpdateTime();
+  void ShowHistory();
   void StartPatrol(PatrolScope scope);
   void RunPatrol();
   void ShowAbout();
   void ShowOptions();
+  // Tells the desktop of the entries a patrol updated, when the Notify
+  // setting lets it: after the program has ended for /Q, at once when the
+  // patrol was not `watched` (its dialog did not have the focus at its end).
+  void TellDesktop(const ChangeNotice& notice, bool watched);
+  void NotifyDesktop(const ChangeNotice& notice);
 
   DialupFlow& dialup_;
   EditEntryFunction editEntry_;
   OptionsFunction showOptions_;
+  NotifyFunction notify_;
+  DesktopNotifier* notifier_ = nullptr;
+  ChangeNotice noticeAfterExit_;
   UrlList list_;
   UrlListFile file_;
   std::unique_ptr<MainActions> actions_;

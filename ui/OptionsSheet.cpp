@@ -1,6 +1,7 @@
 #include "ui/OptionsSheet.h"
 
 #include "ui/ConnectionPage.h"
+#include "ui/NotifyPage.h"
 #include "ui/SaveFolderPage.h"
 #include "ui/TimeoutPage.h"
 
@@ -12,6 +13,7 @@ OptionsSheet::OptionsSheet(const std::shared_ptr<EntryListing>& dialupEntries, Q
           [dialupEntries](QWidget* holder) { return new ConnectionPage(dialupEntries, holder); });
   AddPage(QStringLiteral("ﾀｲﾑｱｳﾄ"), [](QWidget* holder) { return new TimeoutPage(holder); });
   AddPage(QStringLiteral("保存"), [](QWidget* holder) { return new SaveFolderPage(holder); });
+  AddPage(QStringLiteral("通知"), [](QWidget* holder) { return new NotifyPage(holder); });
 }
 
 void ShowOptionsSheet(QWidget* parent, const std::shared_ptr<EntryListing>& dialupEntries) {

@@ -10,7 +10,7 @@ namespace kivo {
 
 class EntryListing;
 
-// The sheet "ｵﾌﾟｼｮﾝ" with the pages "接続", "ﾀｲﾑｱｳﾄ" and "保存"; each page reads
+// The sheet "ｵﾌﾟｼｮﾝ" with the pages "接続", "ﾀｲﾑｱｳﾄ", "保存" and "通知"; each page reads
 // the settings store when it is made and writes it on OK.
 class OptionsSheet : public PropertySheet {
   Q_OBJECT

@@ -104,7 +104,7 @@ int32_t PatrolDialog::Run() {
   refresh_->start();
   // The worker's first calls wait in the event queue until exec() serves
   // them, so it may start before the dialog is up.
-  worker_.Start(PatrolParams{this, &list_});
+  worker_.Start(PatrolParams{this, &list_, nullptr, &report_, trigger_});
   exec();
   // exec() also returns when the whole program is told to quit. The worker
   // may then be waiting for this thread, so it is cancelled and served until
@@ -166,8 +166,11 @@ void PatrolDialog::ShowError(const PatrolError& error) {
     std::fprintf(stderr, "kivo: %s\n", text.toUtf8().constData());
     return;
   }
-  CallOnGuiThread([this, &text] {
-    QMessageBox box(QMessageBox::Critical, QStringLiteral("Kivo"), text, QMessageBox::Ok, this);
+  // The history's troubles cost the patrol nothing, so they only warn.
+  const QMessageBox::Icon icon =
+      error.Kind == PatrolErrorKind::History ? QMessageBox::Warning : QMessageBox::Critical;
+  CallOnGuiThread([this, &text, icon] {
+    QMessageBox box(icon, QStringLiteral("Kivo"), text, QMessageBox::Ok, this);
     box.setObjectName(QStringLiteral("patrolErrorBox"));
     box.setAccessibleName(text);
     box.exec();
@@ -186,6 +189,7 @@ void PatrolDialog::UpdateEntry(UrlEntry& entry, const EntryUpdate& update) {
 void PatrolDialog::Finished() {
   CallOnGuiThread([this] {
     finished_ = true;
+    activeAtEnd_ = isActiveWindow();
     Refresh();
     accept();
   });

@@ -55,9 +55,17 @@ class PatrolDialog final : public QDialog, public PatrolView {
   int32_t Run();
   // Sends the stop messages to `delivery` from now on (a box by default).
   void SetErrorDelivery(ErrorDelivery delivery) { errorDelivery_ = delivery; }
+  // Tells the history how the next patrol was started (a command by default).
+  void SetTrigger(PatrolTrigger trigger) { trigger_ = trigger; }
   // Cancels the patrol as the Cancel button does: the worker stops before
   // the next entry or image, and the dialog closes once it has finished.
   void Cancel();
+  // Returns what the last patrol reported besides its result, once Run has
+  // returned.
+  const PatrolReport& Report() const { return report_; }
+  // Returns whether the dialog had the focus when the patrol ended, that is
+  // whether the user was looking at the program then.
+  bool ActiveAtEnd() const { return activeAtEnd_; }
 
   // PatrolView, called by the worker.
   void SetTitle(std::u16string_view name) override;
@@ -80,6 +88,7 @@ class PatrolDialog final : public QDialog, public PatrolView {
 
  private:
   ErrorDelivery errorDelivery_ = ErrorDelivery::Box;
+  PatrolTrigger trigger_ = PatrolTrigger::Gui;
   // What the worker reported last, waiting to be shown.
   struct Shown {
     QString Title;
@@ -121,7 +130,9 @@ class PatrolDialog final : public QDialog, public PatrolView {
   const std::function<void()>* call_ = nullptr;
 
   PatrolThread worker_;
+  PatrolReport report_;
   bool finished_ = false;
+  bool activeAtEnd_ = false;
 };
 
 }  // namespace kivo

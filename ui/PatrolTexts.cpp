@@ -9,6 +9,31 @@ QString FromWide(const std::u16string& text) {
   return QString::fromUtf16(text.data(), static_cast<qsizetype>(text.size()));
 }
 
+// What went wrong with the history; the patrol itself went on without it.
+QString HistoryText(const PatrolError& error) {
+  const QString path = FromWide(error.Folder);
+  const QString notRecorded = QStringLiteral("今回の巡回は記録されません。");
+  switch (error.History) {
+    case HistoryProblem::MovedAside:
+      return QStringLiteral("巡回履歴が壊れていたため、%1 として残し、新しく作り直しました。")
+          .arg(path);
+    case HistoryProblem::Damaged:
+      return QStringLiteral("巡回履歴 %1 が壊れています。").arg(path) + notRecorded;
+    case HistoryProblem::NewerSchema:
+      return QStringLiteral("巡回履歴 %1 は新しい版のKivoで作られています。").arg(path) +
+             notRecorded;
+    case HistoryProblem::Full:
+      return QStringLiteral("ﾃﾞｨｽｸの空きが足りないため、巡回履歴 %1 に書き込めません。").arg(path) +
+             notRecorded;
+    case HistoryProblem::Locked:
+      return QStringLiteral("巡回履歴 %1 を他のﾌﾟﾛｸﾞﾗﾑが使用しています。").arg(path) + notRecorded;
+    default:
+      return QStringLiteral("巡回履歴 %1 を使用できません(%2)。")
+                 .arg(path, QString::fromStdString(error.Detail)) +
+             notRecorded;
+  }
+}
+
 }  // namespace
 
 QString PatrolStateText(PatrolState state) {
@@ -47,6 +72,8 @@ QString PatrolErrorText(const PatrolError& error) {
     case PatrolErrorKind::UnusableFolder:
       return QStringLiteral("ﾌｫﾙﾀﾞ %1 にﾌｧｲﾙを保存できません(%2)。")
           .arg(folder, SystemErrorText(error.SystemError));
+    case PatrolErrorKind::History:
+      return HistoryText(error);
   }
   return QString();
 }

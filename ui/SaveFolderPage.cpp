@@ -1,8 +1,12 @@
 #include "ui/SaveFolderPage.h"
 
+#include <QComboBox>
+#include <QGridLayout>
+#include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QVBoxLayout>
+#include <algorithm>
 
 #include "platform/ProgramFolder.h"
 #include "ui/FolderField.h"
@@ -13,20 +17,41 @@
 namespace kivo {
 
 SaveFolderPage::SaveFolderPage(QWidget* parent)
-    : SheetPage(parent), folder_(new FolderField(QStringLiteral("保存先"), this)) {
+    : SheetPage(parent),
+      folder_(new FolderField(QStringLiteral("保存先"), this)),
+      changeTest_(new QComboBox(this)) {
   const QString label = QStringLiteral("保存先(&S)");
+  const QString changeLabel = QStringLiteral("判定方法(&J):");
+  NameControl(changeTest_, "changeTestCombo", changeLabel);
+  // In the order of the setting's numbers: 0, 1, 2.
+  changeTest_->addItems({QStringLiteral("更新日時(Last-Modified)だけ"),
+                         QStringLiteral("更新日時・ETagと内容のﾊﾞｲﾄ列"),
+                         QStringLiteral("更新日時・ETagと表示される文章")});
 
   RegKey key;
   key.OpenForRead(RegRoot::CurrentUser, kSettingsKeyPath);
   // Room for the longest folder, its final "/" and the terminator.
   const WideString stored = ReadStringSetting(key, Setting::SaveFolder, kMaxFolderChars + 2);
+  const uint32_t changeTest = ReadDwordSetting(key, Setting::ChangeTest);
   key.Close();
   folder_->SetText(stored.IsEmpty() ? ToQString(platform::ProgramFolder())
                                     : ToQString(stored.View()));
+  changeTest_->setCurrentIndex(static_cast<int>(std::min(changeTest, kMaxChangeTest)));
+
+  // A new copy is stored only for a page that changed, so what counts as a
+  // change sits beside where the copies go.
+  auto* change = new QGroupBox(QStringLiteral("更新の判定"), this);
+  NameControl(change, "changeTestFrame", change->title());
+  changeTest_->setParent(change);
+  auto* row = new QGridLayout(change);
+  row->addWidget(MakeBuddyLabel(changeLabel, changeTest_, "changeTestLabel", change), 0, 0);
+  row->addWidget(changeTest_, 0, 1);
+  row->setColumnStretch(2, 1);
 
   auto* layout = new QVBoxLayout(this);
   layout->addWidget(MakeBuddyLabel(label, folder_->Edit(), "saveFolderLabel", this));
   layout->addWidget(folder_);
+  layout->addWidget(change);
   layout->addStretch(1);
 }
 
@@ -35,13 +60,12 @@ bool SaveFolderPage::Check() {
 }
 
 void SaveFolderPage::Apply() {
-  const std::optional<WideString> folder = folder_->Folder();
-  if (!folder) {
-    return;
-  }
   RegKey key;
   key.OpenForWrite(RegRoot::CurrentUser, kSettingsKeyPath);
-  WriteStringSetting(key, Setting::SaveFolder, folder->View());
+  WriteDwordSetting(key, Setting::ChangeTest, static_cast<uint32_t>(changeTest_->currentIndex()));
+  if (const std::optional<WideString> folder = folder_->Folder()) {
+    WriteStringSetting(key, Setting::SaveFolder, folder->View());
+  }
   key.Close();
 }
 

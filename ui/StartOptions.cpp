@@ -1,5 +1,7 @@
 #include "ui/StartOptions.h"
 
+#include "notify/NoticeWaiter.h"
+
 namespace kivo {
 
 StartOptions ParseStartOptions(const QStringList& arguments) {
@@ -15,6 +17,11 @@ StartOptions ParseStartOptions(const QStringList& arguments) {
       options.PatrolAtStart = true;
     } else if (option == QLatin1Char('Q')) {
       options.QuitAfterPatrol = true;
+    }
+  }
+  for (const QString& argument : arguments) {
+    if (std::optional<QString> url = HistoryUrlFromOption(argument)) {
+      options.HistoryUrl = std::move(url);
     }
   }
   return options;

@@ -33,6 +33,9 @@ constexpr SettingInfo kSettings[] = {
     {Setting::MaxFileSize, u"MaxFileSize", kRegDword, 1024, u"", Number},
     {Setting::Connections, u"Connections", kRegDword, kDefaultConnections, u"", Count, 0,
      kMinConnections, kMaxConnections},
+    {Setting::ChangeTest, u"ChangeTest", kRegDword, static_cast<uint32_t>(ChangeTest::SameText),
+     u"", Count, 0, 0, kMaxChangeTest},
+    {Setting::Notify, u"Notify", kRegDword, 1, u"", Switch},
 };
 
 constexpr bool TableFollowsEnum() {
@@ -44,7 +47,7 @@ constexpr bool TableFollowsEnum() {
   return true;
 }
 static_assert(TableFollowsEnum(), "the settings table must list every Setting in enum order");
-static_assert(std::size(kSettings) == static_cast<size_t>(Setting::Connections) + 1);
+static_assert(std::size(kSettings) == static_cast<size_t>(Setting::Notify) + 1);
 
 }  // namespace
 

@@ -30,6 +30,8 @@ enum class Setting {
   LastTimeWidth,
   MaxFileSize,  // the largest download a patrol stores, in MiB; 0 sets no limit
   Connections,  // how many requests a patrol keeps in flight at most
+  ChangeTest,   // what, besides the Last-Modified time, tells a patrol that a page is unchanged
+  Notify,       // 1: a patrol that updated entries tells the desktop
 };
 
 // Time-outs are kept in 10..600 seconds, whatever the settings file holds.
@@ -39,6 +41,15 @@ inline constexpr uint32_t kMaxTimeoutSeconds = 600;
 inline constexpr uint32_t kMinConnections = 1;
 inline constexpr uint32_t kMaxConnections = 16;
 inline constexpr uint32_t kDefaultConnections = 4;
+
+// What the ChangeTest setting's numbers mean. Every value keeps the Last-Modified test; the
+// others also send the validators of the stored copy and compare what arrives with it.
+enum class ChangeTest : uint32_t {
+  LastModified = 0,  // the Last-Modified time alone: a page without one is changed every time
+  SameBytes = 1,     // validators, then a body identical to the stored copy's is unchanged
+  SameText = 2,      // validators, then a page whose visible text is the same is unchanged
+};
+inline constexpr uint32_t kMaxChangeTest = static_cast<uint32_t>(ChangeTest::SameText);
 
 // What a setting holds, which decides how a typed value is checked.
 enum class SettingKind {

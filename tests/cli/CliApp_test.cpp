@@ -19,8 +19,12 @@
 #include <vector>
 
 #include "common/ProgramHome.h"
+#include "common/SampleHistory.h"
+#include "common/ScopedEnv.h"
 #include "httpserver/TestHttpServer.h"
+#include "patrol/PatrolHistory.h"
 #include "platform/InstanceLock.h"
+#include "urllist/Settings.h"
 
 namespace kivo {
 namespace {
@@ -121,7 +125,8 @@ TEST_F(KivoCliTest, SettingsGoThroughTheRulesAndReachThePatrol) {
   EXPECT_EQ(Run({"get", "ConnectTimeout"}).Out, "10\n");
   const Output all = Run({"get"});
   EXPECT_THAT(all.Out, HasSubstr("ConnectTimeout=10\n"));
-  EXPECT_EQ(std::count(all.Out.begin(), all.Out.end(), '\n'), 18);
+  EXPECT_EQ(std::count(all.Out.begin(), all.Out.end(), '\n'),
+            static_cast<std::ptrdiff_t>(AllSettings().size()));
   ASSERT_EQ(Run({"add", Url("/a.html")}).Status, 0);
   ASSERT_EQ(Run({"set", "UseProxy", "1"}).Status, 0);  // with no proxy name
   const Output patrol = Run({"patrol"});
@@ -182,6 +187,89 @@ TEST_F(KivoCliTest, DamagedLocalStateIsNamed) {
   }
 }
 
+// The history is read while another program holds the list, as during its
+// patrol; times are shown in local time.
+TEST_F(KivoCliTest, HistoryDiffAndLogReadTheHistoryWhileTheListIsHeld) {
+  const std::string folder = home_.Program() + "/";
+  test::WriteSampleHistory(folder);
+  const test::ScopedEnv utc("TZ", "UTC");
+  ::tzset();
+  std::unique_ptr<platform::InstanceLock> lock =
+      platform::InstanceLock::TryAcquire(platform::LockHolder::Kivo);
+  ASSERT_NE(lock, nullptr);
+  const auto size = [](const char* text) { return std::to_string(std::string(text).size()); };
+  const std::string day = "2026/12/";
+  struct Case {
+    std::vector<std::string> Args;
+    int Status;
+    std::string Out;
+    std::string Err;
+  };
+  const Case cases[] = {
+      {{"history", "1"},
+       0,
+       "-\t" + day + "12 10:15:00\tunchanged (same content)\t-\t-\n" +  //
+           "1\t" + day + "11 10:15:00\tstored\t" + size(test::kNewsC) + "\t" + folder +
+           "newsB.html\n" +                                          //
+           "-\t" + day + "10 10:15:00\tfailed (HTTP 503)\t-\t-\n" +  //
+           "2\t" + day + "09 10:15:00\tstored\t" + size(test::kNewsB) + "\t" + folder +
+           "newsA.html\n" +                                        //
+           "-\t" + day + "08 10:15:00\tunchanged (304)\t-\t-\n" +  //
+           "3\t" + day + "07 10:15:00\tstored\t" + size(test::kNewsA) + "\t" + folder +
+           "news.html\n",
+       ""},
+      {{"history", "2"},
+       0,
+       "-\t" + day + "12 10:15:01\tunchanged (Last-Modified)\t-\t-\n" +  //
+           "1\t" + day + "11 10:15:01\tstored\t12\t" + folder + "oldA.html\n" +
+           "2\t----/--/-- --:--:--\tstored before the history\t13\t" + folder + "old.html\n",
+       "copies stored before the oldest line shown are not known"},
+      {{"diff", "1"},
+       0,
+       "--- " + folder + "newsA.html  " + day + "09 10:15:00\n+++ " + folder + "newsB.html  " +
+           day + "11 10:15:00\n@@ -1,3 +1,4 @@\n News\n Tokyo: snow\n Osaka: sun\n+Nagoya: wind\n",
+       ""},
+      {{"diff", "1", "--from", "3", "--to", "2"},
+       0,
+       "--- " + folder + "news.html  " + day + "07 10:15:00\n+++ " + folder + "newsA.html  " + day +
+           "09 10:15:00\n@@ -1,3 +1,3 @@\n News\n-Tokyo: rain\n+Tokyo: snow\n Osaka: sun\n",
+       ""},
+      {{"diff", "2"},
+       0,
+       "--- " + folder + "old.html  ----/--/-- --:--:--\n+++ " + folder + "oldA.html  " + day +
+           "11 10:15:01\n@@ -1,1 +1,1 @@\n-before\n+after\n",
+       ""},
+      {{"diff", "1", "--from", "9"}, 8, "", "there is no copy 9 (the entry has 3 copies)"},
+      {{"diff", "1", "--to", "2"}, 8, "", "copy 2 is the same copy"},
+      {{"diff", "3"}, 2, "", "row 3 is out of range (the list has 2 entries)"},
+      {{"log", "2"},
+       0,
+       day + "12 10:15:00\tkivo-cli\tupdated 0, unchanged 2 (Last-Modified 1, 304 0, " +
+           "same content 1), failed 0\n" +  //
+           "\tunchanged (same content)\tNews\thttp://h/news.html\n" +
+           "\tunchanged (Last-Modified)\tOld\thttp://h/old.html\n" +  //
+           day + "11 10:15:00\tkivo-cli\tupdated 2, unchanged 0 (Last-Modified 0, 304 0, " +
+           "same content 0), failed 0\n" +  //
+           "\tstored\tNews\thttp://h/news.html\n\tstored\tOld\thttp://h/old.html\n",
+       ""},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(testing::PrintToString(c.Args));
+    const Output result = Run(c.Args);
+    EXPECT_EQ(result.Status, c.Status);
+    EXPECT_EQ(result.Out, c.Out);
+    EXPECT_THAT(result.Err, HasSubstr(c.Err));
+  }
+  // A copy that is gone leaves nothing to compare; the patrol itself still waits its turn.
+  std::filesystem::remove(folder + "newsA.html");
+  const Output gone = Run({"diff", "1"});
+  EXPECT_EQ(gone.Status, 8);
+  EXPECT_THAT(gone.Err, HasSubstr("copy 2 (" + folder + "newsA.html) is missing"));
+  EXPECT_EQ(Run({"patrol"}).Status, 5);
+  ::unsetenv("TZ");
+  ::tzset();
+}
+
 TEST_F(KivoCliTest, PatrolStoresPagesAndSavesTheList) {
   test::ScriptedResponse dated =
       test::ScriptedResponse::Ok("<frame src=\"f.html\"><img src=\"i.gif\">");
@@ -201,17 +289,28 @@ TEST_F(KivoCliTest, PatrolStoresPagesAndSavesTheList) {
   // Not a terminal: a line per download with its byte count, a title per entry.
   EXPECT_EQ(patrol.Err, "ﾀｲﾄﾙ: A\nURL: " + Url("/a.html") + " 37/37\nURL: " + Url("/i.gif") +
                             " 6/6\nURL: " + Url("/f.html") +
-                            " 5/5\nﾀｲﾄﾙ: M\nURL: " + Url("/missing.html") + "\n状態: 書換中...\n");
+                            " 5/5\nﾀｲﾄﾙ: M\nURL: " + Url("/missing.html") +
+                            "\n状態: 書換中...\npatrol: 1 updated, 0 unchanged, 1 failed\n");
   EXPECT_EQ(test::ReadBytes(home_.File("web/f.html")), "frame");
   EXPECT_EQ(Run({"list"}).Out, "1\t1\t2026/12/07 10:00\t0\tA\t" + Url("/a.html") + "\n" +
                                    "2\t0\t----/--/-- --:--\t0\tM\t" + Url("/missing.html") + "\n");
   EXPECT_FALSE(std::filesystem::exists(home_.File("prog/Kivo0000.tmp")));
 
-  // The second patrol of the first row finds the page unchanged.
-  Output again = Run({"patrol", "1"});
+  // The second patrol of the first row, as the timer starts it, finds the
+  // page unchanged, and leaves the list file as it was.
+  const auto saved = std::filesystem::last_write_time(home_.File("prog/Kivo.dat"));
+  Output again = Run({"patrol", "--scheduled", "1"});
+  EXPECT_EQ(std::filesystem::last_write_time(home_.File("prog/Kivo.dat")), saved);
   EXPECT_EQ(again.Status, 0);
   EXPECT_EQ(again.Out, "");
-  EXPECT_EQ(again.Err, "ﾀｲﾄﾙ: A\nURL: " + Url("/a.html") + "\n状態: 書換中...\n");
+  EXPECT_EQ(again.Err, "ﾀｲﾄﾙ: A\nURL: " + Url("/a.html") +
+                           "\n状態: 書換中...\npatrol: 0 updated, 1 unchanged (1 by "
+                           "Last-Modified), 0 failed\n");
+  PatrolHistory history(HistoryAccess::Read, PatrolHistory::DefaultPath(), 0);
+  const std::vector<PatrolLog> logs = history.Queries().RecentPatrols(2);
+  ASSERT_EQ(logs.size(), 2u);
+  EXPECT_EQ(logs[0].Patrol.Trigger, PatrolTrigger::Scheduled);
+  EXPECT_EQ(logs[1].Patrol.Trigger, PatrolTrigger::Cli);
   EXPECT_EQ(Targets(),
             (std::vector<std::string>{"/a.html", "/i.gif", "/f.html", "/missing.html", "/a.html"}));
 }

@@ -49,6 +49,12 @@ TEST(CliArguments, BadInputGetsAOneLineMessage) {
       {{"patrol", "1x"}, "'1x' is not a row number"},
       {{"get", "A", "B"}, "get takes at most one setting name"},
       {{"set", "UseProxy"}, "set takes a setting name and a value"},
+      {{"history"}, "history needs at least one row number"},
+      {{"history", "1", "2"}, "history takes exactly one row number"},
+      {{"diff", "1", "--from"}, "option --from needs a copy number (1 is the newest copy)"},
+      {{"diff", "1", "--to", "0"}, "option --to needs a copy number (1 is the newest copy)"},
+      {{"log", "0"}, "'0' is not a number of patrols"},
+      {{"log", "1", "2"}, "log takes at most one number"},
   };
   for (const BadCase& c : cases) {
     SCOPED_TRACE(c.Message);
@@ -88,14 +94,41 @@ TEST(CliArguments, AddTakesEveryOptionAndKeepsTheEditorDefaults) {
   EXPECT_TRUE(bare.Add.Title.empty());
 }
 
-TEST(CliArguments, RowsAreKeptAsTypedWithDialAnywhere) {
+TEST(CliArguments, RowsAreKeptAsTypedWithSwitchesAnywhere) {
   const CliCommand rows = Parsed({"patrol", "3", "1", "3", "99999999999999999999"});
   EXPECT_EQ(rows.Rows, (std::vector<int64_t>{3, 1, 3, std::numeric_limits<int64_t>::max()}));
   EXPECT_FALSE(rows.Dial);
+  EXPECT_FALSE(rows.Notify);
   EXPECT_TRUE(Parsed({"patrol"}).Rows.empty());
-  const CliCommand dial = Parsed({"patrol", "2", "--dial", "5"});
+  const CliCommand dial = Parsed({"patrol", "--notify", "2", "--dial", "5"});
   EXPECT_TRUE(dial.Dial);
+  EXPECT_TRUE(dial.Notify);
   EXPECT_EQ(dial.Rows, (std::vector<int64_t>{2, 5}));
+}
+
+TEST(CliArguments, HistoryDiffAndLogTakeTheirNumbers) {
+  struct Case {
+    std::vector<std::string> Args;
+    CommandKind Kind;
+    std::vector<int64_t> Rows;
+    int64_t From, To, Count;
+  };
+  const Case cases[] = {
+      {{"history", "4"}, CommandKind::History, {4}, 2, 1, kDefaultLogCount},
+      {{"diff", "4"}, CommandKind::Diff, {4}, 2, 1, kDefaultLogCount},
+      {{"diff", "--to", "2", "3", "--from", "5"}, CommandKind::Diff, {3}, 5, 2, kDefaultLogCount},
+      {{"log"}, CommandKind::Log, {}, 2, 1, kDefaultLogCount},
+      {{"log", "12"}, CommandKind::Log, {}, 2, 1, 12},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.Args.size());
+    const CliCommand command = Parsed(c.Args);
+    EXPECT_EQ(command.Kind, c.Kind);
+    EXPECT_EQ(command.Rows, c.Rows);
+    EXPECT_EQ(command.FromCopy, c.From);
+    EXPECT_EQ(command.ToCopy, c.To);
+    EXPECT_EQ(command.LogCount, c.Count);
+  }
 }
 
 TEST(CliArguments, HelpVersionGetAndSet) {

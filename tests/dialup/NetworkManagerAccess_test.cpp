@@ -179,9 +179,8 @@ TEST_F(NetworkManagerAccessTest, ADialThatNeverStartsBringsNoLineUp) {
   }
 }
 
-// kivo-cli patrol --dial: the list is saved only after a patrol, so Kivo.dat
-// tells whether one ran. The failing dial comes first, before any list
-// exists.
+// kivo-cli patrol --dial: only a patrol writes the patrol history, so
+// KivoHistory.db tells whether one ran. The failing dial comes first.
 TEST_F(NetworkManagerAccessTest, KivoCliPatrolsOnlyOverALineItDialedAndHangsItUpAfter) {
   mock_->AddProfile("gsm", "Mobile");
   const struct {
@@ -207,7 +206,7 @@ TEST_F(NetworkManagerAccessTest, KivoCliPatrolsOnlyOverALineItDialedAndHangsItUp
     for (const QString& status : c.statuses) {
       EXPECT_TRUE(errors.contains(status + u'\n')) << errors.toStdString();
     }
-    EXPECT_EQ(QFile::exists(QString::fromStdString(home_.Program() + "/Kivo.dat")),
+    EXPECT_EQ(QFile::exists(QString::fromStdString(home_.Program() + "/KivoHistory.db")),
               c.exitCode == 0);
     EXPECT_EQ(service_->CountActiveConnections(), 0);
   }

@@ -100,6 +100,8 @@ const Case kCases[] = {
      "F http://host/dir/t.png\n"},
     {"references decoded in a claimed tag", "<img src=a&amp;b srcset=c&#38;d>",
      "I http://host/dir/a&b\nI http://host/dir/c&d\n"},
+    {"references read as in a browser's attribute", "<img srcset=\"x?a&copy=2 1x, y&lt.png 2x\">",
+     "I http://host/dir/x?a&copy=2\nI http://host/dir/y<.png\n"},
     {"words end at NUL", std::string("<img src=a\0b.gif>", 17), "I http://host/dir/a\n"},
     // The page ends in places where a careless scanner reads past it.
     {"ends in <", "<a href=x.html><", "L http://host/dir/x.html\n"},

@@ -118,8 +118,17 @@ const Case kCases[] = {
      "<link href=http://host/dir/s.css><script src=http://host/dir/j.js></script>"
      "<iframe src=fr.html>"},
     {"end tags", "</img src=a.gif></a href=p.html>", "</img src=a.gif></a href=p.html>"},
-    {"BASE untouched", "<base href=\"http://other/\"><a href=p.html>",
+    // A base would send the local names elsewhere; an empty one is the page's
+    // own address. A page of the classic constructs alone keeps it.
+    {"BASE kept", "<base href=\"http://other/\"><a href=p.html>",
      "<base href=\"http://other/\"><a href=pA.html>"},
+    {"BASE emptied beside a newer reference",
+     "<base href=\"http://other/\"><a href=p.html><img srcset=a.gif>",
+     "<base href=\"\"><a href=pA.html><img srcset={P}>"},
+    {"BASE without quotes", "<BASE HREF=http://other/ target=_top><img srcset=a.gif>",
+     "<BASE HREF=\"\" target=_top><img srcset={P}>"},
+    {"BASE in a comment, or without a value", "<!-- <base href=x> --><base href='' target=t>",
+     "<!-- <base href=x> --><base href='' target=t>"},
     {"< starts a new tag", "<<img src=n.gif>< <IMG src=n.gif>", "<<img src={P}>< <IMG src={P}>"},
     {"blanks after <", "< \t\nimg src=a.gif>", "< \t\nimg src=aB.gif>"},
     {"records in another folder",

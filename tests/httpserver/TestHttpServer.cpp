@@ -66,6 +66,29 @@ RecordedRequest ParseHead(const std::string& head) {
   return request;
 }
 
+// The response to `request`: the scripted one, or a 304 where its conditions say so.
+ScriptedResponse AnswerTo(const RecordedRequest& request, const ScriptedResponse& response) {
+  const auto header = [&response](std::string_view name) {
+    const auto found = std::find_if(response.Headers.begin(), response.Headers.end(),
+                                    [name](const auto& header) { return header.first == name; });
+    return found == response.Headers.end() ? std::nullopt : std::optional(found->second);
+  };
+  const std::optional<std::string> noneMatch = request.Header("If-None-Match");
+  const std::optional<std::string> modifiedSince = request.Header("If-Modified-Since");
+  const bool current = noneMatch ? noneMatch == header("ETag")
+                                 : modifiedSince && modifiedSince == header("Last-Modified");
+  if (response.Validators == Conditions::Ignored ||
+      (response.Validators == Conditions::Honoured && !current)) {
+    return response;
+  }
+  ScriptedResponse notModified = response;
+  notModified.Status = 304;
+  notModified.Body.clear();
+  notModified.Length = LengthHeader::Exact;
+  notModified.ChunkSize = 0;
+  return notModified;
+}
+
 }  // namespace
 
 ScriptedResponse ScriptedResponse::Ok(std::string body) {
@@ -188,7 +211,7 @@ void TestHttpServer::Serve(int fd, int connectionId) {
       const std::string& target = requests_.back().Target;
       const auto script = scripts_.find(target);
       if (script != scripts_.end()) {
-        response = script->second;
+        response = AnswerTo(requests_.back(), script->second);
       }
       if (response.CountRequests) {
         response.Body += "request " + std::to_string(++requestCounts_[target]);

@@ -24,6 +24,14 @@ enum class LengthHeader {
   TooLarge,  // Content-Length is LengthError above the body size; closed after the body
 };
 
+// How a scripted response treats the validators of a conditional request.
+enum class Conditions {
+  Ignored,    // always the scripted response, as many dynamic pages do
+  Honoured,   // 304 when If-None-Match names its ETag, or else If-Modified-Since equals its
+              // Last-Modified (the exact match nginx makes)
+  Always304,  // 304 whatever was asked, even to a request without validators
+};
+
 // What the server sends for one request target.
 struct ScriptedResponse {
   int Status = 200;
@@ -52,6 +60,7 @@ struct ScriptedResponse {
   // Appends "request N" to the body, N counting the requests for this target since it was
   // scripted, as a server whose answer changes with every request.
   bool CountRequests = false;
+  Conditions Validators = Conditions::Ignored;
 
   static ScriptedResponse Ok(std::string body);
   static ScriptedResponse Redirect(int status, std::string location);

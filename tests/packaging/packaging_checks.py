@@ -137,7 +137,8 @@ class Checks:
         """Tab offers what fits where the cursor is."""
         for url in ("http://127.0.0.1:9/a.html", "http://127.0.0.1:9/b.html"):
             self.run([self.cli, "add", url])
-        all_commands = sorted("list add remove reset patrol get set --help --version".split())
+        all_commands = sorted(
+            "list add remove reset patrol history diff log get set --help --version".split())
         cases = [
             ("every command first", [""], all_commands),
             ("a command by its start", ["pa"], ["patrol"]),
@@ -146,7 +147,11 @@ class Checks:
             ("settings to set", ["set", "Conne"], ["ConnectTimeout", "Connections"]),
             ("settings to get", ["get", "Dialup"], ["DialupConnect", "DialupEntry"]),
             ("a switch's values", ["set", "UseProxy", ""], ["0", "1"]),
+            ("the change tests", ["set", "ChangeTest", ""], ["0", "1", "2"]),
             ("the list's rows", ["patrol", ""], ["1", "2"]),
+            ("an entry's history", ["history", ""], ["1", "2"]),
+            ("the options of diff", ["diff", "1", "--"], ["--from", "--to"]),
+            ("nothing for a copy number", ["diff", "1", "--from", ""], []),
             ("rows after a row", ["remove", "1", ""], ["1", "2"]),
         ]
         for name, words, expected in cases:
@@ -166,8 +171,12 @@ class Checks:
         timer = os.path.join(self.source, "kivo-patrol.timer")
         settings = self.unit_settings(service)
         exec_start = settings["ExecStart"].split()
-        if not exec_start[0].endswith("/kivo-cli") or exec_start[1:] != ["patrol"]:
-            self.fault(f"the service runs {exec_start}, not kivo-cli patrol")
+        # Options may follow (--scheduled tells the history who started it,
+        # --notify tells the desktop); rows may not.
+        if (not exec_start[0].endswith("/kivo-cli") or exec_start[1:2] != ["patrol"] or
+                not all(word.startswith("--") for word in exec_start[2:]) or
+                "--notify" not in exec_start):
+            self.fault(f"the service runs {exec_start}, not kivo-cli patrol --notify of every entry")
         success = {int(status) for status in settings.get("SuccessExitStatus", "").split()}
         # A oneshot service is bounded only by its start time-out, which is off by default.
         if settings.get("Type") == "oneshot" and settings.get("TimeoutStartSec", "infinity") in (

@@ -53,6 +53,7 @@ TEST(DownloadBodyTest, TheHeadDecidesWhetherTheBodyIsWanted) {
     BodyOutcome outcome;
     int32_t hasTimeAfter;
     uint16_t secondAfter;  // 0: the stored time stays as it was
+    RequestKind request = RequestKind::Plain;
   };
   const Case cases[] = {
       {"an equal time is unchanged", 200, kLastModified, 1, BodyOutcome::Unchanged, 0, 0},
@@ -65,6 +66,9 @@ TEST(DownloadBodyTest, TheHeadDecidesWhetherTheBodyIsWanted) {
       {"204", 204, kLastModified, 0, BodyOutcome::Refused, 0, 0},
       {"302 without a Location", 302, kLastModified, 0, BodyOutcome::Refused, 0, 0},
       {"304", 304, kLastModified, 0, BodyOutcome::Refused, 0, 0},
+      // Asked for, a 304's head is taken so that the connection stays open.
+      {"304 to a conditional request", 304, kLastModified, 1, BodyOutcome::NotModified, 0, 0,
+       RequestKind::Conditional},
       {"404", 404, kLastModified, 0, BodyOutcome::Refused, 0, 0},
       {"503", 503, kLastModified, 0, BodyOutcome::Refused, 0, 0},
   };
@@ -80,8 +84,9 @@ TEST(DownloadBodyTest, TheHeadDecidesWhetherTheBodyIsWanted) {
       expected = StoredTime();
       expected.Second = c.secondAfter;
     }
-    DownloadBody body(store, std::make_pair(c.hasTimeBefore, stored));
-    EXPECT_EQ(body.OnHead(Head(c.status, c.lastModified)), c.outcome == BodyOutcome::Accepted);
+    DownloadBody body(store, std::make_pair(c.hasTimeBefore, stored), c.request);
+    EXPECT_EQ(body.OnHead(Head(c.status, c.lastModified)),
+              c.outcome == BodyOutcome::Accepted || c.outcome == BodyOutcome::NotModified);
     EXPECT_EQ(body.Outcome(), c.outcome);
     EXPECT_EQ(body.Failure(), FetchFailure::None);
     EXPECT_EQ(body.NewHasTime(), c.hasTimeAfter);
@@ -186,7 +191,8 @@ TEST(DownloadBodyTest, BodiesShareTheRoomAboveTheFloor) {
     std::vector<std::unique_ptr<DownloadBody>> bodies;
     std::vector<size_t> sent(c.bodies.size(), 0);
     for (const Body& body : c.bodies) {
-      bodies.push_back(std::make_unique<DownloadBody>(store, std::nullopt, body.role));
+      bodies.push_back(
+          std::make_unique<DownloadBody>(store, std::nullopt, RequestKind::Plain, body.role));
       ASSERT_TRUE(bodies.back()->OnHead(Head(200, nullptr)));
     }
     for (bool more = true; more;) {
@@ -226,6 +232,7 @@ TEST(DownloadBodyTest, ALargeBodyGoesToAFreshTemporaryFileThatIsRemovedAfter) {
     EXPECT_TRUE(body.InFile());
     EXPECT_EQ(test::Utf8(body.FilePath()), temporary);
     EXPECT_TRUE(test::ReadBytes(temporary) == bytes);
+    EXPECT_EQ(body.Digest(), platform::ContentDigest::Of(bytes));  // taken across the spill
     EXPECT_EQ(test::ReadBytes(dir.File("copy.html")), "previous download");
   }
   EXPECT_FALSE(FileExists(test::U16(temporary)));

@@ -1,174 +1,22 @@
 // A patrol over several connections fetches ahead but commits in list order:
-// whatever the connection count and however the server pushes back, what it
-// stores, what it reports and the list it leaves are the same as with one
-// connection, and on a server that answers it asks for no URL more often.
+// whatever the connection count, what it stores, what it reports and the list
+// it leaves are the same as with one connection, on a first patrol and on a
+// second one that asks conditionally.
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <future>
-#include <map>
-#include <random>
 #include <set>
 
 #include "patrol/FetchAhead.h"
-#include "patrol/PatrolHarness.h"
-#include "patrol/PatrolThread.h"
-#include "urllist/UrlListFile.h"
+#include "patrol/FetchAheadHarness.h"
 
 namespace kivo::test {
 namespace {
 
-// What one patrol left behind.
-struct Result {
-  std::map<std::string, std::string> Files;  // the save folder, name by name
-  std::string List;                          // the list file's bytes
-  std::vector<std::string> Calls;
-  std::vector<std::string> Requests;  // the request targets, sorted
-};
-
-constexpr uint64_t kMiB = uint64_t{1} << 20;
-
-// Whether the requests of each connection count must be those of one connection.
-enum class SameRequests { No, Yes };
-
-class PatrolFetchAhead : public PatrolHarness {
- protected:
-  // Patrols copies of the entries with `connections` into an empty save
-  // folder, on a thread of its own as the dialog runs it.
-  Result PatrolCopies(uint32_t connections) {
-    if (beforeEach_) {
-      beforeEach_(connections);
-    }
-    const size_t before = server_.RequestCount();
-    Store(Setting::Connections, connections);
-    std::filesystem::remove_all(Save());
-    std::filesystem::create_directories(Save());
-    UrlList copies;
-    PatrolList patrol;
-    for (const UrlEntry* entry : entries_) {
-      patrol.Add(copies.Add(entry->Clone()));
-    }
-    RecordingView view;
-    view.onUrl = onUrl_;
-    PatrolThread thread;
-    EXPECT_TRUE(thread.Start(PatrolParams{&view, &patrol, &limits_}));
-    EXPECT_EQ(thread.Join(), kPatrolDone);
-    Result result;
-    for (const std::string& name : Names()) {
-      result.Files[name] = ReadBytes(SaveFile(name));
-    }
-    result.List = UrlListFile::Encode(copies);
-    result.Calls = std::move(view.calls);
-    const std::vector<RecordedRequest> requests = server_.Requests();
-    for (size_t i = before; i < requests.size(); ++i) {
-      result.Requests.push_back(requests[i].Target);
-    }
-    std::sort(result.Requests.begin(), result.Requests.end());
-    return result;
-  }
-
-  // Patrols with one connection, then with 2, 4 and 16, and expects each to
-  // store and report the same, never holding more requests in flight than
-  // its connections nor leaving a temporary file behind.
-  Result ExpectTheSameAtEveryCount(SameRequests sameRequests) {
-    const Result one = PatrolCopies(1);
-    EXPECT_TRUE(Temporaries().empty());
-    for (uint32_t connections : {2u, 4u, 16u}) {
-      SCOPED_TRACE(connections);
-      server_.ResetPeakWaiting();
-      const Result many = PatrolCopies(connections);
-      EXPECT_LE(server_.PeakWaiting(), connections);
-      EXPECT_TRUE(Temporaries().empty());
-      EXPECT_EQ(many.List, one.List);
-      EXPECT_EQ(many.Calls, one.Calls);
-      EXPECT_EQ(many.Files.size(), one.Files.size());
-      for (const auto& [name, bytes] : one.Files) {
-        SCOPED_TRACE(name);
-        EXPECT_TRUE(many.Files.contains(name) && many.Files.at(name) == bytes);
-      }
-      if (sameRequests == SameRequests::Yes) {
-        EXPECT_EQ(many.Requests, one.Requests);
-      }
-    }
-    return one;
-  }
-
-  // The entries that patrol the seeded site of ScriptSite: a page listed
-  // twice, an unchanged page, a redirect and a missing page among them.
-  void AddSiteEntries() {
-    Add("/p0.html", 3).GetImages = 1;
-    UrlEntry& unchanged = Add("/p1.html", 2);
-    unchanged.GetImages = 1;
-    unchanged.HasLastTime = 1;
-    unchanged.LastTime = kMondayTime;
-    Add("/r4", 1);
-    Add("/p0.html", 0).GetImages = 1;  // the same page twice: stored twice
-    Add("/missing.html", 1).GetImages = 1;
-    Add("/p17.html", 2).GetImages = 1;
-  }
-
-  // Runs before each patrol, with its connection count.
-  std::function<void(uint32_t)> beforeEach_;
-  // Runs in the patrol when it shows a URL.
-  std::function<void(const std::string&)> onUrl_;
-};
-
-// A site made up from a fixed seed: pages with random cross-links, shared
-// images (one large enough to go through a temporary file), frames,
-// redirects, a binary file, links to an image, links that give 404, and an
-// unchanged page. Each page is prepared for `delayMs` before its answer.
-void ScriptSite(TestHttpServer& server, int delayMs = 0) {
-  std::mt19937 random(14);
-  const auto pick = [&random](int count) { return static_cast<int>(random() % count); };
-  constexpr int kPages = 30;
-  constexpr int kImages = 8;
-  for (int i = 0; i < kImages; ++i) {
-    const size_t size = i == 7 ? (3u << 19) : 200u + static_cast<size_t>(i) * 700u;
-    server.Script("/img" + std::to_string(i) + ".gif",
-                  ScriptedResponse::Ok("GIF89a" + std::string(size, static_cast<char>(i))));
-  }
-  for (int i = 0; i < kPages; ++i) {
-    std::string body = "<html><body>page " + std::to_string(i) + "\n";
-    for (int n = pick(4); n > 0; --n) {
-      body += "<img src=\"/img" + std::to_string(pick(kImages)) + ".gif\">\n";
-    }
-    if (i % 7 == 3) {
-      body += "<frame src=\"f" + std::to_string(i) + ".html\">\n";
-      server.Script(
-          "/f" + std::to_string(i) + ".html",
-          ScriptedResponse::Ok("<img src=img" + std::to_string(pick(kImages)) + ".gif><a href=p" +
-                               std::to_string(pick(kPages)) + ".html>x</a>"));
-    }
-    for (int n = 1 + pick(4); n > 0; --n) {
-      const int target = pick(kPages);
-      switch (pick(6)) {
-        case 0:
-          body += "<a href=\"/r" + std::to_string(target) + "\">r</a>\n";
-          break;
-        case 1:
-          body += "<a href=\"missing" + std::to_string(target) + ".html\">m</a>\n";
-          break;
-        default:
-          body += "<a href=\"p" + std::to_string(target) + ".html\">p</a>\n";
-          break;
-      }
-      server.Script("/r" + std::to_string(target),
-                    ScriptedResponse::Redirect(302, "/p" + std::to_string(target) + ".html"));
-    }
-    if (i % 5 == 0) {
-      body += "<a href=\"/data.zip\">zip</a><a href=\"/img1.gif\">an image as a link</a>\n";
-    }
-    ScriptedResponse page = ScriptedResponse::Ok(body + "</body></html>\n");
-    page.Headers.emplace_back("Last-Modified", kMonday);
-    page.HeaderDelayMs = delayMs;
-    server.Script("/p" + std::to_string(i) + ".html", page);
-  }
-  server.Script("/data.zip", ScriptedResponse::Ok(std::string("PK\3\4") + std::string(3000, 'z')));
-}
-
 // A page fetched ahead before its entry is queued serves that entry, but a
-// download never answers a request of another kind, URL or time.
-TEST(FetchKeyServes, MatchesKindUrlTimeAndAnyUnnamedEntry) {
+// download never answers a request of another kind, URL, time or validators.
+TEST(FetchKeyServes, MatchesKindUrlTimeValidatorsAndAnyUnnamedEntry) {
   UrlEntry first;
   UrlEntry second;
   const FetchKey page{u"http://h/a", FetchKind::Page, 0, SystemTime(), &first};
@@ -183,11 +31,13 @@ TEST(FetchKeyServes, MatchesKindUrlTimeAndAnyUnnamedEntry) {
   dated.LastTime = kMondayTime;
   FetchKey elsewhere = page;
   elsewhere.Url = u"http://h/b";
+  FetchKey conditional = page;  // a 304 to it means something else than to `page`
+  conditional.Validators.IfNoneMatch = "\"v1\"";
   const struct {
     const FetchKey& Have;
     bool Served;
-  } cases[] = {{page, true},   {expected, true}, {other, false},
-               {image, false}, {dated, false},   {elsewhere, false}};
+  } cases[] = {{page, true},   {expected, true},   {other, false},      {image, false},
+               {dated, false}, {elsewhere, false}, {conditional, false}};
   for (const auto& c : cases) {
     SCOPED_TRACE(Utf8(c.Have.Url) + (c.Have.Kind == FetchKind::Image ? " image" : " page"));
     EXPECT_EQ(Serves(c.Have, page), c.Served);
@@ -214,7 +64,7 @@ enum class PushBack { Busy503, OneConnection };
 class PatrolPushedBack : public PatrolFetchAhead, public testing::WithParamInterface<PushBack> {};
 
 TEST_P(PatrolPushedBack, StoresTheSameAtEveryCount) {
-  ScriptSite(server_, GetParam() == PushBack::Busy503 ? 3 : 0);
+  ScriptSite(server_, Conditions::Ignored, GetParam() == PushBack::Busy503 ? 3 : 0);
   AddSiteEntries();
   if (GetParam() == PushBack::Busy503) {
     server_.AnswerBusyWith(503);
@@ -228,6 +78,59 @@ TEST_P(PatrolPushedBack, StoresTheSameAtEveryCount) {
 
 INSTANTIATE_TEST_SUITE_P(Servers, PatrolPushedBack,
                          testing::Values(PushBack::Busy503, PushBack::OneConnection));
+
+// A second patrol over a site where some pages and an image changed: pages
+// and images are asked conditionally, unchanged images are stored again as
+// second names of their earlier copies, and still every connection count
+// stores, reports and leaves the same.
+TEST_F(PatrolFetchAhead, ASecondPatrolOverAPartlyChangedSiteIsTheSameForEveryCount) {
+  ScriptSite(server_, Conditions::Honoured);
+  Add("/p0.html", 3).GetImages = 1;
+  Add("/p17.html", 2).GetImages = 1;
+  Add("/p1.html", 1).GetImages = 1;
+  Store(Setting::Connections, 1);
+  ASSERT_EQ(Patrol(), kPatrolDone);
+  const std::string before = home_.File("before");
+  CopyFiles(home_.Program(), before);
+  CopyFiles(Save(), before + "/save");
+  const std::pair<const char*, const char*> changes[] = {
+      {"/p0.html",
+       "<img src=img0.gif><img src=img3.gif><img src=img7.gif><frame src=f3.html>"
+       "<a href=p5.html>5</a><a href=p13.html>13</a>changed"},
+      {"/p5.html", "<img src=img1.gif><img src=img3.gif>changed"},
+      {"/img3.gif", "GIF89a changed"}};
+  for (const auto& [path, body] : changes) {
+    ScriptedResponse changed = ScriptedResponse::Ok(body);
+    changed.Headers = {{"Last-Modified", "Tue, 08 Dec 2026 10:00:00 GMT"}, {"ETag", "\"new\""}};
+    changed.Validators = Conditions::Honoured;
+    server_.Script(path, changed);
+  }
+  Result one;
+  for (uint32_t connections : {1u, 2u, 16u}) {
+    SCOPED_TRACE(connections);
+    std::filesystem::copy_file(before + "/KivoHistory.db", History(),
+                               std::filesystem::copy_options::overwrite_existing);
+    CopyFiles(before + "/save", Save());
+    const size_t asked = server_.RequestCount();
+    const Result many = PatrolCopies(connections, Start::AsLeft);
+    const std::vector<RecordedRequest> requests = server_.Requests();
+    const auto conditional = std::count_if(
+        requests.begin() + static_cast<std::ptrdiff_t>(asked), requests.end(),
+        [](const RecordedRequest& request) { return request.Header("If-None-Match").has_value(); });
+    EXPECT_GE(conditional, 7);
+    // An unchanged image came back as a 304: its new name shares the file.
+    EXPECT_TRUE(std::filesystem::equivalent(SaveFile("img0.gif"), SaveFile("img0A.gif")));
+    EXPECT_FALSE(std::filesystem::equivalent(SaveFile("img3.gif"), SaveFile("img3A.gif")));
+    if (connections == 1) {
+      one = many;
+      EXPECT_GT(one.Files.size(), 20u);
+      continue;
+    }
+    EXPECT_EQ(many.List, one.List);
+    EXPECT_EQ(many.Calls, one.Calls);
+    EXPECT_TRUE(many.Files == one.Files);
+  }
+}
 
 // Pages that keep every connection busy for a while: the server never sees
 // more requests at once than the setting allows, and they share connections.

@@ -70,7 +70,7 @@ TEST_F(HistoryQueriesTest, AnswerFromTheRecords) {
   EXPECT_EQ(queries.CopyAt(u"/s/aA.html")->BodyDigest, platform::ContentDigest::Of("v2"));
   EXPECT_FALSE(queries.CopyAt(u"/s/none.html"));
 
-  const std::optional<HistoryCheck> image = queries.LatestCopyOf(U16(kImage));
+  const std::optional<HistoryCheck> image = queries.LatestCopyOf(U16(kImage), CheckedKind::Image);
   ASSERT_TRUE(image);
   EXPECT_EQ(Utf8(image->StoredPath), "/s/logoA.gif");
   EXPECT_EQ(queries.CopyAt(u"/s/logo.gif")->StoredSize, 10u);

@@ -12,6 +12,7 @@
 
 #include <filesystem>
 #include <map>
+#include <tuple>
 
 #include "common/HistoryChecks.h"
 #include "common/ProgramHome.h"
@@ -77,15 +78,18 @@ class HistoryTest : public testing::Test {
   std::u16string Path() const { return PatrolHistory::DefaultPath(); }
   std::string HostPath() const { return Utf8(Path()); }
 
-  // A history written by this version, with `checks` checks in one finished patrol.
-  void WriteHistory(int checks) {
+  // A history written by this version, with `checks` checks in one patrol,
+  // finished or, as when killed, not.
+  void WriteHistory(int checks, bool finished = true) {
     PatrolHistory history(HistoryAccess::Write, Path(), kNow);
     history.BeginPatrol(kNow, PatrolTrigger::Cli);
     for (int i = 0; i < checks; ++i) {
       history.Record(Check(kNow + i, "http://h/" + std::string(200, 'p') + std::to_string(i),
                            CheckOutcome::Stored, "/s/" + std::to_string(i) + ".html"));
     }
-    history.FinishPatrol(kNow + checks);
+    if (finished) {
+      history.FinishPatrol(kNow + checks);
+    }
   }
 
   ProgramHome home_;
@@ -98,8 +102,9 @@ enum class Before {
   EmptyFile,
   Garbage,
   BadHeader,
-  DamagedPage,  // a database of this version whose third page is overwritten
-  Newer,        // a database of a later version
+  DamagedPage,        // a database of this version whose third page is overwritten
+  DamagedAfterAKill,  // the same, and its last patrol never recorded its end
+  Newer,              // a database of a later version
   Folder,
   Unwritable,      // nothing, in a program folder that cannot be written
   LockedRollback,  // another program holds the write lock of a rollback-journal database
@@ -129,8 +134,8 @@ class HistoryBadState : public HistoryTest, public testing::WithParamInterface<B
                                                  {Before::BadHeader, badHeader}};
     if (bytes.contains(setup)) {
       WriteBytes(path, bytes.at(setup));
-    } else if (setup == Before::DamagedPage) {
-      WriteHistory(400);
+    } else if (setup == Before::DamagedPage || setup == Before::DamagedAfterAKill) {
+      WriteHistory(400, setup == Before::DamagedPage);
       std::string damaged = ReadBytes(path);
       ASSERT_GT(damaged.size(), 3u * 4096);
       WriteBytes(path, damaged.replace(2 * 4096, 4096, std::string(4096, '\xff')));
@@ -216,8 +221,12 @@ INSTANTIATE_TEST_SUITE_P(
         BadState{"EmptyFileIsUsed", W, B::EmptyFile, P::None, S::Writable, After::Database},
         BadState{"NotADatabase", W, B::Garbage, P::MovedAside, S::Writable, After::MovedAside},
         BadState{"BadHeader", W, B::BadHeader, P::MovedAside, S::Writable, After::MovedAside},
-        BadState{"FailingQuickCheck", W, B::DamagedPage, P::MovedAside, S::Writable,
+        // The whole file is checked only after a run that did not end in
+        // order; damage met while writing then has it checked next time.
+        BadState{"FailingQuickCheck", W, B::DamagedAfterAKill, P::MovedAside, S::Writable,
                  After::MovedAside},
+        BadState{"DamageFoundWhileWriting", W, B::DamagedPage, P::None, S::Writable,
+                 After::Database, P::Damaged},
         BadState{"NewerSchemaIsLeftAlone", W, B::Newer, P::NewerSchema, S::Off, After::Untouched},
         BadState{"FolderInItsPlace", W, B::Folder, P::Unusable, S::Off, After::Untouched},
         BadState{"ReadOnlyFolder", W, B::Unwritable, P::Unusable, S::Off, After::Nothing},
@@ -277,6 +286,28 @@ TEST_F(HistoryTest, AKilledPatrolKeepsAllButItsLastSecond) {
   ASSERT_EQ(logs.size(), 1u);
   EXPECT_FALSE(logs[0].Patrol.FinishedAt);
   EXPECT_GE(logs[0].Entries.size(), size_t{kChecks - HistoryOptions{}.CommitInterval / kStep});
+}
+
+// A patrol begins by deleting the checks that stored nothing once they are
+// 90 days old; a check that describes a stored copy stays, however old.
+TEST_F(HistoryTest, APatrolDeletesOldChecksThatStoredNothing) {
+  constexpr int64_t kDay = int64_t{24} * 60 * 60 * 1000;
+  {
+    PatrolHistory history(HistoryAccess::Write, Path(), kNow);
+    history.BeginPatrol(kNow - 100 * kDay, PatrolTrigger::Cli);
+    for (const auto& [age, outcome, stored] : {std::tuple{100, CheckOutcome::Stored, "/s/a.html"},
+                                               std::tuple{100, CheckOutcome::NotModified, ""},
+                                               std::tuple{89, CheckOutcome::Failed, ""}}) {
+      history.Record(Check(kNow - age * kDay, "http://h/a", outcome, stored,
+                           *stored == '\0' ? "/s/a.html" : ""));
+    }
+    history.FinishPatrol(kNow - 89 * kDay);
+    history.BeginPatrol(kNow, PatrolTrigger::Cli);
+    history.FinishPatrol(kNow);
+  }
+  PatrolHistory reader(HistoryAccess::Read, Path(), kNow);
+  EXPECT_THAT(Outcomes(reader.Queries().EntryHistory(u"http://h/a", u"/s/a.html", 10)),
+              ElementsAre(CheckOutcome::Failed, CheckOutcome::Stored));
 }
 
 // The migration steps run in order from the version found, all in one

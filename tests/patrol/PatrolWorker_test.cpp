@@ -535,8 +535,9 @@ TEST_F(PatrolTest, SpillFilesOfAKilledPatrolAreSweptAtTheStart) {
 
   EXPECT_EQ(Patrol(), kPatrolDone);
 
-  EXPECT_THAT(Names(home_.Program()), ElementsAre("Kivo.dat", "Kivo0002.tmp.bak", "Kivo0004.tmp",
-                                                  "Kivo0005.tmp", "Kivo001.tmp", "KivoABCD.tmp"));
+  EXPECT_THAT(Names(home_.Program()),
+              ElementsAre("Kivo.dat", "Kivo0002.tmp.bak", "Kivo0004.tmp", "Kivo0005.tmp",
+                          "Kivo001.tmp", "KivoABCD.tmp", "KivoHistory.db"));
   EXPECT_EQ(ReadBytes(home_.File("target")), "elsewhere");
 }
 

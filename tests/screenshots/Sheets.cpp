@@ -68,9 +68,9 @@ bool DrawOptionsSheet(const QDir& folder) {
   OptionsSheet sheet(EntryListing::Known({QStringLiteral("会社"), QStringLiteral("自宅"),
                                           QStringLiteral("`Direct")}),
                      nullptr);
-  const char* const names[] = {"connection", "timeouts", "save"};
+  const char* const names[] = {"connection", "timeouts", "save", "notify"};
   bool ok = true;
-  for (int page = 0; page < 3; ++page) {
+  for (int page = 0; page < 4; ++page) {
     sheet.ShowPage(page);
     ok &= Save(sheet, folder, QStringLiteral("options-%1-%2.png").arg(page + 1).arg(names[page]));
   }

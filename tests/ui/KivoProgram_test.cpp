@@ -14,6 +14,7 @@
 #include "common/QtTestApp.h"
 #include "common/StoredSettings.h"
 #include "httpserver/TestHttpServer.h"
+#include "notify/NoticeWaiter.h"
 #include "platform/InstanceLock.h"
 #include "platform/ProgramFolder.h"
 #include "platform/Utf8.h"
@@ -39,6 +40,9 @@ class KivoProgramTest : public testing::Test {
   std::unique_ptr<QProcess> Start(const QStringList& arguments) {
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    // A patrol's notice must not reach the desktop of whoever runs the tests.
+    environment.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"),
+                       QStringLiteral("unix:path=/nonexistent/bus"));
     environment.insert(QStringLiteral("LSAN_OPTIONS"),
                        QString::fromStdString("suppressions=" + home_.File("lsan.supp")));
     environment.insert(
@@ -119,13 +123,16 @@ TEST_F(KivoProgramTest, ASecondStartOnlyRaisesTheFirstOrIsRefusedBesideKivoCli) 
   struct Case {
     const char* Name;
     platform::LockHolder Holder;  // a running kivo listens; kivo-cli only holds the lock
+    QString History;              // the history a click on a notice asks for
     int ExitCode;
     int Raises;
     const char* Error;
   };
   const Case cases[] = {
-      {"kivo is running", platform::LockHolder::Kivo, 0, 1, ""},
-      {"kivo-cli is running", platform::LockHolder::KivoCli, 1, 0, "kivo: kivo-cli がﾌﾟﾛｸﾞﾗﾑﾌｫﾙﾀﾞ"},
+      {"kivo is running", platform::LockHolder::Kivo, "", 0, 1, ""},
+      {"kivo is asked for a history", platform::LockHolder::Kivo, "http://h/a?b=/P", 0, 1, ""},
+      {"kivo-cli is running", platform::LockHolder::KivoCli, "", 1, 0,
+       "kivo: kivo-cli がﾌﾟﾛｸﾞﾗﾑﾌｫﾙﾀﾞ"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.Name);
@@ -135,15 +142,25 @@ TEST_F(KivoProgramTest, ASecondStartOnlyRaisesTheFirstOrIsRefusedBesideKivoCli) 
     ASSERT_NE(lock, nullptr);
     InstanceServer first;
     QSignalSpy raises(&first, &InstanceServer::activationRequested);
+    QSignalSpy histories(&first, &InstanceServer::historyRequested);
     if (c.Holder == platform::LockHolder::Kivo) {
       ASSERT_TRUE(first.Listen(InstanceServerName(platform::ProgramFolder())));
     }
-    // Options given to a second start are not passed on: no patrol runs.
-    std::unique_ptr<QProcess> kivo = Start({QStringLiteral("/P"), QStringLiteral("/Q")});
+    // Options given to a second start are not passed on, but for the
+    // history it asks for: no patrol runs.
+    QStringList args = {QStringLiteral("/P"), QStringLiteral("/Q")};
+    if (!c.History.isEmpty()) {
+      args.append(HistoryOptionFor(c.History));
+    }
+    std::unique_ptr<QProcess> kivo = Start(args);
     WaitForEnd(*kivo);
     EXPECT_EQ(kivo->exitCode(), c.ExitCode);
     EXPECT_THAT(kivo->readAllStandardError().toStdString(), testing::HasSubstr(c.Error));
     EXPECT_EQ(raises.count(), c.Raises);
+    ASSERT_EQ(histories.count(), c.History.isEmpty() ? 0 : 1);
+    if (!c.History.isEmpty()) {
+      EXPECT_EQ(histories[0][0].toString(), c.History);
+    }
     EXPECT_EQ(server_.RequestCount(), 0u);
     EXPECT_EQ(ListBytes(), before);
   }

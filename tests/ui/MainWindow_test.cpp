@@ -15,12 +15,14 @@
 
 #include "common/ProgramHome.h"
 #include "common/QtTestApp.h"
+#include "common/SampleHistory.h"
 #include "common/ScopedEnv.h"
 #include "common/StoredSettings.h"
 #include "dialup/DialupFlow.h"
 #include "httpserver/TestHttpServer.h"
 #include "patrol/PatrolRunning.h"
 #include "ui/CommandBands.h"
+#include "ui/HistoryWindow.h"
 #include "ui/MainWindow.h"
 #include "ui/SheetTesting.h"
 #include "ui/UrlListModel.h"
@@ -398,6 +400,80 @@ TEST_F(MainWindowTest, ASecondCloseRequestGivesTheDownloadUp) {
   server.Release("page");
   EXPECT_EQ(states, (std::vector<int32_t>{kPatrolCancelled, kPatrolAbandoned}));
   QTRY_VERIFY(!window->isVisible());
+}
+
+TEST_F(MainWindowTest, CtrlHShowsTheSelectedEntrysHistory) {
+  test::WriteSampleHistory(home_.Program() + "/");
+  std::unique_ptr<MainWindow> window = Open();
+  window->show();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
+  Select(*window, {1});
+  QString title;
+  test::WhenShown<HistoryWindow>([&title](HistoryWindow& history) {
+    title = history.windowTitle();
+    history.reject();
+  });
+  QTest::keyClick(window->ListView(), Qt::Key_H, Qt::ControlModifier);
+  EXPECT_EQ(title, "履歴 - Old");
+}
+
+// A patrol that updated entries while nobody looked at the program tells
+// the desktop once; /Q leaves the notice for after the program has ended.
+TEST_F(MainWindowTest, APatrolThatUpdatedEntriesLeavesOneNotice) {
+  test::TestHttpServer server;
+  dialup_.Dial = false;
+  struct Case {
+    const char* Name;
+    bool LookedAway;  // another window takes the focus during the patrol
+    uint32_t Notify;
+    AfterPatrol After;
+    int Notices;
+    bool Left;  // a notice is left for after the end
+  };
+  const Case cases[] = {
+      {"looked away", true, 1, AfterPatrol::Stay, 1, false},
+      {"looked at", false, 1, AfterPatrol::Stay, 0, false},
+      {"switched off", true, 0, AfterPatrol::Stay, 0, false},
+      {"with /Q", false, 1, AfterPatrol::Quit, 0, true},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.Name);
+    test::ScriptedResponse held = test::ScriptedResponse::Ok("<p>a</p>");
+    held.HoldName = c.Name;
+    server.Script("/a.html", held);
+    UrlList list;
+    auto entry = std::make_unique<UrlEntry>();
+    entry->Name.Assign(u"A");
+    entry->Url.Assign(server.WideUrl("/a.html"));
+    list.Add(std::move(entry));
+    ASSERT_TRUE(ListFile().Save(list));
+    ASSERT_TRUE(test::Store(Setting::Notify, c.Notify));
+    std::unique_ptr<MainWindow> window = Open();
+    std::vector<ChangeNotice> notices;
+    window->SetNotify([&notices](const ChangeNotice& notice) { notices.push_back(notice); });
+    window->SetAfterPatrol(c.After);
+    window->show();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
+    QWidget elsewhere;
+    // Runs inside the patrol dialog's loop, once the download is under way.
+    QTimer::singleShot(0, window.get(), [&] {
+      ASSERT_TRUE(server.WaitUntilHeld(c.Name, 30000));
+      if (c.LookedAway) {
+        elsewhere.show();
+        elsewhere.activateWindow();
+        EXPECT_TRUE(QTest::qWaitForWindowActive(&elsewhere));
+      }
+      server.Release(c.Name);
+    });
+    window->Execute(Command::RunPatrol);
+    ASSERT_EQ(notices.size(), static_cast<size_t>(c.Notices));
+    for (const ChangeNotice& notice : notices) {
+      EXPECT_EQ(notice.Count, 1u);
+      EXPECT_EQ(notice.Titles, std::vector<std::u16string>{u"A"});
+      EXPECT_EQ(notice.Url, server.WideUrl("/a.html"));
+    }
+    EXPECT_EQ(!window->NoticeAfterExit().IsEmpty(), c.Left);
+  }
 }
 
 }  // namespace

@@ -138,5 +138,46 @@ TEST_F(OptionsSheetTest, ProxyNameIsShownWholeAndEnabledByItsCheckBox) {
   EXPECT_EQ(StoredText(Setting::ProxyName), proxy);
 }
 
+// The change test is chosen from its three values; a stored number beyond
+// them shows, and is kept as, the default that a patrol reads it as.
+TEST_F(OptionsSheetTest, TheChangeTestIsOneOfItsValues) {
+  const struct {
+    uint32_t Stored;
+    int Shown;
+    int Chosen;
+  } cases[] = {{1, 1, 0}, {7, 2, -1}, {2, 2, 1}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.Stored);
+    Store(Setting::ChangeTest, c.Stored);
+    OptionsSheet sheet(EntryListing::Known({}), nullptr);
+    sheet.ShowPage(2);
+    auto* combo = Child<QComboBox>(sheet, "changeTestCombo");
+    EXPECT_EQ(combo->count(), 3);
+    EXPECT_EQ(combo->currentIndex(), c.Shown);
+    if (c.Chosen >= 0) {
+      combo->setCurrentIndex(c.Chosen);
+    }
+    sheet.accept();
+    EXPECT_EQ(StoredNumber(Setting::ChangeTest),
+              static_cast<uint32_t>(c.Chosen >= 0 ? c.Chosen : c.Shown));
+  }
+}
+
+TEST_F(OptionsSheetTest, NotifyIsOnUntilSwitchedOff) {
+  for (const uint32_t stored : {1u, 0u, 7u}) {
+    SCOPED_TRACE(stored);
+    if (stored != 1) {
+      Store(Setting::Notify, stored);
+    }
+    OptionsSheet sheet(EntryListing::Known({}), nullptr);
+    sheet.ShowPage(3);
+    auto* notify = Child<QCheckBox>(sheet, "notifyCheck");
+    EXPECT_EQ(notify->isChecked(), stored != 0);
+    notify->click();
+    sheet.accept();
+    EXPECT_EQ(StoredNumber(Setting::Notify), stored != 0 ? 0u : 1u);
+  }
+}
+
 }  // namespace
 }  // namespace kivo

@@ -31,6 +31,8 @@ TEST(SettingsTest, WithoutAFileEveryReadGivesItsDefault) {
       {Setting::LastTimeWidth, u"LastTimeWidth", 116},
       {Setting::MaxFileSize, u"MaxFileSize", 1024},
       {Setting::Connections, u"Connections", 4},
+      {Setting::ChangeTest, u"ChangeTest", 2},
+      {Setting::Notify, u"Notify", 1},
   };
   test::ProgramHome home;
   RegKey key;
@@ -45,7 +47,7 @@ TEST(SettingsTest, WithoutAFileEveryReadGivesItsDefault) {
     EXPECT_EQ(InfoOf(s).Type, kRegSz);
     EXPECT_TRUE(ReadStringSetting(key, s, 260).IsEmpty());
   }
-  EXPECT_EQ(AllSettings().size(), 18u);
+  EXPECT_EQ(AllSettings().size(), 20u);
   EXPECT_FALSE(FileExists(home.Dir().Wide("config/kivo/settings.reg")));
 }
 
