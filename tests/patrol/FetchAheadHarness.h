@@ -9,6 +9,7 @@
 #include <functional>
 #include <map>
 #include <random>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -46,6 +47,11 @@ inline void CopyFiles(const std::string& from, const std::string& to) {
     std::filesystem::copy_file(item.path(), target);
     std::filesystem::last_write_time(target, item.last_write_time());
   }
+}
+
+// The requests of `result` without repeats.
+inline std::set<std::string> Distinct(const Result& result) {
+  return std::set<std::string>(result.Requests.begin(), result.Requests.end());
 }
 
 // Names a request by its target and the validators it carried, so that a
@@ -141,6 +147,19 @@ class PatrolFetchAhead : public PatrolHarness {
   }
 
   std::string History() const { return home_.Program() + "/KivoHistory.db"; }
+  // Keeps the program folder (with the history) and the save folder as a first patrol left
+  // them, for RestoreFirstPatrol.
+  void KeepFirstPatrol() const {
+    CopyFiles(home_.Program(), Kept());
+    CopyFiles(Save(), Kept() + "/save");
+  }
+  // Puts the history and the save folder back as KeepFirstPatrol found them.
+  void RestoreFirstPatrol() const {
+    std::filesystem::copy_file(Kept() + "/KivoHistory.db", History(),
+                               std::filesystem::copy_options::overwrite_existing);
+    CopyFiles(Kept() + "/save", Save());
+  }
+  std::string Kept() const { return home_.File("kept"); }
 
   // Runs before each patrol, with its connection count.
   std::function<void(uint32_t)> beforeEach_;
