@@ -367,8 +367,9 @@ void FetchAhead::ReadAhead(Download& download) {
   }
   const std::u16string redirected = download.RedirectedUrl();
   const std::u16string& pageUrl = redirected.empty() ? download.Key.Url : redirected;
-  // The guess keeps a page of dense links from being read only to be thrown away.
-  if (!store_.MayHold(GuessLinkBytes(body.Bytes(), pageUrl.size()))) {
+  // The guess keeps a page or sheet of dense links from being read only to be thrown away.
+  const DocumentKind kind = KindOfDocument(body.ContentType(), pageUrl);
+  if (!store_.MayHold(GuessLinkBytes(body.Bytes(), kind, pageUrl.size()))) {
     return;
   }
   std::unique_ptr<PageLinks> links = scanner_(download.Key, pageUrl, body);

@@ -15,9 +15,21 @@ uint64_t HeldBytes(const PageLinks& links) {
   return bytes;
 }
 
-uint64_t GuessLinkBytes(std::string_view body, size_t urlLength) {
-  const auto tags = static_cast<uint64_t>(std::count(body.begin(), body.end(), '<'));
-  return tags * (kBytesPerLink + uint64_t{2} * urlLength);
+uint64_t GuessLinkBytes(std::string_view body, DocumentKind kind, size_t urlLength) {
+  uint64_t starts = 0;
+  if (kind != DocumentKind::StyleSheet) {
+    starts = static_cast<uint64_t>(std::count(body.begin(), body.end(), '<'));
+  } else {
+    // Every @import begins with "@", and every other link of a sheet is a url() in any case.
+    starts = static_cast<uint64_t>(std::count(body.begin(), body.end(), '@'));
+    for (size_t at = body.find('('); at != std::string_view::npos; at = body.find('(', at + 1)) {
+      if (at >= 3 && (body[at - 3] | 0x20) == 'u' && (body[at - 2] | 0x20) == 'r' &&
+          (body[at - 1] | 0x20) == 'l') {
+        ++starts;
+      }
+    }
+  }
+  return starts * (kBytesPerLink + uint64_t{2} * urlLength);
 }
 
 }  // namespace kivo
