@@ -20,6 +20,7 @@ TEST(FetchVerdictTest, AnswersTheLoadMayHaveCausedAreAskedAgain) {
       {"a page", {true, true, None, 200, Accepted}, Final},
       {"unchanged", {true, true, None, 200, Unchanged}, Final},
       {"not modified", {true, true, None, 304, Refused}, Final},
+      {"304 to a conditional request", {true, true, None, 304, NotModified}, Final},
       {"missing", {true, true, None, 404, Refused}, Final},
       {"too large", {true, true, None, 200, Failed}, Final},
       {"503 fetched ahead", {true, false, None, 503, Refused}, AskAgain},
