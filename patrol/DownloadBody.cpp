@@ -5,7 +5,6 @@
 #include <cstring>
 
 #include "patrol/FileType.h"
-#include "platform/DownloadTemporaries.h"
 #include "platform/HostFile.h"
 #include "platform/NewFile.h"
 
@@ -17,39 +16,48 @@ constexpr uint64_t kFreeSpaceStride = 1u << 20;
 
 }  // namespace
 
-BodyStore::BodyStore(std::u16string programFolder, const FetchLimits& limits)
-    : programFolder_(std::move(programFolder)), limits_(limits) {}
-
-int32_t BodyStore::TakeNumber() {
-  int32_t number = 0;
-  while (numbers_.contains(number)) {
-    ++number;
-  }
-  numbers_.insert(number);
-  return number;
-}
-
-std::u16string BodyStore::TemporaryPath(int32_t number) const {
-  return programFolder_ + platform::DownloadTemporaryName(number);
-}
-
 DownloadBody::DownloadBody(BodyStore& store, std::optional<std::pair<int32_t, SystemTime>> stored,
-                           RequestKind request)
+                           RequestKind request, BodyRole role)
     : store_(store),
       request_(request),
+      role_(role),
       testTime_(stored.has_value()),
       storedHasTime_(stored ? stored->first : 0),
       storedTime_(stored ? stored->second : SystemTime()) {
   newTime_ = storedTime_;
+  store_.Register(this);
 }
 
 DownloadBody::~DownloadBody() {
   store_.Release(held_);
-  if (number_ >= 0) {
-    file_.Reset();
-    platform::RemoveFile(FilePath());
-    store_.ReleaseNumber(number_);
+  ReleaseFile();
+  store_.Unregister(this);
+}
+
+void DownloadBody::Commit() {
+  role_ = BodyRole::Committed;
+  store_.Release(held_);
+  held_ = 0;
+}
+
+bool DownloadBody::Drop() {
+  outcome_ = BodyOutcome::Dropped;
+  ReleaseFile();
+  store_.Release(held_);
+  held_ = 0;
+  bytes_ = std::vector<uint8_t>();
+  return false;
+}
+
+void DownloadBody::ReleaseFile() {
+  Reserve(0);
+  if (number_ < 0) {
+    return;
   }
+  file_.Reset();
+  platform::RemoveFile(FilePath());
+  store_.ReleaseNumber(number_);
+  number_ = -1;
 }
 
 bool DownloadBody::OnHead(const platform::HttpResponseHead& head) {
@@ -86,7 +94,7 @@ bool DownloadBody::OnHead(const platform::HttpResponseHead& head) {
   outcome_ = BodyOutcome::Accepted;
   headAccepted_ = true;
   contentType_ = head.ContentType.value_or(std::string());
-  if (total_ && *total_ <= kMemoryBodyBytes && store_.MayHold(*total_)) {
+  if (total_ && KeepsInMemory(static_cast<size_t>(*total_))) {
     bytes_.reserve(static_cast<size_t>(*total_));
   }
   return true;
@@ -94,7 +102,7 @@ bool DownloadBody::OnHead(const platform::HttpResponseHead& head) {
 
 bool DownloadBody::OnBody(const uint8_t* data, size_t size) {
   if (outcome_ != BodyOutcome::Accepted) {
-    return false;  // no body was wanted, such as one sent after a 304
+    return false;  // no body was wanted, such as one sent after a 304, or it was dropped
   }
   const FetchLimits& limits = store_.Limits();
   if (limits.MaxBytes != 0 && size_ + size > limits.MaxBytes) {
@@ -102,10 +110,12 @@ bool DownloadBody::OnBody(const uint8_t* data, size_t size) {
   }
   digest_.Update(std::string_view(reinterpret_cast<const char*>(data), size));
   if (number_ < 0) {
-    if (size_ + size <= kMemoryBodyBytes && store_.MayHold(size)) {
+    if (KeepsInMemory(size)) {
       bytes_.insert(bytes_.end(), data, data + size);
-      store_.Hold(size);
-      held_ += size;
+      if (role_ == BodyRole::Ahead) {
+        store_.Hold(size);
+        held_ += size;
+      }
       size_ += size;
       return true;
     }
@@ -160,6 +170,10 @@ bool DownloadBody::Fail(FetchFailure failure) {
   return false;
 }
 
+bool DownloadBody::KeepsInMemory(size_t size) const {
+  return size_ + size <= kMemoryBodyBytes && (role_ == BodyRole::Committed || store_.MayHold(size));
+}
+
 bool DownloadBody::SpillToFile() {
   number_ = store_.TakeNumber();
   const std::u16string path = FilePath();
@@ -167,7 +181,10 @@ bool DownloadBody::SpillToFile() {
   platform::RemoveFile(path);
   platform::NewFile output = platform::CreateNewFile(path);
   if (output.Outcome != platform::CreateOutcome::Created) {
-    return Fail(FetchFailure::None);
+    store_.ReleaseNumber(number_);
+    number_ = -1;
+    // Fetched ahead, it is asked for again at its turn, when it may fit in memory.
+    return role_ == BodyRole::Ahead ? Drop() : Fail(FetchFailure::None);
   }
   file_ = std::move(output.File);
   const std::vector<uint8_t> inMemory = std::move(bytes_);
@@ -184,26 +201,57 @@ bool DownloadBody::SpillToFile() {
 }
 
 bool DownloadBody::WriteToFile(const uint8_t* data, size_t size) {
-  const FetchLimits& limits = store_.Limits();
-  if (limits.MinFreeBytes != 0 && size_ >= nextProbe_) {
-    nextProbe_ = size_ + kFreeSpaceStride;
-    // Room for the next stretch must remain above the floor; a known length may need less.
-    uint64_t coming = kFreeSpaceStride;
-    if (total_ && *total_ > size_) {
-      coming = std::min(coming, *total_ - size_);
+  if (!KeepsFloor(size)) {
+    return false;
+  }
+  if (!platform::WriteAll(file_.Get(), data, static_cast<int64_t>(size))) {
+    if (role_ == BodyRole::Ahead) {
+      return Drop();
     }
-    coming = std::max<uint64_t>(coming, size);
-    const std::u16string path = FilePath();
+    return Fail(platform::LastErrorIsOutOfSpace() ? FetchFailure::OutOfSpace : FetchFailure::None);
+  }
+  // What is written shows in the free space from now on.
+  Reserve(reserved_ - std::min<uint64_t>(reserved_, size));
+  return true;
+}
+
+// Checks, once per stretch of kFreeSpaceStride bytes, that the stretch leaves the floor free
+// beside what the other bodies have been promised, and promises it to this one.
+bool DownloadBody::KeepsFloor(size_t size) {
+  const FetchLimits& limits = store_.Limits();
+  if (limits.MinFreeBytes == 0 || size_ < nextProbe_) {
+    return true;
+  }
+  nextProbe_ = size_ + kFreeSpaceStride;
+  // Room for the next stretch must remain above the floor; a known length may need less.
+  uint64_t coming = kFreeSpaceStride;
+  if (total_ && *total_ > size_) {
+    coming = std::min(coming, *total_ - size_);
+  }
+  coming = std::max<uint64_t>(coming, size);
+  const std::u16string path = FilePath();
+  for (;;) {
     const std::optional<uint64_t> free =
         limits.FreeSpace ? limits.FreeSpace(path) : platform::FreeBytes(path);
-    if (free && *free < limits.MinFreeBytes + coming) {
+    const uint64_t others = store_.Reserved() - reserved_;
+    if (!free || *free >= limits.MinFreeBytes + others + coming) {
+      Reserve(coming);
+      return true;
+    }
+    if (role_ == BodyRole::Ahead) {
+      return Drop();
+    }
+    // With one connection the downloads fetched ahead would not exist: their files go first.
+    if (!store_.DropNewestSpilled()) {
       return Fail(FetchFailure::OutOfSpace);
     }
   }
-  if (!platform::WriteAll(file_.Get(), data, static_cast<int64_t>(size))) {
-    return Fail(platform::LastErrorIsOutOfSpace() ? FetchFailure::OutOfSpace : FetchFailure::None);
-  }
-  return true;
+}
+
+void DownloadBody::Reserve(uint64_t count) {
+  store_.Unreserve(reserved_);
+  reserved_ = count;
+  store_.Reserve(count);
 }
 
 }  // namespace kivo

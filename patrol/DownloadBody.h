@@ -2,11 +2,11 @@
 
 #include <cstdint>
 #include <optional>
-#include <set>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "patrol/BodyStore.h"
 #include "patrol/FetchReport.h"
 #include "platform/ContentDigest.h"
 #include "platform/HttpConnections.h"
@@ -14,37 +14,6 @@
 #include "support/SystemTime.h"
 
 namespace kivo {
-
-// A body up to this size stays in memory, as long as the patrol holds less than
-// kHeldBodyBytes (4 MiB) in memory in all; a larger one goes to a temporary file.
-inline constexpr uint64_t kMemoryBodyBytes = uint64_t{1} << 20;
-inline constexpr uint64_t kHeldBodyBytes = uint64_t{4} << 20;
-
-// The shared state of the bodies one patrol holds: the bytes held in memory,
-// and the numbered temporary files in the program folder ("Kivo0000.tmp",
-// "Kivo0001.tmp", ...) that larger bodies go to.
-class BodyStore {
- public:
-  BodyStore(std::u16string programFolder, const FetchLimits& limits);
-  BodyStore(const BodyStore&) = delete;
-  BodyStore& operator=(const BodyStore&) = delete;
-
-  const FetchLimits& Limits() const { return limits_; }
-  // True when `count` more bytes may be held in memory.
-  bool MayHold(uint64_t count) const { return held_ + count <= kHeldBodyBytes; }
-  void Hold(uint64_t count) { held_ += count; }
-  void Release(uint64_t count) { held_ -= count; }
-  // Takes the lowest free number and returns it; TemporaryPath names its file.
-  int32_t TakeNumber();
-  void ReleaseNumber(int32_t number) { numbers_.erase(number); }
-  std::u16string TemporaryPath(int32_t number) const;
-
- private:
-  const std::u16string programFolder_;
-  const FetchLimits limits_;
-  uint64_t held_ = 0;
-  std::set<int32_t> numbers_;
-};
 
 // How a download ended, as far as its body is concerned.
 enum class BodyOutcome {
@@ -54,11 +23,22 @@ enum class BodyOutcome {
   Unchanged,    // the Last-Modified time equals the stored one
   NotModified,  // a 304 to a conditional request: the earlier copy is current
   Failed,       // over a limit, or could not be kept; Failure() says which
+  Dropped,      // fetched ahead, and given up for lack of room; asked for again at its turn
 };
 
 // Whether a request carried the validators of an earlier copy. Only then
 // does a 304 mean that the copy is current; unasked, it is a failed fetch.
 enum class RequestKind { Plain, Conditional };
+
+// Whether a body is fetched ahead of its turn or is the one that the patrol is taking.
+enum class BodyRole {
+  // It shares the memory of kHeldAheadBytes, and gives way when there is no room for it in
+  // memory or on disk, so that a download fetched ahead never stops a patrol.
+  Ahead,
+  // As with one connection: up to kMemoryBodyBytes in memory, and the free-space floor or a
+  // full disk stops it, after those fetched ahead have given their room up.
+  Committed,
+};
 
 // Receives one response: tests its head (only a 200 counts, or a 304 to a
 // conditional request; an unchanged Last-Modified stops it before the body,
@@ -66,20 +46,28 @@ enum class RequestKind { Plain, Conditional };
 // or in a numbered temporary file once it is large, which it removes again.
 // A file left under that number is replaced, never written through, since a
 // stored copy may share it. The body's digest is taken as it arrives, so
-// that a body in a file is never read again for it.
+// that a body in a file is never read again for it. Its role (BodyRole)
+// decides what happens when there is no room.
 class DownloadBody : public platform::HttpBodySink {
  public:
   // hasTime/lastTime are the entry's, for a download tested against its
   // Last-Modified time; nothing for an image, which is downloaded whatever its
   // time. `request` tells whether the request carried validators.
   DownloadBody(BodyStore& store, std::optional<std::pair<int32_t, SystemTime>> stored,
-               RequestKind request = RequestKind::Plain);
+               RequestKind request = RequestKind::Plain, BodyRole role = BodyRole::Committed);
   DownloadBody(const DownloadBody&) = delete;
   DownloadBody& operator=(const DownloadBody&) = delete;
   ~DownloadBody() override;
 
   bool OnHead(const platform::HttpResponseHead& head) override;
   bool OnBody(const uint8_t* data, size_t size) override;
+
+  BodyRole Role() const { return role_; }
+  // Makes a body fetched ahead the one being taken: its memory leaves the shared budget.
+  void Commit();
+  // Gives a body fetched ahead up, freeing its memory and its temporary file; it takes nothing
+  // more. Returns false, for the callers that stop its transfer with it.
+  bool Drop();
 
   BodyOutcome Outcome() const { return outcome_; }
   FetchFailure Failure() const { return failure_; }
@@ -109,11 +97,16 @@ class DownloadBody : public platform::HttpBodySink {
 
  private:
   bool Fail(FetchFailure failure);
+  bool KeepsInMemory(size_t size) const;
   bool SpillToFile();
   bool WriteToFile(const uint8_t* data, size_t size);
+  bool KeepsFloor(size_t size);
+  void Reserve(uint64_t count);
+  void ReleaseFile();
 
   BodyStore& store_;
   const RequestKind request_;
+  BodyRole role_;
   const bool testTime_;
   const int32_t storedHasTime_;
   const SystemTime storedTime_;
@@ -125,7 +118,8 @@ class DownloadBody : public platform::HttpBodySink {
   SystemTime newTime_;
   std::string contentType_;
   std::vector<uint8_t> bytes_;
-  uint64_t held_ = 0;
+  uint64_t held_ = 0;      // memory counted against the shared budget
+  uint64_t reserved_ = 0;  // bytes promised above the floor and not yet written
   uint64_t size_ = 0;
   int32_t number_ = -1;
   platform::UniqueFd file_;

@@ -4,6 +4,8 @@
 #include <cstring>
 #include <utility>
 
+#include "patrol/FetchVerdict.h"
+#include "patrol/LinkBudget.h"
 #include "patrol/SplitUrl.h"
 #include "platform/Utf8.h"
 #include "support/WideString.h"
@@ -16,18 +18,12 @@ namespace {
 constexpr uint64_t kProgressStep = 1024;
 // How long one wait for the network lasts before the cancel flag is asked again.
 constexpr std::chrono::milliseconds kWaitSlice{200};
-// How long the download being taken waits for a free connection before one that is needed
-// later is stopped to make room.
-constexpr std::chrono::milliseconds kLongestQueue{250};
 
-// URL equality tested from the end. The URLs of one site share long prefixes and differ near
-// the end, and the plan compares every planned request with every download several times per
-// file, so most comparisons end at once this way.
+}  // namespace
+
 bool SameUrl(std::u16string_view a, std::u16string_view b) {
   return a.size() == b.size() && std::equal(a.rbegin(), a.rend(), b.rbegin());
 }
-
-}  // namespace
 
 bool Serves(const FetchKey& have, const FetchKey& want) {
   const bool sameEntry = have.Entry == want.Entry || have.Entry == nullptr || want.Entry == nullptr;
@@ -37,17 +33,40 @@ bool Serves(const FetchKey& have, const FetchKey& want) {
 }
 
 struct FetchAhead::Download {
+  explicit Download(BodyStore& store) : Store(store) {}
+  Download(const Download&) = delete;
+  Download& operator=(const Download&) = delete;
+  ~Download() { Store.Release(LinkBytes); }
+
+  BodyStore& Store;
   FetchKey Key;
   std::unique_ptr<DownloadBody> Body;
   std::unique_ptr<platform::HttpTransfer> Transfer;  // null: the URL cannot be requested
   std::unique_ptr<PageLinks> Links;
+  uint64_t LinkBytes = 0;  // what Links count against the memory budget
+  bool FetchedAhead = false;
   bool Scanned = false;
   bool HeadShown = false;
   uint64_t Shown = 0;  // body bytes whose progress has been reported
 
   bool Finished() const { return Transfer == nullptr || Transfer->Finished(); }
   bool Started() const { return Transfer == nullptr || Transfer->Started(); }
-  bool InFlight() const { return !Finished(); }
+  bool ArrivedWhole() const {
+    return Transfer != nullptr && Transfer->CompletedWhole() &&
+           Body->Outcome() == BodyOutcome::Accepted;
+  }
+  std::u16string RedirectedUrl() const {
+    return Transfer != nullptr && Transfer->RedirectCount() > 0
+               ? platform::Utf16FromUtf8(Transfer->FinalUrl())
+               : std::u16string();
+  }
+  FetchFacts Facts() const {
+    if (Transfer == nullptr) {
+      return FetchFacts{FetchedAhead, false, platform::HttpError::None, 0, Body->Outcome()};
+    }
+    return FetchFacts{FetchedAhead, Transfer->Concurrent(), Transfer->Error(), Transfer->Status(),
+                      Body->Outcome()};
+  }
 };
 
 FetchAhead::FetchAhead(platform::HttpConnections& http, BodyStore& store, int32_t connections,
@@ -71,18 +90,18 @@ void FetchAhead::Plan(std::vector<FetchKey> upcoming) {
   if (plan_.size() > static_cast<size_t>(maxAhead_)) {
     plan_.resize(static_cast<size_t>(maxAhead_));
   }
-  Refill();
 }
 
-std::unique_ptr<FetchAhead::Download> FetchAhead::MakeDownload(const FetchKey& key) {
-  auto download = std::make_unique<Download>();
+std::unique_ptr<FetchAhead::Download> FetchAhead::MakeDownload(const FetchKey& key, BodyRole role) {
+  auto download = std::make_unique<Download>(store_);
   download->Key = key;
+  download->FetchedAhead = role == BodyRole::Ahead;
   std::optional<std::pair<int32_t, SystemTime>> stored;
   if (key.Kind == FetchKind::Page) {
     stored.emplace(key.HasTime, key.LastTime);
   }
   download->Body = std::make_unique<DownloadBody>(
-      store_, stored, key.Validators.Any() ? RequestKind::Conditional : RequestKind::Plain);
+      store_, stored, key.Validators.Any() ? RequestKind::Conditional : RequestKind::Plain, role);
   // Stored URLs end at their first NUL; a view with one inside would be fetched cut down.
   if (key.Url.find(u'\0') != std::u16string::npos) {
     return download;
@@ -104,13 +123,58 @@ void FetchAhead::Refill() {
   if (cancelled_()) {
     return;
   }
-  // Which download serves which planned request; several requests may be alike (one page
-  // listed twice), so each download serves one.
+  // A body that gave way takes nothing more; its connection is freed at once. It stays as a
+  // mark, so that its URL is not fetched ahead again but asked for at its turn.
+  for (const auto& download : downloads_) {
+    if (download->Body->Outcome() == BodyOutcome::Dropped && !download->Finished()) {
+      http_.Stop(*download->Transfer, platform::HttpError::Abandoned);
+    }
+  }
   std::vector<bool> matched(downloads_.size(), false);
   std::vector<bool> served(plan_.size(), false);
+  Match(matched, served);
+  // What the plan no longer names and has not been asked for costs nothing to forget.
+  for (size_t i = downloads_.size(); i-- > 0;) {
+    if (!matched[i] && !downloads_[i]->Started()) {
+      downloads_.erase(downloads_.begin() + static_cast<std::ptrdiff_t>(i));
+      matched.erase(matched.begin() + static_cast<std::ptrdiff_t>(i));
+    }
+  }
+  // Downloads made earlier go out first, in the plan's order of need, as far as connections
+  // allow; one whose host is busy or deferred waits and lets the next go.
+  for (const auto& download : downloads_) {
+    if (!download->Started()) {
+      if (!http_.HasFreeConnection(platform::TransferRole::Ahead) || !store_.MayHold(1)) {
+        return;
+      }
+      http_.Start(*download->Transfer, platform::TransferRole::Ahead);
+    }
+  }
+  for (size_t k = 0; k < plan_.size(); ++k) {
+    if (served[k]) {
+      continue;
+    }
+    if ((downloads_.size() >= static_cast<size_t>(maxAhead_) && !Evict(matched)) ||
+        !http_.HasFreeConnection(platform::TransferRole::Ahead) || !store_.MayHold(1)) {
+      return;
+    }
+    std::unique_ptr<Download> download = MakeDownload(plan_[k], BodyRole::Ahead);
+    if (download->Transfer != nullptr) {
+      http_.Start(*download->Transfer, platform::TransferRole::Ahead);
+    }
+    downloads_.push_back(std::move(download));
+    matched.push_back(true);
+  }
+}
+
+// Finds which download serves which planned request. Several requests may be alike: a page
+// listed twice is fetched twice, each download serving one, while an image is fetched once
+// for all who show it.
+void FetchAhead::Match(std::vector<bool>& matched, std::vector<bool>& served) {
   for (size_t k = 0; k < plan_.size(); ++k) {
     for (size_t i = 0; i < downloads_.size(); ++i) {
-      if (!matched[i] && Serves(downloads_[i]->Key, plan_[k])) {
+      const bool shared = plan_[k].Kind == FetchKind::Image;
+      if ((!matched[i] || shared) && Serves(downloads_[i]->Key, plan_[k])) {
         matched[i] = served[k] = true;
         // A download made for a page that was only expected now belongs to the entry that
         // asks for it, so that dropping that entry's downloads drops it too.
@@ -121,42 +185,43 @@ void FetchAhead::Refill() {
       }
     }
   }
-  for (size_t k = 0; k < plan_.size(); ++k) {
-    if (served[k]) {
-      continue;
-    }
-    // The plan is in the order of need, so nothing after a request that cannot start yet is
-    // started either. A download that the plan no longer names gives way, the newest first.
-    if (downloads_.size() >= static_cast<size_t>(maxAhead_)) {
-      const auto unplanned = std::find(matched.rbegin(), matched.rend(), false);
-      if (unplanned == matched.rend()) {
-        return;
-      }
-      const auto index = static_cast<std::ptrdiff_t>(matched.rend() - unplanned) - 1;
-      downloads_.erase(downloads_.begin() + index);
-      matched.erase(matched.begin() + index);
-    }
-    if (!http_.HasFreeConnection() || !store_.MayHold(1)) {
-      return;
-    }
-    std::unique_ptr<Download> download = MakeDownload(plan_[k]);
-    if (download->Transfer != nullptr) {
-      http_.Start(*download->Transfer);
-    }
-    downloads_.push_back(std::move(download));
-    matched.push_back(true);
-  }
 }
 
-bool FetchAhead::MakeRoom() {
-  // The newest downloads are the ones needed last; they give way first.
-  for (size_t i = downloads_.size(); i-- > 0;) {
-    if (downloads_[i]->InFlight()) {
+// Makes room for a planned request by forgetting the oldest download that the plan no longer
+// names and that has ended; one in flight is never stopped, since its URL would be asked again
+// if it is needed after all. False when there is none.
+bool FetchAhead::Evict(std::vector<bool>& matched) {
+  for (size_t i = 0; i < downloads_.size(); ++i) {
+    if (!matched[i] && downloads_[i]->Finished()) {
       downloads_.erase(downloads_.begin() + static_cast<std::ptrdiff_t>(i));
+      matched.erase(matched.begin() + static_cast<std::ptrdiff_t>(i));
       return true;
     }
   }
   return false;
+}
+
+std::unique_ptr<FetchAhead::Download> FetchAhead::Claim(const FetchKey& key) {
+  const auto found =
+      std::find_if(downloads_.begin(), downloads_.end(),
+                   [&key](const auto& download) { return Serves(download->Key, key); });
+  if (found == downloads_.end()) {
+    return MakeDownload(key, BodyRole::Committed);
+  }
+  std::unique_ptr<Download> download = std::move(*found);
+  downloads_.erase(found);
+  download->Body->Commit();
+  // One that was never sent is asked for now, as the patrol's own request.
+  download->FetchedAhead = download->Started();
+  if (download->Finished()) {
+    return download;
+  }
+  if (download->Body->Outcome() == BodyOutcome::Dropped) {
+    http_.Stop(*download->Transfer, platform::HttpError::Abandoned);  // it takes nothing more
+  } else {
+    http_.Promote(*download->Transfer);
+  }
+  return download;
 }
 
 FetchOutcome FetchAhead::Take(const FetchKey& key, FetchProgress* progress) {
@@ -164,63 +229,67 @@ FetchOutcome FetchAhead::Take(const FetchKey& key, FetchProgress* progress) {
     progress->SetPercent(0);
     progress->SetBytes(std::nullopt);
   }
-  auto found = std::find_if(downloads_.begin(), downloads_.end(),
-                            [&key](const auto& download) { return Serves(download->Key, key); });
-  std::unique_ptr<Download> download;
   // The plan's own entry for this request is used up, or a refill would ask for it again.
   const auto planned = std::find_if(plan_.begin(), plan_.end(),
                                     [&key](const FetchKey& want) { return Serves(want, key); });
   if (planned != plan_.end()) {
     plan_.erase(planned);
   }
-  if (found != downloads_.end()) {
-    download = std::move(*found);
-    downloads_.erase(found);
-  } else {
-    download = MakeDownload(key);
-    if (download->Transfer != nullptr) {
-      http_.Start(*download->Transfer);
-    }
+  std::unique_ptr<Download> download = Claim(key);
+  if (cancelled_()) {
+    DropAll();  // nothing else fetched ahead is stored after a cancel
   }
-  // A download that finds every connection busy takes the first one that frees up: one of
-  // them usually ends within a fraction of a request's time, while stopping one throws its
-  // progress away and asks for it again later. Only when none ends soon does the download
-  // needed last give way, so that a slow fetch-ahead cannot hold up the patrol.
-  const auto queued = std::chrono::steady_clock::now();
-  while (!download->Finished()) {
+  Await(*download, platform::TransferRole::Turn, progress);
+  if (!cancelled_() && JudgeFetch(download->Facts()) == FetchVerdict::AskAgain) {
+    const bool shown = download->HeadShown;
+    download = MakeDownload(key, BodyRole::Committed);
+    if (progress != nullptr && shown) {
+      progress->SetPercent(0);
+      progress->SetBytes(std::nullopt);
+    }
+    Await(*download, platform::TransferRole::Alone, progress);
+  }
+  return Outcome(*download, progress);
+}
+
+// Runs the download until it ends, fetching ahead meanwhile. A download that is needed now
+// starts as soon as its host lets it; after a cancel the others are thrown away, and this one
+// is given up once shouldAbandon says so.
+void FetchAhead::Await(Download& download, platform::TransferRole role, FetchProgress* progress) {
+  while (!download.Finished()) {
     if (cancelled_()) {
-      // Nothing fetched ahead is stored after a cancel; the download being taken runs on until
-      // it ends or is given up.
       DropAll();
       if (shouldAbandon_()) {
-        http_.Stop(*download->Transfer, platform::HttpError::Abandoned);
+        http_.Stop(*download.Transfer, platform::HttpError::Abandoned);
         break;
       }
     }
-    ShowProgress(*download, progress, false);
-    http_.Wait(kWaitSlice);
-    // The download being taken comes first to a connection that has just freed up.
-    if (!http_.Start(*download->Transfer) && !download->Started() &&
-        std::chrono::steady_clock::now() - queued >= kLongestQueue && MakeRoom()) {
-      http_.Start(*download->Transfer);
+    if (!download.Started()) {
+      http_.Start(*download.Transfer, role);
     }
-    Refill();
+    // A request asked again alone waits for its host to fall quiet: nothing new is fetched
+    // ahead meanwhile, or fetches to the same host could keep it waiting for ever.
+    if (role != platform::TransferRole::Alone || download.Started()) {
+      Refill();
+    }
+    ShowProgress(download, progress, false);
+    http_.Wait(kWaitSlice);
   }
+}
+
+FetchOutcome FetchAhead::Outcome(Download& download, FetchProgress* progress) const {
   FetchOutcome outcome;
-  DownloadBody& body = *download->Body;
-  const bool whole = download->Transfer != nullptr && download->Transfer->CompletedWhole() &&
-                     body.Outcome() == BodyOutcome::Accepted && body.FinishFile();
-  ShowProgress(*download, progress, whole);
-  Describe(*download, whole, outcome.Report);
+  DownloadBody& body = *download.Body;
+  const bool whole = download.ArrivedWhole() && body.FinishFile();
+  ShowProgress(download, progress, whole);
+  Describe(download, whole, outcome.Report);
   if (!whole) {
     return outcome;
   }
   outcome.Result = 1;
-  if (download->Transfer->RedirectCount() > 0) {
-    outcome.Report.RedirectedUrl = platform::Utf16FromUtf8(download->Transfer->FinalUrl());
-  }
-  outcome.Body = std::move(download->Body);
-  outcome.Links = std::move(download->Links);
+  outcome.Report.RedirectedUrl = download.RedirectedUrl();
+  outcome.Body = std::move(download.Body);
+  outcome.Links = std::move(download.Links);
   return outcome;
 }
 
@@ -272,23 +341,45 @@ void FetchAhead::ShowProgress(Download& download, FetchProgress* progress, bool 
   }
 }
 
-const PageLinks* FetchAhead::KnownLinks(const FetchKey& key) {
+AheadAnswer FetchAhead::Known(const FetchKey& key) {
   for (const auto& download : downloads_) {
     if (!Serves(download->Key, key)) {
       continue;
     }
-    if (!download->Scanned && download->Key.Kind == FetchKind::Page && download->Finished() &&
-        download->Transfer != nullptr && download->Transfer->CompletedWhole() &&
-        download->Body->Outcome() == BodyOutcome::Accepted && !download->Body->InFile()) {
-      download->Scanned = true;
-      const std::u16string pageUrl = download->Transfer->RedirectCount() > 0
-                                         ? platform::Utf16FromUtf8(download->Transfer->FinalUrl())
-                                         : download->Key.Url;
-      download->Links = scanner_(download->Key, pageUrl, *download->Body);
+    if (!download->Finished() || !download->ArrivedWhole()) {
+      return AheadAnswer{};
     }
-    return download->Links.get();
+    if (!download->Scanned && download->Key.Kind == FetchKind::Page) {
+      ReadAhead(*download);
+    }
+    return AheadAnswer{download->Links.get(), download->RedirectedUrl()};
   }
-  return nullptr;
+  return AheadAnswer{};
+}
+
+// Reads the links of a page that waits for its turn in memory, and keeps them while they fit
+// in the memory budget beside the bodies; a page whose links will not fit is read at its turn.
+void FetchAhead::ReadAhead(Download& download) {
+  download.Scanned = true;
+  const DownloadBody& body = *download.Body;
+  if (body.InFile()) {
+    return;
+  }
+  const std::u16string redirected = download.RedirectedUrl();
+  const std::u16string& pageUrl = redirected.empty() ? download.Key.Url : redirected;
+  // The guess keeps a page or sheet of dense links from being read only to be thrown away.
+  const DocumentKind kind = KindOfDocument(body.ContentType(), pageUrl);
+  if (!store_.MayHold(GuessLinkBytes(body.Bytes(), kind, pageUrl.size()))) {
+    return;
+  }
+  std::unique_ptr<PageLinks> links = scanner_(download.Key, pageUrl, body);
+  const uint64_t bytes = links != nullptr ? HeldBytes(*links) : 0;
+  if (links == nullptr || !store_.MayHold(bytes)) {
+    return;
+  }
+  store_.Hold(bytes);
+  download.LinkBytes = bytes;
+  download.Links = std::move(links);
 }
 
 void FetchAhead::DropFor(const UrlEntry* entry) {

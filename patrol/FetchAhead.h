@@ -40,6 +40,10 @@ struct FetchKey {
   platform::HttpValidators Validators{};
 };
 
+// True when two URLs are equal. It compares from the end: the URLs of one site share long
+// prefixes and differ near the end, so most comparisons end at once.
+bool SameUrl(std::u16string_view a, std::u16string_view b);
+
 // True when a download made for `have` answers the request `want`: the same
 // kind, URL, time and validators, and the same entry when both name one.
 bool Serves(const FetchKey& have, const FetchKey& want);
@@ -53,6 +57,14 @@ struct FetchOutcome {
   std::unique_ptr<PageLinks> Links;
 };
 
+// What is known of a download fetched ahead once it has arrived whole: the URL
+// its body came from after redirects (empty when none was followed) and, for a
+// page that has been read, its links.
+struct AheadAnswer {
+  const PageLinks* Links = nullptr;
+  std::u16string RedirectedUrl;
+};
+
 // Reads the links of a page that arrived ahead of its turn: the request, the
 // URL the body came from and the body. Null when it is not read (a binary
 // body, or one the reader does not want).
@@ -61,9 +73,20 @@ using PageScanner = std::function<std::unique_ptr<PageLinks>(
 
 // Fetches what the patrol is about to need ahead of time over up to
 // `connections` connections, and hands each response over only when the
-// patrol takes it, in the patrol's own order. A download that is not taken
-// is thrown away unseen. With one connection only the download being taken
-// is ever in flight.
+// patrol takes it, in the patrol's own order, so that a patrol stores and
+// reports the same for every connection count:
+// - Fetches ahead never take the last connection, and a request once sent is
+//   never stopped to make room: the download being taken always finds a
+//   connection, and no URL is asked twice for want of one.
+// - A download fetched ahead that failed in a way the server's load may
+//   cause, or that found no room to keep its body, is asked again when its
+//   turn comes, alone to its host (JudgeFetch); only that answer counts.
+// - The bodies and links kept for pages fetched ahead share one memory budget
+//   (kHeldAheadBytes), and a body fetched ahead gives way rather than take the
+//   disk under its floor.
+// - After a cancel nothing more is started, and a download that is not taken
+//   is thrown away unseen.
+// With one connection only the download being taken is ever in flight.
 class FetchAhead {
  public:
   FetchAhead(platform::HttpConnections& http, BodyStore& store, int32_t connections,
@@ -75,18 +98,19 @@ class FetchAhead {
 
   // The longest plan that is acted on.
   int32_t Horizon() const { return maxAhead_; }
-  // Sets the requests expected next, in order, and starts what connections
-  // and the holding limits allow.
+  // Sets the requests expected next, in order; the first is the one about to
+  // be taken. Take starts the others as connections and limits allow.
   void Plan(std::vector<FetchKey> upcoming);
   // Waits for the download of `key` (starting it now when it is not under
-  // way) and returns it, reporting its progress in 1024-byte steps. After
-  // a cancel every other download is thrown away, and this one is given up
-  // once shouldAbandon says so.
+  // way), asks again when JudgeFetch says so, and returns the answer,
+  // reporting its progress in 1024-byte steps. After a cancel every other
+  // download is thrown away, and this one is given up once shouldAbandon
+  // says so.
   FetchOutcome Take(const FetchKey& key, FetchProgress* progress);
-  // The links of the page that `key` fetched ahead, once it has arrived whole
-  // and been read; null before that. Reading the pages that wait for their
-  // turn lets their images be fetched ahead too.
-  const PageLinks* KnownLinks(const FetchKey& key);
+  // What the download fetched ahead for `key` has brought: nothing before it
+  // has arrived whole. A page is read when it is first asked about, as far as
+  // the memory budget allows, so that its images can be fetched ahead too.
+  AheadAnswer Known(const FetchKey& key);
   // Throws away every download made for the page of `entry`.
   void DropFor(const UrlEntry* entry);
   // Throws away the downloads that `unwanted` picks.
@@ -97,9 +121,14 @@ class FetchAhead {
  private:
   struct Download;
 
-  std::unique_ptr<Download> MakeDownload(const FetchKey& key);
+  std::unique_ptr<Download> MakeDownload(const FetchKey& key, BodyRole role);
+  std::unique_ptr<Download> Claim(const FetchKey& key);
+  void Await(Download& download, platform::TransferRole role, FetchProgress* progress);
+  FetchOutcome Outcome(Download& download, FetchProgress* progress) const;
   void Refill();
-  bool MakeRoom();
+  void Match(std::vector<bool>& matched, std::vector<bool>& served);
+  bool Evict(std::vector<bool>& matched);
+  void ReadAhead(Download& download);
   void ShowProgress(Download& download, FetchProgress* progress, bool final) const;
   // Fills in how `download` ended; `whole` when its body arrived whole.
   static void Describe(const Download& download, bool whole, FetchReport& report);
@@ -110,7 +139,7 @@ class FetchAhead {
   std::function<bool()> cancelled_;
   std::function<bool()> shouldAbandon_;
   PageScanner scanner_;
-  std::deque<std::unique_ptr<Download>> downloads_;  // in the order they were started
+  std::deque<std::unique_ptr<Download>> downloads_;  // in the order they were made
   std::vector<FetchKey> plan_;
 };
 

@@ -7,24 +7,21 @@
 namespace kivo {
 namespace {
 
-// True when the plan already asks for the page at url: the patrol queues a
-// URL once, so a second link to it asks for nothing.
-bool Planned(std::u16string_view url, const std::vector<FetchKey>& upcoming) {
-  return std::any_of(upcoming.begin(), upcoming.end(), [url](const FetchKey& key) {
-    return key.Kind == FetchKind::Page && key.Url == url;
-  });
+bool Holds(const std::vector<std::u16string_view>& urls, std::u16string_view url) {
+  return std::any_of(urls.begin(), urls.end(),
+                     [url](std::u16string_view planned) { return SameUrl(planned, url); });
 }
 
 }  // namespace
 
 FetchPlanner::FetchPlanner(const PatrolList& list, const FetchedUrlList& fetched,
-                           const FetchedFileList& pageFiles, int32_t horizon, KnownLinks knownLinks,
+                           const FetchedFileList& pageFiles, int32_t horizon, Known known,
                            Validators validators)
     : list_(list),
       fetched_(fetched),
       pageFiles_(pageFiles),
       horizon_(horizon),
-      knownLinks_(std::move(knownLinks)),
+      known_(std::move(known)),
       validators_(std::move(validators)) {}
 
 FetchKey FetchPlanner::PageKey(const UrlEntry& entry) {
@@ -58,49 +55,69 @@ FetchKey FetchPlanner::ImageRequest(std::u16string_view url) const {
 
 std::vector<FetchKey> FetchPlanner::FromEntry(int32_t index) const {
   const UrlEntry& entry = *list_[index];
-  const FetchKey key = PageRequest(entry);  // a copy: the plan grows below
-  std::vector<FetchKey> upcoming{key};
-  AddPage(key, RulesOf(list_, entry), upcoming);
-  AddEntriesAfter(index, upcoming);
-  return upcoming;
+  Plan plan(horizon_);
+  AddPage(PageRequest(entry), RulesOf(list_, entry), plan);
+  AddEntriesAfter(index, plan);
+  return std::move(plan.Keys);
 }
 
 std::vector<FetchKey> FetchPlanner::FromImage(int32_t index, const PageLinks& links,
                                               int32_t position) const {
   const UrlEntry& entry = *list_[index];
-  std::vector<FetchKey> upcoming{ImageRequest(links.ImageUrls[position]->View())};
-  AddLinks(entry.Url.View(), links, RulesOf(list_, entry), position, upcoming);
-  AddEntriesAfter(index, upcoming);
-  return upcoming;
+  Plan plan(horizon_);
+  Add(ImageRequest(links.ImageUrls[position]->View()), plan);
+  AddLinks(entry.Url.View(), links, RulesOf(list_, entry), position, plan);
+  AddEntriesAfter(index, plan);
+  return std::move(plan.Keys);
 }
 
-bool FetchPlanner::Full(const std::vector<FetchKey>& upcoming) const {
-  return upcoming.size() >= static_cast<size_t>(horizon_);
+bool FetchPlanner::Full(const Plan& plan) const {
+  return plan.Keys.size() >= static_cast<size_t>(horizon_);
+}
+
+// Appends a request and notes what it will have fetched: its URL, and the URL a redirect led
+// it to, which the patrol counts as fetched too.
+const PageLinks* FetchPlanner::Add(const FetchKey& key, Plan& plan) const {
+  if (plan.Keys.size() == plan.Keys.capacity()) {
+    return nullptr;  // the sets' views would move with the keys
+  }
+  AheadAnswer known = known_ ? known_(key) : AheadAnswer{};
+  plan.Keys.push_back(key);
+  std::u16string_view urls[] = {plan.Keys.back().Url, {}};
+  if (!known.RedirectedUrl.empty()) {
+    urls[1] = plan.RedirectedUrls.emplace_back(std::move(known.RedirectedUrl));
+  }
+  for (const std::u16string_view url : urls) {
+    if (!url.empty()) {
+      plan.Fetched.push_back(url);
+      if (key.Kind == FetchKind::Page) {
+        plan.Pages.push_back(url);
+      }
+    }
+  }
+  return known.Links;
 }
 
 // Adds the requests that the entries after index will make, as far as they
 // are known now: each entry's page, except a queued one that will be
 // skipped, then what its page is expected to ask for once it has arrived.
-void FetchPlanner::AddEntriesAfter(int32_t index, std::vector<FetchKey>& upcoming) const {
-  for (int32_t j = index + 1; j < list_.Count() && j <= index + horizon_ * 4 && !Full(upcoming);
-       ++j) {
+void FetchPlanner::AddEntriesAfter(int32_t index, Plan& plan) const {
+  for (int32_t j = index + 1; j < list_.Count() && j <= index + horizon_ * 4 && !Full(plan); ++j) {
     const UrlEntry& next = *list_[j];
-    if (SkipsQueuedEntry(list_, next, pageFiles_)) {
+    if (SkipsQueuedEntry(list_, next, pageFiles_) ||
+        (list_.IsTemporary(&next) && Holds(plan.Pages, next.Url.View()))) {
       continue;
     }
-    const FetchKey key = PageRequest(next);  // a copy: the plan grows below
-    upcoming.push_back(key);
-    AddPage(key, RulesOf(list_, next), upcoming);
+    AddPage(PageRequest(next), RulesOf(list_, next), plan);
   }
 }
 
-// Adds what the page that `page` fetched ahead will ask for once its turn
-// comes, when it has arrived and been read.
-void FetchPlanner::AddPage(const FetchKey& page, const PageRules& rules,
-                           std::vector<FetchKey>& upcoming) const {
-  const PageLinks* links = knownLinks_ ? knownLinks_(page) : nullptr;
+// Adds a page's request, then what it will ask for once its turn comes, when it has arrived
+// and been read.
+void FetchPlanner::AddPage(const FetchKey& page, const PageRules& rules, Plan& plan) const {
+  const PageLinks* links = Add(page, plan);
   if (links != nullptr) {
-    AddLinks(page.Url, *links, rules, -1, upcoming);
+    AddLinks(page.Url, *links, rules, -1, plan);
   }
 }
 
@@ -108,25 +125,26 @@ void FetchPlanner::AddPage(const FetchKey& page, const PageRules& rules,
 // links that the page at pageUrl will queue, each followed by what it asks
 // for in turn: the depth-first order in which the patrol will need them.
 void FetchPlanner::AddLinks(std::u16string_view pageUrl, const PageLinks& links,
-                            const PageRules& rules, int32_t imagesFrom,
-                            std::vector<FetchKey>& upcoming) const {
+                            const PageRules& rules, int32_t imagesFrom, Plan& plan) const {
   if (rules.Rules->GetImages != 0) {
-    for (int32_t j = imagesFrom + 1; j < links.ImageUrls.Count() && !Full(upcoming); ++j) {
+    for (int32_t j = imagesFrom + 1; j < links.ImageUrls.Count() && !Full(plan); ++j) {
       const WideString* image = links.ImageUrls[j];
-      if (image != nullptr && !fetched_.Contains(image->View())) {
-        upcoming.push_back(ImageRequest(image->View()));
+      if (image != nullptr && !fetched_.Contains(image->View()) &&
+          !Holds(plan.Fetched, image->View())) {
+        Add(ImageRequest(image->View()), plan);
       }
     }
   }
+  // The patrol queues a page's frames and links after its images: a URL fetched by then, or
+  // queued by a page before, is not queued again.
   VisitChildLinks(
       links, pageUrl, rules, list_, fetched_, [&](std::u16string_view url, const PageRules& child) {
-        if (Full(upcoming)) {
+        if (Full(plan)) {
           return ChildVisit::Stop;
         }
-        if (!Planned(url, upcoming)) {
-          const FetchKey key{std::u16string(url), FetchKind::Page, 0, SystemTime(), nullptr, {}};
-          upcoming.push_back(key);
-          AddPage(key, child, upcoming);
+        if (!Holds(plan.Fetched, url)) {
+          AddPage(FetchKey{std::u16string(url), FetchKind::Page, 0, SystemTime(), nullptr, {}},
+                  child, plan);
         }
         return ChildVisit::Next;
       });

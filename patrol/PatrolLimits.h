@@ -24,6 +24,8 @@ struct PatrolLimits {
   // Replaces the ReceiveTimeout setting (whole seconds, at least 10) when set. It is also the
   // window of the minimum transfer rate.
   std::optional<uint32_t> ReceiveTimeoutMs;
+  // Replaces the time after which a request counts as left waiting (HttpSessionOptions).
+  std::optional<uint32_t> LeftWaitingMs;
   uint64_t MinFreeBytes = kMinFreeBytes;
   // Tells the free bytes of a file system; empty: platform::FreeBytes.
   platform::FreeSpaceProbe FreeSpace;

@@ -3,14 +3,11 @@
 #include <memory>
 #include <optional>
 #include <string>
-#include <unordered_set>
 #include <utility>
 #include <vector>
 
 #include "html/DocumentKind.h"
 #include "html/ExtractLinks.h"
-#include "html/FetchedFile.h"
-#include "html/FetchedFileList.h"
 #include "html/PageLinks.h"
 #include "html/RewriteLinks.h"
 #include "patrol/CancelWatch.h"
@@ -28,6 +25,7 @@
 #include "patrol/PatrolRunning.h"
 #include "patrol/PatrolSettings.h"
 #include "patrol/PatrolStorage.h"
+#include "patrol/StoredFiles.h"
 #include "platform/CodePage.h"
 #include "platform/DownloadTemporaries.h"
 #include "platform/HttpConnections.h"
@@ -70,8 +68,8 @@ class Patrol {
               return ReadLinksAhead(body, url, setup_.Rewrite.Ansi);
             }),
         planner_(
-            list, fetchedUrls_, pageFiles_, ahead_.Horizon(),
-            [this](const FetchKey& page) { return ahead_.KnownLinks(page); },
+            list, fetchedUrls_, stored_.Pages(), ahead_.Horizon(),
+            [this](const FetchKey& key) { return ahead_.Known(key); },
             [this](const FetchKey& key) { return journal_.ValidatorsFor(key, list_); }) {}
 
   // Processes the list in order until its end, a cancel or a full disk. The
@@ -88,26 +86,9 @@ class Patrol {
   }
 
   // Rewrites the links of every page stored so far, also after a cancel.
-  // The new pages are synced to disk together and only then put in place.
   void RewritePages() {
     view_.SetState(PatrolState::Rewriting);
-    platform::PendingReplacements rewritten;
-    for (int32_t i = 0; i < pageFiles_.Count(); ++i) {
-      const FetchedFile* page = pageFiles_[i];
-      // A redirected page has a second record under the URL it was asked
-      // for; the file is rewritten once, against the URL it came from.
-      if (page == nullptr || aliases_.contains(page) || binaryPages_.contains(page)) {
-        continue;
-      }
-      if (styleSheets_.contains(page)) {
-        RewriteStyleSheet(page->LocalPath.View(), *page, imageFiles_, pageFiles_, setup_.Rewrite,
-                          rewritten);
-      } else {
-        RewriteLinks(page->LocalPath.View(), *page, imageFiles_, pageFiles_, setup_.Rewrite,
-                     rewritten);
-      }
-    }
-    rewritten.Commit();
+    stored_.RewritePages(setup_.Rewrite);
   }
 
   // Shows what went wrong with the folders, then why the patrol stopped
@@ -135,7 +116,7 @@ class Patrol {
   // it is binary reads it, fetches its images and queues its frames and links.
   void ProcessEntry(int32_t index) {
     UrlEntry& entry = *list_[index];
-    if (SkipsQueuedEntry(list_, entry, pageFiles_)) {
+    if (SkipsQueuedEntry(list_, entry, stored_.Pages())) {
       return;
     }
     view_.SetTitle(entry.Name.View());
@@ -212,22 +193,19 @@ class Patrol {
     const bool redirected = !redirectedUrl.empty();
     WideString pageUrl = redirected ? WideString(redirectedUrl) : entry.Url;
     fetchedUrls_.Add(entry.Url.View());
-    const FetchedFile* record =
-        pageFiles_.Add(std::make_unique<FetchedFile>(FetchedFile{pageUrl, localPath}));
     // The stored file holds the body's bytes, so its type is known now: by
     // its name first, as the rewrite pass would test it, then by its bytes.
     // A style sheet is rewritten as one; audio, video and PDF never are.
     const DocumentKind kind = KindOfDocument(body.ContentType(), pageUrl.View());
+    StoredAs as = kind == DocumentKind::StyleSheet ? StoredAs::StyleSheet : StoredAs::Page;
     if (BinaryByExtension(localPath.View()).value_or(body.IsBinary()) ||
         kind == DocumentKind::Media) {
-      binaryPages_.insert(record);
-    } else if (kind == DocumentKind::StyleSheet) {
-      styleSheets_.insert(record);
+      as = StoredAs::AsIs;
     }
+    stored_.AddPage(pageUrl, localPath, as);
     if (redirected) {
       fetchedUrls_.Add(pageUrl.View());
-      aliases_.insert(
-          pageFiles_.Add(std::make_unique<FetchedFile>(FetchedFile{entry.Url, localPath})));
+      stored_.AddRedirectedPage(entry.Url, localPath);
     }
     if (list_.IsTemporary(&entry)) {
       // Temporary entries belong to this thread alone.
@@ -290,13 +268,11 @@ class Patrol {
       return;  // as for pages: no record for a file that was not stored
     }
     fetchedUrls_.Add(image.View());
-    imageFiles_.Add(std::make_unique<FetchedFile>(FetchedFile{image, localPath}));
+    stored_.AddImage(image, localPath);
     const std::u16string& redirectedUrl = fetched.Report.RedirectedUrl;
     if (!redirectedUrl.empty()) {
-      // Images are never rewritten, so the second record needs no care.
       fetchedUrls_.Add(redirectedUrl);
-      imageFiles_.Add(
-          std::make_unique<FetchedFile>(FetchedFile{WideString(redirectedUrl), localPath}));
+      stored_.AddImage(WideString(redirectedUrl), localPath);
     }
   }
 
@@ -324,17 +300,9 @@ class Patrol {
   BodyStore bodies_;
   PatrolStorage storage_;
   FetchedUrlList fetchedUrls_;
-  FetchedFileList pageFiles_;
-  FetchedFileList imageFiles_;
+  StoredFiles stored_;
   FetchAhead ahead_;
   FetchPlanner planner_;
-  // The second records of redirected pages, which the rewrite pass skips.
-  std::unordered_set<const FetchedFile*> aliases_;
-  // The pages stored as images, videos or archives, or as media by their
-  // type, which it skips too.
-  std::unordered_set<const FetchedFile*> binaryPages_;
-  // The style sheets, which it rewrites as sheets.
-  std::unordered_set<const FetchedFile*> styleSheets_;
   bool cancelLeftWork_ = false;
   std::vector<const UrlEntry*> updatedEntries_;
 };
@@ -374,6 +342,9 @@ int32_t RunPatrol(const PatrolParams& params) {
   PatrolSettings settings = ReadPatrolSettings();
   if (limits.ReceiveTimeoutMs) {
     settings.Session.ReceiveTimeoutMs = *limits.ReceiveTimeoutMs;
+  }
+  if (limits.LeftWaitingMs) {
+    settings.Session.LeftWaitingMs = *limits.LeftWaitingMs;
   }
   // The watch outlives the connections that ask it.
   CancelWatch cancelWatch(limits.CancelGrace);

@@ -61,6 +61,8 @@ HttpConnections::HttpConnections(Key /*key*/, CurlMulti multi, ProxyServers prox
       proxies_(std::move(proxies)),
       connectTimeoutMs_(options.ConnectTimeoutMs),
       receiveTimeoutMs_(options.ReceiveTimeoutMs),
+      leftWaiting_(LeftWaitingTime(options)),
+      hosts_(connections),
       slots_(static_cast<size_t>(connections)) {
   for (Slot& slot : slots_) {
     slot.Easy.reset(curl_easy_init());
@@ -106,20 +108,52 @@ std::unique_ptr<HttpTransfer> HttpConnections::Prepare(HttpScheme scheme, std::u
                                         std::move(headers), sink);
 }
 
-bool HttpConnections::HasFreeConnection() const {
-  return std::any_of(slots_.begin(), slots_.end(),
-                     [](const Slot& slot) { return slot.Transfer == nullptr; });
+bool HttpConnections::HasFreeConnection(TransferRole role) const {
+  size_t free = 0;
+  size_t ahead = 0;
+  for (const Slot& slot : slots_) {
+    free += slot.Transfer == nullptr ? 1 : 0;
+    ahead += slot.Transfer != nullptr && slot.Transfer->role_ == TransferRole::Ahead ? 1 : 0;
+  }
+  return free > 0 && (role != TransferRole::Ahead || ahead + 1 < slots_.size());
 }
 
-bool HttpConnections::Start(HttpTransfer& transfer) {
-  if (transfer.slot_ >= 0 || transfer.finished_) {
+bool HttpConnections::MayStart(const std::string& origin, TransferRole role) const {
+  if (!HasFreeConnection(role) || hosts_.Deferred(origin, Clock::now())) {
+    return false;
+  }
+  int32_t toHost = 0;
+  int32_t aheadToHost = 0;
+  for (const Slot& slot : slots_) {
+    const HttpTransfer* other = slot.Transfer;
+    if (other == nullptr || other->origin_ != origin) {
+      continue;
+    }
+    if (other->role_ == TransferRole::Alone) {
+      return false;
+    }
+    ++toHost;
+    aheadToHost += other->role_ == TransferRole::Ahead ? 1 : 0;
+  }
+  const int32_t limit = hosts_.Limit(origin);
+  switch (role) {
+    case TransferRole::Ahead:
+      return toHost < limit && aheadToHost < limit - 1;
+    case TransferRole::Turn:
+      return toHost < limit;
+    case TransferRole::Alone:
+      return toHost == 0;
+  }
+  return false;
+}
+
+bool HttpConnections::Start(HttpTransfer& transfer, TransferRole role) {
+  if (transfer.slot_ >= 0 || transfer.finished_ || !MayStart(transfer.origin_, role)) {
     return false;
   }
   const auto free = std::find_if(slots_.begin(), slots_.end(),
                                  [](const Slot& slot) { return slot.Transfer == nullptr; });
-  if (free == slots_.end()) {
-    return false;
-  }
+  transfer.role_ = role;
   transfer.currentUrl_ = transfer.origin_ + transfer.target_;
   // libcurl drops a URL's fragment, so the request target is given as it is. A plain HTTP proxy
   // needs the absolute URI; a tunnel (https) carries the origin form.
@@ -171,8 +205,17 @@ bool HttpConnections::Attach(HttpTransfer& transfer, int32_t slot, const std::st
   if (!ok || curl_multi_add_handle(multi_.get(), handle) != CURLM_OK) {
     return false;
   }
+  // A server with a limit per client may turn away a request that arrives beside another.
+  for (const Slot& other : slots_) {
+    if (other.Transfer != nullptr && other.Transfer->origin_ == transfer.origin_) {
+      other.Transfer->concurrent_ = true;
+      transfer.concurrent_ = true;
+    }
+  }
   slots_[static_cast<size_t>(slot)].Transfer = &transfer;
   transfer.Reset(slot, TransferWatch(std::chrono::milliseconds(receiveTimeoutMs_)));
+  transfer.attachedAt_ = waited_;
+  transfer.answersAtAttach_ = hosts_.Answers(transfer.origin_);
   return true;
 }
 
@@ -189,8 +232,52 @@ void HttpConnections::Detach(HttpTransfer& transfer) {
 }
 
 void HttpConnections::Stop(HttpTransfer& transfer, HttpError error) {
+  if (!transfer.finished_) {
+    End(transfer, error);
+  }
+}
+
+void HttpConnections::End(HttpTransfer& transfer, HttpError error) {
   Detach(transfer);
-  transfer.Fail(error);
+  if (error == HttpError::None) {
+    transfer.finished_ = true;
+  } else {
+    transfer.Fail(error);
+  }
+  NotePushBack(transfer);
+}
+
+void HttpConnections::NotePushBack(const HttpTransfer& transfer) {
+  const HttpError error = transfer.error_;
+  const int32_t status = transfer.Status();
+  const bool turnedAway = status == 429 || status == 503;
+  const bool refused = error == HttpError::Connect || error == HttpError::ConnectTimeout ||
+                       error == HttpError::ReceiveTimeout || error == HttpError::TooSlow ||
+                       error == HttpError::LeftWaiting ||
+                       (error == HttpError::Transport && !transfer.responded_);
+  if (!turnedAway && !refused) {
+    return;
+  }
+  // A request left waiting shows that the host serves only the connections that it answers.
+  const bool leftWaiting = error == HttpError::LeftWaiting;
+  hosts_.PushBack(transfer.origin_, Serving(transfer.origin_, leftWaiting));
+  const auto wait =
+      turnedAway ? transfer.head_.RetryAfterDelay(std::chrono::system_clock::now()) : std::nullopt;
+  if (wait) {
+    hosts_.Defer(transfer.origin_, *wait, Clock::now());
+  }
+}
+
+int32_t HttpConnections::Serving(const std::string& origin, bool answeringOnly) const {
+  return static_cast<int32_t>(std::count_if(slots_.begin(), slots_.end(), [&](const Slot& slot) {
+    return slot.Transfer != nullptr && slot.Transfer->origin_ == origin &&
+           (!answeringOnly || slot.Transfer->responded_);
+  }));
+}
+
+bool HttpConnections::LeftWaiting(const HttpTransfer& transfer) const {
+  return !transfer.responded_ && waited_ - transfer.attachedAt_ >= leftWaiting_ &&
+         hosts_.Answers(transfer.origin_) > transfer.answersAtAttach_;
 }
 
 void HttpConnections::Wait(std::chrono::milliseconds wait) {
@@ -207,20 +294,29 @@ void HttpConnections::CheckWatches() {
     if (slot.Transfer == nullptr) {
       continue;
     }
-    const HttpError error = slot.Transfer->watch_.Check(waited_);
+    HttpError error = slot.Transfer->watch_.Check(waited_);
+    if (error == HttpError::None && LeftWaiting(*slot.Transfer)) {
+      error = HttpError::LeftWaiting;
+    }
     if (error != HttpError::None) {
-      Stop(*slot.Transfer, error);
+      End(*slot.Transfer, error);
     }
   }
 }
 
 std::chrono::milliseconds HttpConnections::LongestWait(std::chrono::milliseconds wait) const {
   for (const Slot& slot : slots_) {
-    if (slot.Transfer != nullptr) {
-      const TransferWatch::Duration left = slot.Transfer->watch_.Remaining(waited_);
-      if (left < wait) {
-        wait = std::chrono::ceil<std::chrono::milliseconds>(left);
-      }
+    const HttpTransfer* transfer = slot.Transfer;
+    if (transfer == nullptr) {
+      continue;
+    }
+    TransferWatch::Duration left = transfer->watch_.Remaining(waited_);
+    if (!transfer->responded_ && hosts_.Answers(transfer->origin_) > transfer->answersAtAttach_) {
+      left = std::min(left, std::max(transfer->attachedAt_ + leftWaiting_ - waited_,
+                                     TransferWatch::Duration::zero()));
+    }
+    if (left < wait) {
+      wait = std::chrono::ceil<std::chrono::milliseconds>(left);
     }
   }
   return std::max(wait, std::chrono::milliseconds(1));
@@ -231,7 +327,7 @@ void HttpConnections::Perform() {
   if (curl_multi_perform(multi_.get(), &running) != CURLM_OK) {
     for (Slot& slot : slots_) {
       if (slot.Transfer != nullptr) {
-        Stop(*slot.Transfer, HttpError::Transport);
+        End(*slot.Transfer, HttpError::Transport);
       }
     }
     return;
@@ -252,24 +348,22 @@ void HttpConnections::Perform() {
 
 void HttpConnections::Finish(HttpTransfer& transfer, CURLcode result) {
   Detach(transfer);
+  if (transfer.head_.Complete) {
+    hosts_.Answered(transfer.origin_);
+  }
   if (transfer.redirecting_) {
     FollowRedirect(transfer);
     return;
   }
-  if (transfer.sinkStopped_) {
-    transfer.finished_ = true;  // the sink knows why it wanted no more
-    return;
+  HttpError error = HttpError::None;
+  // A sink that wanted no more knows why; otherwise libcurl's result and the head tell.
+  if (!transfer.sinkStopped_) {
+    error = ErrorOf(result, transfer.watch_.Begun());
+    if (error == HttpError::None && !transfer.headTaken_) {
+      error = HttpError::Transport;
+    }
   }
-  const HttpError error = ErrorOf(result, transfer.watch_.Begun());
-  if (error != HttpError::None) {
-    transfer.Fail(error);
-    return;
-  }
-  if (!transfer.headTaken_) {
-    transfer.Fail(HttpError::Transport);
-    return;
-  }
-  transfer.finished_ = true;
+  End(transfer, error);
 }
 
 void HttpConnections::FollowRedirect(HttpTransfer& transfer) {

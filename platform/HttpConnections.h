@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "platform/CurlHandles.h"
+#include "platform/HostLimits.h"
 #include "platform/HttpBodySink.h"
 #include "platform/HttpError.h"
 #include "platform/HttpSessionOptions.h"
@@ -23,8 +24,17 @@ namespace kivo::platform {
 // handle, without a thread of their own: they move on while the owner calls
 // Wait. Each connection has one easy handle, reused for every transfer it
 // carries, and libcurl keeps the connections themselves open between
-// requests. Never more than `connections` requests go to one host, since no
-// more are ever in flight at all.
+// requests.
+//
+// Transfers fetched ahead of their turn never take the last free connection,
+// so a transfer needed now always finds one without stopping another. Each
+// host (HostLimits) starts with `connections` requests in flight; one that
+// pushes back (a 429 or 503, a refused or failed connection, a transfer too
+// slow or left waiting) gets fewer for the rest of the session, down to 1, and
+// its Retry-After defers its next request. A request is left waiting when it
+// has had no byte of its answer for the left-waiting time while its host
+// answered other requests: a server that serves one connection at a time
+// never answers the others while ours stays open.
 //
 // Redirects (301, 302, 303, 307, 308 with a Location) are followed, at most
 // kMaxRedirects hops and to http and https only; the sink sees only the final
@@ -56,11 +66,17 @@ class HttpConnections {
   std::unique_ptr<HttpTransfer> Prepare(HttpScheme scheme, std::u16string_view host,
                                         std::u16string_view path, HttpBodySink& sink,
                                         const HttpValidators& validators = {});
-  // True when a connection is free for another transfer.
-  bool HasFreeConnection() const;
-  // Starts `transfer` on a free connection. False when none is free; a
-  // transfer that libcurl refuses is finished with HttpError::Setup.
-  bool Start(HttpTransfer& transfer);
+  // True when a connection is free for another transfer in `role`: one fetched ahead leaves
+  // the last free connection to the transfers needed now.
+  bool HasFreeConnection(TransferRole role = TransferRole::Turn) const;
+  // Starts `transfer` in `role` on a free connection. False when it may not start yet: no
+  // connection is free for it, its host is deferred, or its host has as many requests in
+  // flight as its role allows (Ahead: all but one of the host's limit, Turn: the limit, Alone:
+  // none, and none beside a transfer Alone). A transfer that libcurl refuses is finished with
+  // HttpError::Setup.
+  bool Start(HttpTransfer& transfer, TransferRole role = TransferRole::Turn);
+  // Makes a transfer fetched ahead one that is needed now.
+  void Promote(HttpTransfer& transfer) { transfer.role_ = TransferRole::Turn; }
   // Ends a transfer that has not finished, with `error`, and frees its
   // connection, which is closed rather than left with an unread response.
   void Stop(HttpTransfer& transfer, HttpError error);
@@ -72,11 +88,16 @@ class HttpConnections {
  private:
   friend class HttpTransfer;
 
+  bool MayStart(const std::string& origin, TransferRole role) const;
   bool Attach(HttpTransfer& transfer, int32_t slot, const std::string& url,
               const std::string* requestTarget, HttpScheme scheme);
   void Detach(HttpTransfer& transfer);
   void Perform();
   void Finish(HttpTransfer& transfer, CURLcode result);
+  void End(HttpTransfer& transfer, HttpError error);
+  void NotePushBack(const HttpTransfer& transfer);
+  bool LeftWaiting(const HttpTransfer& transfer) const;
+  int32_t Serving(const std::string& origin, bool answeringOnly) const;
   void FollowRedirect(HttpTransfer& transfer);
   void CheckWatches();
   std::chrono::milliseconds LongestWait(std::chrono::milliseconds wait) const;
@@ -90,6 +111,8 @@ class HttpConnections {
   ProxyServers proxies_;
   uint32_t connectTimeoutMs_;
   uint32_t receiveTimeoutMs_;
+  TransferWatch::Duration leftWaiting_;
+  HostLimits hosts_;
   // The watches' clock: the time spent waiting in Wait so far.
   TransferWatch::Duration waited_{};
   std::vector<Slot> slots_;

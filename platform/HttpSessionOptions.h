@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <string>
 
@@ -17,7 +18,22 @@ struct HttpSessionOptions {
   // and a transfer still needs TransferWatch's minimum average rate).
   uint32_t ConnectTimeoutMs = 20000;
   uint32_t ReceiveTimeoutMs = 20000;
+  // How long a request may wait for the first byte of its answer while its server answers
+  // other connections before it counts as left waiting (HttpConnections); 0: a quarter of the
+  // receive time-out, or kDefaultLeftWaitingMs without one.
+  uint32_t LeftWaitingMs = 0;
 };
+
+inline constexpr uint32_t kDefaultLeftWaitingMs = 5000;
+
+// Returns how long a request may wait for its answer while its server answers others.
+inline std::chrono::milliseconds LeftWaitingTime(const HttpSessionOptions& options) {
+  uint32_t ms = options.LeftWaitingMs;
+  if (ms == 0) {
+    ms = options.ReceiveTimeoutMs != 0 ? options.ReceiveTimeoutMs / 4 : kDefaultLeftWaitingMs;
+  }
+  return std::chrono::milliseconds(ms != 0 ? ms : 1);
+}
 
 }  // namespace kivo::platform
 

@@ -39,6 +39,7 @@ void HttpTransfer::Reset(int32_t slot, TransferWatch watch) {
   head_ = HttpResponseHead();
   headBytes_ = 0;
   redirecting_ = false;
+  responded_ = false;
   watch_ = watch;
 }
 
@@ -46,6 +47,7 @@ size_t HttpTransfer::OnHeader(char* data, size_t size, size_t count, void* self)
   auto& transfer = *static_cast<HttpTransfer*>(self);
   const size_t length = size * count;
   transfer.watch_.Received(length, transfer.owner_.waited_);
+  transfer.responded_ = true;
   transfer.headBytes_ += length;
   if (transfer.headBytes_ > kMaxHeadBytes) {
     transfer.error_ = HttpError::HeadTooLarge;  // Finish ends it with this reason

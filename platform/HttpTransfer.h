@@ -15,6 +15,13 @@ namespace kivo::platform {
 
 class HttpConnections;
 
+// Why a transfer is made, which decides when it may start (see HttpConnections::Start).
+enum class TransferRole {
+  Ahead,  // fetched before its turn, on the connections that its owner does not need now
+  Turn,   // needed now
+  Alone,  // needed now, with no other request to its host beside it
+};
+
 // One GET that HttpConnections runs, side by side with others. Its owner
 // keeps it until it has finished or been stopped; destroying it stops it.
 class HttpTransfer {
@@ -34,6 +41,11 @@ class HttpTransfer {
   bool CompletedWhole() const;
   HttpError Error() const { return error_; }
   int32_t RedirectCount() const { return redirects_; }
+  // The status of the last response whose head arrived whole; 0 when none did.
+  int32_t Status() const { return head_.Complete ? head_.Status : 0; }
+  // True when another request to its host was in flight at some time beside it, so that a
+  // server with a limit per client may have refused it for that.
+  bool Concurrent() const { return concurrent_; }
   // The absolute URL of the final response, as it was requested.
   const std::string& FinalUrl() const { return currentUrl_; }
 
@@ -75,6 +87,13 @@ class HttpTransfer {
   bool headTaken_ = false;    // the sink accepted the final response's head
   bool sinkStopped_ = false;  // the sink wanted no more
   bool redirecting_ = false;  // stopped at a redirect's head, to follow it
+  bool responded_ = false;    // some of this hop's response has arrived
+  bool concurrent_ = false;
+  TransferRole role_ = TransferRole::Turn;
+  // When this hop was given its connection, on the watches' clock, and how many responses its
+  // host had answered by then.
+  TransferWatch::Duration attachedAt_{};
+  uint64_t answersAtAttach_ = 0;
   HttpError error_ = HttpError::None;
   TransferWatch watch_;
 };

@@ -4,7 +4,6 @@
 #include <netinet/in.h>
 #include <netinet/tcp.h>
 #include <poll.h>
-#include <strings.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -42,77 +41,7 @@ int ListenOnLoopback(uint16_t& port) {
   return fd;
 }
 
-// Parses a request head into its line, target and headers.
-RecordedRequest ParseHead(const std::string& head) {
-  RecordedRequest request;
-  size_t lineEnd = head.find("\r\n");
-  request.RequestLine = head.substr(0, lineEnd);
-  const size_t firstSpace = request.RequestLine.find(' ');
-  const size_t lastSpace = request.RequestLine.rfind(' ');
-  if (firstSpace != std::string::npos && lastSpace > firstSpace) {
-    request.Target = request.RequestLine.substr(firstSpace + 1, lastSpace - firstSpace - 1);
-  }
-  while (lineEnd != std::string::npos) {
-    const size_t start = lineEnd + 2;
-    lineEnd = head.find("\r\n", start);
-    const std::string_view line = std::string_view(head).substr(start, lineEnd - start);
-    const size_t colon = line.find(':');
-    if (colon != std::string_view::npos) {
-      const size_t value = line.find_first_not_of(' ', colon + 1);
-      request.Headers.emplace_back(line.substr(0, colon),
-                                   line.substr(std::min(value, line.size())));
-    }
-  }
-  return request;
-}
-
-// The response to `request`: the scripted one, or a 304 where its conditions say so.
-ScriptedResponse AnswerTo(const RecordedRequest& request, const ScriptedResponse& response) {
-  const auto header = [&response](std::string_view name) {
-    const auto found = std::find_if(response.Headers.begin(), response.Headers.end(),
-                                    [name](const auto& header) { return header.first == name; });
-    return found == response.Headers.end() ? std::nullopt : std::optional(found->second);
-  };
-  const std::optional<std::string> noneMatch = request.Header("If-None-Match");
-  const std::optional<std::string> modifiedSince = request.Header("If-Modified-Since");
-  const bool current = noneMatch ? noneMatch == header("ETag")
-                                 : modifiedSince && modifiedSince == header("Last-Modified");
-  if (response.Validators == Conditions::Ignored ||
-      (response.Validators == Conditions::Honoured && !current)) {
-    return response;
-  }
-  ScriptedResponse notModified = response;
-  notModified.Status = 304;
-  notModified.Body.clear();
-  notModified.Length = LengthHeader::Exact;
-  notModified.ChunkSize = 0;
-  return notModified;
-}
-
 }  // namespace
-
-ScriptedResponse ScriptedResponse::Ok(std::string body) {
-  ScriptedResponse response;
-  response.Body = std::move(body);
-  return response;
-}
-
-ScriptedResponse ScriptedResponse::Redirect(int status, std::string location) {
-  ScriptedResponse response;
-  response.Status = status;
-  response.Headers.emplace_back("Location", std::move(location));
-  response.Body = "moved";
-  return response;
-}
-
-std::optional<std::string> RecordedRequest::Header(std::string_view name) const {
-  for (const auto& [key, value] : Headers) {
-    if (key.size() == name.size() && ::strncasecmp(key.data(), name.data(), name.size()) == 0) {
-      return value;
-    }
-  }
-  return std::nullopt;
-}
 
 TestHttpServer::TestHttpServer() {
   listenFd_ = ListenOnLoopback(port_);
@@ -149,6 +78,7 @@ std::u16string TestHttpServer::WideUrl(std::string_view target) const {
 
 void TestHttpServer::Script(std::string target, ScriptedResponse response) {
   std::lock_guard lock(mutex_);
+  requestCounts_.erase(target);
   scripts_[std::move(target)] = std::move(response);
 }
 
@@ -186,6 +116,10 @@ void TestHttpServer::AcceptLoop() {
     const int noDelay = 1;
     ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &noDelay, sizeof noDelay);
     const int connectionId = ++connections_;
+    if (mode_.load() == ServerMode::OneConnection) {
+      Serve(fd, connectionId);  // the next connection waits in the listen queue meanwhile
+      continue;
+    }
     std::lock_guard lock(mutex_);
     workers_.emplace_back([this, fd, connectionId] { Serve(fd, connectionId); });
   }
@@ -198,22 +132,38 @@ void TestHttpServer::Serve(int fd, int connectionId) {
   while (open && ReadHead(fd, pending, head)) {
     ScriptedResponse response = ScriptedResponse::Ok("not found");
     response.Status = 404;
+    bool busy = false;
     {
       std::lock_guard lock(mutex_);
-      requests_.push_back(ParseHead(head));
+      requests_.push_back(ParseRequestHead(head));
       requests_.back().ConnectionId = connectionId;
-      const auto script = scripts_.find(requests_.back().Target);
+      const std::string& target = requests_.back().Target;
+      const auto script = scripts_.find(target);
       if (script != scripts_.end()) {
-        response = AnswerTo(requests_.back(), script->second);
+        ScriptedResponse scripted = script->second;
+        if (scripted.CountRequests) {
+          scripted.Body += "request " + std::to_string(++requestCounts_[target]);
+        }
+        // A 304 is counted too, but sends no body.
+        response = AnswerTo(requests_.back(), scripted);
+      }
+      const int busyStatus = busyStatus_.load();
+      busy = busyStatus != 0 && answering_ > 0;
+      answering_ += busy ? 0 : 1;
+      if (busy) {
+        response = ScriptedResponse::Ok("busy");
+        response.Status = busyStatus;
       }
       peakWaiting_ = std::max(peakWaiting_, ++waiting_);
     }
-    // The request counts as waiting until its response begins, so that a client which sends
-    // its next request the moment the last one is answered is never counted twice.
+    // The request waits, and is being prepared, until its response begins: a client that sends
+    // its next request the moment the last one is answered is never counted twice, nor finds
+    // the server busy.
     const bool waited = Pause(fd, response.HeaderDelayMs, "");
     {
       std::lock_guard lock(mutex_);
       --waiting_;
+      answering_ -= busy ? 0 : 1;
     }
     response.HeaderDelayMs = 0;
     open = waited && Respond(fd, response);
@@ -302,7 +252,10 @@ bool TestHttpServer::SendTrailers(int fd, const ScriptedResponse& response) {
 }
 
 bool TestHttpServer::ReadHead(int fd, std::string& pending, std::string& head) {
-  const Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(kIdleLimitMs);
+  // A server of one connection at a time waits for the client however long it idles.
+  const Clock::time_point deadline = mode_.load() == ServerMode::OneConnection
+                                         ? Clock::time_point::max()
+                                         : Clock::now() + std::chrono::milliseconds(kIdleLimitMs);
   for (;;) {
     const size_t end = pending.find("\r\n\r\n");
     if (end != std::string::npos) {

@@ -14,63 +14,14 @@
 #include <utility>
 #include <vector>
 
+#include "httpserver/ScriptedResponse.h"
+
 namespace kivo::test {
 
-// How a scripted response states its length.
-enum class LengthHeader {
-  Exact,     // Content-Length equals the body size; the connection stays open
-  Absent,    // no Content-Length; the body ends when the server closes the connection
-  TooSmall,  // Content-Length is LengthError below the body size; closed after the body
-  TooLarge,  // Content-Length is LengthError above the body size; closed after the body
-};
-
-// How a scripted response treats the validators of a conditional request.
-enum class Conditions {
-  Ignored,    // always the scripted response, as many dynamic pages do
-  Honoured,   // 304 when If-None-Match names its ETag, or else If-Modified-Since equals its
-              // Last-Modified (the exact match nginx makes)
-  Always304,  // 304 whatever was asked, even to a request without validators
-};
-
-// What the server sends for one request target.
-struct ScriptedResponse {
-  int Status = 200;
-  // Extra headers in order, for example {"Last-Modified", "Sun, 06 Nov 1994 08:49:37 GMT"}.
-  std::vector<std::pair<std::string, std::string>> Headers;
-  std::string Body;
-  LengthHeader Length = LengthHeader::Exact;
-  size_t LengthError = 1;
-  // Sends the body chunked, in chunks of this many bytes; 0 sends it plain.
-  size_t ChunkSize = 0;
-  // Trailer lines after a chunked body ("Name: value\r\n" each); with EndlessTrailers they
-  // are sent again and again until the client goes away, and the section never ends.
-  std::string Trailers;
-  bool EndlessTrailers = false;
-  // Waits before the status line.
-  int HeaderDelayMs = 0;
-  // Waits before body byte DelayAtByte, and again every DelayEveryBytes bytes after it (0: once).
-  int BodyDelayMs = 0;
-  size_t DelayAtByte = 0;
-  size_t DelayEveryBytes = 0;
-  // Aborts the connection with a reset once this many body bytes have been sent.
-  std::optional<size_t> ResetAtByte;
-  // Holds the response between its headers and its body until Release(HoldName), so that a
-  // test can line up events without wall-clock margins. Empty: no hold.
-  std::string HoldName;
-  Conditions Validators = Conditions::Ignored;
-
-  static ScriptedResponse Ok(std::string body);
-  static ScriptedResponse Redirect(int status, std::string location);
-};
-
-struct RecordedRequest {
-  std::string RequestLine;  // e.g. "GET /a?b#c HTTP/1.1"
-  std::string Target;
-  std::vector<std::pair<std::string, std::string>> Headers;  // in the order sent
-  int ConnectionId = 0;  // requests on one connection share the id
-
-  // The first header of that name (case-insensitive), if any.
-  std::optional<std::string> Header(std::string_view name) const;
+// How the server takes its connections.
+enum class ServerMode {
+  Threaded,       // each connection on a thread of its own
+  OneConnection,  // one connection at a time, kept until the client closes it; others queue
 };
 
 // A small HTTP/1.1 server on 127.0.0.1 with an ephemeral port, for tests only.
@@ -81,7 +32,9 @@ struct RecordedRequest {
 // answered with the scripted status and never tunnelled). Every request line and its headers
 // are recorded. Each connection runs on its own thread; every wait ends when the client goes
 // away, idle connections end after kIdleLimitMs, and the destructor stops everything within a
-// fraction of a second.
+// fraction of a second. In ServerMode::OneConnection it serves one connection at a time, as
+// small servers without threads do (Python's plain HTTPServer with keep-alive): a connection
+// is served until the client closes it, however long it idles, while the next ones wait.
 class TestHttpServer {
  public:
   static constexpr int kIdleLimitMs = 10000;
@@ -118,6 +71,12 @@ class TestHttpServer {
   bool WaitUntilHeld(const std::string& name, int timeoutMs = 5000) const;
   // Lets every response held under `name` go on, now and from now on.
   void Release(const std::string& name);
+  // Takes the connections accepted from now on as `mode` says.
+  void SetMode(ServerMode mode) { mode_ = mode; }
+  // From now on a request that arrives while another is being prepared (before its status line
+  // is sent) gets `status` (with a short body) instead of its script, as a server with a limit
+  // per client does; 0 ends that.
+  void AnswerBusyWith(int status) { busyStatus_ = status; }
 
  private:
   void AcceptLoop();
@@ -128,6 +87,8 @@ class TestHttpServer {
   bool SendTrailers(int fd, const ScriptedResponse& response);
   bool SendAll(int fd, std::string_view bytes);
 
+  std::atomic<ServerMode> mode_{ServerMode::Threaded};
+  std::atomic<int> busyStatus_{0};
   int listenFd_ = -1;
   uint16_t port_ = 0;
   std::atomic<bool> stop_{false};
@@ -143,6 +104,8 @@ class TestHttpServer {
   size_t waiting_ = 0;
   size_t peakWaiting_ = 0;
   size_t answered_ = 0;
+  size_t answering_ = 0;
+  std::map<std::string, int> requestCounts_;
   std::vector<std::thread> workers_;  // one per connection, joined by the destructor
 };
 

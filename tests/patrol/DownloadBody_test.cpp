@@ -4,8 +4,11 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <filesystem>
+#include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "common/TempDir.h"
 #include "platform/FileExists.h"
@@ -137,6 +140,76 @@ TEST(DownloadBodyTest, BodiesKeepToTheirLimits) {
     EXPECT_EQ(accepted, c.failure == FetchFailure::None && c.folder[0] == '\0');
     EXPECT_EQ(body.Outcome(), accepted ? BodyOutcome::Accepted : BodyOutcome::Failed);
     EXPECT_EQ(body.Failure(), c.failure);
+  }
+}
+
+// Bodies written at once keep the floor together: each stretch is promised before it is
+// written. A body fetched ahead gives way when there is no room; the body being taken first
+// takes the room of those fetched ahead. The memory for pages fetched ahead is full, so theirs
+// go to disk at once; the free space is what the bodies leave of `room` above the floor.
+TEST(DownloadBodyTest, BodiesShareTheRoomAboveTheFloor) {
+  constexpr uint64_t kFloor = 1u << 20;
+  constexpr size_t kPiece = 256u << 10;
+  struct Body {
+    BodyRole role;
+    size_t bytes;
+    BodyOutcome outcome;
+  };
+  struct Case {
+    const char* name;
+    uint64_t room;
+    bool together;  // fed a piece each in turn, else one after the other
+    std::vector<Body> bodies;
+  };
+  const Case cases[] = {
+      {"two fetched ahead at once",
+       3u << 19,
+       true,
+       {{BodyRole::Ahead, 1u << 20, BodyOutcome::Accepted},
+        {BodyRole::Ahead, 1u << 20, BodyOutcome::Dropped}}},
+      {"the one taken claims the room of one fetched ahead",
+       2u << 20,
+       false,
+       {{BodyRole::Ahead, 1u << 20, BodyOutcome::Dropped},
+        {BodyRole::Committed, 3u << 19, BodyOutcome::Accepted}}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    test::TempDir dir;
+    const auto used = [&dir] {
+      uint64_t bytes = 0;
+      for (const auto& file : std::filesystem::directory_iterator(dir.File(""))) {
+        bytes += file.file_size();
+      }
+      return bytes;
+    };
+    const uint64_t room = c.room;
+    const FetchLimits limits{0, kFloor,
+                             [&](std::u16string_view) { return kFloor + room - used(); }};
+    BodyStore store(dir.Wide(""), limits);
+    store.Hold(kHeldAheadBytes);
+    std::vector<std::unique_ptr<DownloadBody>> bodies;
+    std::vector<size_t> sent(c.bodies.size(), 0);
+    for (const Body& body : c.bodies) {
+      bodies.push_back(
+          std::make_unique<DownloadBody>(store, std::nullopt, RequestKind::Plain, body.role));
+      ASSERT_TRUE(bodies.back()->OnHead(Head(200, nullptr)));
+    }
+    for (bool more = true; more;) {
+      more = false;
+      for (size_t i = 0; i < bodies.size(); ++i) {
+        if (sent[i] < c.bodies[i].bytes &&
+            (c.together || i == 0 || sent[i - 1] >= c.bodies[i - 1].bytes)) {
+          const size_t piece = std::min(kPiece, c.bodies[i].bytes - sent[i]);
+          sent[i] = Feed(*bodies[i], std::string(piece, 'b')) ? sent[i] + piece : SIZE_MAX;
+          EXPECT_LE(used(), c.room);
+          more = true;
+        }
+      }
+    }
+    for (size_t i = 0; i < bodies.size(); ++i) {
+      EXPECT_EQ(bodies[i]->Outcome(), c.bodies[i].outcome);
+    }
   }
 }
 

@@ -268,6 +268,84 @@ TEST_F(HttpConnectionsTest, BodiesEndAsTheirFramingSays) {
   }
 }
 
+// A transfer fetched ahead never takes the last connection, nor one beside a transfer alone to
+// its host; a 503 that came beside another request leaves the host that one, and its
+// Retry-After defers the host's next request.
+TEST_F(HttpConnectionsTest, TransfersStartAsTheirRoleAndTheirHostAllow) {
+  struct Case {
+    const char* name;
+    const char* retryAfter;
+    bool startsOnceAlone;  // a transfer needed now, once the held one has ended
+  };
+  const Case cases[] = {{"retry at once", "0", true}, {"retry later", "120", false}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const std::string hold = std::string("held ") + c.name;
+    ScriptedResponse held = ScriptedResponse::Ok("held");
+    held.HoldName = hold;
+    server_.Script("/held", held);
+    ScriptedResponse busy = ScriptedResponse::Ok("busy");
+    busy.Status = 503;
+    busy.Headers = {{"Retry-After", c.retryAfter}};
+    server_.Script("/busy", busy);
+    auto http = HttpConnections::Open(Timeouts(kPatientMs), 3);
+    RecordingSink sinks[4];
+    std::unique_ptr<HttpTransfer> transfers[4];
+    const char* paths[] = {"/held", "/busy", "/a", "/b"};
+    for (int i = 0; i < 4; ++i) {
+      transfers[i] = http->Prepare(HttpScheme::Http, test::U16(server_.Authority()),
+                                   test::U16(paths[i]), sinks[i]);
+    }
+    ASSERT_TRUE(http->Start(*transfers[0], TransferRole::Ahead));
+    EXPECT_FALSE(http->Start(*transfers[1], TransferRole::Alone));
+    ASSERT_TRUE(http->Start(*transfers[1], TransferRole::Ahead));
+    EXPECT_FALSE(http->HasFreeConnection(TransferRole::Ahead));
+    EXPECT_TRUE(http->HasFreeConnection(TransferRole::Turn));
+    while (!transfers[1]->Finished()) {
+      http->Wait(std::chrono::milliseconds(200));
+    }
+    EXPECT_EQ(transfers[1]->Status(), 503);
+    EXPECT_TRUE(transfers[1]->Concurrent());
+    // One request beside the 503: the host gets one at a time from now on.
+    EXPECT_FALSE(http->Start(*transfers[2], TransferRole::Turn));
+    server_.Release(hold);
+    while (!transfers[0]->Finished()) {
+      http->Wait(std::chrono::milliseconds(200));
+    }
+    EXPECT_TRUE(transfers[0]->CompletedWhole());
+    EXPECT_EQ(http->Start(*transfers[2], TransferRole::Turn), c.startsOnceAlone);
+    EXPECT_FALSE(http->Start(*transfers[3], TransferRole::Turn));
+  }
+}
+
+// A server that serves one connection at a time answers the first and leaves the second
+// waiting: that one fails as left waiting, and the host gets one request at a time from then.
+TEST_F(HttpConnectionsTest, ARequestLeftWaitingWhileOthersAreAnsweredFails) {
+  server_.SetMode(test::ServerMode::OneConnection);
+  server_.Script("/a", ScriptedResponse::Ok("a"));
+  server_.Script("/b", ScriptedResponse::Ok("b"));
+  HttpSessionOptions options = Timeouts(kPatientMs);
+  options.LeftWaitingMs = 50;
+  auto http = HttpConnections::Open(options, 2);
+  RecordingSink sinks[2];
+  std::unique_ptr<HttpTransfer> transfers[2];
+  for (int i = 0; i < 2; ++i) {
+    transfers[i] = http->Prepare(HttpScheme::Http, test::U16(server_.Authority()),
+                                 i == 0 ? u"/a" : u"/b", sinks[i]);
+    ASSERT_TRUE(http->Start(*transfers[i]));
+  }
+  while (!transfers[0]->Finished() || !transfers[1]->Finished()) {
+    http->Wait(std::chrono::milliseconds(200));
+  }
+  EXPECT_NE(transfers[0]->CompletedWhole(), transfers[1]->CompletedWhole());
+  EXPECT_EQ(transfers[0]->Error() == HttpError::LeftWaiting,
+            transfers[1]->Error() == HttpError::None);
+  auto next = http->Prepare(HttpScheme::Http, test::U16(server_.Authority()), u"/a", sinks[0]);
+  auto beside = http->Prepare(HttpScheme::Http, test::U16(server_.Authority()), u"/b", sinks[1]);
+  EXPECT_TRUE(http->Start(*next));
+  EXPECT_FALSE(http->Start(*beside));
+}
+
 // The proxy's forms are ProxyName's; HTTPS through a proxy is FetchAhead's test.
 TEST(HttpConnectionsProxyTest, TheProxySeesTheAbsoluteUriAndMustBeNamed) {
   EXPECT_EQ(HttpConnections::Open(ViaProxy("  "), 1), nullptr);
