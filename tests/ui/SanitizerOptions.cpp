@@ -1,6 +1,6 @@
 // What the sanitizers must know about the Qt libraries, which are not built
-// with them. The kivo program started by the tests gets the same through
-// SanitizerEnvironment().
+// with them. The kivo program that KivoProgram_test starts gets the same
+// through suppression files written from SanitizerOptions.h.
 #include "SanitizerOptions.h"
 
 extern "C" const char* __lsan_default_suppressions();
