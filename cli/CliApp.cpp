@@ -263,6 +263,43 @@ int ReadHistory(const CliCommand& command) {
   return PrintCopyDiff(entry, command.FromCopy, command.ToCopy);
 }
 
+// Runs a command that works on the list, under the instance lock it is
+// given: list it, or change it and save it. A notice of a patrol comes once
+// the list is saved and the lock is free, so that nothing waits for it; a
+// list that was not saved is told by the status.
+int RunOnList(const CliCommand& command, platform::LockAttempt& lock, const PatrolLimits& limits,
+              const std::string& program) {
+  UrlListFile file = UrlListFile::InProgramFolder();
+  UrlList list;
+  const ListRead read = file.Load(list) ? ListRead::Whole : ListRead::Partly;
+  if (read == ListRead::Partly) {
+    Message(Utf8(file.Path()) + " could not be read whole; " + std::to_string(list.Count()) +
+            " entries were read, and the file is kept as " + Utf8(file.BackupPath()) +
+            " when the list is saved");
+  }
+  if (command.Kind == CommandKind::List) {
+    PrintList(list);
+    return kExitOk;
+  }
+  ChangeNotice notice;
+  int status = kExitOk;
+  if (command.Kind == CommandKind::Patrol && command.Dial) {
+    // Rows are checked before dialing, so that a typo costs no call.
+    if (!RowIndexes(command.Rows, list)) {
+      return kExitUsage;
+    }
+    status = RunWithDialup([&] { return ChangeList(command, list, file, limits, read, notice); });
+  } else {
+    status = ChangeList(command, list, file, limits, read, notice);
+  }
+  lock.Lock.reset();
+  if (command.Notify && status != kExitFailure) {
+    std::fflush(stdout);
+    NotifyDesktop(notice, program);
+  }
+  return status;
+}
+
 int RunCommand(const std::vector<std::string>& args, const PatrolLimits& limits,
                const std::string& program) {
   ParseOutcome parsed = ParseArguments(args);
@@ -294,37 +331,7 @@ int RunCommand(const std::vector<std::string>& args, const PatrolLimits& limits,
   if (command.Kind == CommandKind::Set) {
     return SetSetting(*command.Name, command.Value, stderr);
   }
-  UrlListFile file = UrlListFile::InProgramFolder();
-  UrlList list;
-  const ListRead read = file.Load(list) ? ListRead::Whole : ListRead::Partly;
-  if (read == ListRead::Partly) {
-    Message(Utf8(file.Path()) + " could not be read whole; " + std::to_string(list.Count()) +
-            " entries were read, and the file is kept as " + Utf8(file.BackupPath()) +
-            " when the list is saved");
-  }
-  if (command.Kind == CommandKind::List) {
-    PrintList(list);
-    return kExitOk;
-  }
-  ChangeNotice notice;
-  int status = kExitOk;
-  if (command.Kind == CommandKind::Patrol && command.Dial) {
-    // Rows are checked before dialing, so that a typo costs no call.
-    if (!RowIndexes(command.Rows, list)) {
-      return kExitUsage;
-    }
-    status = RunWithDialup([&] { return ChangeList(command, list, file, limits, read, notice); });
-  } else {
-    status = ChangeList(command, list, file, limits, read, notice);
-  }
-  // The notice comes once the list is saved and the lock is free, so that
-  // nothing waits for it; a list that was not saved is told by the status.
-  lock.Lock.reset();
-  if (command.Notify && status != kExitFailure) {
-    std::fflush(stdout);
-    NotifyDesktop(notice, program);
-  }
-  return status;
+  return RunOnList(command, lock, limits, program);
 }
 
 }  // namespace
