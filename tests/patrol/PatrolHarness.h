@@ -177,4 +177,14 @@ class PatrolHarness : public testing::Test {
   std::atomic<uint64_t> free_{uint64_t{1} << 40};
 };
 
+// The worker's own patrols: one request at a time, so that the server sees
+// the patrol's own order.
+class PatrolTest : public PatrolHarness {
+ protected:
+  void SetUp() override {
+    PatrolHarness::SetUp();
+    Store(Setting::Connections, 1);
+  }
+};
+
 }  // namespace kivo::test
