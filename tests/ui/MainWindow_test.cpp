@@ -1,4 +1,4 @@
-// The main window's commands, keys and layout on a small list, offscreen.
+// The main window's commands and keys on a small list, offscreen.
 #include <gtest/gtest.h>
 
 #include <QAction>
@@ -13,118 +13,21 @@
 #include <string>
 #include <vector>
 
-#include "common/ProgramHome.h"
-#include "common/QtTestApp.h"
 #include "common/SampleHistory.h"
 #include "common/ScopedEnv.h"
 #include "common/StoredSettings.h"
-#include "dialup/DialupFlow.h"
 #include "httpserver/TestHttpServer.h"
 #include "patrol/PatrolRunning.h"
-#include "ui/CommandBands.h"
 #include "ui/HistoryWindow.h"
-#include "ui/MainWindow.h"
+#include "ui/MainWindowHarness.h"
 #include "ui/SheetTesting.h"
 #include "ui/UrlListModel.h"
 #include "urllist/Settings.h"
-#include "urllist/UrlListFile.h"
 
 namespace kivo {
 namespace {
 
-// A flow that wants to dial (unless told otherwise) and never connects, so
-// that a patrol command shows up as one dial and runs no patrol.
-class RecordingDialup final : public DialupFlow {
- public:
-  std::shared_ptr<EntryListing> ListEntries() override { return EntryListing::Known({}); }
-  bool ShouldDial() override { return Dial; }
-  void BeginDial(QWidget*, std::function<void()>) override { ++Dials; }
-  void HangUpIfDialed(QWidget*) override {}
-  bool Dial = true;
-  int Dials = 0;
-};
-
-class MainWindowTest : public testing::Test {
- protected:
-  void SetUp() override {
-    test::QtTestApp().setQuitOnLastWindowClosed(false);
-    test::WriteBytes(home_.File("copy1.html"), "<p>one</p>");
-  }
-
-  // Six entries e0..e5. Status 0, 1, 2, 1, 0, 1; e1's copy exists, e3's is
-  // gone, e5 names none. Every entry has an update time.
-  void WriteSixEntries() {
-    UrlList list;
-    const int32_t statuses[] = {0, 1, 2, 1, 0, 1};
-    const std::string copies[] = {"", "copy1.html", "copy2.html", "gone.html", "", ""};
-    for (int i = 0; i < 6; ++i) {
-      auto entry = std::make_unique<UrlEntry>();
-      // Appended, not "e" + std::to_string(i): GCC 12 warns falsely (-Wrestrict) about a
-      // literal before a temporary string at -O2.
-      entry->Name.Assign(test::U16(std::string("e").append(std::to_string(i))));
-      entry->Url.Assign(test::U16(std::string("http://example.com/").append(std::to_string(i))));
-      entry->Status = statuses[i];
-      if (!copies[i].empty()) {
-        entry->LocalFile.Assign(home_.Dir().Wide(copies[i]));
-      }
-      entry->HasLastTime = 1;
-      entry->LastTime = SystemTime{2026, 12, 5, 5, 10, 30, 0, 0};
-      list.Add(std::move(entry));
-    }
-    ListFile().Save(list);
-  }
-
-  static UrlListFile ListFile() { return UrlListFile::InProgramFolder(); }
-
-  // "name:status:time" per entry, time "-" when there is none, as the list
-  // file holds them.
-  static std::string SavedSummary() {
-    UrlList list;
-    ListFile().Load(list);
-    std::string summary;
-    for (const UrlEntry* entry : list) {
-      summary += QString::fromUtf16(entry->Name.View().data(), entry->Name.Length()).toStdString();
-      summary.append(":").append(std::to_string(entry->Status));
-      summary += entry->HasLastTime ? ":T " : ":- ";
-    }
-    return summary;
-  }
-
-  std::unique_ptr<MainWindow> Open() {
-    auto window = std::make_unique<MainWindow>(dialup_);
-    window->SetEditEntry([this](QWidget*, UrlEntry& entry) {
-      ++edits_;
-      if (editAnswer_) {
-        entry.Name.Assign(u"edited");
-      }
-      return editAnswer_;
-    });
-    return window;
-  }
-
-  static void Select(MainWindow& window, const std::vector<int>& rows) {
-    QItemSelectionModel* selection = window.ListView()->selectionModel();
-    selection->clearSelection();
-    for (int row : rows) {
-      selection->select(window.ListView()->model()->index(row, 0),
-                        QItemSelectionModel::Select | QItemSelectionModel::Rows);
-    }
-  }
-
-  static std::vector<int> Selected(MainWindow& window) {
-    std::vector<int> rows;
-    for (const QModelIndex& index : window.ListView()->selectionModel()->selectedRows()) {
-      rows.push_back(index.row());
-    }
-    std::sort(rows.begin(), rows.end());
-    return rows;
-  }
-
-  test::ProgramHome home_;
-  RecordingDialup dialup_;
-  bool editAnswer_ = false;
-  int edits_ = 0;
-};
+using test::MainWindowTest;
 
 TEST_F(MainWindowTest, CommandsChangeTheListAndSaveIt) {
   // The fake desktop opener records the paths it is given.
@@ -278,98 +181,6 @@ TEST_F(MainWindowTest, ACloseRequestCancelsAnOpenSheetFirst) {
   EXPECT_EQ(sheetResult, QDialog::Rejected);
   QTRY_VERIFY(!window->isVisible());
   EXPECT_EQ(SavedSummary(), "e0:0:T e1:1:T e2:2:T e3:1:T e4:0:T e5:1:T ");
-}
-
-TEST_F(MainWindowTest, LayoutValuesComeBackAtTheNextStart) {
-  struct Case {
-    const char* Name;
-    std::vector<std::pair<Setting, uint32_t>> Stored;
-    std::vector<int> Columns;
-    int MenuBandWidth;  // 0: the menu band's minimum
-  };
-  const Case cases[] = {
-      {"defaults", {}, {200, 266, 39, 116}, 174},
-      {"changed by the user",
-       {{Setting::NameWidth, 150},
-        {Setting::UrlWidth, 300},
-        {Setting::LinkLevelWidth, 50},
-        {Setting::LastTimeWidth, 120},
-        {Setting::CommandBandMenuWidth, 130},
-        {Setting::CommandBandToolStyle, 4 | CommandBands::kStyleNoGripper}},
-       {150, 300, 50, 120},
-       130},
-      {"tool band maximised",
-       {{Setting::CommandBandMenuWidth, 130}, {Setting::CommandBandToolMaximized, 1}},
-       {200, 266, 39, 116},
-       0},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.Name);
-    std::filesystem::remove_all(home_.File("config"));
-    for (const auto& [setting, value] : c.Stored) {
-      ASSERT_TRUE(test::Store(setting, value));
-    }
-    QSize size;
-    BandValues shown;
-    // The first run shows what was stored, and the user then makes the
-    // window larger and the URL column narrower; the second run must show
-    // the same again.
-    for (int run = 0; run < 2; ++run) {
-      SCOPED_TRACE(run);
-      std::unique_ptr<MainWindow> window = Open();
-      window->show();
-      ASSERT_TRUE(QTest::qWaitForWindowExposed(window.get()));
-      QHeaderView* header = window->ListView()->header();
-      for (int column = 0; column < 4; ++column) {
-        EXPECT_EQ(header->sectionSize(column), run == 1 && column == 1 ? 100 : c.Columns[column]);
-      }
-      auto* bands = window->findChild<CommandBands*>();
-      const int menuWidth = bands->sizes()[0];
-      if (c.MenuBandWidth == 0) {
-        EXPECT_EQ(menuWidth, bands->widget(0)->minimumSizeHint().width());
-      } else {
-        EXPECT_EQ(menuWidth, c.MenuBandWidth);
-      }
-      if (run == 0) {
-        window->resize(720 + 10 * static_cast<int>(c.Stored.size()), 380);
-        header->resizeSection(1, 100);
-      } else {
-        EXPECT_EQ(window->size(), size);
-        EXPECT_EQ(bands->Values(), shown);
-      }
-      size = window->size();
-      shown = bands->Values();
-      window->close();
-    }
-    // What the user did not touch keeps its stored value.
-    for (const auto& [setting, value] : c.Stored) {
-      EXPECT_EQ(test::StoredNumber(setting), setting == Setting::UrlWidth ? 100 : value)
-          << static_cast<int>(setting);
-    }
-  }
-}
-
-// What the window shows can differ from what is stored without anyone
-// touching it: a large font makes the narrowest column wider than the 39
-// pixels stored, and the tool band takes what the window leaves it. A close
-// that follows writes nothing all the same.
-TEST_F(MainWindowTest, AnUntouchedWindowWritesNoLayout) {
-  const QFont font = QApplication::font();
-  for (int points : {0, 24}) {
-    SCOPED_TRACE(points);
-    QFont large = font;
-    if (points != 0) {
-      large.setPointSize(points);
-    }
-    QApplication::setFont(large);
-    std::unique_ptr<MainWindow> window = Open();
-    window->show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(window.get()));
-    EXPECT_EQ(window->ListView()->header()->sectionSize(2) > 39, points != 0);
-    window->close();
-    QApplication::setFont(font);
-    EXPECT_FALSE(std::filesystem::exists(home_.File("config/kivo/settings.reg")));
-  }
 }
 
 // As a second SIGTERM to kivo-cli: the first close request cancels the
