@@ -66,6 +66,16 @@ class MainWindowTest : public testing::Test {
 
   static UrlListFile ListFile() { return UrlListFile::InProgramFolder(); }
 
+  // Saves a list of one entry, named name, for url.
+  static bool WriteOneEntry(const std::u16string& name, const std::u16string& url) {
+    UrlList list;
+    auto entry = std::make_unique<UrlEntry>();
+    entry->Name.Assign(name);
+    entry->Url.Assign(url);
+    list.Add(std::move(entry));
+    return ListFile().Save(list);
+  }
+
   // "name:status:time" per entry, time "-" when there is none, as the list
   // file holds them.
   static std::string SavedSummary() {

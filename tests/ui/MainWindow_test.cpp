@@ -190,11 +190,7 @@ TEST_F(MainWindowTest, ASecondCloseRequestGivesTheDownloadUp) {
   test::ScriptedResponse held = test::ScriptedResponse::Ok("<p>page</p>");
   held.HoldName = "page";
   server.Script("/page.html", held);
-  UrlList list;
-  auto entry = std::make_unique<UrlEntry>();
-  entry->Url.Assign(server.WideUrl("/page.html"));
-  list.Add(std::move(entry));
-  ASSERT_TRUE(ListFile().Save(list));
+  ASSERT_TRUE(WriteOneEntry(u"", server.WideUrl("/page.html")));
   dialup_.Dial = false;
   std::unique_ptr<MainWindow> window = Open();
   window->show();
@@ -252,12 +248,7 @@ TEST_F(MainWindowTest, APatrolThatUpdatedEntriesLeavesOneNotice) {
     test::ScriptedResponse held = test::ScriptedResponse::Ok("<p>a</p>");
     held.HoldName = c.Name;
     server.Script("/a.html", held);
-    UrlList list;
-    auto entry = std::make_unique<UrlEntry>();
-    entry->Name.Assign(u"A");
-    entry->Url.Assign(server.WideUrl("/a.html"));
-    list.Add(std::move(entry));
-    ASSERT_TRUE(ListFile().Save(list));
+    ASSERT_TRUE(WriteOneEntry(u"A", server.WideUrl("/a.html")));
     ASSERT_TRUE(test::Store(Setting::Notify, c.Notify));
     std::unique_ptr<MainWindow> window = Open();
     std::vector<ChangeNotice> notices;
