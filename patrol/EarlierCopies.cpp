@@ -50,7 +50,9 @@ const HistoryCheck* EarlierCopies::CopyAt(std::u16string_view localFile) {
     return nullptr;
   }
   const auto [known, added] = copies_.try_emplace(std::u16string(localFile));
-  if (added) {
+  // A copy that is gone proves nothing: judged by its record, the page
+  // would never be stored again and the entry would name a missing file.
+  if (added && platform::StampOf(localFile)) {
     known->second = queries_->CopyAt(localFile);
   }
   return known->second ? &*known->second : nullptr;

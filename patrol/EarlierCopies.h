@@ -30,7 +30,7 @@ class EarlierCopies {
   // the ETag recorded with its current copy.
   platform::HttpValidators ForEntry(const UrlEntry& entry);
   // Returns the record of the check that stored the copy at `localFile`, or
-  // null when the history does not know it.
+  // null when the history does not know it or the file is no longer there.
   const HistoryCheck* CopyAt(std::u16string_view localFile);
 
   // Returns the validators of the request for image `url`: those recorded

@@ -121,11 +121,12 @@ HistoryProblem PatrolHistory::TryOpenForWriting(std::string& detail) {
     detail = error.Message;
     return ProblemOf(error.Failure);
   };
-  // A log or journal left beside the file means that the last program
-  // writing it did not close it; once opened, the log is in use and tells
-  // nothing any more.
-  const bool uncleanFiles =
-      platform::PathExists(path_ + u"-wal") || platform::PathExists(path_ + u"-journal");
+  // A log with frames in it, or a journal, left beside the file means that
+  // the last program writing it did not close it; once opened, the log is in
+  // use and tells nothing any more. A reader leaves an empty log behind,
+  // since it may not remove it, and that says nothing about the writer.
+  const std::optional<platform::FileStamp> log = platform::StampOf(path_ + u"-wal");
+  const bool uncleanFiles = (log && log->Size > 0) || platform::PathExists(path_ + u"-journal");
   const SqliteError opened = database_.Open(path_, platform::SqliteOpenMode::ReadWriteCreate);
   if (opened.Failed()) {
     return failed(opened);

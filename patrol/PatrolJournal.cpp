@@ -51,6 +51,14 @@ std::optional<bool> PatrolJournal::StoreEarlierImage(std::u16string_view url,
   }
   check.FollowsPath = copy->StoredPath;
   check.BodyDigest = copy->BodyDigest;
+  // A 304 need not repeat the validators, Last-Modified least of all; what
+  // it leaves out still holds, so the next patrol can ask conditionally too.
+  if (check.ETag.empty()) {
+    check.ETag = copy->ETag;
+  }
+  if (!check.LastModified) {
+    check.LastModified = copy->LastModified;
+  }
   if (!storage.StoreAgain(copy->StoredPath, copy->StoredSize.value_or(0), folder, url, localPath)) {
     NoteStoreFailed(check);
     return false;

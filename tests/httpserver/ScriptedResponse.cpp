@@ -30,7 +30,7 @@ ScriptedResponse AnswerTo(const RecordedRequest& request, const ScriptedResponse
   const bool current = noneMatch ? noneMatch == header("ETag")
                                  : modifiedSince && modifiedSince == header("Last-Modified");
   if (response.Validators == Conditions::Ignored ||
-      (response.Validators == Conditions::Honoured && !current)) {
+      (response.Validators != Conditions::Always304 && !current)) {
     return response;
   }
   ScriptedResponse notModified = response;
@@ -38,6 +38,9 @@ ScriptedResponse AnswerTo(const RecordedRequest& request, const ScriptedResponse
   notModified.Body.clear();
   notModified.Length = LengthHeader::Exact;
   notModified.ChunkSize = 0;
+  if (response.Validators == Conditions::HonouredBare) {
+    notModified.Headers.clear();
+  }
   return notModified;
 }
 

@@ -20,10 +20,11 @@ enum class LengthHeader {
 
 // How a scripted response treats the validators of a conditional request.
 enum class Conditions {
-  Ignored,    // always the scripted response, as many dynamic pages do
-  Honoured,   // 304 when If-None-Match names its ETag, or else If-Modified-Since equals its
-              // Last-Modified (the exact match nginx makes)
-  Always304,  // 304 whatever was asked, even to a request without validators
+  Ignored,       // always the scripted response, as many dynamic pages do
+  Honoured,      // 304 when If-None-Match names its ETag, or else If-Modified-Since equals its
+                 // Last-Modified (the exact match nginx makes)
+  Always304,     // 304 whatever was asked, even to a request without validators
+  HonouredBare,  // as Honoured, but the 304 repeats none of the headers, as it may
 };
 
 // What the server sends for one request target.

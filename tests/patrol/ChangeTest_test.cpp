@@ -165,6 +165,42 @@ INSTANTIATE_TEST_SUITE_P(
     testing::PrintToStringParamName());
 // clang-format on
 
+// What an earlier copy stands for lasts while the copy does. A 304 that
+// repeats no validator leaves the image's, so it is asked conditionally
+// again; a page whose copy was deleted is stored again, with or without an
+// ETag to ask by.
+TEST_F(OneAtATime, EarlierCopiesCountWhileTheyAreThere) {
+  ScriptedResponse image = ScriptedResponse::Ok("GIF89a-image");
+  image.Headers = {kModified, {"ETag", "\"img\""}};
+  image.Validators = Conditions::HonouredBare;
+  server_.Script("/i.gif", image);
+  UrlEntry& entry = Add("/p.html");
+  entry.GetImages = 1;
+  for (const char* news : {"News 1", "News 2", "News 3"}) {
+    Page("/p.html", PageBody(news, "t"), std::nullopt);
+    ForgetRequests();
+    ASSERT_EQ(Patrol(), kPatrolDone);
+  }
+  EXPECT_EQ(server_.Requests().back().Header("If-None-Match").value_or("-"), "\"img\"");
+  EXPECT_EQ(Inode(SaveFile("iB.gif")), Inode(SaveFile("i.gif")));
+
+  for (const Headers& headers : {Headers{kTag}, kNone}) {
+    SCOPED_TRACE(headers.size());
+    ScriptedResponse page = ScriptedResponse::Ok(PageBody(headers.empty() ? "4" : "5", "t"));
+    page.Headers = headers;
+    page.Validators = Conditions::Honoured;
+    server_.Script("/p.html", page);
+    ASSERT_EQ(Patrol(), kPatrolDone);  // stores the page with the validators
+    const std::string copy = Utf8(entry.LocalFile.View());
+    std::filesystem::remove(copy);
+    ForgetRequests();
+    ASSERT_EQ(Patrol(), kPatrolDone);
+    EXPECT_FALSE(server_.Requests()[forgotten_].Header("If-None-Match").has_value());
+    EXPECT_EQ(report_.Counts.Updated, 1u);
+    EXPECT_TRUE(std::filesystem::exists(Utf8(entry.LocalFile.View())));
+  }
+}
+
 struct HistoryCase {
   const char* Name;
   const char* InItsPlace;  // what stands where the history goes: "" nothing, "/" a folder

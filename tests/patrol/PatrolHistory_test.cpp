@@ -104,6 +104,7 @@ enum class Before {
   BadHeader,
   DamagedPage,        // a database of this version whose third page is overwritten
   DamagedAfterAKill,  // the same, and its last patrol never recorded its end
+  DamagedAfterARead,  // the same as DamagedPage, read since, which leaves an empty log
   Newer,              // a database of a later version
   Folder,
   Unwritable,      // nothing, in a program folder that cannot be written
@@ -134,11 +135,16 @@ class HistoryBadState : public HistoryTest, public testing::WithParamInterface<B
                                                  {Before::BadHeader, badHeader}};
     if (bytes.contains(setup)) {
       WriteBytes(path, bytes.at(setup));
-    } else if (setup == Before::DamagedPage || setup == Before::DamagedAfterAKill) {
-      WriteHistory(400, setup == Before::DamagedPage);
+    } else if (setup == Before::DamagedPage || setup == Before::DamagedAfterAKill ||
+               setup == Before::DamagedAfterARead) {
+      WriteHistory(400, setup != Before::DamagedAfterAKill);
       std::string damaged = ReadBytes(path);
       ASSERT_GT(damaged.size(), 3u * 4096);
       WriteBytes(path, damaged.replace(2 * 4096, 4096, std::string(4096, '\xff')));
+      if (setup == Before::DamagedAfterARead) {
+        PatrolHistory(HistoryAccess::Read, Path(), kNow).Queries().RecentPatrols(1);
+        ASSERT_TRUE(fs::exists(path + "-wal"));
+      }
     } else if (setup == Before::Folder) {
       fs::create_directory(path);
     } else if (setup == Before::Newer || setup == Before::LockedRollback ||
@@ -226,6 +232,8 @@ INSTANTIATE_TEST_SUITE_P(
         BadState{"FailingQuickCheck", W, B::DamagedAfterAKill, P::MovedAside, S::Writable,
                  After::MovedAside},
         BadState{"DamageFoundWhileWriting", W, B::DamagedPage, P::None, S::Writable,
+                 After::Database, P::Damaged},
+        BadState{"AReadLeavesNoDoubt", W, B::DamagedAfterARead, P::None, S::Writable,
                  After::Database, P::Damaged},
         BadState{"NewerSchemaIsLeftAlone", W, B::Newer, P::NewerSchema, S::Off, After::Untouched},
         BadState{"FolderInItsPlace", W, B::Folder, P::Unusable, S::Off, After::Untouched},
