@@ -96,7 +96,9 @@ std::u16string EscapeCss(std::u16string_view text, char quote) {
   out.reserve(text.size());
   for (const char16_t c : text) {
     const bool unquoted = quote == 0;
-    if (c < 0x20 || c == 0x7F || (unquoted && c == u' ')) {
+    // Angle brackets are escaped too: a reference written into a <style>
+    // element must never close it or open a tag, whatever its text held.
+    if (c < 0x20 || c == 0x7F || c == u'<' || c == u'>' || (unquoted && c == u' ')) {
       AppendHexEscape(out, c);
       continue;
     }

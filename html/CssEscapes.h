@@ -14,7 +14,7 @@ std::u16string UnescapeCss(std::u16string_view text);
 // Returns `text` written so that it reads back whole as the value of a CSS
 // string in `quote` ('"' or '\''), or of a url() without quotes when `quote`
 // is 0: backslashes, the quote, parentheses and blanks (for a url() without
-// quotes) and control characters are escaped.
+// quotes), control characters and angle brackets are escaped.
 std::u16string EscapeCss(std::u16string_view text, char quote);
 
 }  // namespace kivo

@@ -188,6 +188,9 @@ size_t CssScanner::SkipEscape(size_t backslash) const {
   if (pos >= css_.size()) {
     return css_.size();
   }
+  if (css_.substr(pos, 2) == "\r\n") {
+    return pos + 2;  // an escaped line break, CR LF being one
+  }
   if (!IsHexDigit(css_[pos])) {
     return pos + CharacterLength(pos);
   }

@@ -196,13 +196,26 @@ void CodePage::DecodeReversibly(std::string_view bytes, std::u16string& out) con
       break;
     }
     if (taken == 0) {
-      // Only the first byte is escaped: the bytes after it may well start a
-      // character of their own.
-      out.push_back(EscapeByte(bytes[0]));
-      taken = 1;
+      taken = InvalidLength(bytes);
+      for (size_t i = 0; i < taken; ++i) {
+        out.push_back(EscapeByte(bytes[i]));
+      }
     }
     bytes.remove_prefix(taken);
   }
+}
+
+size_t CodePage::InvalidLength(std::string_view bytes) const {
+  // A lead byte and a non-ASCII byte that may follow it are read as one
+  // character even where they make none, as a browser reads them, so the
+  // next byte is never taken for a trail byte: in Shift-JIS, 0x83 0x99
+  // before a backslash must leave the backslash standing. An ASCII byte
+  // after the lead byte stands on its own. Other bytes are escaped alone,
+  // since the bytes after them may well start a character of their own.
+  const bool pair = bytes.size() >= 2 && leadBytes_.Lead[static_cast<unsigned char>(bytes[0])] &&
+                    static_cast<unsigned char>(bytes[1]) >= 0x80 &&
+                    leadBytes_.Trail[static_cast<unsigned char>(bytes[1])];
+  return pair ? 2 : 1;
 }
 
 bool CodePage::DecodeStrictly(std::string_view bytes, std::u16string& character) const {
@@ -243,11 +256,14 @@ void CodePage::DecodeWithIconv(std::string_view bytes, std::u16string& out) cons
       continue;
     }
     if (error == EILSEQ || error == EINVAL) {
-      // The byte at `in` starts no valid character: keep it as an escaped
-      // unit and go on with the very next byte.
-      out.push_back(EscapeByte(*in));
-      ++in;
-      --inLeft;
+      // The bytes at `in` start no valid character: keep them as escaped
+      // units and go on after them.
+      const size_t invalid = InvalidLength(std::string_view(in, inLeft));
+      for (size_t i = 0; i < invalid; ++i) {
+        out.push_back(EscapeByte(in[i]));
+      }
+      in += invalid;
+      inLeft -= invalid;
       decoder_.Reset();
       continue;
     }

@@ -75,6 +75,9 @@ class CodePage {
 
  private:
   LeadByteTable FindLeadBytes() const;
+  // The number of bytes at the start of `bytes`, which start no valid
+  // character, to escape as one.
+  size_t InvalidLength(std::string_view bytes) const;
   void DecodeWithIconv(std::string_view bytes, std::u16string& out) const;
   void DecodeReversibly(std::string_view bytes, std::u16string& out) const;
   bool DecodeStrictly(std::string_view bytes, std::u16string& character) const;

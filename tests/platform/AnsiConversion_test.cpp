@@ -35,8 +35,11 @@ TEST_F(AnsiConversionTest, Cp932CharactersEscapedBytesAndUnrepresentableCharacte
       {"\x80", u"\xdc80"},
       {"a\xa0", u"a\xdca0"},
       {"\xfd\xfe\xff", u"\xdcfd\xdcfe\xdcff"},
-      {"\x81", u"\xdc81"},                         // lead byte cut off at the end
-      {"\x81\x20x", u"\xdc81 x"},                  // lead byte with an invalid trail byte
+      {"\x81", u"\xdc81"},         // lead byte cut off at the end
+      {"\x81\x20x", u"\xdc81 x"},  // lead byte with an invalid trail byte
+      // A lead and a trail byte that make no character go together, so the
+      // backslash after them is not taken for a trail byte.
+      {"\x83\x99\\", u"\xdc83\xdc99\\"},
       {"a%E2%82%AC", u"a\u20ac", false},           // euro sign: not in CP932
       {"%F0%9F%98%80", u"\U0001F600", false},      // surrogate pair as one character
       {"%EF%BF%BDx", u"\xd800x", false},           // lone surrogate
