@@ -81,7 +81,7 @@ EntryCopies LoadEntryCopies(std::u16string_view url, std::u16string_view localFi
   return copies;
 }
 
-std::optional<size_t> FindCopy(const EntryCopies& copies, int32_t number) {
+std::optional<size_t> FindCopy(const EntryCopies& copies, int64_t number) {
   for (size_t i = 0; i < copies.Lines.size(); ++i) {
     if (number > 0 && copies.Lines[i].CopyNumber == number) {
       return i;

@@ -50,7 +50,7 @@ EntryCopies LoadEntryCopies(std::u16string_view url, std::u16string_view localFi
                             size_t limit = kMaxEntryLines);
 
 // Returns the index of the line of copy `number`, or nothing.
-std::optional<size_t> FindCopy(const EntryCopies& copies, int32_t number);
+std::optional<size_t> FindCopy(const EntryCopies& copies, int64_t number);
 
 // Returns the index of the newest copy older than the line at `index`, or
 // nothing when none is known.

@@ -213,8 +213,8 @@ int PrintEntryHistory(const UrlEntry& entry) {
 
 int PrintCopyDiff(const UrlEntry& entry, int64_t fromCopy, int64_t toCopy) {
   const EntryCopies copies = LoadCopies(entry);
-  const std::optional<size_t> older = FindCopy(copies, static_cast<int32_t>(fromCopy));
-  const std::optional<size_t> newer = FindCopy(copies, static_cast<int32_t>(toCopy));
+  const std::optional<size_t> older = FindCopy(copies, fromCopy);
+  const std::optional<size_t> newer = FindCopy(copies, toCopy);
   for (auto [found, number] : {std::pair{older, fromCopy}, std::pair{newer, toCopy}}) {
     if (!found) {
       Message("nothing to compare: there is no copy " + std::to_string(number) +

@@ -74,7 +74,11 @@ TEST_F(KivoCliTest, HistoryDiffAndLogReadTheHistoryWhileTheListIsHeld) {
        "--- " + folder + "old.html  ----/--/-- --:--:--\n+++ " + folder + "oldA.html  " + day +
            "11 10:15:01\n@@ -1,1 +1,1 @@\n-before\n+after\n",
        ""},
-      {{"diff", "1", "--from", "9"}, 8, "", "there is no copy 9 (the entry has 3 copies)"},
+      // 2^32 + 2 is no copy 2.
+      {{"diff", "1", "--from", "4294967298"},
+       8,
+       "",
+       "there is no copy 4294967298 (the entry has 3 copies)"},
       {{"diff", "1", "--to", "2"}, 8, "", "copy 2 is the same copy"},
       {{"diff", "3"}, 2, "", "row 3 is out of range (the list has 2 entries)"},
       {{"log", "2"},
