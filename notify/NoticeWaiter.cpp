@@ -59,10 +59,17 @@ struct SpawnSetup {
 // Starts `args` with its standard output on `output`, in a session of its
 // own so that the terminal's hang-up does not reach it, with the signals
 // this program ignores or blocks (a broken pipe, Ctrl-C) back at default.
+// It may wait for hours, so it keeps nothing of its starter's: no error
+// output (a pipe it held would keep `kivo-cli patrol --notify 2>&1 | cat`
+// from ending), no other descriptor (a lock file held would refuse the next
+// scheduled run), and no working folder (which could not be unmounted).
 bool Spawn(const std::vector<std::string>& args, int output) {
   SpawnSetup setup;
   posix_spawn_file_actions_adddup2(&setup.Actions, output, STDOUT_FILENO);
   posix_spawn_file_actions_addopen(&setup.Actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
+  posix_spawn_file_actions_addopen(&setup.Actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
+  posix_spawn_file_actions_addclosefrom_np(&setup.Actions, STDERR_FILENO + 1);
+  posix_spawn_file_actions_addchdir_np(&setup.Actions, "/");
   sigset_t none;
   sigemptyset(&none);
   sigset_t defaults;
