@@ -286,6 +286,10 @@ int PrintPatrolLog(const UrlList& list, int64_t count) {
                   Field(check.Url).c_str());
     }
   }
+  // A read cut short by damage looks like a short log, so it is told.
+  for (const HistoryMessage& message : history.TakeMessages()) {
+    Message(ProblemText(message));
+  }
   return kExitOk;
 }
 

@@ -34,7 +34,7 @@ constexpr std::string_view kChain =
     "JOIN checks ON checks.stored_path = chain.path WHERE checks.follows_path IS NOT NULL) ";
 constexpr std::string_view kEntryHistory =
     "WHERE kind = 0 AND (stored_path IN chain OR follows_path IN chain "
-    "OR (url = ?2 AND follows_path IS NULL)) ORDER BY id DESC LIMIT ?3";
+    "OR (url = ?2 AND follows_path IS NULL AND stored_path IS NULL)) ORDER BY id DESC LIMIT ?3";
 constexpr std::string_view kPatrolEntries = "WHERE patrol_id = ?1 AND kind = 0 ORDER BY id";
 constexpr std::string_view kPatrols =
     "SELECT id, started_at, finished_at, trigger, updated, unchanged_last_modified, "
@@ -120,16 +120,30 @@ SqliteStatement* HistoryQueries::Statement(SqliteStatement& slot, std::string_vi
   if (!slot.IsValid()) {
     slot = database_.Prepare(sql);
   }
-  return slot.IsValid() ? &slot : nullptr;
+  if (!slot.IsValid()) {
+    NoteFailure();
+    return nullptr;
+  }
+  return &slot;
 }
 
 std::vector<HistoryCheck> HistoryQueries::Checks(SqliteStatement& statement) {
   std::vector<HistoryCheck> checks;
-  while (statement.Step() == SqliteStep::Row) {
+  SqliteStep step = SqliteStep::Done;
+  while ((step = statement.Step()) == SqliteStep::Row) {
     checks.push_back(ReadCheck(statement));
+  }
+  if (step == SqliteStep::Failed) {
+    NoteFailure();
   }
   statement.Reset();
   return checks;
+}
+
+void HistoryQueries::NoteFailure() {
+  if (!readFailure_) {
+    readFailure_ = database_.LastError();
+  }
 }
 
 std::optional<HistoryCheck> HistoryQueries::CopyAt(std::u16string_view path) {
@@ -190,8 +204,12 @@ std::vector<PatrolLog> HistoryQueries::RecentPatrols(size_t count) {
   }
   std::vector<PatrolLog> logs;
   patrols->BindInt(1, Limit(count));
-  while (patrols->Step() == SqliteStep::Row) {
+  SqliteStep step = SqliteStep::Done;
+  while ((step = patrols->Step()) == SqliteStep::Row) {
     logs.push_back({ReadPatrol(*patrols), {}});
+  }
+  if (step == SqliteStep::Failed) {
+    NoteFailure();
   }
   patrols->Reset();
   for (PatrolLog& log : logs) {

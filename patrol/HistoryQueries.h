@@ -3,6 +3,7 @@
 #include <cstddef>
 #include <optional>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "patrol/HistoryRecords.h"
@@ -38,7 +39,8 @@ class HistoryQueries {
   // newest first, at most `limit`: every copy of its chain, and every check
   // that followed one of them (unchanged, failed). Before its first copy the
   // entry is known only by `url`, so checks of that URL that followed no copy
-  // count too.
+  // and stored none count too. A copy outside the chain (one whose successor
+  // the history missed) is left out: it is no step of this chain.
   std::vector<HistoryCheck> EntryHistory(std::u16string_view url, std::u16string_view localFile,
                                          size_t limit);
 
@@ -46,12 +48,19 @@ class HistoryQueries {
   // its user entries in the order they were made.
   std::vector<PatrolLog> RecentPatrols(size_t count);
 
+  // Returns the first failure of a read since the last call, if any: an
+  // answer cut short by damage or a lock looks like a short history, so the
+  // caller must be able to tell it apart.
+  std::optional<platform::SqliteError> TakeReadFailure() { return std::exchange(readFailure_, {}); }
+
  private:
   // Returns the statement for `sql`, compiled on first use; invalid when the
   // database is closed or the statement does not compile.
   platform::SqliteStatement* Statement(platform::SqliteStatement& slot, std::string_view sql);
   // Steps `statement` and returns its rows as checks, then resets it.
   std::vector<HistoryCheck> Checks(platform::SqliteStatement& statement);
+  // Keeps the connection's last error as the read failure, unless one is kept.
+  void NoteFailure();
 
   platform::SqliteDatabase& database_;
   platform::SqliteStatement copyAt_;
@@ -59,6 +68,7 @@ class HistoryQueries {
   platform::SqliteStatement entryHistory_;
   platform::SqliteStatement patrols_;
   platform::SqliteStatement patrolEntries_;
+  std::optional<platform::SqliteError> readFailure_;
 };
 
 }  // namespace kivo

@@ -88,6 +88,14 @@ std::u16string PatrolHistory::DefaultPath() {
 }
 
 std::vector<HistoryMessage> PatrolHistory::TakeMessages() {
+  if (std::optional<SqliteError> failure = queries_.TakeReadFailure()) {
+    const HistoryProblem problem = ProblemOf(failure->Failure);
+    if (std::none_of(messages_.begin(), messages_.end(), [problem](const HistoryMessage& message) {
+          return message.Problem == problem;
+        })) {
+      Tell(problem, path_, std::move(failure->Message));
+    }
+  }
   return std::exchange(messages_, {});
 }
 

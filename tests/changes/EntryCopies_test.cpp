@@ -43,6 +43,8 @@ TEST(EntryCopies, LinesComeNewestFirstWithTheCopiesNumbered) {
       {"only the list knows the copy", "http://h/lone.html", "lone.html", 100,
        "B/1 earlier unknown"},
       {"never fetched", "http://h/new.html", "", 100, "all known"},
+      // The URL's first copy is no step before a copy the history missed.
+      {"a copy the history missed", "http://h/news.html", "lone.html", 100, "B/1 earlier unknown"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.Name);
@@ -55,6 +57,21 @@ TEST(EntryCopies, LinesComeNewestFirstWithTheCopiesNumbered) {
   EXPECT_EQ(
       LoadEntryCopies(u"http://h/lone.html", U16(folder + "lone.html")).Lines[0].Check.StoredSize,
       5u);
+}
+
+// Damage met while reading is told, never shown as a short history.
+TEST(EntryCopies, DamageMetWhileReadingIsTold) {
+  ProgramHome home;
+  const std::string folder = home.Program() + "/";
+  WriteSampleHistory(folder);
+  std::string bytes = ReadBytes(folder + "KivoHistory.db");
+  for (size_t page = 4096; page < bytes.size(); page += 4096) {
+    bytes.replace(page, 100, std::string(100, '\xff'));
+  }
+  WriteBytes(folder + "KivoHistory.db", bytes);
+  const EntryCopies copies = LoadEntryCopies(u"http://h/news.html", U16(folder + "newsB.html"));
+  ASSERT_EQ(copies.Problems.size(), 1u);
+  EXPECT_EQ(copies.Problems[0].Problem, HistoryProblem::Damaged);
 }
 
 TEST(EntryCopies, WithoutAHistoryTheListsCopyIsTheOnlyLine) {
