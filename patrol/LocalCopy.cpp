@@ -8,6 +8,7 @@
 #include "platform/HostFile.h"
 #include "platform/KeptNames.h"
 #include "platform/NewFile.h"
+#include "platform/Utf8.h"
 #include "support/AsciiCase.h"
 #include "urllist/UrlMapping.h"
 
@@ -27,6 +28,35 @@ WideString CandidateName(std::u16string_view base, std::u16string_view suffix,
   WideString name(base);
   name.Append(suffix).Append(extension);
   return name;
+}
+
+// The longest name a file system takes (NAME_MAX), in bytes of the host path.
+constexpr size_t kMaxNameBytes = 255;
+// The longest suffix a copy's name takes.
+constexpr std::u16string_view kLongestSuffix = u"AAAA";
+
+// Returns `base` cut so that every candidate name, the longest suffix
+// included, fits a file name; a name from a long URL (a slug of percent-
+// encoded Japanese, say) could otherwise never be stored. A surrogate pair
+// is never split.
+std::u16string_view FittedBase(std::u16string_view base, std::u16string_view extension) {
+  const auto fits = [&](size_t length) {
+    const WideString name = CandidateName(base.substr(0, length), kLongestSuffix, extension);
+    return platform::HostPath(name.View()).size() <= kMaxNameBytes;
+  };
+  if (fits(base.size())) {
+    return base;
+  }
+  size_t low = 0;  // fits, or nothing fits at all
+  size_t high = base.size();
+  while (high - low > 1) {
+    const size_t middle = low + (high - low) / 2;
+    (fits(middle) ? low : high) = middle;
+  }
+  if (low > 0 && platform::IsHighSurrogate(base[low - 1])) {
+    --low;
+  }
+  return base.substr(0, low);
 }
 
 }  // namespace
@@ -66,12 +96,12 @@ bool StoreUnderFreeName(std::u16string_view folder, std::u16string_view url, Wid
   const WideString name = FileNameOfUrl(url);
   const std::u16string_view nameView = name.View();
   const size_t dot = nameView.rfind(u'.');
-  const std::u16string_view base = nameView.substr(0, dot);
   std::u16string_view extension =
       dot == std::u16string_view::npos ? std::u16string_view() : nameView.substr(dot);
   if (EqualsNoCase(extension, u".asp") || EqualsNoCase(extension, u".shtml")) {
     extension = u".html";
   }
+  const std::u16string_view base = FittedBase(nameView.substr(0, dot), extension);
   // The program's own names count as taken even while no such file exists,
   // so that a server can never plant one, e.g. "Kivo.dat.bak".
   const platform::KeptNames kept(folder);

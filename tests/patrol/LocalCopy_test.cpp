@@ -73,6 +73,11 @@ TEST_F(LocalCopyTest, NamesComeFromTheUrlWithAspAndShtmlBecomingHtml) {
       {u"http://h/page.HTM", "page.HTM"},
       {u"http://h/run.cgi", "run.cgi"},
       {u"http://h/archive.tar.gz", "archive.tar.gz"},
+      // A name past the file system's 255 bytes is cut so that every copy fits.
+      {u"http://h/" + std::u16string(300, u'x') + u".html", std::string(246, 'x') + ".html"},
+      {u"http://h/" + std::u16string(300, u'x') + u".html", std::string(246, 'x') + "A.html"},
+      {u"http://h/" + std::u16string(100, u'\u3042') + u".html",
+       test::Utf8(std::u16string(82, u'\u3042')) + ".html"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
