@@ -2,7 +2,9 @@
 
 #include <memory>
 
+#include "platform/HostFile.h"
 #include "platform/PendingReplacements.h"
+#include "urllist/UrlMapping.h"
 
 namespace kivo {
 
@@ -36,6 +38,15 @@ void StoredFiles::RewritePages(const RewriteSetup& setup) const {
       RewriteStyleSheet(page->LocalPath.View(), *page, images_, pages_, setup, rewritten);
     } else {
       RewriteLinks(page->LocalPath.View(), *page, images_, pages_, setup, rewritten);
+    }
+  }
+  // The copies stored in this patrol must be on disk before the list that
+  // names them is saved, even where no page was rewritten.
+  for (const FetchedFileList* files : {&pages_, &images_}) {
+    for (int32_t i = 0; i < files->Count(); ++i) {
+      if (const FetchedFile* file = (*files)[i]) {
+        rewritten.KeepDurable(platform::HostPath(FolderOfPath(file->LocalPath.View())));
+      }
     }
   }
   rewritten.Commit();

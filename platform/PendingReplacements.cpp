@@ -22,6 +22,10 @@ bool SyncFileSystemOf(const std::string& path) {
 
 }  // namespace
 
+PendingReplacements::PendingReplacements(
+    std::function<bool(const std::string& path)> syncFileSystem)
+    : syncFileSystem_(syncFileSystem ? std::move(syncFileSystem) : SyncFileSystemOf) {}
+
 PendingReplacements::~PendingReplacements() {
   for (const Replacement& replacement : pending_) {
     ::unlink(replacement.TempPath.c_str());
@@ -36,12 +40,19 @@ int PendingReplacements::Commit() {
   std::set<dev_t> synced;
   std::set<dev_t> failed;
   std::set<std::string> folders;
+  for (const std::string& folder : durableFolders_) {
+    struct stat info {};
+    if (::stat(folder.c_str(), &info) == 0 && !synced.contains(info.st_dev) &&
+        !failed.contains(info.st_dev)) {
+      (syncFileSystem_(folder) ? synced : failed).insert(info.st_dev);
+    }
+  }
   int replaced = 0;
   for (const Replacement& replacement : pending_) {
     struct stat info {};
     bool durable = ::stat(replacement.TempPath.c_str(), &info) == 0;
     if (durable && !synced.contains(info.st_dev) && !failed.contains(info.st_dev)) {
-      (SyncFileSystemOf(replacement.TempPath) ? synced : failed).insert(info.st_dev);
+      (syncFileSystem_(replacement.TempPath) ? synced : failed).insert(info.st_dev);
     }
     durable = durable && synced.contains(info.st_dev);
     if (durable && std::rename(replacement.TempPath.c_str(), replacement.TargetPath.c_str()) == 0) {
