@@ -191,10 +191,26 @@ std::string LinkEditScanner::NameToWrite(const FetchedFile& file) const {
   return targets_.Ansi.Encode(LocalNameFor(file, targets_.PageFolder));
 }
 
-std::u16string_view LocalNameFor(const FetchedFile& file, std::u16string_view pageFolder) {
+std::u16string LocalNameFor(const FetchedFile& file, std::u16string_view pageFolder) {
   const std::u16string_view path = file.LocalPath.View();
   const std::u16string_view folder = FolderOfPath(path);
-  return folder == pageFolder ? path.substr(folder.size()) : path;
+  const std::u16string_view name = folder == pageFolder ? path.substr(folder.size()) : path;
+  // A browser reads the name as a URL: "%", "#" and "?" are URL syntax there,
+  // and a colon in the first segment ("Talk:Main") would make a scheme.
+  std::u16string reference;
+  reference.reserve(name.size() + 2);
+  if (name.substr(0, name.find(u'/')).find(u':') != std::u16string_view::npos) {
+    reference = u"./";
+  }
+  for (const char16_t c : name) {
+    if (c == u'%' || c == u'#' || c == u'?') {
+      constexpr char16_t kDigits[] = u"0123456789ABCDEF";
+      reference += {u'%', kDigits[c >> 4], kDigits[c & 0xF]};
+    } else {
+      reference += c;
+    }
+  }
+  return reference;
 }
 
 }  // namespace kivo

@@ -31,8 +31,9 @@ struct RewriteTargets {
 };
 
 // Returns the name that a page in `pageFolder` refers to `file` by: its bare
-// file name when it lies in the same folder, otherwise its full path.
-std::u16string_view LocalNameFor(const FetchedFile& file, std::u16string_view pageFolder);
+// file name when it lies in the same folder, otherwise its full path, written
+// as a URL reference that leads to that very file.
+std::u16string LocalNameFor(const FetchedFile& file, std::u16string_view pageFolder);
 
 // Scans a page for the tags the rewriter knows and yields, in page order and
 // one at a time, the edits that make the page refer to the local copies.

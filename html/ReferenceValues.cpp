@@ -104,7 +104,7 @@ std::optional<LinkEdit> ReferenceEdit(std::string_view raw, size_t offset,
   const FetchedFile* stored =
       rule == RewriteRule::Image ? targets.ImageFiles.Find(url) : targets.PageFiles.Find(url);
   if (stored != nullptr) {
-    replacement = std::u16string(LocalNameFor(*stored, targets.PageFolder)) + resolved->Fragment;
+    replacement = LocalNameFor(*stored, targets.PageFolder) + resolved->Fragment;
   } else if (rule == RewriteRule::Image) {
     replacement = targets.Ansi.Decode(targets.PlaceholderPath);
   } else {

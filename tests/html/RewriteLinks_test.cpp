@@ -36,6 +36,8 @@ class RewriteLinksTest : public ::testing::Test, protected test::PageFolders {
     AddPage("http://host/dir/q.html#sec", dir_.File("qsec.html"));
     AddPage("http://host/dir/f.html", dir_.File("fr.html"));
     AddPage("http://host/o.html", OtherFolder() + "/o.html");
+    AddPage("http://host/dir/my%20doc.html", dir_.File("my%20doc.html"));
+    AddPage("http://host/dir/Talk:Main", dir_.File("Talk:Main"));
   }
   void AddImage(const std::string& url, const std::string& path) { images_.Add(Record(url, path)); }
   void AddPage(const std::string& url, const std::string& path) { pages_.Add(Record(url, path)); }
@@ -117,6 +119,9 @@ const Case kCases[] = {
     {"link rows", "<link href=s.css><script src=j.js></script><iframe src=f.html>",
      "<link href=http://host/dir/s.css><script src=http://host/dir/j.js></script>"
      "<iframe src=fr.html>"},
+    {"names that a browser would read as URL syntax",
+     "<a href=my%20doc.html><a href=/dir/Talk:Main>",
+     "<a href=my%2520doc.html><a href=./Talk:Main>"},
     {"end tags", "</img src=a.gif></a href=p.html>", "</img src=a.gif></a href=p.html>"},
     // A base would send the local names elsewhere; an empty one is the page's
     // own address. A page of the classic constructs alone keeps it.
