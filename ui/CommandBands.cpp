@@ -60,16 +60,16 @@ void CommandBands::Apply(const BandValues& values) {
 BandValues CommandBands::Values() const {
   BandValues values = applied_;
   const QList<int> widths = sizes();
-  if (!isVisible() || widths.size() < 2) {
-    return values;  // never laid out: what was applied still holds
+  // Never laid out, or the tool band hidden and the menu band filling the
+  // row: the grip's place is not shown, so what was applied still holds.
+  if (!isVisible() || widths.size() < 2 || !toolBand_->isVisible()) {
+    return values;
   }
   values.ToolMaximized = widths[0] <= MenuMinimum() ? 1 : 0;
   if (values.ToolMaximized == 0) {
     values.MenuWidth = static_cast<uint32_t>(widths[0]);
   }
-  if (toolBand_->isVisible()) {
-    values.ToolWidth = static_cast<uint32_t>(widths[1]);
-  }
+  values.ToolWidth = static_cast<uint32_t>(widths[1]);
   return values;
 }
 

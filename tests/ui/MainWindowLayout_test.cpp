@@ -25,7 +25,7 @@ TEST_F(MainWindowTest, LayoutValuesComeBackAtTheNextStart) {
     const char* Name;
     std::vector<std::pair<Setting, uint32_t>> Stored;
     std::vector<int> Columns;
-    int MenuBandWidth;  // 0: the menu band's minimum
+    int MenuBandWidth;  // 0: the menu band's minimum; -1: the whole row
   };
   const Case cases[] = {
       {"defaults", {}, {200, 266, 39, 116}, 174},
@@ -42,6 +42,11 @@ TEST_F(MainWindowTest, LayoutValuesComeBackAtTheNextStart) {
        {{Setting::CommandBandMenuWidth, 130}, {Setting::CommandBandToolMaximized, 1}},
        {200, 266, 39, 116},
        0},
+      {"tool band hidden",
+       {{Setting::CommandBandMenuWidth, 174},
+        {Setting::CommandBandToolStyle, 4 | CommandBands::kStyleHidden}},
+       {200, 266, 39, 116},
+       -1},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.Name);
@@ -67,7 +72,7 @@ TEST_F(MainWindowTest, LayoutValuesComeBackAtTheNextStart) {
       const int menuWidth = bands->sizes()[0];
       if (c.MenuBandWidth == 0) {
         EXPECT_EQ(menuWidth, bands->widget(0)->minimumSizeHint().width());
-      } else {
+      } else if (c.MenuBandWidth > 0) {
         EXPECT_EQ(menuWidth, c.MenuBandWidth);
       }
       if (run == 0) {
