@@ -26,6 +26,7 @@ namespace kivo {
 namespace {
 
 constexpr int kExitLocked = 1;
+constexpr int kExitListNotSaved = 2;
 // How long a start waits between two looks for the copy that holds the
 // program folder.
 constexpr unsigned long kClaimPauseMs = 50;
@@ -47,7 +48,13 @@ void ReportRefusal(const StartOptions& options, const platform::LockAttempt& att
 
 // Runs the window until the program ends, with the program folder claimed,
 // and returns the notice that a run with /Q leaves to be shown afterwards.
-ChangeNotice RunWindow(QApplication& app, const StartOptions& options, const QString& serverName) {
+// What a run of the window leaves behind it.
+struct WindowOutcome {
+  ChangeNotice Notice;
+  bool ListSaved = true;
+};
+
+WindowOutcome RunWindow(QApplication& app, const StartOptions& options, const QString& serverName) {
   QuitSignals quitSignals;
   InstanceServer server;
   if (!server.Listen(serverName)) {
@@ -77,7 +84,7 @@ ChangeNotice RunWindow(QApplication& app, const StartOptions& options, const QSt
   }
   app.exec();
   window.Shutdown();
-  return window.NoticeAfterExit();
+  return WindowOutcome{window.NoticeAfterExit(), window.ListSaved()};
 }
 
 }  // namespace
@@ -116,12 +123,12 @@ int RunGui(int argc, char** argv) {
     ReportRefusal(options, claim.Attempt, folder);
     return kExitLocked;
   }
-  const ChangeNotice notice = RunWindow(app, options, serverName);
+  const WindowOutcome outcome = RunWindow(app, options, serverName);
   // The notice of /P /Q comes once the list is saved and the program folder
   // is free again, from a process that outlives this one to hear a click.
   claim.Attempt.Lock.reset();
-  NotifyInBackground(notice, "/proc/self/exe");
-  return 0;
+  NotifyInBackground(outcome.Notice, "/proc/self/exe");
+  return outcome.ListSaved ? 0 : kExitListNotSaved;
 }
 
 }  // namespace kivo

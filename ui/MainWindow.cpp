@@ -5,6 +5,7 @@
 #include <QDBusConnection>
 #include <QDialog>
 #include <QHeaderView>
+#include <QMessageBox>
 
 #include "dialup/DialupFlow.h"
 #include "notify/DesktopNotifier.h"
@@ -70,10 +71,19 @@ MainWindow::~MainWindow() = default;
 
 bool MainWindow::SaveList() {
   listSaved_ = file_.Save(list_);
-  if (!listSaved_) {
-    PrintMessage(ListNotSavedText(file_.Path()));
+  if (listSaved_) {
+    return true;
   }
-  return listSaved_;
+  PrintMessage(ListNotSavedText(file_.Path()));
+  // Nobody reads the error output of a desktop program; an unattended run
+  // (/Q) says it by its exit status instead of a box nobody may close.
+  if (isVisible() && afterPatrol_ != AfterPatrol::Quit) {
+    QMessageBox box(QMessageBox::Warning, QStringLiteral("Kivo"), ListNotSavedText(file_.Path()),
+                    QMessageBox::Ok, this);
+    box.setObjectName(QStringLiteral("listNotSavedBox"));
+    box.exec();
+  }
+  return false;
 }
 
 QAction* MainWindow::ActionFor(Command command) const {

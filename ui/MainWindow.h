@@ -54,6 +54,9 @@ class MainWindow final : public QMainWindow {
   explicit MainWindow(DialupFlow& dialup, QWidget* parent = nullptr);
   ~MainWindow() override;
 
+  // True when the list file holds what the window shows: the last save
+  // succeeded, or nothing has changed since the list was read.
+  bool ListSaved() const { return listSaved_; }
   // Replaces the entry sheet (EditUrlEntry by default), for tests.
   void SetEditEntry(EditEntryFunction editEntry) { editEntry_ = std::move(editEntry); }
   // Replaces the options sheet (ShowOptionsSheet by default), for tests.

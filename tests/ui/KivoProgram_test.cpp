@@ -1,8 +1,11 @@
 // Runs the kivo program as a user or a scheduler would, offscreen, with its
 // own program folder and settings.
+#include <fcntl.h>
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
+#include <linux/fs.h>
 #include <signal.h>
+#include <sys/ioctl.h>
 
 #include <QProcess>
 #include <QSignalSpy>
@@ -17,6 +20,7 @@
 #include "notify/NoticeWaiter.h"
 #include "platform/InstanceLock.h"
 #include "platform/ProgramFolder.h"
+#include "platform/UniqueFd.h"
 #include "platform/Utf8.h"
 #include "ui/InstanceServer.h"
 #include "urllist/Settings.h"
@@ -115,6 +119,33 @@ TEST_F(KivoProgramTest, UnattendedStopMessagesGoToStandardError) {
   EXPECT_EQ(kivo->exitCode(), 0);
   EXPECT_THAT(kivo->readAllStandardError().toStdString(),
               testing::HasSubstr("にﾌｧｲﾙを保存できません"));
+}
+
+// Marks the file at `path` immutable, which even root cannot replace, or
+// clears the mark; false where the file system has no such mark.
+bool SetImmutable(const std::string& path, bool on) {
+  const platform::UniqueFd file(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+  int flags = 0;
+  const bool read = ::ioctl(file.Get(), FS_IOC_GETFLAGS, &flags) == 0;
+  flags = on ? (flags | FS_IMMUTABLE_FL) : (flags & ~FS_IMMUTABLE_FL);
+  return read && ::ioctl(file.Get(), FS_IOC_SETFLAGS, &flags) == 0;
+}
+
+// An unattended run whose list cannot be saved at the end says so by its
+// exit status, since nobody reads its error output.
+TEST_F(KivoProgramTest, AListNotSavedAtTheEndIsExitStatusTwo) {
+  server_.Script("/page.html", test::ScriptedResponse::Ok("<p>news</p>"));
+  WriteList();
+  const std::string path = platform::Utf8FromUtf16(ListFile().Path());
+  if (!SetImmutable(path, true)) {
+    GTEST_SKIP() << "this file system or user cannot make a file immutable";
+  }
+  std::unique_ptr<QProcess> kivo = Start({QStringLiteral("/P"), QStringLiteral("/Q")});
+  WaitForEnd(*kivo);
+  SetImmutable(path, false);
+  EXPECT_EQ(kivo->exitCode(), 2);
+  EXPECT_THAT(kivo->readAllStandardError().toStdString(),
+              testing::HasSubstr("を保存できませんでした"));
 }
 
 // The refusal names the holder; ClaimProgramFolder's test has the starts
