@@ -64,19 +64,21 @@ ConnectionPage::ConnectionPage(std::shared_ptr<EntryListing> dialupEntries, QWid
   connect(dialupEntries_.get(), &EntryListing::Finished, this, &ConnectionPage::ShowEntries);
 }
 
-void ConnectionPage::Apply() {
+bool ConnectionPage::Apply() {
   RegKey key;
-  key.OpenForWrite(RegRoot::CurrentUser, kSettingsKeyPath);
+  bool stored = key.OpenForWrite(RegRoot::CurrentUser, kSettingsKeyPath);
   // Before the entries arrived the user could not choose, so the stored
   // choice stands.
   if (dialupEntries_->IsFinished()) {
-    WriteDwordSetting(key, Setting::DialupConnect, dialup_->isChecked() ? 1 : 0);
+    stored = WriteDwordSetting(key, Setting::DialupConnect, dialup_->isChecked() ? 1 : 0) && stored;
     const QString entry = entries_->currentIndex() >= 0 ? entries_->currentText() : QString();
-    WriteStringSetting(key, Setting::DialupEntry, ToView(entry.left(kMaxDialupEntryChars)));
+    stored =
+        WriteStringSetting(key, Setting::DialupEntry, ToView(entry.left(kMaxDialupEntryChars))) &&
+        stored;
   }
-  WriteDwordSetting(key, Setting::UseProxy, useProxy_->isChecked() ? 1 : 0);
-  WriteStringSetting(key, Setting::ProxyName, ToView(proxyName_->text()));
-  key.Close();
+  stored = WriteDwordSetting(key, Setting::UseProxy, useProxy_->isChecked() ? 1 : 0) && stored;
+  stored = WriteStringSetting(key, Setting::ProxyName, ToView(proxyName_->text())) && stored;
+  return key.Close() && stored;
 }
 
 void ConnectionPage::LayOut() {

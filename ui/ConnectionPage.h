@@ -30,7 +30,7 @@ class ConnectionPage : public SheetPage {
   // order; the entry and proxy name whatever the check boxes say. Before the
   // dial-up entries have arrived, the stored DialupConnect and DialupEntry
   // are left as they are.
-  void Apply() override;
+  bool Apply() override;
 
  private:
   void LayOut();

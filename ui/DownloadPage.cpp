@@ -20,8 +20,9 @@ DownloadPage::DownloadPage(UrlEntry& entry, QWidget* parent)
   layout->addStretch(1);
 }
 
-void DownloadPage::Apply() {
+bool DownloadPage::Apply() {
   entry_.GetImages = getImages_->isChecked() ? 1 : 0;
+  return true;
 }
 
 }  // namespace kivo

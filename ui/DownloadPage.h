@@ -17,7 +17,7 @@ class DownloadPage : public SheetPage {
   DownloadPage(UrlEntry& entry, QWidget* parent);
 
   // Stores the images switch as 1 or 0.
-  void Apply() override;
+  bool Apply() override;
 
  private:
   UrlEntry& entry_;

@@ -30,11 +30,12 @@ bool EntrySavePage::Check() {
   return !useOwnFolder_->isChecked() || folder_->Check();
 }
 
-void EntrySavePage::Apply() {
+bool EntrySavePage::Apply() {
   entry_.UseOwnFolder = useOwnFolder_->isChecked() ? 1 : 0;
   if (std::optional<WideString> folder = folder_->Folder()) {
     entry_.OwnFolder = std::move(*folder);
   }
+  return true;
 }
 
 }  // namespace kivo

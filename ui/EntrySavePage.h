@@ -23,7 +23,7 @@ class EntrySavePage : public SheetPage {
   // off: empty becomes the program folder, a relative one is taken from the
   // working directory, and a final "/" is appended. A folder too long to
   // store, which only the switched-off field can hold, keeps the old one.
-  void Apply() override;
+  bool Apply() override;
 
  private:
   UrlEntry& entry_;

@@ -93,6 +93,10 @@ QString ListNotSavedText(std::u16string_view path) {
       .arg(FromWide(path));
 }
 
+QString SettingsNotSavedText(std::u16string_view path) {
+  return QStringLiteral("%1 に設定を保存できませんでした。").arg(FromWide(path));
+}
+
 QString NoOpenerText() {
   return QStringLiteral("ﾍﾟｰｼﾞを表示するﾌﾟﾛｸﾞﾗﾑがありません。xdg-utils をｲﾝｽﾄｰﾙしてください。");
 }

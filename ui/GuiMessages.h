@@ -28,6 +28,8 @@ QString ListDamagedText(std::u16string_view path, int32_t read, std::u16string_v
 
 // Returns the message for a list file that could not be saved.
 QString ListNotSavedText(std::u16string_view path);
+// The box for settings that could not be written to the file at `path`.
+QString SettingsNotSavedText(std::u16string_view path);
 
 // Returns the message for a desktop that has no program to open a stored
 // page with.

@@ -59,12 +59,13 @@ LinkPage::LinkPage(UrlEntry& entry, QWidget* parent)
   UpdateButtons();
 }
 
-void LinkPage::Apply() {
+bool LinkPage::Apply() {
   entry_.OnlyListedServers = allLinks_->isChecked() ? 0 : 1;
   entry_.Servers.Clear();
   for (int row = 0; row < servers_->count(); ++row) {
     entry_.Servers.Add(std::make_unique<WideString>(ToView(servers_->item(row)->text())));
   }
+  return true;
 }
 
 void LinkPage::UpdateButtons() {

@@ -22,7 +22,7 @@ class LinkPage : public SheetPage {
 
   // Stores the server rule and replaces the entry's server list with the
   // page's lines, also while links are followed to every server.
-  void Apply() override;
+  bool Apply() override;
 
  private:
   // Enables the list and the buttons as the radio buttons and the

@@ -31,11 +31,11 @@ NotifyPage::NotifyPage(QWidget* parent)
   layout->addStretch(1);
 }
 
-void NotifyPage::Apply() {
+bool NotifyPage::Apply() {
   RegKey key;
-  key.OpenForWrite(RegRoot::CurrentUser, kSettingsKeyPath);
-  WriteDwordSetting(key, Setting::Notify, notify_->isChecked() ? 1 : 0);
-  key.Close();
+  bool stored = key.OpenForWrite(RegRoot::CurrentUser, kSettingsKeyPath);
+  stored = WriteDwordSetting(key, Setting::Notify, notify_->isChecked() ? 1 : 0) && stored;
+  return key.Close() && stored;
 }
 
 }  // namespace kivo

@@ -17,7 +17,7 @@ class NotifyPage : public SheetPage {
   explicit NotifyPage(QWidget* parent);
 
   // Writes Notify as 1 or 0.
-  void Apply() override;
+  bool Apply() override;
 
  private:
   QCheckBox* notify_;

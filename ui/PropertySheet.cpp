@@ -1,11 +1,14 @@
 #include "ui/PropertySheet.h"
 
 #include <QDialogButtonBox>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QTabWidget>
 #include <QVBoxLayout>
 #include <vector>
 
+#include "platform/SettingsStore.h"
+#include "ui/GuiMessages.h"
 #include "ui/SheetControls.h"
 #include "ui/SheetPage.h"
 
@@ -59,10 +62,19 @@ void PropertySheet::accept() {
       return;
     }
   }
+  bool stored = true;
   for (const PageSlot& slot : pages_) {
     if (slot.Page != nullptr) {
-      slot.Page->Apply();
+      stored = slot.Page->Apply() && stored;
     }
+  }
+  if (!stored) {
+    // The sheet stays open, so that the user can try again or give up.
+    QMessageBox box(QMessageBox::Warning, windowTitle(),
+                    SettingsNotSavedText(platform::SettingsFilePath()), QMessageBox::Ok, this);
+    box.setObjectName(QStringLiteral("settingsNotSavedBox"));
+    box.exec();
+    return;
   }
   QDialog::accept();
 }

@@ -59,14 +59,16 @@ bool SaveFolderPage::Check() {
   return folder_->Check();
 }
 
-void SaveFolderPage::Apply() {
+bool SaveFolderPage::Apply() {
   RegKey key;
-  key.OpenForWrite(RegRoot::CurrentUser, kSettingsKeyPath);
-  WriteDwordSetting(key, Setting::ChangeTest, static_cast<uint32_t>(changeTest_->currentIndex()));
+  bool stored = key.OpenForWrite(RegRoot::CurrentUser, kSettingsKeyPath);
+  stored = WriteDwordSetting(key, Setting::ChangeTest,
+                             static_cast<uint32_t>(changeTest_->currentIndex())) &&
+           stored;
   if (const std::optional<WideString> folder = folder_->Folder()) {
-    WriteStringSetting(key, Setting::SaveFolder, folder->View());
+    stored = WriteStringSetting(key, Setting::SaveFolder, folder->View()) && stored;
   }
-  key.Close();
+  return key.Close() && stored;
 }
 
 }  // namespace kivo

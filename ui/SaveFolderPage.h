@@ -23,7 +23,7 @@ class SaveFolderPage : public SheetPage {
   // Writes ChangeTest, then SaveFolder: empty becomes the program folder, a
   // relative one is taken from the working directory, and a final "/" is
   // appended. The folder is neither checked for nor created.
-  void Apply() override;
+  bool Apply() override;
 
  private:
   FolderField* folder_;

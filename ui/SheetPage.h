@@ -14,8 +14,9 @@ class SheetPage : public QWidget {
   // Checks the fields before any page writes; false, after telling the user
   // what is wrong and putting the focus there, keeps the sheet open.
   virtual bool Check() { return true; }
-  // Writes the page's fields back; called once, when the sheet ends with OK.
-  virtual void Apply() = 0;
+  // Writes the page's fields back, when the sheet ends with OK; false when
+  // they could not be stored, which keeps the sheet open.
+  virtual bool Apply() = 0;
 };
 
 }  // namespace kivo

@@ -75,13 +75,19 @@ TimeoutPage::TimeoutPage(QWidget* parent)
   layout->addStretch(1);
 }
 
-void TimeoutPage::Apply() {
+bool TimeoutPage::Apply() {
   RegKey key;
-  key.OpenForWrite(RegRoot::CurrentUser, kSettingsKeyPath);
-  WriteDwordSetting(key, Setting::ConnectTimeout, TimeoutFromText(ToView(connect_->text())));
-  WriteDwordSetting(key, Setting::ReceiveTimeout, TimeoutFromText(ToView(receive_->text())));
-  WriteDwordSetting(key, Setting::Connections, ConnectionsFromText(ToView(connections_->text())));
-  key.Close();
+  bool stored = key.OpenForWrite(RegRoot::CurrentUser, kSettingsKeyPath);
+  stored =
+      WriteDwordSetting(key, Setting::ConnectTimeout, TimeoutFromText(ToView(connect_->text()))) &&
+      stored;
+  stored =
+      WriteDwordSetting(key, Setting::ReceiveTimeout, TimeoutFromText(ToView(receive_->text()))) &&
+      stored;
+  stored = WriteDwordSetting(key, Setting::Connections,
+                             ConnectionsFromText(ToView(connections_->text()))) &&
+           stored;
+  return key.Close() && stored;
 }
 
 }  // namespace kivo

@@ -18,7 +18,7 @@ class TimeoutPage : public SheetPage {
   // Writes ConnectTimeout, then ReceiveTimeout, clamped to 10..600 (a text
   // that is not a number stores 10), then Connections, clamped to 1..16 (a
   // text that is not a number stores 1).
-  void Apply() override;
+  bool Apply() override;
 
  private:
   NumberEdit* connect_;

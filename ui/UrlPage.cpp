@@ -50,10 +50,11 @@ UrlPage::UrlPage(UrlEntry& entry, QWidget* parent)
   layout->setRowStretch(3, 1);
 }
 
-void UrlPage::Apply() {
+bool UrlPage::Apply() {
   entry_.Name.Assign(ToView(title_->text()));
   entry_.Url.Assign(ToView(url_->text()));
   entry_.LinkLevel = LinkLevelFromText(ToView(linkLevel_->text()));
+  return true;
 }
 
 }  // namespace kivo

@@ -19,7 +19,7 @@ class UrlPage : public SheetPage {
 
   // Stores the title and address as typed, and the link count clamped to
   // 0..99 (a text that is not a number stores 0).
-  void Apply() override;
+  bool Apply() override;
 
  private:
   UrlEntry& entry_;

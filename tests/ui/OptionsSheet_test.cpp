@@ -5,6 +5,8 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QLabel>
+#include <QMessageBox>
+#include <filesystem>
 #include <string>
 
 #include "common/StoredSettings.h"
@@ -67,6 +69,22 @@ TEST_F(OptionsSheetTest, CancelAfterEditingEveryPageStoresNothing) {
   Type(Child<QLineEdit>(sheet, "folderEdit"), "/srv/web");
   sheet.reject();
   EXPECT_EQ(test::ReadBytes(settingsFile), before);
+}
+
+// Settings that cannot be written are told, and the sheet stays open.
+TEST_F(OptionsSheetTest, SettingsThatCannotBeStoredKeepTheSheetOpen) {
+  std::filesystem::remove_all(home_.File("config"));
+  std::filesystem::create_directories(home_.File("config"));
+  ASSERT_TRUE(test::WriteBytes(home_.File("config") + "/kivo", "not a folder"));
+  OptionsSheet sheet(EntryListing::Known({}), nullptr);
+  QString shown;
+  test::WhenShown<QMessageBox>([&shown](QMessageBox& box) {
+    shown = box.objectName();
+    box.accept();
+  });
+  sheet.accept();
+  EXPECT_EQ(shown, "settingsNotSavedBox");
+  EXPECT_NE(sheet.result(), QDialog::Accepted);
 }
 
 // The entries arrive before the sheet is made, while it is open, or not
