@@ -35,11 +35,19 @@ QString FolderField::Text() const {
 }
 
 void FolderField::SetText(const QString& text) {
-  edit_->setText(text);
+  SetWholeText(edit_, text, kMaxFolderChars);
+  shown_ = text;
 }
 
 std::optional<WideString> FolderField::Folder() const {
-  return NormaliseTypedFolder(ToView(edit_->text()));
+  const QString text = edit_->text();
+  std::optional<WideString> folder = NormaliseTypedFolder(ToView(text));
+  // A stored folder too long to type in again stays as it was while the
+  // user leaves it alone; cut down, it would name its parent folder.
+  if (!folder && text == shown_) {
+    return WideString(ToView(text));
+  }
+  return folder;
 }
 
 bool FolderField::Check() {
@@ -72,7 +80,7 @@ void FolderField::ChooseFolder() {
     QApplication::beep();
     return;
   }
-  SetText(ToQString(folder->View()));
+  edit_->setText(ToQString(folder->View()));
 }
 
 }  // namespace kivo

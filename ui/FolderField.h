@@ -25,6 +25,7 @@ class FolderField : public QWidget {
 
   QLineEdit* Edit() const { return edit_; }
   QString Text() const;
+  // Shows the stored folder `text`, whole however long it is.
   void SetText(const QString& text);
 
   // Returns the folder to store for the text; nothing when it would be too
@@ -39,6 +40,7 @@ class FolderField : public QWidget {
 
   QLineEdit* edit_;
   QPushButton* browse_;
+  QString shown_;  // the text SetText gave, as stored
 };
 
 }  // namespace kivo

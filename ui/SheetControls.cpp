@@ -1,8 +1,10 @@
 #include "ui/SheetControls.h"
 
 #include <QLabel>
+#include <QLineEdit>
 #include <QRegularExpression>
 #include <QStringView>
+#include <algorithm>
 
 namespace kivo {
 
@@ -20,6 +22,11 @@ QString WithoutMnemonic(const QString& label) {
     text.chop(1);
   }
   return text;
+}
+
+void SetWholeText(QLineEdit* edit, const QString& text, int maxChars) {
+  edit->setMaxLength(std::max(maxChars, static_cast<int>(text.size())));
+  edit->setText(text);
 }
 
 QLabel* MakeBuddyLabel(const QString& text, QWidget* buddy, const char* objectName,

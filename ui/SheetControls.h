@@ -1,6 +1,9 @@
 #pragma once
 
 #include <QString>
+
+class QLineEdit;
+class QWidget;
 #include <string_view>
 
 class QLabel;
@@ -11,6 +14,11 @@ namespace kivo {
 // Gives a control the object name that tests and scripts find it by, and
 // the name a screen reader announces: its label's text without the mnemonic.
 void NameControl(QWidget* control, const char* objectName, const QString& label);
+
+// Shows `text` in `edit` whole, even when it is longer than the `maxChars`
+// that a user may type there: a field that cut a stored value would write
+// the cut value back on OK.
+void SetWholeText(QLineEdit* edit, const QString& text, int maxChars);
 
 // Returns a label's text without its mnemonic and final colon, as a screen
 // reader should say it: "ﾀｲﾄﾙ(&T)" gives "ﾀｲﾄﾙ", "Proxy名(&P):" gives "Proxy名".

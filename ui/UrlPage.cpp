@@ -30,13 +30,11 @@ UrlPage::UrlPage(UrlEntry& entry, QWidget* parent)
   NameControl(title_, "titleEdit", titleLabel);
   NameControl(url_, "urlEdit", urlLabel);
   NameControl(linkLevel_, "linkLevelEdit", levelLabel);
-  title_->setMaxLength(kMaxTextChars);
-  url_->setMaxLength(kMaxTextChars);
   linkLevel_->setFixedWidth(linkLevel_->fontMetrics().horizontalAdvance(QStringLiteral("0000")) +
                             48);
 
-  title_->setText(ToQString(entry.Name.View()));
-  url_->setText(ToQString(entry.Url.View()));
+  SetWholeText(title_, ToQString(entry.Name.View()), kMaxTextChars);
+  SetWholeText(url_, ToQString(entry.Url.View()), kMaxTextChars);
   linkLevel_->SetText(QString::number(entry.LinkLevel));
 
   auto* layout = new QGridLayout(this);

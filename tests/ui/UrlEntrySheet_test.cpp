@@ -107,6 +107,25 @@ TEST_F(UrlEntrySheetTest, PagesNeverOpenedKeepTheirFields) {
   EXPECT_EQ(entry.OwnFolder.View(), u"/as/given");
 }
 
+// Stored values longer than a field lets the user type (from a list file
+// written elsewhere) come back whole on OK, never cut.
+TEST_F(UrlEntrySheetTest, LongStoredValuesComeBackWhole) {
+  UrlEntry entry;
+  const std::u16string title(1500, u't');
+  const std::u16string url = u"http://h/" + std::u16string(1500, u'u');
+  const std::u16string folder = u"/" + std::u16string(1105, u'f');
+  entry.Name.Assign(title);
+  entry.Url.Assign(url);
+  entry.OwnFolder.Assign(folder);
+  UrlEntrySheet sheet(entry, nullptr);
+  sheet.ShowPage(3);
+  sheet.accept();
+  EXPECT_EQ(sheet.result(), QDialog::Accepted);
+  EXPECT_EQ(entry.Name.View(), title);
+  EXPECT_EQ(entry.Url.View(), url);
+  EXPECT_EQ(entry.OwnFolder.View(), folder);
+}
+
 TEST_F(UrlEntrySheetTest, ServerButtonsFollowTheSelection) {
   UrlEntry entry;
   for (const char16_t* server : {u"http://a/", u"http://b/", u"http://c/"}) {
