@@ -240,7 +240,9 @@ FetchOutcome FetchAhead::Take(const FetchKey& key, FetchProgress* progress) {
     DropAll();  // nothing else fetched ahead is stored after a cancel
   }
   Await(*download, platform::TransferRole::Turn, progress);
-  if (!cancelled_() && JudgeFetch(download->Facts()) == FetchVerdict::AskAgain) {
+  // After a cancel too: one connection would have sent this request now, within the grace that
+  // Await keeps to, so an answer brought ahead that does not count is asked for again.
+  if (JudgeFetch(download->Facts()) == FetchVerdict::AskAgain) {
     const bool shown = download->HeadShown;
     download = MakeDownload(key, BodyRole::Committed);
     if (progress != nullptr && shown) {

@@ -84,8 +84,9 @@ using PageScanner = std::function<std::unique_ptr<PageLinks>(
 // - The bodies and links kept for pages fetched ahead share one memory budget
 //   (kHeldAheadBytes), and a body fetched ahead gives way rather than take the
 //   disk under its floor.
-// - After a cancel nothing more is started, and a download that is not taken
-//   is thrown away unseen.
+// - After a cancel nothing more is fetched ahead, and a download that is not
+//   taken is thrown away unseen; the one being taken is still asked again when
+//   JudgeFetch says so, as one connection would still ask for it.
 // With one connection only the download being taken is ever in flight.
 class FetchAhead {
  public:

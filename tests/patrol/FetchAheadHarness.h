@@ -7,6 +7,7 @@
 
 #include <filesystem>
 #include <functional>
+#include <future>
 #include <map>
 #include <random>
 #include <set>
@@ -90,7 +91,7 @@ class PatrolFetchAhead : public PatrolHarness {
     view.onUrl = onUrl_;
     PatrolThread thread;
     EXPECT_TRUE(thread.Start(PatrolParams{&view, &patrol, &limits_}));
-    EXPECT_EQ(thread.Join(), kPatrolDone);
+    EXPECT_EQ(thread.Join(), endsWith_);
     Result result;
     for (const std::string& name : Names()) {
       result.Files[name] = ReadBytes(SaveFile(name));
@@ -146,6 +147,22 @@ class PatrolFetchAhead : public PatrolHarness {
     Add("/p17.html", 2).GetImages = 1;
   }
 
+  // Serves `first` at `path`, held in every patrol of copies until `ahead(connections)` more
+  // responses have ended (none with one connection), so that the entries after it arrive ahead
+  // of their turn.
+  void HoldFirstPage(const std::string& path, ScriptedResponse first,
+                     std::function<size_t(uint32_t)> ahead) {
+    beforeEach_ = [this, path, first, ahead](uint32_t connections) mutable {
+      first.HoldName = path + std::to_string(connections);
+      server_.Script(path, first);
+      const size_t answered = server_.RequestCount() + (connections == 1 ? 0 : ahead(connections));
+      releaser_ = std::async(std::launch::async, [this, hold = first.HoldName, answered] {
+        server_.WaitForOutcomes(answered);
+        server_.Release(hold);
+      });
+    };
+  }
+
   std::string History() const { return home_.Program() + "/KivoHistory.db"; }
   // Keeps the program folder (with the history) and the save folder as a first patrol left
   // them, for RestoreFirstPatrol.
@@ -165,6 +182,9 @@ class PatrolFetchAhead : public PatrolHarness {
   std::function<void(uint32_t)> beforeEach_;
   // Runs in the patrol when it shows a URL.
   std::function<void(const std::string&)> onUrl_;
+  // What every patrol of copies returns.
+  int32_t endsWith_ = kPatrolDone;
+  std::future<void> releaser_;
 };
 
 // A site made up from a fixed seed: pages with random cross-links, shared

@@ -5,7 +5,6 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include <future>
 #include <set>
 
 #include "patrol/FetchAhead.h"
@@ -308,21 +307,33 @@ TEST_F(PatrolFetchAhead, AFetchAheadWithoutRoomNeverStopsThePatrol) {
   limits_.FreeSpace = [program](std::u16string_view path) {
     return std::optional<uint64_t>(Utf8(path).starts_with(program) ? 32 * kMiB : 1024 * kMiB);
   };
-  std::future<void> releaser;
-  beforeEach_ = [&](uint32_t connections) {
-    const std::string hold = "first" + std::to_string(connections);
-    ScriptedResponse first = ScriptedResponse::Ok("GIF89a" + std::string(300u << 10, 'a'));
-    first.HoldName = hold;
-    server_.Script("/big0.gif", first);
-    // 13 pages fill the memory, and the next one has to give way.
-    const size_t filled = server_.RequestCount() + (connections == 1 ? 0 : 14);
-    releaser = std::async(std::launch::async, [this, hold, filled] {
-      server_.WaitForOutcomes(filled);
-      server_.Release(hold);
-    });
-  };
+  // 13 pages fill the memory, and the next one has to give way.
+  HoldFirstPage("/big0.gif", ScriptedResponse::Ok("GIF89a" + std::string(300u << 10, 'a')),
+                [](uint32_t) { return 14; });
   EXPECT_EQ(ExpectTheSameAtEveryCount(SameRequests::No).Files.size(), size_t{kPages});
   EXPECT_GT(server_.RequestCount(), size_t{kPages} * 4);  // some were asked for twice
+}
+
+// Behind a held first page the second entry, fetched ahead, is turned away with a 503, and the
+// patrol is cancelled when the second's turn is shown. One connection asks for it then, within
+// the cancel's grace, and stores it; so does every count, asking again.
+TEST_F(PatrolFetchAhead, AFetchAheadTurnedAwayIsAskedAgainAfterACancel) {
+  Add("/a.html");
+  Add("/b.html");
+  HoldFirstPage("/a.html", ScriptedResponse::Ok("a"), [](uint32_t) { return 1; });
+  ScriptedResponse busy = ScriptedResponse::Ok("busy");
+  busy.Status = 503;
+  beforeEach_ = [this, busy, hold = beforeEach_](uint32_t connections) {
+    server_.Script("/b.html", busy);
+    hold(connections);
+  };
+  onUrl_ = [this](const std::string& url) {
+    if (url.ends_with("/b.html")) {
+      server_.Script("/b.html", ScriptedResponse::Ok("b"));
+      PatrolRunning.store(kPatrolCancelled);
+    }
+  };
+  EXPECT_EQ(ExpectTheSameAtEveryCount(SameRequests::No).Files.size(), 2u);
 }
 
 }  // namespace
