@@ -60,7 +60,7 @@ class Patrol {
         journal_(journal),
         fetchLimits_{settings.MaxFileBytes, limits.MinFreeBytes, limits.FreeSpace},
         bodies_(setup.ProgramFolder, fetchLimits_),
-        storage_(fetchLimits_),
+        storage_(fetchLimits_, bodies_),
         ahead_(
             http, bodies_, settings.Connections, [] { return !IsRunning(); },
             [&cancelWatch] { return cancelWatch.ShouldAbandon(); },

@@ -91,7 +91,7 @@ class PatrolFetchAhead : public PatrolHarness {
     view.onUrl = onUrl_;
     PatrolThread thread;
     EXPECT_TRUE(thread.Start(PatrolParams{&view, &patrol, &limits_}));
-    EXPECT_EQ(thread.Join(), endsWith_);
+    EXPECT_EQ(thread.Join(), kPatrolDone);
     Result result;
     for (const std::string& name : Names()) {
       result.Files[name] = ReadBytes(SaveFile(name));
@@ -182,8 +182,6 @@ class PatrolFetchAhead : public PatrolHarness {
   std::function<void(uint32_t)> beforeEach_;
   // Runs in the patrol when it shows a URL.
   std::function<void(const std::string&)> onUrl_;
-  // What every patrol of copies returns.
-  int32_t endsWith_ = kPatrolDone;
   std::future<void> releaser_;
 };
 

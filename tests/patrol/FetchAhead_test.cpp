@@ -5,6 +5,10 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <filesystem>
 #include <set>
 
 #include "patrol/FetchAhead.h"
@@ -334,6 +338,45 @@ TEST_F(PatrolFetchAhead, AFetchAheadTurnedAwayIsAskedAgainAfterACancel) {
     }
   };
   EXPECT_EQ(ExpectTheSameAtEveryCount(SameRequests::No).Files.size(), 2u);
+}
+
+// The program folder and the save folder share a disk with 9.5 MiB above the floor. Behind a
+// first page held until three pages of 3 MiB have spilled ahead down to the floor, storing the
+// first page takes their room back; the patrol is abandoned at the third's turn, after two of
+// them have been stored.
+TEST_F(PatrolFetchAhead, SpilledFetchAheadsGiveTheirRoomToThePageBeingStored) {
+  const std::string folders[] = {home_.Program(), Save()};
+  limits_.FreeSpace = [folders](std::u16string_view) {
+    std::set<ino_t> seen;
+    uint64_t used = 0;
+    for (const std::string& folder : folders) {
+      for (const auto& item : std::filesystem::directory_iterator(folder)) {
+        struct stat info {};
+        const bool counted =
+            folder == folders[1] || item.path().filename().string().starts_with("Kivo0");
+        if (counted && ::stat(item.path().c_str(), &info) == 0 && seen.insert(info.st_ino).second) {
+          used += static_cast<uint64_t>(info.st_size);
+        }
+      }
+    }
+    const uint64_t total = kMinFreeBytes + 19 * kMiB / 2;
+    return std::optional<uint64_t>(total - std::min(used, total));
+  };
+  HoldFirstPage("/s.gif", ScriptedResponse::Ok("GIF89a" + std::string(900u << 10, 's')),
+                [](uint32_t) { return 3; });
+  Add("/s.gif");
+  for (const char* path : {"/l1.gif", "/l2.gif", "/l3.gif"}) {
+    Page(path, "GIF89a" + std::string(3 * kMiB, path[2]));
+    Add(path);
+  }
+  onUrl_ = [](const std::string& url) {
+    if (url.ends_with("/l3.gif")) {
+      PatrolRunning.store(kPatrolAbandoned);
+    }
+  };
+  EXPECT_THAT(
+      ExpectTheSameAtEveryCount(SameRequests::No).Files,
+      testing::ElementsAre(testing::Key("l1.gif"), testing::Key("l2.gif"), testing::Key("s.gif")));
 }
 
 }  // namespace
