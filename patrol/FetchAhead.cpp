@@ -13,61 +13,10 @@
 namespace kivo {
 namespace {
 
-// The progress steps of a body: one per 1024 bytes whatever the network's chunks, so that
-// the progress calls are the same for every connection count.
-constexpr uint64_t kProgressStep = 1024;
 // How long one wait for the network lasts before the cancel flag is asked again.
 constexpr std::chrono::milliseconds kWaitSlice{200};
 
 }  // namespace
-
-bool SameUrl(std::u16string_view a, std::u16string_view b) {
-  return a.size() == b.size() && std::equal(a.rbegin(), a.rend(), b.rbegin());
-}
-
-bool Serves(const FetchKey& have, const FetchKey& want) {
-  const bool sameEntry = have.Entry == want.Entry || have.Entry == nullptr || want.Entry == nullptr;
-  return have.Kind == want.Kind && sameEntry && have.HasTime == want.HasTime &&
-         std::memcmp(&have.LastTime, &want.LastTime, sizeof have.LastTime) == 0 &&
-         SameUrl(have.Url, want.Url) && have.Validators == want.Validators;
-}
-
-struct FetchAhead::Download {
-  explicit Download(BodyStore& store) : Store(store) {}
-  Download(const Download&) = delete;
-  Download& operator=(const Download&) = delete;
-  ~Download() { Store.Release(LinkBytes); }
-
-  BodyStore& Store;
-  FetchKey Key;
-  std::unique_ptr<DownloadBody> Body;
-  std::unique_ptr<platform::HttpTransfer> Transfer;  // null: the URL cannot be requested
-  std::unique_ptr<PageLinks> Links;
-  uint64_t LinkBytes = 0;  // what Links count against the memory budget
-  bool FetchedAhead = false;
-  bool Scanned = false;
-  bool HeadShown = false;
-  uint64_t Shown = 0;  // body bytes whose progress has been reported
-
-  bool Finished() const { return Transfer == nullptr || Transfer->Finished(); }
-  bool Started() const { return Transfer == nullptr || Transfer->Started(); }
-  bool ArrivedWhole() const {
-    return Transfer != nullptr && Transfer->CompletedWhole() &&
-           Body->Outcome() == BodyOutcome::Accepted;
-  }
-  std::u16string RedirectedUrl() const {
-    return Transfer != nullptr && Transfer->RedirectCount() > 0
-               ? platform::Utf16FromUtf8(Transfer->FinalUrl())
-               : std::u16string();
-  }
-  FetchFacts Facts() const {
-    if (Transfer == nullptr) {
-      return FetchFacts{FetchedAhead, false, platform::HttpError::None, 0, Body->Outcome()};
-    }
-    return FetchFacts{FetchedAhead, Transfer->Concurrent(), Transfer->Error(), Transfer->Status(),
-                      Body->Outcome()};
-  }
-};
 
 FetchAhead::FetchAhead(platform::HttpConnections& http, BodyStore& store, int32_t connections,
                        std::function<bool()> cancelled, std::function<bool()> shouldAbandon,
@@ -92,8 +41,8 @@ void FetchAhead::Plan(std::vector<FetchKey> upcoming) {
   }
 }
 
-std::unique_ptr<FetchAhead::Download> FetchAhead::MakeDownload(const FetchKey& key, BodyRole role) {
-  auto download = std::make_unique<Download>(store_);
+std::unique_ptr<AheadDownload> FetchAhead::MakeDownload(const FetchKey& key, BodyRole role) {
+  auto download = std::make_unique<AheadDownload>(store_);
   download->Key = key;
   download->FetchedAhead = role == BodyRole::Ahead;
   std::optional<std::pair<int32_t, SystemTime>> stored;
@@ -158,7 +107,7 @@ void FetchAhead::Refill() {
         !http_.HasFreeConnection(platform::TransferRole::Ahead) || !store_.MayHold(1)) {
       return;
     }
-    std::unique_ptr<Download> download = MakeDownload(plan_[k], BodyRole::Ahead);
+    std::unique_ptr<AheadDownload> download = MakeDownload(plan_[k], BodyRole::Ahead);
     if (download->Transfer != nullptr) {
       http_.Start(*download->Transfer, platform::TransferRole::Ahead);
     }
@@ -201,14 +150,14 @@ bool FetchAhead::Evict(std::vector<bool>& matched) {
   return false;
 }
 
-std::unique_ptr<FetchAhead::Download> FetchAhead::Claim(const FetchKey& key) {
+std::unique_ptr<AheadDownload> FetchAhead::Claim(const FetchKey& key) {
   const auto found =
       std::find_if(downloads_.begin(), downloads_.end(),
                    [&key](const auto& download) { return Serves(download->Key, key); });
   if (found == downloads_.end()) {
     return MakeDownload(key, BodyRole::Committed);
   }
-  std::unique_ptr<Download> download = std::move(*found);
+  std::unique_ptr<AheadDownload> download = std::move(*found);
   downloads_.erase(found);
   download->Body->Commit();
   // One that was never sent is asked for now, as the patrol's own request.
@@ -235,7 +184,7 @@ FetchOutcome FetchAhead::Take(const FetchKey& key, FetchProgress* progress) {
   if (planned != plan_.end()) {
     plan_.erase(planned);
   }
-  std::unique_ptr<Download> download = Claim(key);
+  std::unique_ptr<AheadDownload> download = Claim(key);
   if (cancelled_()) {
     DropAll();  // nothing else fetched ahead is stored after a cancel
   }
@@ -257,7 +206,8 @@ FetchOutcome FetchAhead::Take(const FetchKey& key, FetchProgress* progress) {
 // Runs the download until it ends, fetching ahead meanwhile. A download that is needed now
 // starts as soon as its host lets it; after a cancel the others are thrown away, and this one
 // is given up once shouldAbandon says so.
-void FetchAhead::Await(Download& download, platform::TransferRole role, FetchProgress* progress) {
+void FetchAhead::Await(AheadDownload& download, platform::TransferRole role,
+                       FetchProgress* progress) {
   while (!download.Finished()) {
     if (cancelled_()) {
       DropAll();
@@ -274,17 +224,17 @@ void FetchAhead::Await(Download& download, platform::TransferRole role, FetchPro
     if (role != platform::TransferRole::Alone || download.Started()) {
       Refill();
     }
-    ShowProgress(download, progress, false);
+    download.ShowProgress(progress, false);
     http_.Wait(kWaitSlice);
   }
 }
 
-FetchOutcome FetchAhead::Outcome(Download& download, FetchProgress* progress) const {
+FetchOutcome FetchAhead::Outcome(AheadDownload& download, FetchProgress* progress) const {
   FetchOutcome outcome;
   DownloadBody& body = *download.Body;
   const bool whole = download.ArrivedWhole() && body.FinishFile();
-  ShowProgress(download, progress, whole);
-  Describe(download, whole, outcome.Report);
+  download.ShowProgress(progress, whole);
+  download.Describe(whole, outcome.Report);
   if (!whole) {
     return outcome;
   }
@@ -293,54 +243,6 @@ FetchOutcome FetchAhead::Outcome(Download& download, FetchProgress* progress) co
   outcome.Body = std::move(download.Body);
   outcome.Links = std::move(download.Links);
   return outcome;
-}
-
-void FetchAhead::Describe(const Download& download, bool whole, FetchReport& report) {
-  const DownloadBody& body = *download.Body;
-  const platform::HttpTransfer* transfer = download.Transfer.get();
-  report.Failure = body.Failure();
-  report.Requested = transfer != nullptr;
-  report.Error = transfer != nullptr ? transfer->Error() : platform::HttpError::None;
-  report.Facts = body.Facts();
-  report.BytesReceived = body.Size();
-  if (whole) {
-    report.Answer = FetchAnswer::Body;
-  } else if (body.Outcome() == BodyOutcome::Unchanged) {
-    report.Answer = FetchAnswer::Unchanged;
-  } else if (body.Outcome() == BodyOutcome::NotModified && transfer->CompletedWhole()) {
-    report.Answer = FetchAnswer::NotModified;
-  }
-}
-
-void FetchAhead::ShowProgress(Download& download, FetchProgress* progress, bool final) const {
-  const DownloadBody& body = *download.Body;
-  if (progress == nullptr || !body.HeadAccepted()) {
-    return;
-  }
-  const uint64_t total = body.Total().value_or(0);
-  if (!download.HeadShown) {
-    download.HeadShown = true;
-    // The head's count names any announced length, 0 included; the later
-    // counts of a body announced as empty name none, as nothing can be a
-    // percentage of it.
-    progress->SetBytes(ByteCount{0, body.Total()});
-  }
-  const auto show = [&](uint64_t received) {
-    if (total != 0) {
-      progress->SetPercent(ProgressPercent(received, total));
-      progress->SetBytes(ByteCount{received, total});
-    } else {
-      progress->SetBytes(ByteCount{received, std::nullopt});
-    }
-  };
-  while (download.Shown + kProgressStep <= body.Size()) {
-    download.Shown += kProgressStep;
-    show(download.Shown);
-  }
-  if (final && download.Shown < body.Size()) {
-    download.Shown = body.Size();
-    show(download.Shown);
-  }
 }
 
 AheadAnswer FetchAhead::Known(const FetchKey& key) {
@@ -361,7 +263,7 @@ AheadAnswer FetchAhead::Known(const FetchKey& key) {
 
 // Reads the links of a page that waits for its turn in memory, and keeps them while they fit
 // in the memory budget beside the bodies; a page whose links will not fit is read at its turn.
-void FetchAhead::ReadAhead(Download& download) {
+void FetchAhead::ReadAhead(AheadDownload& download) {
   download.Scanned = true;
   const DownloadBody& body = *download.Body;
   if (body.InFile()) {

@@ -10,7 +10,9 @@
 #include <vector>
 
 #include "html/PageLinks.h"
+#include "patrol/AheadDownload.h"
 #include "patrol/DownloadBody.h"
+#include "patrol/FetchKey.h"
 #include "patrol/FetchProgress.h"
 #include "patrol/FetchReport.h"
 #include "platform/HttpConnections.h"
@@ -18,35 +20,6 @@
 #include "urllist/UrlEntry.h"
 
 namespace kivo {
-
-enum class FetchKind {
-  Page,   // tested against the entry's Last-Modified time; its links are read
-  Image,  // downloaded whatever its time
-};
-
-// One request the patrol makes or expects to make: the page of an entry or
-// an image.
-struct FetchKey {
-  std::u16string Url;
-  FetchKind Kind = FetchKind::Image;
-  int32_t HasTime = 0;
-  SystemTime LastTime;
-  // The entry whose page this is. It is null for an image, and for a page
-  // that a page fetched ahead is expected to queue: a queued entry has no
-  // time yet, so its request is known before the entry exists.
-  const UrlEntry* Entry = nullptr;
-  // The validators of an earlier copy that the request carries; a 304 then
-  // means that the copy is current.
-  platform::HttpValidators Validators{};
-};
-
-// True when two URLs are equal. It compares from the end: the URLs of one site share long
-// prefixes and differ near the end, so most comparisons end at once.
-bool SameUrl(std::u16string_view a, std::u16string_view b);
-
-// True when a download made for `have` answers the request `want`: the same
-// kind, URL, time and validators, and the same entry when both name one.
-bool Serves(const FetchKey& have, const FetchKey& want);
 
 // The result of one download when its turn comes.
 struct FetchOutcome {
@@ -120,19 +93,14 @@ class FetchAhead {
   void DropAll();
 
  private:
-  struct Download;
-
-  std::unique_ptr<Download> MakeDownload(const FetchKey& key, BodyRole role);
-  std::unique_ptr<Download> Claim(const FetchKey& key);
-  void Await(Download& download, platform::TransferRole role, FetchProgress* progress);
-  FetchOutcome Outcome(Download& download, FetchProgress* progress) const;
+  std::unique_ptr<AheadDownload> MakeDownload(const FetchKey& key, BodyRole role);
+  std::unique_ptr<AheadDownload> Claim(const FetchKey& key);
+  void Await(AheadDownload& download, platform::TransferRole role, FetchProgress* progress);
+  FetchOutcome Outcome(AheadDownload& download, FetchProgress* progress) const;
   void Refill();
   void Match(std::vector<bool>& matched, std::vector<bool>& served);
   bool Evict(std::vector<bool>& matched);
-  void ReadAhead(Download& download);
-  void ShowProgress(Download& download, FetchProgress* progress, bool final) const;
-  // Fills in how `download` ended; `whole` when its body arrived whole.
-  static void Describe(const Download& download, bool whole, FetchReport& report);
+  void ReadAhead(AheadDownload& download);
 
   platform::HttpConnections& http_;
   BodyStore& store_;
@@ -140,7 +108,7 @@ class FetchAhead {
   std::function<bool()> cancelled_;
   std::function<bool()> shouldAbandon_;
   PageScanner scanner_;
-  std::deque<std::unique_ptr<Download>> downloads_;  // in the order they were made
+  std::deque<std::unique_ptr<AheadDownload>> downloads_;  // in the order they were made
   std::vector<FetchKey> plan_;
 };
 
