@@ -73,10 +73,13 @@ void FetchAhead::Refill() {
     return;
   }
   // A body that gave way takes nothing more; its connection is freed at once. It stays as a
-  // mark, so that its URL is not fetched ahead again but asked for at its turn.
+  // mark, so that its URL is not fetched ahead again but asked for at its turn. The bytes of
+  // one that failed are never used, so its memory is freed for the others.
   for (const auto& download : downloads_) {
     if (download->Body->Outcome() == BodyOutcome::Dropped && !download->Finished()) {
       http_.Stop(*download->Transfer, platform::HttpError::Abandoned);
+    } else if (download->Finished() && !download->ArrivedWhole()) {
+      download->Body->Discard();
     }
   }
   std::vector<bool> matched(downloads_.size(), false);
