@@ -33,6 +33,9 @@ struct AheadDownload {
   bool FetchedAhead = false;
   bool Scanned = false;
   bool HeadShown = false;
+  // The entry at its root was processed without reading its page, and no plan has named it
+  // since: the guess that made it has failed, so it is the first to go when room is needed.
+  bool Orphaned = false;
   uint64_t Shown = 0;  // body bytes whose progress has been reported
 
   bool Finished() const { return Transfer == nullptr || Transfer->Finished(); }

@@ -127,6 +127,11 @@ void FetchAhead::Match(std::vector<bool>& matched, std::vector<bool>& served) {
     for (size_t i = 0; i < downloads_.size(); ++i) {
       const bool shared = plan_[k].Kind == FetchKind::Image;
       if ((!matched[i] || shared) && Serves(downloads_[i]->Key, plan_[k])) {
+        // The plan's earliest request for it tells whose turn leads to it now.
+        if (!matched[i]) {
+          downloads_[i]->Key.Root = plan_[k].Root;
+          downloads_[i]->Orphaned = false;
+        }
         matched[i] = served[k] = true;
         // A download made for a page that was only expected now belongs to the entry that
         // asks for it, so that dropping that entry's downloads drops it too.
@@ -139,12 +144,14 @@ void FetchAhead::Match(std::vector<bool>& matched, std::vector<bool>& served) {
   }
 }
 
-// Makes room for a planned request by forgetting the oldest download that the plan no longer
-// names and that has ended; one in flight is never stopped, since its URL would be asked again
-// if it is needed after all. False when there is none.
+// Makes room for a planned request by forgetting the oldest download that has ended and can
+// no longer be needed: the plan does not name it and the guess that made it has failed. One
+// that the plan's horizon merely no longer reaches is kept for its turn, and fetching further
+// ahead waits instead: forgetting it would ask for its URL again. One in flight is never
+// stopped. False when there is none.
 bool FetchAhead::Evict(std::vector<bool>& matched) {
   for (size_t i = 0; i < downloads_.size(); ++i) {
-    if (!matched[i] && downloads_[i]->Finished()) {
+    if (!matched[i] && downloads_[i]->Orphaned && downloads_[i]->Finished()) {
       downloads_.erase(downloads_.begin() + static_cast<std::ptrdiff_t>(i));
       matched.erase(matched.begin() + static_cast<std::ptrdiff_t>(i));
       return true;
@@ -289,9 +296,13 @@ void FetchAhead::ReadAhead(AheadDownload& download) {
   download.Links = std::move(links);
 }
 
-void FetchAhead::DropFor(const UrlEntry* entry) {
+void FetchAhead::DropFor(const UrlEntry* entry, PageRead read) {
   DropWhere(
       [entry](const FetchKey& key) { return key.Kind == FetchKind::Page && key.Entry == entry; });
+  for (const auto& download : downloads_) {
+    download->Orphaned =
+        download->Orphaned || (read == PageRead::No && download->Key.Root == entry);
+  }
 }
 
 void FetchAhead::DropWhere(const std::function<bool(const FetchKey&)>& unwanted) {

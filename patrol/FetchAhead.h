@@ -21,6 +21,9 @@
 
 namespace kivo {
 
+// Whether an entry's page was read for its images, frames and links.
+enum class PageRead { No, Yes };
+
 // The result of one download when its turn comes.
 struct FetchOutcome {
   int Result = 0;                      // 1 when a 200's body arrived whole
@@ -85,8 +88,10 @@ class FetchAhead {
   // has arrived whole. A page is read when it is first asked about, as far as
   // the memory budget allows, so that its images can be fetched ahead too.
   AheadAnswer Known(const FetchKey& key);
-  // Throws away every download made for the page of `entry`.
-  void DropFor(const UrlEntry* entry);
+  // Throws away every download made for the page of `entry`, once its turn is over. When its
+  // page was not read, the downloads that its links foretold will not be asked for through it,
+  // and are forgotten first when room is needed.
+  void DropFor(const UrlEntry* entry, PageRead read);
   // Throws away the downloads that `unwanted` picks.
   void DropWhere(const std::function<bool(const FetchKey&)>& unwanted);
   // Throws away every download.

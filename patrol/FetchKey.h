@@ -29,6 +29,10 @@ struct FetchKey {
   // The validators of an earlier copy that the request carries; a 304 then
   // means that the copy is current.
   platform::HttpValidators Validators{};
+  // The list entry whose turn leads to the request: the entry whose page it
+  // is, or the entry whose page's links, read ahead, foretell it. It takes no
+  // part in Serves.
+  const UrlEntry* Root = nullptr;
 };
 
 // True when two URLs are equal. It compares from the end: the URLs of one site share long

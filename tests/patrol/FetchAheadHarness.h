@@ -4,7 +4,9 @@
 // connection count, the comparison of what they left, and a seeded site.
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <functional>
 #include <future>
@@ -160,6 +162,27 @@ class PatrolFetchAhead : public PatrolHarness {
         server_.WaitForOutcomes(answered);
         server_.Release(hold);
       });
+    };
+  }
+
+  // Puts the program folder's download files and the save folder on one disk of `total` bytes.
+  void OnOneDisk(uint64_t total) {
+    const std::string folders[] = {home_.Program(), Save()};
+    limits_.FreeSpace = [folders, total](std::u16string_view) {
+      std::set<ino_t> seen;  // a stored copy may be a second name of a download file
+      uint64_t used = 0;
+      for (const std::string& folder : folders) {
+        for (const auto& item : std::filesystem::directory_iterator(folder)) {
+          struct stat info {};
+          const bool counted =
+              folder == folders[1] || item.path().filename().string().starts_with("Kivo0");
+          if (counted && ::stat(item.path().c_str(), &info) == 0 &&
+              seen.insert(info.st_ino).second) {
+            used += static_cast<uint64_t>(info.st_size);
+          }
+        }
+      }
+      return std::optional<uint64_t>(total - std::min(used, total));
     };
   }
 

@@ -5,10 +5,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include <sys/stat.h>
-
 #include <algorithm>
-#include <filesystem>
 #include <set>
 
 #include "patrol/FetchAhead.h"
@@ -318,6 +315,25 @@ TEST_F(PatrolFetchAhead, AFetchAheadWithoutRoomNeverStopsThePatrol) {
   EXPECT_GT(server_.RequestCount(), size_t{kPages} * 4);  // some were asked for twice
 }
 
+// Behind a first page held until the 20 entries after it have arrived ahead, its 40 links are
+// queued in front of them and push their downloads past the plan's horizon: they are kept for
+// their turn, and each page is asked for once, as with one connection.
+TEST_F(PatrolFetchAhead, DownloadsPushedPastTheHorizonAreKeptForTheirTurn) {
+  std::string links;
+  for (int i = 0; i < 40; ++i) {
+    links += "<a href=l" + std::to_string(i) + ".html>l</a>";
+    Page("/l" + std::to_string(i) + ".html", "l");
+  }
+  HoldFirstPage("/a.html", ScriptedResponse::Ok(links),
+                [](uint32_t connections) { return std::min(20u, connections * 8 - 1); });
+  Add("/a.html", 1);
+  for (int i = 0; i < 20; ++i) {
+    Page("/e" + std::to_string(i) + ".html", "e");
+    Add("/e" + std::to_string(i) + ".html");
+  }
+  EXPECT_EQ(ExpectTheSameAtEveryCount(SameRequests::Yes).Requests.size(), 61u);
+}
+
 // Behind a held first page the second entry, fetched ahead, is turned away with a 503, and the
 // patrol is cancelled when the second's turn is shown. One connection asks for it then, within
 // the cancel's grace, and stores it; so does every count, asking again.
@@ -345,23 +361,7 @@ TEST_F(PatrolFetchAhead, AFetchAheadTurnedAwayIsAskedAgainAfterACancel) {
 // first page takes their room back; the patrol is abandoned at the third's turn, after two of
 // them have been stored.
 TEST_F(PatrolFetchAhead, SpilledFetchAheadsGiveTheirRoomToThePageBeingStored) {
-  const std::string folders[] = {home_.Program(), Save()};
-  limits_.FreeSpace = [folders](std::u16string_view) {
-    std::set<ino_t> seen;
-    uint64_t used = 0;
-    for (const std::string& folder : folders) {
-      for (const auto& item : std::filesystem::directory_iterator(folder)) {
-        struct stat info {};
-        const bool counted =
-            folder == folders[1] || item.path().filename().string().starts_with("Kivo0");
-        if (counted && ::stat(item.path().c_str(), &info) == 0 && seen.insert(info.st_ino).second) {
-          used += static_cast<uint64_t>(info.st_size);
-        }
-      }
-    }
-    const uint64_t total = kMinFreeBytes + 19 * kMiB / 2;
-    return std::optional<uint64_t>(total - std::min(used, total));
-  };
+  OnOneDisk(kMinFreeBytes + 19 * kMiB / 2);
   HoldFirstPage("/s.gif", ScriptedResponse::Ok("GIF89a" + std::string(900u << 10, 's')),
                 [](uint32_t) { return 3; });
   Add("/s.gif");
