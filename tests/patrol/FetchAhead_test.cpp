@@ -56,28 +56,38 @@ TEST_F(PatrolFetchAhead, EveryConnectionCountGivesTheSameResult) {
 // Servers that push back, each given the seeded site: one that answers 503
 // to a request arriving while it prepares another, as a limit per client
 // does, and one that serves one connection at a time (as Python's plain
-// HTTPServer with keep-alive) and leaves the others waiting. The receive
-// time-out is longer than the test may take, so a patrol that waited one out
-// would fail for time.
-enum class PushBack { Busy503, OneConnection };
+// HTTPServer with keep-alive) and leaves the others waiting, and one whose
+// first page begins its answer only after a later one, fetched ahead, has been
+// answered (a page that counts its requests). The receive time-out is
+// longer than the test may take, so a patrol that waited one out would fail
+// for time.
+enum class PushBack { Busy503, OneConnection, SlowPage };
 
 class PatrolPushedBack : public PatrolFetchAhead, public testing::WithParamInterface<PushBack> {};
 
 TEST_P(PatrolPushedBack, StoresTheSameAtEveryCount) {
   ScriptSite(server_, Conditions::Ignored, GetParam() == PushBack::Busy503 ? 3 : 0);
+  if (GetParam() == PushBack::SlowPage) {
+    ScriptedResponse slow = ScriptedResponse::Ok("slow, ");
+    slow.CountRequests = true;
+    slow.HoldHead = true;
+    HoldFirstPage("/slow.html", slow, [](uint32_t) { return 1; });
+    Add("/slow.html");
+  }
   AddSiteEntries();
   if (GetParam() == PushBack::Busy503) {
     server_.AnswerBusyWith(503);
-  } else {
+  } else if (GetParam() == PushBack::OneConnection) {
     server_.SetMode(ServerMode::OneConnection);
   }
   limits_.ReceiveTimeoutMs = 600000;
-  limits_.LeftWaitingMs = 100;
+  limits_.LeftWaitingMs = 1;
   ExpectTheSameAtEveryCount(SameRequests::No);
 }
 
 INSTANTIATE_TEST_SUITE_P(Servers, PatrolPushedBack,
-                         testing::Values(PushBack::Busy503, PushBack::OneConnection));
+                         testing::Values(PushBack::Busy503, PushBack::OneConnection,
+                                         PushBack::SlowPage));
 
 // A second patrol over a site where some pages and an image changed: pages
 // and images are asked conditionally, unchanged images are stored again as
