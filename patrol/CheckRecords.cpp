@@ -18,9 +18,6 @@ CheckFailure FailureOfError(platform::HttpError error) {
     case platform::HttpError::ConnectTimeout:
       return CheckFailure::ConnectTimeout;
     case platform::HttpError::ReceiveTimeout:
-    // A request left waiting while its server answered others had no answer within its time
-    // either; the history tells it as a receive time-out, which its readers already know.
-    case platform::HttpError::LeftWaiting:
       return CheckFailure::ReceiveTimeout;
     case platform::HttpError::Transport:
       return CheckFailure::Transport;

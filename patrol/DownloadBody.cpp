@@ -42,11 +42,15 @@ void DownloadBody::Commit() {
 
 bool DownloadBody::Drop() {
   outcome_ = BodyOutcome::Dropped;
+  Discard();
+  return false;
+}
+
+void DownloadBody::Discard() {
   ReleaseFile();
   store_.Release(held_);
   held_ = 0;
   bytes_ = std::vector<uint8_t>();
-  return false;
 }
 
 void DownloadBody::ReleaseFile() {
@@ -95,7 +99,9 @@ bool DownloadBody::OnHead(const platform::HttpResponseHead& head) {
   headAccepted_ = true;
   contentType_ = head.ContentType.value_or(std::string());
   if (total_ && KeepsInMemory(static_cast<size_t>(*total_))) {
+    // The room set aside is memory taken, whether or not the bytes ever come.
     bytes_.reserve(static_cast<size_t>(*total_));
+    HoldInMemory(static_cast<size_t>(*total_));
   }
   return true;
 }
@@ -112,10 +118,7 @@ bool DownloadBody::OnBody(const uint8_t* data, size_t size) {
   if (number_ < 0) {
     if (KeepsInMemory(size)) {
       bytes_.insert(bytes_.end(), data, data + size);
-      if (role_ == BodyRole::Ahead) {
-        store_.Hold(size);
-        held_ += size;
-      }
+      HoldInMemory(size);
       size_ += size;
       return true;
     }
@@ -171,7 +174,20 @@ bool DownloadBody::Fail(FetchFailure failure) {
 }
 
 bool DownloadBody::KeepsInMemory(size_t size) const {
-  return size_ + size <= kMemoryBodyBytes && (role_ == BodyRole::Committed || store_.MayHold(size));
+  return size_ + size <= kMemoryBodyBytes &&
+         (role_ == BodyRole::Committed || store_.MayHold(Growth(size)));
+}
+
+uint64_t DownloadBody::Growth(size_t size) const {
+  return size_ + size > held_ ? size_ + size - held_ : 0;
+}
+
+void DownloadBody::HoldInMemory(size_t size) {
+  if (role_ == BodyRole::Ahead) {
+    const uint64_t growth = Growth(size);
+    store_.Hold(growth);
+    held_ += growth;
+  }
 }
 
 bool DownloadBody::SpillToFile() {

@@ -68,6 +68,9 @@ class DownloadBody : public platform::HttpBodySink {
   // Gives a body fetched ahead up, freeing its memory and its temporary file; it takes nothing
   // more. Returns false, for the callers that stop its transfer with it.
   bool Drop();
+  // Frees the bytes of a body whose download failed, keeping what it knows of the answer (its
+  // outcome, size and head): the bytes are never used.
+  void Discard();
 
   BodyOutcome Outcome() const { return outcome_; }
   FetchFailure Failure() const { return failure_; }
@@ -98,6 +101,10 @@ class DownloadBody : public platform::HttpBodySink {
  private:
   bool Fail(FetchFailure failure);
   bool KeepsInMemory(size_t size) const;
+  // Returns the memory that `size` more bytes take beyond what is held already.
+  uint64_t Growth(size_t size) const;
+  // Counts the memory of `size` more bytes against the shared budget, for a body fetched ahead.
+  void HoldInMemory(size_t size);
   bool SpillToFile();
   bool WriteToFile(const uint8_t* data, size_t size);
   bool KeepsFloor(size_t size);
@@ -118,7 +125,7 @@ class DownloadBody : public platform::HttpBodySink {
   SystemTime newTime_;
   std::string contentType_;
   std::vector<uint8_t> bytes_;
-  uint64_t held_ = 0;      // memory counted against the shared budget
+  uint64_t held_ = 0;      // memory counted against the shared budget, the room set aside included
   uint64_t reserved_ = 0;  // bytes promised above the floor and not yet written
   uint64_t size_ = 0;
   int32_t number_ = -1;

@@ -13,61 +13,10 @@
 namespace kivo {
 namespace {
 
-// The progress steps of a body: one per 1024 bytes whatever the network's chunks, so that
-// the progress calls are the same for every connection count.
-constexpr uint64_t kProgressStep = 1024;
 // How long one wait for the network lasts before the cancel flag is asked again.
 constexpr std::chrono::milliseconds kWaitSlice{200};
 
 }  // namespace
-
-bool SameUrl(std::u16string_view a, std::u16string_view b) {
-  return a.size() == b.size() && std::equal(a.rbegin(), a.rend(), b.rbegin());
-}
-
-bool Serves(const FetchKey& have, const FetchKey& want) {
-  const bool sameEntry = have.Entry == want.Entry || have.Entry == nullptr || want.Entry == nullptr;
-  return have.Kind == want.Kind && sameEntry && have.HasTime == want.HasTime &&
-         std::memcmp(&have.LastTime, &want.LastTime, sizeof have.LastTime) == 0 &&
-         SameUrl(have.Url, want.Url) && have.Validators == want.Validators;
-}
-
-struct FetchAhead::Download {
-  explicit Download(BodyStore& store) : Store(store) {}
-  Download(const Download&) = delete;
-  Download& operator=(const Download&) = delete;
-  ~Download() { Store.Release(LinkBytes); }
-
-  BodyStore& Store;
-  FetchKey Key;
-  std::unique_ptr<DownloadBody> Body;
-  std::unique_ptr<platform::HttpTransfer> Transfer;  // null: the URL cannot be requested
-  std::unique_ptr<PageLinks> Links;
-  uint64_t LinkBytes = 0;  // what Links count against the memory budget
-  bool FetchedAhead = false;
-  bool Scanned = false;
-  bool HeadShown = false;
-  uint64_t Shown = 0;  // body bytes whose progress has been reported
-
-  bool Finished() const { return Transfer == nullptr || Transfer->Finished(); }
-  bool Started() const { return Transfer == nullptr || Transfer->Started(); }
-  bool ArrivedWhole() const {
-    return Transfer != nullptr && Transfer->CompletedWhole() &&
-           Body->Outcome() == BodyOutcome::Accepted;
-  }
-  std::u16string RedirectedUrl() const {
-    return Transfer != nullptr && Transfer->RedirectCount() > 0
-               ? platform::Utf16FromUtf8(Transfer->FinalUrl())
-               : std::u16string();
-  }
-  FetchFacts Facts() const {
-    if (Transfer == nullptr) {
-      return FetchFacts{FetchedAhead, false, platform::HttpError::None, 0, Body->Outcome()};
-    }
-    return FetchFacts{FetchedAhead, Transfer->Concurrent(), Transfer->Error(), Transfer->Status(),
-                      Body->Outcome()};
-  }
-};
 
 FetchAhead::FetchAhead(platform::HttpConnections& http, BodyStore& store, int32_t connections,
                        std::function<bool()> cancelled, std::function<bool()> shouldAbandon,
@@ -92,8 +41,8 @@ void FetchAhead::Plan(std::vector<FetchKey> upcoming) {
   }
 }
 
-std::unique_ptr<FetchAhead::Download> FetchAhead::MakeDownload(const FetchKey& key, BodyRole role) {
-  auto download = std::make_unique<Download>(store_);
+std::unique_ptr<AheadDownload> FetchAhead::MakeDownload(const FetchKey& key, BodyRole role) {
+  auto download = std::make_unique<AheadDownload>(store_);
   download->Key = key;
   download->FetchedAhead = role == BodyRole::Ahead;
   std::optional<std::pair<int32_t, SystemTime>> stored;
@@ -124,10 +73,13 @@ void FetchAhead::Refill() {
     return;
   }
   // A body that gave way takes nothing more; its connection is freed at once. It stays as a
-  // mark, so that its URL is not fetched ahead again but asked for at its turn.
+  // mark, so that its URL is not fetched ahead again but asked for at its turn. The bytes of
+  // one that failed are never used, so its memory is freed for the others.
   for (const auto& download : downloads_) {
     if (download->Body->Outcome() == BodyOutcome::Dropped && !download->Finished()) {
       http_.Stop(*download->Transfer, platform::HttpError::Abandoned);
+    } else if (download->Finished() && !download->ArrivedWhole()) {
+      download->Body->Discard();
     }
   }
   std::vector<bool> matched(downloads_.size(), false);
@@ -158,7 +110,7 @@ void FetchAhead::Refill() {
         !http_.HasFreeConnection(platform::TransferRole::Ahead) || !store_.MayHold(1)) {
       return;
     }
-    std::unique_ptr<Download> download = MakeDownload(plan_[k], BodyRole::Ahead);
+    std::unique_ptr<AheadDownload> download = MakeDownload(plan_[k], BodyRole::Ahead);
     if (download->Transfer != nullptr) {
       http_.Start(*download->Transfer, platform::TransferRole::Ahead);
     }
@@ -175,6 +127,11 @@ void FetchAhead::Match(std::vector<bool>& matched, std::vector<bool>& served) {
     for (size_t i = 0; i < downloads_.size(); ++i) {
       const bool shared = plan_[k].Kind == FetchKind::Image;
       if ((!matched[i] || shared) && Serves(downloads_[i]->Key, plan_[k])) {
+        // The plan's earliest request for it tells whose turn leads to it now.
+        if (!matched[i]) {
+          downloads_[i]->Key.Root = plan_[k].Root;
+          downloads_[i]->Orphaned = false;
+        }
         matched[i] = served[k] = true;
         // A download made for a page that was only expected now belongs to the entry that
         // asks for it, so that dropping that entry's downloads drops it too.
@@ -187,12 +144,14 @@ void FetchAhead::Match(std::vector<bool>& matched, std::vector<bool>& served) {
   }
 }
 
-// Makes room for a planned request by forgetting the oldest download that the plan no longer
-// names and that has ended; one in flight is never stopped, since its URL would be asked again
-// if it is needed after all. False when there is none.
+// Makes room for a planned request by forgetting the oldest download that has ended and can
+// no longer be needed: the plan does not name it and the guess that made it has failed. One
+// that the plan's horizon merely no longer reaches is kept for its turn, and fetching further
+// ahead waits instead: forgetting it would ask for its URL again. One in flight is never
+// stopped. False when there is none.
 bool FetchAhead::Evict(std::vector<bool>& matched) {
   for (size_t i = 0; i < downloads_.size(); ++i) {
-    if (!matched[i] && downloads_[i]->Finished()) {
+    if (!matched[i] && downloads_[i]->Orphaned && downloads_[i]->Finished()) {
       downloads_.erase(downloads_.begin() + static_cast<std::ptrdiff_t>(i));
       matched.erase(matched.begin() + static_cast<std::ptrdiff_t>(i));
       return true;
@@ -201,14 +160,14 @@ bool FetchAhead::Evict(std::vector<bool>& matched) {
   return false;
 }
 
-std::unique_ptr<FetchAhead::Download> FetchAhead::Claim(const FetchKey& key) {
+std::unique_ptr<AheadDownload> FetchAhead::Claim(const FetchKey& key) {
   const auto found =
       std::find_if(downloads_.begin(), downloads_.end(),
                    [&key](const auto& download) { return Serves(download->Key, key); });
   if (found == downloads_.end()) {
     return MakeDownload(key, BodyRole::Committed);
   }
-  std::unique_ptr<Download> download = std::move(*found);
+  std::unique_ptr<AheadDownload> download = std::move(*found);
   downloads_.erase(found);
   download->Body->Commit();
   // One that was never sent is asked for now, as the patrol's own request.
@@ -235,12 +194,14 @@ FetchOutcome FetchAhead::Take(const FetchKey& key, FetchProgress* progress) {
   if (planned != plan_.end()) {
     plan_.erase(planned);
   }
-  std::unique_ptr<Download> download = Claim(key);
+  std::unique_ptr<AheadDownload> download = Claim(key);
   if (cancelled_()) {
     DropAll();  // nothing else fetched ahead is stored after a cancel
   }
   Await(*download, platform::TransferRole::Turn, progress);
-  if (!cancelled_() && JudgeFetch(download->Facts()) == FetchVerdict::AskAgain) {
+  // After a cancel too: one connection would have sent this request now, within the grace that
+  // Await keeps to, so an answer brought ahead that does not count is asked for again.
+  if (JudgeFetch(download->Facts()) == FetchVerdict::AskAgain) {
     const bool shown = download->HeadShown;
     download = MakeDownload(key, BodyRole::Committed);
     if (progress != nullptr && shown) {
@@ -255,7 +216,8 @@ FetchOutcome FetchAhead::Take(const FetchKey& key, FetchProgress* progress) {
 // Runs the download until it ends, fetching ahead meanwhile. A download that is needed now
 // starts as soon as its host lets it; after a cancel the others are thrown away, and this one
 // is given up once shouldAbandon says so.
-void FetchAhead::Await(Download& download, platform::TransferRole role, FetchProgress* progress) {
+void FetchAhead::Await(AheadDownload& download, platform::TransferRole role,
+                       FetchProgress* progress) {
   while (!download.Finished()) {
     if (cancelled_()) {
       DropAll();
@@ -272,17 +234,17 @@ void FetchAhead::Await(Download& download, platform::TransferRole role, FetchPro
     if (role != platform::TransferRole::Alone || download.Started()) {
       Refill();
     }
-    ShowProgress(download, progress, false);
+    download.ShowProgress(progress, false);
     http_.Wait(kWaitSlice);
   }
 }
 
-FetchOutcome FetchAhead::Outcome(Download& download, FetchProgress* progress) const {
+FetchOutcome FetchAhead::Outcome(AheadDownload& download, FetchProgress* progress) const {
   FetchOutcome outcome;
   DownloadBody& body = *download.Body;
   const bool whole = download.ArrivedWhole() && body.FinishFile();
-  ShowProgress(download, progress, whole);
-  Describe(download, whole, outcome.Report);
+  download.ShowProgress(progress, whole);
+  download.Describe(whole, outcome.Report);
   if (!whole) {
     return outcome;
   }
@@ -291,54 +253,6 @@ FetchOutcome FetchAhead::Outcome(Download& download, FetchProgress* progress) co
   outcome.Body = std::move(download.Body);
   outcome.Links = std::move(download.Links);
   return outcome;
-}
-
-void FetchAhead::Describe(const Download& download, bool whole, FetchReport& report) {
-  const DownloadBody& body = *download.Body;
-  const platform::HttpTransfer* transfer = download.Transfer.get();
-  report.Failure = body.Failure();
-  report.Requested = transfer != nullptr;
-  report.Error = transfer != nullptr ? transfer->Error() : platform::HttpError::None;
-  report.Facts = body.Facts();
-  report.BytesReceived = body.Size();
-  if (whole) {
-    report.Answer = FetchAnswer::Body;
-  } else if (body.Outcome() == BodyOutcome::Unchanged) {
-    report.Answer = FetchAnswer::Unchanged;
-  } else if (body.Outcome() == BodyOutcome::NotModified && transfer->CompletedWhole()) {
-    report.Answer = FetchAnswer::NotModified;
-  }
-}
-
-void FetchAhead::ShowProgress(Download& download, FetchProgress* progress, bool final) const {
-  const DownloadBody& body = *download.Body;
-  if (progress == nullptr || !body.HeadAccepted()) {
-    return;
-  }
-  const uint64_t total = body.Total().value_or(0);
-  if (!download.HeadShown) {
-    download.HeadShown = true;
-    // The head's count names any announced length, 0 included; the later
-    // counts of a body announced as empty name none, as nothing can be a
-    // percentage of it.
-    progress->SetBytes(ByteCount{0, body.Total()});
-  }
-  const auto show = [&](uint64_t received) {
-    if (total != 0) {
-      progress->SetPercent(ProgressPercent(received, total));
-      progress->SetBytes(ByteCount{received, total});
-    } else {
-      progress->SetBytes(ByteCount{received, std::nullopt});
-    }
-  };
-  while (download.Shown + kProgressStep <= body.Size()) {
-    download.Shown += kProgressStep;
-    show(download.Shown);
-  }
-  if (final && download.Shown < body.Size()) {
-    download.Shown = body.Size();
-    show(download.Shown);
-  }
 }
 
 AheadAnswer FetchAhead::Known(const FetchKey& key) {
@@ -359,7 +273,7 @@ AheadAnswer FetchAhead::Known(const FetchKey& key) {
 
 // Reads the links of a page that waits for its turn in memory, and keeps them while they fit
 // in the memory budget beside the bodies; a page whose links will not fit is read at its turn.
-void FetchAhead::ReadAhead(Download& download) {
+void FetchAhead::ReadAhead(AheadDownload& download) {
   download.Scanned = true;
   const DownloadBody& body = *download.Body;
   if (body.InFile()) {
@@ -382,9 +296,13 @@ void FetchAhead::ReadAhead(Download& download) {
   download.Links = std::move(links);
 }
 
-void FetchAhead::DropFor(const UrlEntry* entry) {
+void FetchAhead::DropFor(const UrlEntry* entry, PageRead read) {
   DropWhere(
       [entry](const FetchKey& key) { return key.Kind == FetchKind::Page && key.Entry == entry; });
+  for (const auto& download : downloads_) {
+    download->Orphaned =
+        download->Orphaned || (read == PageRead::No && download->Key.Root == entry);
+  }
 }
 
 void FetchAhead::DropWhere(const std::function<bool(const FetchKey&)>& unwanted) {

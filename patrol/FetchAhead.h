@@ -10,7 +10,9 @@
 #include <vector>
 
 #include "html/PageLinks.h"
+#include "patrol/AheadDownload.h"
 #include "patrol/DownloadBody.h"
+#include "patrol/FetchKey.h"
 #include "patrol/FetchProgress.h"
 #include "patrol/FetchReport.h"
 #include "platform/HttpConnections.h"
@@ -19,34 +21,8 @@
 
 namespace kivo {
 
-enum class FetchKind {
-  Page,   // tested against the entry's Last-Modified time; its links are read
-  Image,  // downloaded whatever its time
-};
-
-// One request the patrol makes or expects to make: the page of an entry or
-// an image.
-struct FetchKey {
-  std::u16string Url;
-  FetchKind Kind = FetchKind::Image;
-  int32_t HasTime = 0;
-  SystemTime LastTime;
-  // The entry whose page this is. It is null for an image, and for a page
-  // that a page fetched ahead is expected to queue: a queued entry has no
-  // time yet, so its request is known before the entry exists.
-  const UrlEntry* Entry = nullptr;
-  // The validators of an earlier copy that the request carries; a 304 then
-  // means that the copy is current.
-  platform::HttpValidators Validators{};
-};
-
-// True when two URLs are equal. It compares from the end: the URLs of one site share long
-// prefixes and differ near the end, so most comparisons end at once.
-bool SameUrl(std::u16string_view a, std::u16string_view b);
-
-// True when a download made for `have` answers the request `want`: the same
-// kind, URL, time and validators, and the same entry when both name one.
-bool Serves(const FetchKey& have, const FetchKey& want);
+// Whether an entry's page was read for its images, frames and links.
+enum class PageRead { No, Yes };
 
 // The result of one download when its turn comes.
 struct FetchOutcome {
@@ -84,8 +60,9 @@ using PageScanner = std::function<std::unique_ptr<PageLinks>(
 // - The bodies and links kept for pages fetched ahead share one memory budget
 //   (kHeldAheadBytes), and a body fetched ahead gives way rather than take the
 //   disk under its floor.
-// - After a cancel nothing more is started, and a download that is not taken
-//   is thrown away unseen.
+// - After a cancel nothing more is fetched ahead, and a download that is not
+//   taken is thrown away unseen; the one being taken is still asked again when
+//   JudgeFetch says so, as one connection would still ask for it.
 // With one connection only the download being taken is ever in flight.
 class FetchAhead {
  public:
@@ -111,27 +88,24 @@ class FetchAhead {
   // has arrived whole. A page is read when it is first asked about, as far as
   // the memory budget allows, so that its images can be fetched ahead too.
   AheadAnswer Known(const FetchKey& key);
-  // Throws away every download made for the page of `entry`.
-  void DropFor(const UrlEntry* entry);
+  // Throws away every download made for the page of `entry`, once its turn is over. When its
+  // page was not read, the downloads that its links foretold will not be asked for through it,
+  // and are forgotten first when room is needed.
+  void DropFor(const UrlEntry* entry, PageRead read);
   // Throws away the downloads that `unwanted` picks.
   void DropWhere(const std::function<bool(const FetchKey&)>& unwanted);
   // Throws away every download.
   void DropAll();
 
  private:
-  struct Download;
-
-  std::unique_ptr<Download> MakeDownload(const FetchKey& key, BodyRole role);
-  std::unique_ptr<Download> Claim(const FetchKey& key);
-  void Await(Download& download, platform::TransferRole role, FetchProgress* progress);
-  FetchOutcome Outcome(Download& download, FetchProgress* progress) const;
+  std::unique_ptr<AheadDownload> MakeDownload(const FetchKey& key, BodyRole role);
+  std::unique_ptr<AheadDownload> Claim(const FetchKey& key);
+  void Await(AheadDownload& download, platform::TransferRole role, FetchProgress* progress);
+  FetchOutcome Outcome(AheadDownload& download, FetchProgress* progress) const;
   void Refill();
   void Match(std::vector<bool>& matched, std::vector<bool>& served);
   bool Evict(std::vector<bool>& matched);
-  void ReadAhead(Download& download);
-  void ShowProgress(Download& download, FetchProgress* progress, bool final) const;
-  // Fills in how `download` ended; `whole` when its body arrived whole.
-  static void Describe(const Download& download, bool whole, FetchReport& report);
+  void ReadAhead(AheadDownload& download);
 
   platform::HttpConnections& http_;
   BodyStore& store_;
@@ -139,7 +113,7 @@ class FetchAhead {
   std::function<bool()> cancelled_;
   std::function<bool()> shouldAbandon_;
   PageScanner scanner_;
-  std::deque<std::unique_ptr<Download>> downloads_;  // in the order they were made
+  std::deque<std::unique_ptr<AheadDownload>> downloads_;  // in the order they were made
   std::vector<FetchKey> plan_;
 };
 

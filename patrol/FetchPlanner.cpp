@@ -56,6 +56,7 @@ FetchKey FetchPlanner::ImageRequest(std::u16string_view url) const {
 std::vector<FetchKey> FetchPlanner::FromEntry(int32_t index) const {
   const UrlEntry& entry = *list_[index];
   Plan plan(horizon_);
+  plan.Root = &entry;
   AddPage(PageRequest(entry), RulesOf(list_, entry), plan);
   AddEntriesAfter(index, plan);
   return std::move(plan.Keys);
@@ -65,6 +66,7 @@ std::vector<FetchKey> FetchPlanner::FromImage(int32_t index, const PageLinks& li
                                               int32_t position) const {
   const UrlEntry& entry = *list_[index];
   Plan plan(horizon_);
+  plan.Root = &entry;
   Add(ImageRequest(links.ImageUrls[position]->View()), plan);
   AddLinks(entry.Url.View(), links, RulesOf(list_, entry), position, plan);
   AddEntriesAfter(index, plan);
@@ -83,6 +85,7 @@ const PageLinks* FetchPlanner::Add(const FetchKey& key, Plan& plan) const {
   }
   AheadAnswer known = known_ ? known_(key) : AheadAnswer{};
   plan.Keys.push_back(key);
+  plan.Keys.back().Root = plan.Root;
   std::u16string_view urls[] = {plan.Keys.back().Url, {}};
   if (!known.RedirectedUrl.empty()) {
     urls[1] = plan.RedirectedUrls.emplace_back(std::move(known.RedirectedUrl));
@@ -108,6 +111,7 @@ void FetchPlanner::AddEntriesAfter(int32_t index, Plan& plan) const {
         (list_.IsTemporary(&next) && Holds(plan.Pages, next.Url.View()))) {
       continue;
     }
+    plan.Root = &next;
     AddPage(PageRequest(next), RulesOf(list_, next), plan);
   }
 }

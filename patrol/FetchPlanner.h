@@ -67,6 +67,7 @@ class FetchPlanner {
     std::deque<std::u16string> RedirectedUrls;
     std::vector<std::u16string_view> Fetched;  // as pages or images
     std::vector<std::u16string_view> Pages;    // as pages: a queued entry of one is skipped
+    const UrlEntry* Root = nullptr;            // the entry whose requests are being added
   };
 
   bool Full(const Plan& plan) const;

@@ -14,7 +14,6 @@ bool TransientError(platform::HttpError error) {
     case platform::HttpError::ReceiveTimeout:
     case platform::HttpError::Transport:
     case platform::HttpError::TooSlow:
-    case platform::HttpError::LeftWaiting:
       return true;
     default:
       return false;

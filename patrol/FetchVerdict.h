@@ -25,7 +25,7 @@ struct FetchFacts {
 // Decides whether a download's answer counts as the one that a patrol with one connection
 // would have had. A body dropped for lack of room is asked for again. So is a failure that
 // the server's load may have caused (a 408, 429 or 5xx status; a refused, failed, timed-out,
-// too slow or left-waiting connection) when the download was fetched ahead or ran beside
+// too slow connection) when the download was fetched ahead or ran beside
 // another request to its host: one connection would have asked later, and alone. Everything
 // else is final, a 404 or a stored page alike: asking again would give the same answer.
 FetchVerdict JudgeFetch(const FetchFacts& facts);

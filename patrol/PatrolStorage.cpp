@@ -68,12 +68,19 @@ std::optional<uint64_t> PatrolStorage::FreeBytes(std::u16string_view folder) con
   return limits_.FreeSpace ? limits_.FreeSpace(folder) : platform::FreeBytes(folder);
 }
 
-bool PatrolStorage::HasRoom(std::u16string_view folder, uint64_t count) const {
+bool PatrolStorage::HasRoom(std::u16string_view folder, uint64_t count) {
   if (limits_.MinFreeBytes == 0) {
     return true;
   }
-  const std::optional<uint64_t> free = FreeBytes(folder);
-  return !free || *free >= limits_.MinFreeBytes + count;
+  for (;;) {
+    const std::optional<uint64_t> free = FreeBytes(folder);
+    if (!free || *free >= limits_.MinFreeBytes + count) {
+      return true;
+    }
+    if (!bodies_.DropNewestSpilled()) {
+      return false;
+    }
+  }
 }
 
 }  // namespace kivo

@@ -7,6 +7,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "patrol/BodyStore.h"
 #include "patrol/DownloadBody.h"
 #include "patrol/FetchReport.h"
 #include "patrol/PatrolView.h"
@@ -19,8 +20,9 @@ namespace kivo {
 // the patrol so that an unattended patrol is not held up in its middle.
 class PatrolStorage {
  public:
-  // `limits` gives the free-space floor and its probe.
-  explicit PatrolStorage(const FetchLimits& limits) : limits_(limits) {}
+  // `limits` gives the free-space floor and its probe; `bodies` holds the downloads fetched
+  // ahead, whose temporary files give their room up to a store that needs it.
+  PatrolStorage(const FetchLimits& limits, BodyStore& bodies) : limits_(limits), bodies_(bodies) {}
   PatrolStorage(const PatrolStorage&) = delete;
   PatrolStorage& operator=(const PatrolStorage&) = delete;
 
@@ -49,10 +51,13 @@ class PatrolStorage {
 
  private:
   std::optional<uint64_t> FreeBytes(std::u16string_view folder) const;
-  // True when `count` more bytes leave the floor free in folder.
-  bool HasRoom(std::u16string_view folder, uint64_t count) const;
+  // True when `count` more bytes leave the floor free in folder, once the downloads fetched
+  // ahead have given up their temporary files as far as needed: one connection would not have
+  // had them.
+  bool HasRoom(std::u16string_view folder, uint64_t count);
 
   const FetchLimits limits_;
+  BodyStore& bodies_;
   std::unordered_map<std::u16string, bool> folderUsable_;
   std::vector<PatrolError> folderErrors_;
   // The folder whose file system ran out of space, once the patrol stops for it.

@@ -60,7 +60,7 @@ class Patrol {
         journal_(journal),
         fetchLimits_{settings.MaxFileBytes, limits.MinFreeBytes, limits.FreeSpace},
         bodies_(setup.ProgramFolder, fetchLimits_),
-        storage_(fetchLimits_),
+        storage_(fetchLimits_, bodies_),
         ahead_(
             http, bodies_, settings.Connections, [] { return !IsRunning(); },
             [&cancelWatch] { return cancelWatch.ShouldAbandon(); },
@@ -78,8 +78,12 @@ class Patrol {
   void RunMainLoop() {
     int32_t i = 0;
     for (; i < list_.Count() && KeepsGoing(); ++i) {
-      ProcessEntry(i);
-      ahead_.DropFor(list_[i]);
+      ahead_.DropFor(list_[i], ProcessEntry(i));
+      // An image, or a page expected to be queued, that was fetched ahead and whose URL has
+      // been fetched meanwhile will never be asked for.
+      ahead_.DropWhere([this](const FetchKey& key) {
+        return key.Entry == nullptr && fetchedUrls_.Contains(key.Url);
+      });
     }
     NoteStop(i < list_.Count());
     ahead_.DropAll();
@@ -114,10 +118,11 @@ class Patrol {
   // Fetches the page of the entry at index, stores it unless it is the same
   // content as the entry's current copy, records what came of it, and unless
   // it is binary reads it, fetches its images and queues its frames and links.
-  void ProcessEntry(int32_t index) {
+  // Returns whether its page was read.
+  PageRead ProcessEntry(int32_t index) {
     UrlEntry& entry = *list_[index];
     if (SkipsQueuedEntry(list_, entry, stored_.Pages())) {
-      return;
+      return PageRead::No;
     }
     view_.SetTitle(entry.Name.View());
     view_.SetUrl(entry.Url.View());
@@ -145,11 +150,11 @@ class Patrol {
     }
     journal_.Record(check);
     if (!pageUrl || fetched.Body->IsBinary()) {
-      return;
+      return PageRead::No;
     }
     const DocumentKind kind = KindOfDocument(fetched.Body->ContentType(), pageUrl->View());
     if (kind == DocumentKind::Media) {
-      return;  // audio, video and PDF are stored as they came
+      return PageRead::No;  // audio, video and PDF are stored as they came
     }
     view_.SetState(PatrolState::Analysing);
     // A page read while it waited for its turn is not read again: the same
@@ -162,14 +167,10 @@ class Patrol {
     fetched.Body.reset();  // its memory or temporary file is not needed any more
     if (entry.GetImages != 0) {
       FetchImages(index, links, folder);
-      // An image, or a page expected to be queued, that was fetched ahead
-      // and whose URL has been fetched meanwhile will never be asked for.
-      ahead_.DropWhere([this](const FetchKey& key) {
-        return key.Entry == nullptr && fetchedUrls_.Contains(key.Url);
-      });
     }
     QueueFramesAndLinks(index, entry, links);
     ClearPageLinks(links);
+    return PageRead::Yes;
   }
 
   // Stores the page that `fetched` brought for entry, records it in check

@@ -202,7 +202,8 @@ bool HttpConnections::Attach(HttpTransfer& transfer, int32_t slot, const std::st
   set(CURLOPT_WRITEDATA, static_cast<void*>(&transfer));
   set(CURLOPT_PREREQFUNCTION, &HttpTransfer::OnConnected);
   set(CURLOPT_PREREQDATA, static_cast<void*>(&transfer));
-  if (!ok || curl_multi_add_handle(multi_.get(), handle) != CURLM_OK) {
+  if (!ok || !sockets_.Watch(handle, &transfer) ||
+      curl_multi_add_handle(multi_.get(), handle) != CURLM_OK) {
     return false;
   }
   // A server with a limit per client may turn away a request that arrives beside another.
@@ -227,6 +228,7 @@ void HttpConnections::Detach(HttpTransfer& transfer) {
   // Removing an unfinished transfer closes its connection, so an unread body is never mistaken
   // for the next response.
   curl_multi_remove_handle(multi_.get(), slot.Easy.get());
+  sockets_.Release(&transfer);
   slot.Transfer = nullptr;
   transfer.slot_ = -1;
 }
@@ -253,14 +255,11 @@ void HttpConnections::NotePushBack(const HttpTransfer& transfer) {
   const bool turnedAway = status == 429 || status == 503;
   const bool refused = error == HttpError::Connect || error == HttpError::ConnectTimeout ||
                        error == HttpError::ReceiveTimeout || error == HttpError::TooSlow ||
-                       error == HttpError::LeftWaiting ||
                        (error == HttpError::Transport && !transfer.responded_);
   if (!turnedAway && !refused) {
     return;
   }
-  // A request left waiting shows that the host serves only the connections that it answers.
-  const bool leftWaiting = error == HttpError::LeftWaiting;
-  hosts_.PushBack(transfer.origin_, Serving(transfer.origin_, leftWaiting));
+  hosts_.PushBack(transfer.origin_, Serving(transfer.origin_, false));
   const auto wait =
       turnedAway ? transfer.head_.RetryAfterDelay(std::chrono::system_clock::now()) : std::nullopt;
   if (wait) {
@@ -294,14 +293,22 @@ void HttpConnections::CheckWatches() {
     if (slot.Transfer == nullptr) {
       continue;
     }
-    HttpError error = slot.Transfer->watch_.Check(waited_);
-    if (error == HttpError::None && LeftWaiting(*slot.Transfer)) {
-      error = HttpError::LeftWaiting;
-    }
+    const HttpError error = slot.Transfer->watch_.Check(waited_);
     if (error != HttpError::None) {
       End(*slot.Transfer, error);
+    } else if (LeftWaiting(*slot.Transfer)) {
+      Relieve(*slot.Transfer);
     }
   }
+}
+
+// A request left waiting shows that its host may serve only the connections that it answers:
+// the host gets no more requests beside those, and its idle connections are closed so that
+// such a server turns to ours. It is left waiting again only after another answer.
+void HttpConnections::Relieve(HttpTransfer& transfer) {
+  hosts_.PushBack(transfer.origin_, Serving(transfer.origin_, true));
+  sockets_.ShutIdleBeside(transfer.socket_);
+  transfer.answersAtAttach_ = hosts_.Answers(transfer.origin_);
 }
 
 std::chrono::milliseconds HttpConnections::LongestWait(std::chrono::milliseconds wait) const {

@@ -7,6 +7,7 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/ConnectionSockets.h"
 #include "platform/CurlHandles.h"
 #include "platform/HostLimits.h"
 #include "platform/HttpBodySink.h"
@@ -33,8 +34,10 @@ namespace kivo::platform {
 // slow or left waiting) gets fewer for the rest of the session, down to 1, and
 // its Retry-After defers its next request. A request is left waiting when it
 // has had no byte of its answer for the left-waiting time while its host
-// answered other requests: a server that serves one connection at a time
-// never answers the others while ours stays open.
+// answered other requests. It is never ended for that, since its server may
+// only be slow and a request asked again would be asked twice; instead the
+// host's idle connections are closed, as a server that serves one connection
+// at a time never answers the others while one of ours stays open.
 //
 // Redirects (301, 302, 303, 307, 308 with a Location) are followed, at most
 // kMaxRedirects hops and to http and https only; the sink sees only the final
@@ -97,6 +100,7 @@ class HttpConnections {
   void End(HttpTransfer& transfer, HttpError error);
   void NotePushBack(const HttpTransfer& transfer);
   bool LeftWaiting(const HttpTransfer& transfer) const;
+  void Relieve(HttpTransfer& transfer);
   int32_t Serving(const std::string& origin, bool answeringOnly) const;
   void FollowRedirect(HttpTransfer& transfer);
   void CheckWatches();
@@ -107,6 +111,8 @@ class HttpConnections {
     HttpTransfer* Transfer = nullptr;
   };
 
+  // Declared before the multi handle, whose cleanup closes the sockets through it.
+  ConnectionSockets sockets_;
   CurlMulti multi_;
   ProxyServers proxies_;
   uint32_t connectTimeoutMs_;

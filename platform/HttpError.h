@@ -14,7 +14,6 @@ enum class HttpError {
   TooSlow,         // a drip or a trickle: too few bytes arrived (see TransferWatch)
   Abandoned,       // its owner gave it up
   HeadTooLarge,    // the headers and trailers of a response passed HttpTransfer::kMaxHeadBytes
-  LeftWaiting,     // no answer came while its server answered other requests
 };
 
 }  // namespace kivo::platform

@@ -40,6 +40,7 @@ void HttpTransfer::Reset(int32_t slot, TransferWatch watch) {
   headBytes_ = 0;
   redirecting_ = false;
   responded_ = false;
+  socket_ = -1;
   watch_ = watch;
 }
 
@@ -91,9 +92,10 @@ size_t HttpTransfer::OnBody(char* data, size_t size, size_t count, void* self) {
 }
 
 int HttpTransfer::OnConnected(void* self, char* /*remoteIp*/, char* /*localIp*/, int /*remotePort*/,
-                              int /*localPort*/) {
+                              int localPort) {
   auto& transfer = *static_cast<HttpTransfer*>(self);
   transfer.watch_.Begin(transfer.owner_.waited_);
+  transfer.socket_ = transfer.owner_.sockets_.Claim(localPort, &transfer);
   return CURL_PREREQFUNC_OK;
 }
 

@@ -82,6 +82,7 @@ class HttpTransfer {
   HttpResponseHead head_;
   size_t headBytes_ = 0;  // header and trailer bytes of this hop
   int32_t slot_ = -1;     // the connection it runs on, -1 when none
+  int socket_ = -1;       // that connection's socket, once it is known
   int32_t redirects_ = 0;
   bool finished_ = false;
   bool headTaken_ = false;    // the sink accepted the final response's head

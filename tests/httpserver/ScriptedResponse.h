@@ -52,6 +52,8 @@ struct ScriptedResponse {
   // Holds the response between its headers and its body until Release(HoldName), so that a
   // test can line up events without wall-clock margins. Empty: no hold.
   std::string HoldName;
+  // Holds before the status line instead, as a page that is slow to begin its answer.
+  bool HoldHead = false;
   // Appends "request N" to the body, N counting the requests for this target since it was
   // scripted, as a server whose answer changes with every request.
   bool CountRequests = false;

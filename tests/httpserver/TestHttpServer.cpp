@@ -159,7 +159,8 @@ void TestHttpServer::Serve(int fd, int connectionId) {
     // The request waits, and is being prepared, until its response begins: a client that sends
     // its next request the moment the last one is answered is never counted twice, nor finds
     // the server busy.
-    const bool waited = Pause(fd, response.HeaderDelayMs, "");
+    const bool waited = Pause(fd, response.HeaderDelayMs, "") &&
+                        (!response.HoldHead || Hold(fd, response.HoldName));
     {
       std::lock_guard lock(mutex_);
       --waiting_;
@@ -200,15 +201,8 @@ bool TestHttpServer::Respond(int fd, const ScriptedResponse& response) {
   if (!SendAll(fd, head)) {
     return false;
   }
-  if (!response.HoldName.empty()) {
-    {
-      std::lock_guard lock(mutex_);
-      heldNames_.insert(response.HoldName);
-    }
-    held_.notify_all();
-    if (!Pause(fd, kMaxHoldMs, response.HoldName)) {
-      return false;
-    }
+  if (!response.HoldName.empty() && !response.HoldHead && !Hold(fd, response.HoldName)) {
+    return false;
   }
 
   size_t nextDelay = response.BodyDelayMs > 0 ? response.DelayAtByte : SIZE_MAX;
@@ -277,6 +271,16 @@ bool TestHttpServer::ReadHead(int fd, std::string& pending, std::string& head) {
     }
     pending.append(buffer, static_cast<size_t>(count));
   }
+}
+
+// Notes that a response has reached its hold under `name`, and waits until it is released.
+bool TestHttpServer::Hold(int fd, const std::string& name) {
+  {
+    std::lock_guard lock(mutex_);
+    heldNames_.insert(name);
+  }
+  held_.notify_all();
+  return Pause(fd, kMaxHoldMs, name);
 }
 
 // Waits delayMs, or with a hold name until that name is released (giving up after delayMs).

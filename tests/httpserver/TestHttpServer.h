@@ -84,6 +84,7 @@ class TestHttpServer {
   bool Respond(int fd, const ScriptedResponse& response);
   bool ReadHead(int fd, std::string& pending, std::string& head);
   bool Pause(int fd, int delayMs, const std::string& holdName);
+  bool Hold(int fd, const std::string& name);
   bool SendTrailers(int fd, const ScriptedResponse& response);
   bool SendAll(int fd, std::string_view bytes);
 

@@ -213,6 +213,23 @@ TEST(DownloadBodyTest, BodiesShareTheRoomAboveTheFloor) {
   }
 }
 
+// A body fetched ahead counts the room it sets aside for its announced length against the
+// memory budget, not only the bytes that came, and a failed one gives it all back when it is
+// discarded; the body being taken counts nothing, as with one connection.
+TEST(DownloadBodyTest, AheadBodiesCountTheMemoryTheyTake) {
+  test::TempDir dir;
+  BodyStore store(dir.Wide(""), FetchLimits());
+  for (const BodyRole role : {BodyRole::Ahead, BodyRole::Committed}) {
+    DownloadBody body(store, std::nullopt, RequestKind::Plain, role);
+    ASSERT_TRUE(body.OnHead(Head(200, nullptr, kMemoryBodyBytes)));
+    ASSERT_TRUE(Feed(body, "b"));
+    EXPECT_EQ(store.Held(), role == BodyRole::Ahead ? kMemoryBodyBytes : 0);
+    body.Discard();
+    EXPECT_EQ(store.Held(), 0u);
+    EXPECT_EQ(body.Size(), 1u);
+  }
+}
+
 // A large body goes to a numbered temporary file, which a stored copy may later share as a
 // second name: the next download must replace that file, never write through it.
 TEST(DownloadBodyTest, ALargeBodyGoesToAFreshTemporaryFileThatIsRemovedAfter) {

@@ -4,9 +4,12 @@
 // connection count, the comparison of what they left, and a seeded site.
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <functional>
+#include <future>
 #include <map>
 #include <random>
 #include <set>
@@ -146,6 +149,43 @@ class PatrolFetchAhead : public PatrolHarness {
     Add("/p17.html", 2).GetImages = 1;
   }
 
+  // Serves `first` at `path`, held in every patrol of copies until `ahead(connections)` more
+  // responses have ended (none with one connection), so that the entries after it arrive ahead
+  // of their turn.
+  void HoldFirstPage(const std::string& path, ScriptedResponse first,
+                     std::function<size_t(uint32_t)> ahead) {
+    beforeEach_ = [this, path, first, ahead](uint32_t connections) mutable {
+      first.HoldName = path + std::to_string(connections);
+      server_.Script(path, first);
+      const size_t answered = server_.RequestCount() + (connections == 1 ? 0 : ahead(connections));
+      releaser_ = std::async(std::launch::async, [this, hold = first.HoldName, answered] {
+        server_.WaitForOutcomes(answered);
+        server_.Release(hold);
+      });
+    };
+  }
+
+  // Puts the program folder's download files and the save folder on one disk of `total` bytes.
+  void OnOneDisk(uint64_t total) {
+    const std::string folders[] = {home_.Program(), Save()};
+    limits_.FreeSpace = [folders, total](std::u16string_view) {
+      std::set<ino_t> seen;  // a stored copy may be a second name of a download file
+      uint64_t used = 0;
+      for (const std::string& folder : folders) {
+        for (const auto& item : std::filesystem::directory_iterator(folder)) {
+          struct stat info {};
+          const bool counted =
+              folder == folders[1] || item.path().filename().string().starts_with("Kivo0");
+          if (counted && ::stat(item.path().c_str(), &info) == 0 &&
+              seen.insert(info.st_ino).second) {
+            used += static_cast<uint64_t>(info.st_size);
+          }
+        }
+      }
+      return std::optional<uint64_t>(total - std::min(used, total));
+    };
+  }
+
   std::string History() const { return home_.Program() + "/KivoHistory.db"; }
   // Keeps the program folder (with the history) and the save folder as a first patrol left
   // them, for RestoreFirstPatrol.
@@ -165,6 +205,7 @@ class PatrolFetchAhead : public PatrolHarness {
   std::function<void(uint32_t)> beforeEach_;
   // Runs in the patrol when it shows a URL.
   std::function<void(const std::string&)> onUrl_;
+  std::future<void> releaser_;
 };
 
 // A site made up from a fixed seed: pages with random cross-links, shared

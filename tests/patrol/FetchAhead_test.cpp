@@ -5,7 +5,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include <future>
+#include <algorithm>
 #include <set>
 
 #include "patrol/FetchAhead.h"
@@ -56,28 +56,38 @@ TEST_F(PatrolFetchAhead, EveryConnectionCountGivesTheSameResult) {
 // Servers that push back, each given the seeded site: one that answers 503
 // to a request arriving while it prepares another, as a limit per client
 // does, and one that serves one connection at a time (as Python's plain
-// HTTPServer with keep-alive) and leaves the others waiting. The receive
-// time-out is longer than the test may take, so a patrol that waited one out
-// would fail for time.
-enum class PushBack { Busy503, OneConnection };
+// HTTPServer with keep-alive) and leaves the others waiting, and one whose
+// first page begins its answer only after a later one, fetched ahead, has been
+// answered (a page that counts its requests). The receive time-out is
+// longer than the test may take, so a patrol that waited one out would fail
+// for time.
+enum class PushBack { Busy503, OneConnection, SlowPage };
 
 class PatrolPushedBack : public PatrolFetchAhead, public testing::WithParamInterface<PushBack> {};
 
 TEST_P(PatrolPushedBack, StoresTheSameAtEveryCount) {
   ScriptSite(server_, Conditions::Ignored, GetParam() == PushBack::Busy503 ? 3 : 0);
+  if (GetParam() == PushBack::SlowPage) {
+    ScriptedResponse slow = ScriptedResponse::Ok("slow, ");
+    slow.CountRequests = true;
+    slow.HoldHead = true;
+    HoldFirstPage("/slow.html", slow, [](uint32_t) { return 1; });
+    Add("/slow.html");
+  }
   AddSiteEntries();
   if (GetParam() == PushBack::Busy503) {
     server_.AnswerBusyWith(503);
-  } else {
+  } else if (GetParam() == PushBack::OneConnection) {
     server_.SetMode(ServerMode::OneConnection);
   }
   limits_.ReceiveTimeoutMs = 600000;
-  limits_.LeftWaitingMs = 100;
+  limits_.LeftWaitingMs = 1;
   ExpectTheSameAtEveryCount(SameRequests::No);
 }
 
 INSTANTIATE_TEST_SUITE_P(Servers, PatrolPushedBack,
-                         testing::Values(PushBack::Busy503, PushBack::OneConnection));
+                         testing::Values(PushBack::Busy503, PushBack::OneConnection,
+                                         PushBack::SlowPage));
 
 // A second patrol over a site where some pages and an image changed: pages
 // and images are asked conditionally, unchanged images are stored again as
@@ -308,21 +318,75 @@ TEST_F(PatrolFetchAhead, AFetchAheadWithoutRoomNeverStopsThePatrol) {
   limits_.FreeSpace = [program](std::u16string_view path) {
     return std::optional<uint64_t>(Utf8(path).starts_with(program) ? 32 * kMiB : 1024 * kMiB);
   };
-  std::future<void> releaser;
-  beforeEach_ = [&](uint32_t connections) {
-    const std::string hold = "first" + std::to_string(connections);
-    ScriptedResponse first = ScriptedResponse::Ok("GIF89a" + std::string(300u << 10, 'a'));
-    first.HoldName = hold;
-    server_.Script("/big0.gif", first);
-    // 13 pages fill the memory, and the next one has to give way.
-    const size_t filled = server_.RequestCount() + (connections == 1 ? 0 : 14);
-    releaser = std::async(std::launch::async, [this, hold, filled] {
-      server_.WaitForOutcomes(filled);
-      server_.Release(hold);
-    });
-  };
+  // 13 pages fill the memory, and the next one has to give way.
+  HoldFirstPage("/big0.gif", ScriptedResponse::Ok("GIF89a" + std::string(300u << 10, 'a')),
+                [](uint32_t) { return 14; });
   EXPECT_EQ(ExpectTheSameAtEveryCount(SameRequests::No).Files.size(), size_t{kPages});
   EXPECT_GT(server_.RequestCount(), size_t{kPages} * 4);  // some were asked for twice
+}
+
+// Behind a first page held until the 20 entries after it have arrived ahead, its 40 links are
+// queued in front of them and push their downloads past the plan's horizon: they are kept for
+// their turn, and each page is asked for once, as with one connection.
+TEST_F(PatrolFetchAhead, DownloadsPushedPastTheHorizonAreKeptForTheirTurn) {
+  std::string links;
+  for (int i = 0; i < 40; ++i) {
+    links += "<a href=l" + std::to_string(i) + ".html>l</a>";
+    Page("/l" + std::to_string(i) + ".html", "l");
+  }
+  HoldFirstPage("/a.html", ScriptedResponse::Ok(links),
+                [](uint32_t connections) { return std::min(20u, connections * 8 - 1); });
+  Add("/a.html", 1);
+  for (int i = 0; i < 20; ++i) {
+    Page("/e" + std::to_string(i) + ".html", "e");
+    Add("/e" + std::to_string(i) + ".html");
+  }
+  EXPECT_EQ(ExpectTheSameAtEveryCount(SameRequests::Yes).Requests.size(), 61u);
+}
+
+// Behind a held first page the second entry, fetched ahead, is turned away with a 503, and the
+// patrol is cancelled when the second's turn is shown. One connection asks for it then, within
+// the cancel's grace, and stores it; so does every count, asking again.
+TEST_F(PatrolFetchAhead, AFetchAheadTurnedAwayIsAskedAgainAfterACancel) {
+  Add("/a.html");
+  Add("/b.html");
+  HoldFirstPage("/a.html", ScriptedResponse::Ok("a"), [](uint32_t) { return 1; });
+  ScriptedResponse busy = ScriptedResponse::Ok("busy");
+  busy.Status = 503;
+  beforeEach_ = [this, busy, hold = beforeEach_](uint32_t connections) {
+    server_.Script("/b.html", busy);
+    hold(connections);
+  };
+  onUrl_ = [this](const std::string& url) {
+    if (url.ends_with("/b.html")) {
+      server_.Script("/b.html", ScriptedResponse::Ok("b"));
+      PatrolRunning.store(kPatrolCancelled);
+    }
+  };
+  EXPECT_EQ(ExpectTheSameAtEveryCount(SameRequests::No).Files.size(), 2u);
+}
+
+// The program folder and the save folder share a disk with 9.5 MiB above the floor. Behind a
+// first page held until three pages of 3 MiB have spilled ahead down to the floor, storing the
+// first page takes their room back; the patrol is abandoned at the third's turn, after two of
+// them have been stored.
+TEST_F(PatrolFetchAhead, SpilledFetchAheadsGiveTheirRoomToThePageBeingStored) {
+  OnOneDisk(kMinFreeBytes + 19 * kMiB / 2);
+  HoldFirstPage("/s.gif", ScriptedResponse::Ok("GIF89a" + std::string(900u << 10, 's')),
+                [](uint32_t) { return 3; });
+  Add("/s.gif");
+  for (const char* path : {"/l1.gif", "/l2.gif", "/l3.gif"}) {
+    Page(path, "GIF89a" + std::string(3 * kMiB, path[2]));
+    Add(path);
+  }
+  onUrl_ = [](const std::string& url) {
+    if (url.ends_with("/l3.gif")) {
+      PatrolRunning.store(kPatrolAbandoned);
+    }
+  };
+  EXPECT_THAT(
+      ExpectTheSameAtEveryCount(SameRequests::No).Files,
+      testing::ElementsAre(testing::Key("l1.gif"), testing::Key("l2.gif"), testing::Key("s.gif")));
 }
 
 }  // namespace

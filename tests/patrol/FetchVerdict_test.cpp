@@ -27,7 +27,7 @@ TEST(FetchVerdictTest, AnswersTheLoadMayHaveCausedAreAskedAgain) {
       {"429 beside another", {false, true, None, 429, Refused}, AskAgain},
       {"500 fetched ahead", {true, false, None, 500, Refused}, AskAgain},
       {"503 alone at its turn", {false, false, None, 503, Refused}, Final},
-      {"left waiting", {false, true, LeftWaiting, 0, Pending}, AskAgain},
+      {"time-out beside another", {false, true, ReceiveTimeout, 0, Pending}, AskAgain},
       {"reset in the body", {true, false, Transport, 200, Accepted}, AskAgain},
       {"time-out alone at its turn", {false, false, ReceiveTimeout, 0, Pending}, Final},
       {"redirect loop", {true, true, Redirect, 302, Pending}, Final},
