@@ -28,9 +28,9 @@ QString HistoryText(const PatrolError& error) {
     case HistoryProblem::Locked:
       return QStringLiteral("巡回履歴 %1 を他のﾌﾟﾛｸﾞﾗﾑが使用しています。").arg(path) + notRecorded;
     default:
-      return QStringLiteral("巡回履歴 %1 を使用できません(%2)。")
-                 .arg(path, QString::fromStdString(error.Detail)) +
-             notRecorded;
+      // SQLite's own detail is English, and the interface is Japanese; the
+      // path tells the user where to look.
+      return QStringLiteral("巡回履歴 %1 を使用できません。").arg(path) + notRecorded;
   }
 }
 

@@ -117,6 +117,10 @@ TEST(PatrolTextsTest, WordsTheWorkersValues) {
        "ﾌｫﾙﾀﾞ /%2/ にﾌｧｲﾙを保存できません(見つかりません)。"},
       {PatrolErrorText(PatrolError{Kind::UnusableFolder, u"/d/", EBUSY}),
        "ﾌｫﾙﾀﾞ /d/ にﾌｧｲﾙを保存できません(ｴﾗｰ番号 16)。"},
+      // SQLite's English detail stays out of the Japanese text.
+      {PatrolErrorText(PatrolError{Kind::History, u"/p/h.db", 0, HistoryProblem::Unusable,
+                                   "unable to open database file"}),
+       "巡回履歴 /p/h.db を使用できません。今回の巡回は記録されません。"},
   };
   for (const auto& [shown, expected] : cases) {
     EXPECT_EQ(shown, expected);
