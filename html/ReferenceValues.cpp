@@ -1,5 +1,7 @@
 #include "html/ReferenceValues.h"
 
+#include <optional>
+
 #include "html/CharacterReferences.h"
 #include "html/CombineUrl.h"
 #include "html/CssEscapes.h"
@@ -42,6 +44,37 @@ std::u16string EscapeSrcsetUrl(std::u16string_view text) {
   return out;
 }
 
+// The byte that code unit `unit` stands for when it is an escaped byte
+// (U+DC80..U+DCFF), or nothing.
+std::optional<unsigned char> EscapedByte(char16_t unit) {
+  if (unit < 0xDC80 || unit > 0xDCFF) {
+    return std::nullopt;
+  }
+  return static_cast<unsigned char>(unit - 0xDC00);
+}
+
+// Writes as "%XX" a lead byte that decodes to no character where a backslash
+// follows it: written raw, it would take the backslash as its trail byte and
+// undo the CSS escape. A lead byte before an escaped trail byte makes one
+// character with it, as the sheet is read, and stays.
+std::u16string KeepEscapesWhole(std::u16string text, const platform::LeadByteTable& leadBytes) {
+  constexpr char16_t kDigits[] = u"0123456789ABCDEF";
+  for (size_t i = 0; i + 1 < text.size(); ++i) {
+    const std::optional<unsigned char> byte = EscapedByte(text[i]);
+    if (!byte || !leadBytes.Lead[*byte]) {
+      continue;
+    }
+    if (const std::optional<unsigned char> next = EscapedByte(text[i + 1]);
+        next && leadBytes.Trail[*next]) {
+      ++i;  // a pair, as the sheet is read
+    } else if (text[i + 1] == u'\\') {
+      text.replace(i, 1, {u'%', kDigits[*byte >> 4], kDigits[*byte & 0xF]});
+      i += 2;
+    }
+  }
+  return text;
+}
+
 }  // namespace
 
 std::u16string ReferenceText(std::string_view raw, const ValueSyntax& syntax,
@@ -60,7 +93,7 @@ std::string WriteReferenceText(std::u16string_view text, const ValueSyntax& synt
                                const platform::CodePage& ansi) {
   std::u16string out(text);
   if (syntax.InCss) {
-    out = EscapeCss(out, syntax.CssQuote);
+    out = KeepEscapesWhole(EscapeCss(out, syntax.CssQuote), ansi.LeadBytes());
   }
   if (syntax.InSrcset) {
     out = EscapeSrcsetUrl(out);

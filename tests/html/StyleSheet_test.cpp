@@ -100,6 +100,10 @@ const SheetCase kSheetCases[] = {
     {"a lead and a trail byte that make no character", "@import \"\x83\x99\\\"\";a{b:url(a.png)}",
      "I http://host/css/a.png\nF http://host/css/\x83\x99\"\n",
      "@import \"http://host/css/\x83\x99\\\"\";a{b:url(aA.png)}"},
+    // An escape written after a lead byte that makes no character would
+    // lose its backslash to it as a trail byte; the byte is written as %92.
+    {"an escape after a lone lead byte", "@import url(t\x92>x);", "F http://host/css/t\x92>x\n",
+     "@import url(http://host/css/t%92\\3e x);"},
     {"markup in a reference is escaped", "a{b:url(\"a.png#\\3c/style>\")}",
      "I http://host/css/a.png\n", "a{b:url(\"aA.png#\\3c /style\\3e \")}"},
     {"the sheet ends inside url(", "a{b:url(a.png", "I http://host/css/a.png\n", "a{b:url(aA.png"},
