@@ -8,6 +8,7 @@
 #include "html/ByteClasses.h"
 #include "html/CombineUrl.h"
 #include "html/LinkTags.h"
+#include "html/PercentEscape.h"
 #include "urllist/UrlMapping.h"
 
 namespace kivo {
@@ -204,8 +205,7 @@ std::u16string LocalNameFor(const FetchedFile& file, std::u16string_view pageFol
   }
   for (const char16_t c : name) {
     if (c == u'%' || c == u'#' || c == u'?') {
-      constexpr char16_t kDigits[] = u"0123456789ABCDEF";
-      reference += {u'%', kDigits[c >> 4], kDigits[c & 0xF]};
+      AppendPercentEscape(reference, static_cast<unsigned char>(c));
     } else {
       reference += c;
     }

@@ -5,6 +5,8 @@
 #include "html/CharacterReferences.h"
 #include "html/CombineUrl.h"
 #include "html/CssEscapes.h"
+#include "html/PercentEscape.h"
+#include "platform/Utf8.h"
 #include "support/AsciiCase.h"
 
 namespace kivo {
@@ -33,10 +35,7 @@ std::u16string EscapeSrcsetUrl(std::u16string_view text) {
     const char16_t c = text[i];
     const bool edgeComma = c == u',' && (i == 0 || i + 1 == text.size());
     if (IsUrlBlank(c) || edgeComma) {
-      constexpr char16_t kDigits[] = u"0123456789ABCDEF";
-      out += u'%';
-      out += kDigits[c >> 4];
-      out += kDigits[c & 0xF];
+      AppendPercentEscape(out, static_cast<unsigned char>(c));
     } else {
       out += c;
     }
@@ -44,35 +43,35 @@ std::u16string EscapeSrcsetUrl(std::u16string_view text) {
   return out;
 }
 
-// The byte that code unit `unit` stands for when it is an escaped byte
-// (U+DC80..U+DCFF), or nothing.
-std::optional<unsigned char> EscapedByte(char16_t unit) {
-  if (unit < 0xDC80 || unit > 0xDCFF) {
-    return std::nullopt;
-  }
-  return static_cast<unsigned char>(unit - 0xDC00);
-}
-
 // Writes as "%XX" a lead byte that decodes to no character where a backslash
 // follows it: written raw, it would take the backslash as its trail byte and
 // undo the CSS escape. A lead byte before an escaped trail byte makes one
 // character with it, as the sheet is read, and stays.
-std::u16string KeepEscapesWhole(std::u16string text, const platform::LeadByteTable& leadBytes) {
-  constexpr char16_t kDigits[] = u"0123456789ABCDEF";
-  for (size_t i = 0; i + 1 < text.size(); ++i) {
-    const std::optional<unsigned char> byte = EscapedByte(text[i]);
-    if (!byte || !leadBytes.Lead[*byte]) {
-      continue;
+std::u16string KeepEscapesWhole(std::u16string_view text,
+                                const platform::LeadByteTable& leadBytes) {
+  // The raw byte of the escaped byte at `i`, or nothing for any other unit.
+  const auto byteAt = [text](size_t i) -> std::optional<unsigned char> {
+    if (!platform::IsEscapedByteAt(text, i)) {
+      return std::nullopt;
     }
-    if (const std::optional<unsigned char> next = EscapedByte(text[i + 1]);
+    return static_cast<unsigned char>(text[i] - platform::kEscapedByteBase);
+  };
+  std::u16string out;
+  out.reserve(text.size());
+  for (size_t i = 0; i < text.size(); ++i) {
+    const std::optional<unsigned char> byte = byteAt(i);
+    const bool lead = byte && leadBytes.Lead[*byte] && i + 1 < text.size();
+    if (const std::optional<unsigned char> next = lead ? byteAt(i + 1) : std::nullopt;
         next && leadBytes.Trail[*next]) {
-      ++i;  // a pair, as the sheet is read
-    } else if (text[i + 1] == u'\\') {
-      text.replace(i, 1, {u'%', kDigits[*byte >> 4], kDigits[*byte & 0xF]});
-      i += 2;
+      out += text.substr(i, 2);  // a pair, as the sheet is read
+      ++i;
+    } else if (lead && text[i + 1] == u'\\') {
+      AppendPercentEscape(out, *byte);
+    } else {
+      out += text[i];
     }
   }
-  return text;
+  return out;
 }
 
 }  // namespace

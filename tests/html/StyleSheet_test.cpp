@@ -104,6 +104,9 @@ const SheetCase kSheetCases[] = {
     // lose its backslash to it as a trail byte; the byte is written as %92.
     {"an escape after a lone lead byte", "@import url(t\x92>x);", "F http://host/css/t\x92>x\n",
      "@import url(http://host/css/t%92\\3e x);"},
+    // The second half of U+1F481 is no escaped byte, though it looks like one.
+    {"a character beyond the first plane before an escape", "@import \"\\1F481>\";",
+     "F http://host/css/\xF0\x9F\x92\x81>\n", "@import \"http://host/css/%F0%9F%92%81\\3e \";"},
     {"markup in a reference is escaped", "a{b:url(\"a.png#\\3c/style>\")}",
      "I http://host/css/a.png\n", "a{b:url(\"aA.png#\\3c /style\\3e \")}"},
     {"the sheet ends inside url(", "a{b:url(a.png", "I http://host/css/a.png\n", "a{b:url(aA.png"},
